@@ -1,0 +1,42 @@
+# Quillet: cross-built for Windows with mingw-w64, run and tested under Wine.
+BUILD ?= build
+JOBS  ?= $(shell nproc 2>/dev/null || echo 4)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup configure build test run bench clean
+
+all: build
+
+setup:
+	@bash tools/setup.sh
+
+$(BUILD)/CMakeCache.txt:
+	@bash tools/setup.sh
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+
+configure: setup
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: $(BUILD)/CMakeCache.txt
+	@bash tools/setup.sh
+	cmake --build $(BUILD) -j $(JOBS)
+	@status=0; \
+	 ( cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600 ) || status=$$?; \
+	 bash tools/wine-stop.sh $(BUILD); exit $$status
+
+run: $(BUILD)/CMakeCache.txt
+	@bash tools/setup.sh
+	cmake --build $(BUILD) -j $(JOBS) --target Quillet
+	@bash tools/run.sh $(BUILD)
+
+bench: $(BUILD)/CMakeCache.txt
+	@bash tools/setup.sh
+	cmake --build $(BUILD) -j $(JOBS)
+	@bash tools/bench.sh $(BUILD)
+
+clean:
+	-bash tools/wine-stop.sh $(BUILD)
+	rm -rf $(BUILD)

@@ -1,0 +1,35 @@
+# cmake -DPKG=name@version -DSHA512_HEX=... -DDEST=dir -P fetch-sqlite.cmake
+# Packs the npm package, checks the tarball against SHA512_HEX and extracts
+# its deps/sqlite3/sqlite3.{c,h} into DEST/sqlite3.
+file(MAKE_DIRECTORY ${DEST}/download)
+file(GLOB _old ${DEST}/download/*.tgz)
+if(_old)
+  file(REMOVE ${_old})
+endif()
+execute_process(COMMAND npm pack ${PKG} --silent
+  WORKING_DIRECTORY ${DEST}/download
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "npm pack ${PKG} failed: ${err}")
+endif()
+file(GLOB tgz ${DEST}/download/*.tgz)
+list(LENGTH tgz n)
+if(NOT n EQUAL 1)
+  message(FATAL_ERROR "npm pack produced ${n} tarballs")
+endif()
+file(SHA512 ${tgz} digest)
+if(NOT digest STREQUAL "${SHA512_HEX}")
+  file(REMOVE ${tgz})
+  message(FATAL_ERROR "Integrity check failed for ${PKG}: got ${digest}")
+endif()
+file(MAKE_DIRECTORY ${DEST}/extract)
+file(ARCHIVE_EXTRACT INPUT ${tgz} DESTINATION ${DEST}/extract
+     PATTERNS package/deps/sqlite3/sqlite3.c package/deps/sqlite3/sqlite3.h)
+file(MAKE_DIRECTORY ${DEST}/sqlite3)
+foreach(f sqlite3.c sqlite3.h)
+  if(NOT EXISTS ${DEST}/extract/package/deps/sqlite3/${f})
+    message(FATAL_ERROR "${f} missing from ${PKG}")
+  endif()
+  file(COPY ${DEST}/extract/package/deps/sqlite3/${f} DESTINATION ${DEST}/sqlite3)
+endforeach()
+file(REMOVE_RECURSE ${DEST}/extract)

@@ -1,0 +1,12 @@
+# GoogleTest from the system's source package, built with our toolchain.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(QUILLET_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+if(EXISTS ${QUILLET_GTEST_SOURCE}/CMakeLists.txt)
+  add_subdirectory(${QUILLET_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest REQUIRED)
+  add_library(gtest_main ALIAS GTest::gtest_main)
+  add_library(gmock ALIAS GTest::gmock)
+endif()
