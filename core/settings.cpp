@@ -1,0 +1,270 @@
+#include "core/settings.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <string_view>
+#include <variant>
+
+#include "core/handles.h"
+#include "core/i18n.h"
+#include "core/text.h"
+
+namespace {
+
+constexpr const wchar_t* kSection = L"Settings";
+constexpr DWORD kValueBuffer = 4096;
+
+using Member = std::variant<bool Settings::*, int Settings::*, int64_t Settings::*,
+                            std::wstring Settings::*>;
+
+struct Field {
+    const wchar_t* key;
+    Member member;
+    std::optional<int> missing_int;  // missing-key value when it differs from the default
+};
+
+// Declaration order.
+const Field kFields[] = {
+    {L"watch_clipboard", &Settings::watch_clipboard, {}},
+    {L"dark_mode", &Settings::dark_mode, {}},
+    {L"always_on_top", &Settings::always_on_top, {}},
+    {L"close_on_paste", &Settings::close_on_paste, {}},
+    {L"hide_on_copy", &Settings::hide_on_copy, {}},
+    {L"click_to_copy", &Settings::click_to_copy, {}},
+    {L"tray_on_minimize", &Settings::tray_on_minimize, {}},
+    {L"start_in_tray", &Settings::start_in_tray, {}},
+    {L"show_time", &Settings::show_time, {}},
+    {L"show_hints", &Settings::show_hints, {}},
+    {L"show_category", &Settings::show_category, {}},
+    {L"sort_by_frequency", &Settings::sort_by_frequency, {}},
+    {L"pinned_first", &Settings::pinned_first, {}},
+    {L"repeat_on_copy", &Settings::repeat_on_copy, {}},
+    {L"sound_on_copy", &Settings::sound_on_copy, {}},
+    {L"sound_on_paste", &Settings::sound_on_paste, {}},
+    {L"sound_copy_id", &Settings::sound_copy_id, {}},
+    {L"sound_paste_id", &Settings::sound_paste_id, {}},
+    {L"ttl_days", &Settings::ttl_days, {}},
+    {L"trash_hours", &Settings::trash_hours, {}},
+    {L"categories_width", &Settings::categories_width, {}},
+    {L"categories_collapsed", &Settings::categories_collapsed, {}},
+    {L"snippet_panel_collapsed", &Settings::snippet_panel_collapsed, {}},
+    {L"categories_hidden", &Settings::categories_hidden, {}},
+    {L"font_size", &Settings::font_size, {}},
+    {L"scroll_lines", &Settings::scroll_lines, {}},
+    {L"window_x", &Settings::window_x, {}},
+    {L"window_y", &Settings::window_y, {}},
+    {L"window_w", &Settings::window_w, 576},
+    {L"window_h", &Settings::window_h, 783},
+    {L"last_view_filter", &Settings::last_view_filter, {}},
+    {L"last_view_cat_id", &Settings::last_view_cat_id, {}},
+    {L"last_view_templates", &Settings::last_view_templates, {}},
+    {L"hotkey", &Settings::hotkey, {}},
+    {L"plain_hotkey", &Settings::plain_hotkey, {}},
+    {L"snippets_hotkey", &Settings::snippets_hotkey, {}},
+    {L"screenshot_hotkey", &Settings::screenshot_hotkey, {}},
+    {L"screenshot_window_hotkey", &Settings::screenshot_window_hotkey, {}},
+    {L"screenshot_full_hotkey", &Settings::screenshot_full_hotkey, {}},
+    {L"screenshot_editor_enabled", &Settings::screenshot_editor_enabled, {}},
+    {L"screenshot_copy_to_clipboard", &Settings::screenshot_copy_to_clipboard, {}},
+    {L"screenshot_autosave", &Settings::screenshot_autosave, {}},
+    {L"clipboard_images_autosave", &Settings::clipboard_images_autosave, {}},
+    {L"screenshot_folder", &Settings::screenshot_folder, {}},
+    {L"backup_folder", &Settings::backup_folder, {}},
+    {L"screenshot_color", &Settings::screenshot_color, {}},
+    {L"screenshot_thickness", &Settings::screenshot_thickness, {}},
+    {L"app_filter_mode", &Settings::app_filter_mode, {}},
+    {L"app_filter_list", &Settings::app_filter_list, {}},
+    {L"language", &Settings::language, {}},
+    {L"snippet_collapsed_groups", &Settings::snippet_collapsed_groups, {}},
+    {L"check_updates", &Settings::check_updates, {}},
+    {L"last_update_check", &Settings::last_update_check, {}},
+};
+
+const wchar_t* const kLoadOrder[] = {
+    L"watch_clipboard", L"dark_mode", L"always_on_top", L"close_on_paste", L"hide_on_copy",
+    L"click_to_copy", L"tray_on_minimize", L"start_in_tray", L"show_time", L"show_hints",
+    L"show_category", L"sort_by_frequency", L"pinned_first", L"repeat_on_copy",
+    L"sound_on_copy", L"sound_on_paste", L"sound_copy_id", L"sound_paste_id",
+    L"categories_collapsed", L"snippet_panel_collapsed", L"categories_hidden", L"ttl_days",
+    L"trash_hours", L"categories_width", L"font_size", L"scroll_lines", L"window_x",
+    L"window_y", L"window_w", L"window_h", L"last_view_filter", L"last_view_cat_id",
+    L"last_view_templates", L"hotkey", L"plain_hotkey", L"snippets_hotkey",
+    L"screenshot_hotkey", L"screenshot_window_hotkey", L"screenshot_full_hotkey",
+    L"screenshot_editor_enabled", L"screenshot_copy_to_clipboard", L"screenshot_autosave",
+    L"clipboard_images_autosave", L"screenshot_folder", L"backup_folder",
+    L"screenshot_color", L"screenshot_thickness", L"app_filter_mode", L"app_filter_list",
+    L"language", L"snippet_collapsed_groups", L"check_updates", L"last_update_check",
+};
+
+const wchar_t* const kSaveOrder[] = {
+    L"watch_clipboard", L"dark_mode", L"always_on_top", L"close_on_paste", L"hide_on_copy",
+    L"click_to_copy", L"tray_on_minimize", L"start_in_tray", L"show_time", L"show_hints",
+    L"show_category", L"sort_by_frequency", L"pinned_first", L"repeat_on_copy",
+    L"sound_on_copy", L"sound_on_paste", L"sound_copy_id", L"sound_paste_id",
+    L"categories_collapsed", L"snippet_panel_collapsed", L"categories_hidden", L"ttl_days",
+    L"trash_hours", L"categories_width", L"font_size", L"scroll_lines", L"hotkey",
+    L"plain_hotkey", L"snippets_hotkey", L"screenshot_hotkey", L"screenshot_window_hotkey",
+    L"screenshot_full_hotkey", L"screenshot_editor_enabled", L"screenshot_copy_to_clipboard",
+    L"screenshot_autosave", L"clipboard_images_autosave", L"screenshot_folder",
+    L"backup_folder", L"screenshot_color", L"screenshot_thickness", L"app_filter_mode",
+    L"app_filter_list", L"language", L"snippet_collapsed_groups", L"window_x", L"window_y",
+    L"window_w", L"window_h", L"last_view_filter", L"last_view_cat_id",
+    L"last_view_templates", L"check_updates", L"last_update_check",
+};
+
+static_assert(std::size(kLoadOrder) == std::size(kFields), "every field is loaded");
+static_assert(std::size(kSaveOrder) == std::size(kFields), "every field is saved");
+
+const Field* find_field(std::wstring_view key) {
+    for (const Field& f : kFields)
+        if (key == f.key) return &f;
+    return nullptr;
+}
+
+bool is_c_space(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+// Decimal digits with an optional sign, like strtol in base 10; the value
+// must lie within [lo, hi].
+bool parse_decimal(const std::wstring& text, int64_t lo, int64_t hi, int64_t& out) {
+    size_t i = 0;
+    while (i < text.size() && is_c_space(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    // Magnitude limit: |lo| for negative numbers, hi otherwise.
+    uint64_t limit = negative ? uint64_t(0) - static_cast<uint64_t>(lo) : static_cast<uint64_t>(hi);
+    uint64_t value = 0;
+    bool any = false;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        uint64_t digit = static_cast<uint64_t>(text[i] - L'0');
+        if (value > (limit - digit) / 10) return false;
+        value = value * 10 + digit;
+        any = true;
+    }
+    if (!any) return false;
+    out = negative ? static_cast<int64_t>(uint64_t(0) - value) : static_cast<int64_t>(value);
+    return true;
+}
+
+bool parse_bool(const std::wstring& text) { return text == L"true" || text == L"1"; }
+
+std::wstring read_value(const std::wstring& path, const wchar_t* key, const std::wstring& fallback) {
+    std::wstring buf(kValueBuffer, L'\0');
+    DWORD n = GetPrivateProfileStringW(kSection, key, fallback.c_str(), buf.data(), kValueBuffer,
+                                       path.c_str());
+    buf.resize(std::min<DWORD>(n, kValueBuffer - 1));
+    return buf;
+}
+
+// The profile functions write a new file in the ANSI code page, which loses
+// every character outside it. A file that starts with the UTF-16 byte-order
+// mark is kept in UTF-16 by them, so a missing or empty file gets one first.
+void ensure_unicode_file(const std::wstring& path) {
+    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart != 0) return;
+    static const unsigned char bom[2] = {0xFF, 0xFE};
+    DWORD written = 0;
+    WriteFile(file.get(), bom, sizeof bom, &written, nullptr);
+}
+
+}  // namespace
+
+bool parse_settings_int(const std::wstring& text, int& out) {
+    int64_t v = 0;
+    if (!parse_decimal(text, INT32_MIN, INT32_MAX, v)) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool parse_settings_int64(const std::wstring& text, int64_t& out) {
+    return parse_decimal(text, INT64_MIN, INT64_MAX, out);
+}
+
+void Settings::load(const std::wstring& path) {
+    const Settings defaults;
+    for (const wchar_t* key : kLoadOrder) {
+        const Field& f = *find_field(key);
+        if (auto m = std::get_if<bool Settings::*>(&f.member)) {
+            this->**m = parse_bool(read_value(path, key, defaults.**m ? L"true" : L"false"));
+        } else if (auto m = std::get_if<int Settings::*>(&f.member)) {
+            int missing = f.missing_int ? *f.missing_int : defaults.**m;
+            int v = missing;
+            if (!parse_settings_int(read_value(path, key, std::to_wstring(missing)), v)) v = missing;
+            this->**m = v;
+        } else if (auto m = std::get_if<int64_t Settings::*>(&f.member)) {
+            int64_t missing = defaults.**m;
+            int64_t v = missing;
+            if (!parse_settings_int64(read_value(path, key, std::to_wstring(missing)), v)) v = missing;
+            this->**m = v;
+        } else if (auto m = std::get_if<std::wstring Settings::*>(&f.member)) {
+            this->**m = read_value(path, key, defaults.**m);
+        }
+    }
+    if (sound_copy_id < 1 || sound_copy_id > 4) sound_copy_id = 2;
+    if (sound_paste_id < 1 || sound_paste_id > 4) sound_paste_id = 1;
+    font_size = std::clamp(font_size, 10, 18);
+    scroll_lines = std::clamp(scroll_lines, 1, 4);
+    screenshot_thickness = std::clamp(screenshot_thickness, 1, 24);
+    // The code becomes part of a file path.
+    if (!is_safe_language_code(language)) language = L"en";
+}
+
+void Settings::save(const std::wstring& path) const {
+    ensure_unicode_file(path);
+    for (const wchar_t* key : kSaveOrder) {
+        std::wstring value = get_as_text(key, std::wstring());
+        WritePrivateProfileStringW(kSection, key, value.c_str(), path.c_str());
+    }
+}
+
+void Settings::set_from_text(const std::wstring& key, const std::wstring& text) {
+    const Field* f = find_field(key);
+    if (!f) return;
+    if (auto m = std::get_if<bool Settings::*>(&f->member)) {
+        this->**m = parse_bool(text);
+    } else if (auto m = std::get_if<int Settings::*>(&f->member)) {
+        int v = 0;
+        if (parse_settings_int(text, v)) this->**m = v;
+    } else if (auto m = std::get_if<int64_t Settings::*>(&f->member)) {
+        int64_t v = 0;
+        if (parse_settings_int64(text, v)) this->**m = v;
+    } else if (auto m = std::get_if<std::wstring Settings::*>(&f->member)) {
+        this->**m = text;
+    }
+}
+
+std::wstring Settings::get_as_text(const std::wstring& key, const std::wstring& fallback) const {
+    const Field* f = find_field(key);
+    if (!f) return fallback;
+    if (auto m = std::get_if<bool Settings::*>(&f->member)) return this->**m ? L"true" : L"false";
+    if (auto m = std::get_if<int Settings::*>(&f->member)) return std::to_wstring(this->**m);
+    if (auto m = std::get_if<int64_t Settings::*>(&f->member)) return std::to_wstring(this->**m);
+    if (auto m = std::get_if<std::wstring Settings::*>(&f->member)) return this->**m;
+    return fallback;
+}
+
+std::vector<std::wstring> Settings::app_filter_items() const {
+    std::vector<std::wstring> items;
+    size_t start = 0;
+    for (;;) {
+        size_t end = app_filter_list.find(L';', start);
+        std::wstring piece = trim(app_filter_list.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (!piece.empty()) items.push_back(std::move(piece));
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    return items;
+}
+
+std::vector<std::wstring> Settings::keys() {
+    std::vector<std::wstring> out;
+    for (const Field& f : kFields) out.emplace_back(f.key);
+    return out;
+}

@@ -1,0 +1,411 @@
+// The settings record and its INI file, against real files in a temp folder.
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <variant>
+
+#include "tests/core/temp_folder.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::TempFolder;
+using test_support::write_file;
+
+using Member = std::variant<bool Settings::*, int Settings::*, int64_t Settings::*, std::wstring Settings::*>;
+
+struct FieldCase {
+    const wchar_t* key;
+    Member member;
+    const wchar_t* default_text;  // the value a new record holds
+    const wchar_t* other_text;    // another value within the load limits
+};
+
+// Every field: its key, the member it names, its default and another value.
+const FieldCase kFields[] = {
+    {L"watch_clipboard", &Settings::watch_clipboard, L"true", L"false"},
+    {L"dark_mode", &Settings::dark_mode, L"false", L"true"},
+    {L"always_on_top", &Settings::always_on_top, L"true", L"false"},
+    {L"close_on_paste", &Settings::close_on_paste, L"true", L"false"},
+    {L"hide_on_copy", &Settings::hide_on_copy, L"false", L"true"},
+    {L"click_to_copy", &Settings::click_to_copy, L"true", L"false"},
+    {L"tray_on_minimize", &Settings::tray_on_minimize, L"false", L"true"},
+    {L"start_in_tray", &Settings::start_in_tray, L"false", L"true"},
+    {L"show_time", &Settings::show_time, L"true", L"false"},
+    {L"show_hints", &Settings::show_hints, L"true", L"false"},
+    {L"show_category", &Settings::show_category, L"true", L"false"},
+    {L"sort_by_frequency", &Settings::sort_by_frequency, L"false", L"true"},
+    {L"pinned_first", &Settings::pinned_first, L"true", L"false"},
+    {L"repeat_on_copy", &Settings::repeat_on_copy, L"false", L"true"},
+    {L"sound_on_copy", &Settings::sound_on_copy, L"false", L"true"},
+    {L"sound_on_paste", &Settings::sound_on_paste, L"false", L"true"},
+    {L"sound_copy_id", &Settings::sound_copy_id, L"2", L"4"},
+    {L"sound_paste_id", &Settings::sound_paste_id, L"1", L"3"},
+    {L"ttl_days", &Settings::ttl_days, L"0", L"30"},
+    {L"trash_hours", &Settings::trash_hours, L"24", L"0"},
+    {L"categories_width", &Settings::categories_width, L"130", L"210"},
+    {L"categories_collapsed", &Settings::categories_collapsed, L"false", L"true"},
+    {L"snippet_panel_collapsed", &Settings::snippet_panel_collapsed, L"true", L"false"},
+    {L"categories_hidden", &Settings::categories_hidden, L"0", L"37"},
+    {L"font_size", &Settings::font_size, L"14", L"17"},
+    {L"scroll_lines", &Settings::scroll_lines, L"1", L"3"},
+    {L"window_x", &Settings::window_x, L"-1", L"-1200"},
+    {L"window_y", &Settings::window_y, L"-1", L"77"},
+    {L"window_w", &Settings::window_w, L"620", L"1024"},
+    {L"window_h", &Settings::window_h, L"440", L"900"},
+    {L"last_view_filter", &Settings::last_view_filter, L"0", L"6"},
+    {L"last_view_cat_id", &Settings::last_view_cat_id, L"-1", L"42"},
+    {L"last_view_templates", &Settings::last_view_templates, L"false", L"true"},
+    {L"hotkey", &Settings::hotkey, L"ctrl+shift+v", L"ctrl+alt+h"},
+    {L"plain_hotkey", &Settings::plain_hotkey, L"ctrl+shift+alt+u", L"win+shift+p"},
+    {L"snippets_hotkey", &Settings::snippets_hotkey, L"ctrl+shift+alt+s", L"ctrl+f12"},
+    {L"screenshot_hotkey", &Settings::screenshot_hotkey, L"prtscr", L"ctrl+shift+alt+p"},
+    {L"screenshot_window_hotkey", &Settings::screenshot_window_hotkey, L"alt+prtscr", L"ctrl+prtscr"},
+    {L"screenshot_full_hotkey", &Settings::screenshot_full_hotkey, L"shift+prtscr", L"win+prtscr"},
+    {L"screenshot_editor_enabled", &Settings::screenshot_editor_enabled, L"true", L"false"},
+    {L"screenshot_copy_to_clipboard", &Settings::screenshot_copy_to_clipboard, L"true", L"false"},
+    {L"screenshot_autosave", &Settings::screenshot_autosave, L"false", L"true"},
+    {L"clipboard_images_autosave", &Settings::clipboard_images_autosave, L"false", L"true"},
+    {L"screenshot_folder", &Settings::screenshot_folder, L"",
+     L"C:\\Users\\\u0418\u0432\u0430\u043d\\\u0421\u043d\u0438\u043c\u043a\u0438 \u044d\u043a\u0440\u0430\u043d\u0430"},
+    {L"backup_folder", &Settings::backup_folder, L"", L"D:\\\u5907\u4efd\\\u526a\u8d34\u677f"},
+    {L"screenshot_color", &Settings::screenshot_color, L"0", L"16711935"},
+    {L"screenshot_thickness", &Settings::screenshot_thickness, L"3", L"24"},
+    {L"app_filter_mode", &Settings::app_filter_mode, L"all", L"blacklist"},
+    {L"app_filter_list", &Settings::app_filter_list, L"",
+     L"chrome.exe;\u0422\u0435\u043b\u0435\u0433\u0440\u0430\u043c.exe;\u5fae\u4fe1.exe"},
+    {L"language", &Settings::language, L"en", L"pt_BR"},
+    {L"snippet_collapsed_groups", &Settings::snippet_collapsed_groups, L"",
+     L"\u0420\u0430\u0431\u043e\u0442\u0430;\u5de5\u4f5c;\U0001F600 \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac"},
+    {L"check_updates", &Settings::check_updates, L"true", L"false"},
+    {L"last_update_check", &Settings::last_update_check, L"0", L"9999999999"},
+};
+
+// The member's value in the file's text form, read directly from the record.
+std::wstring member_text(const Settings& s, const Member& m) {
+    return std::visit(
+        [&](auto ptr) -> std::wstring {
+            const auto& v = s.*ptr;
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<V, bool>)
+                return v ? L"true" : L"false";
+            else if constexpr (std::is_same_v<V, std::wstring>)
+                return v;
+            else
+                return std::to_wstring(v);
+        },
+        m);
+}
+
+std::wstring missing_key_text(const FieldCase& f) {
+    if (std::wstring(f.key) == L"window_w") return L"576";
+    if (std::wstring(f.key) == L"window_h") return L"783";
+    return f.default_text;
+}
+
+// A settings file in the ANSI form a user or an older version may write.
+std::string ini_with(const std::string& lines) { return "[Settings]\r\n" + lines; }
+
+// The keys of a UTF-16 settings file, in file order.
+std::vector<std::wstring> keys_in_utf16_file(const std::string& bytes) {
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                            (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    std::vector<std::wstring> keys;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(L'\n', pos);
+        std::wstring line = text.substr(pos, end == std::wstring::npos ? std::wstring::npos : end - pos);
+        size_t eq = line.find(L'=');
+        if (eq != std::wstring::npos) keys.push_back(line.substr(0, eq));
+        if (end == std::wstring::npos) break;
+        pos = end + 1;
+    }
+    return keys;
+}
+
+TEST(Settings, TableCoversEveryField) {
+    std::set<std::wstring> table;
+    for (const FieldCase& f : kFields) table.insert(f.key);
+    std::vector<std::wstring> keys = Settings::keys();
+    std::set<std::wstring> record(keys.begin(), keys.end());
+    EXPECT_EQ(record.size(), keys.size()) << "a key appears twice";
+    EXPECT_EQ(table, record);
+}
+
+TEST(Settings, NewRecordHoldsTheDefaults) {
+    Settings s;
+    for (const FieldCase& f : kFields) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(member_text(s, f.member), f.default_text);
+        EXPECT_EQ(s.get_as_text(f.key, L"?"), f.default_text);
+    }
+}
+
+TEST(Settings, SetFromTextReachesTheNamedMember) {
+    for (const FieldCase& f : kFields) {
+        SCOPED_TRACE(f.key);
+        Settings s;
+        s.set_from_text(f.key, f.other_text);
+        EXPECT_EQ(member_text(s, f.member), f.other_text);
+        EXPECT_EQ(s.get_as_text(f.key, L"?"), f.other_text);
+        // No other field moved.
+        for (const FieldCase& g : kFields) {
+            if (&g != &f) {
+                EXPECT_EQ(member_text(s, g.member), g.default_text) << g.key;
+            }
+        }
+    }
+}
+
+TEST(Settings, SaveThenLoadReproducesEveryField) {
+    TempFolder dir(L"-\u0418\u043c\u044f-\u540d");
+    ASSERT_FALSE(dir.path().empty());
+    const std::wstring path = dir.file(L".quillet.db.ini");
+    Settings a;
+    for (const FieldCase& f : kFields) a.set_from_text(f.key, f.other_text);
+    a.save(path);
+
+    Settings b;
+    b.load(path);
+    for (const FieldCase& f : kFields) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(member_text(b, f.member), f.other_text);
+    }
+}
+
+TEST(Settings, DefaultsSurviveSaveAndLoad) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"quillet.db.ini");
+    Settings().save(path);
+    Settings b;
+    b.set_from_text(L"font_size", L"11");
+    b.load(path);
+    for (const FieldCase& f : kFields) {
+        SCOPED_TRACE(f.key);
+        EXPECT_EQ(member_text(b, f.member), f.default_text);
+    }
+}
+
+TEST(Settings, NewFileIsUtf16InSaveOrder) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"s.ini");
+    Settings s;
+    s.backup_folder = L"\u0416\u5b57";
+    s.save(path);
+    std::string bytes = read_file(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xFE);
+    // The value's UTF-16 units are in the file as they are.
+    EXPECT_NE(bytes.find(std::string("\x16\x04\x57\x5b", 4)), std::string::npos);
+
+    const std::vector<std::wstring> expected = {
+        L"watch_clipboard", L"dark_mode", L"always_on_top", L"close_on_paste", L"hide_on_copy",
+        L"click_to_copy", L"tray_on_minimize", L"start_in_tray", L"show_time", L"show_hints",
+        L"show_category", L"sort_by_frequency", L"pinned_first", L"repeat_on_copy", L"sound_on_copy",
+        L"sound_on_paste", L"sound_copy_id", L"sound_paste_id", L"categories_collapsed",
+        L"snippet_panel_collapsed", L"categories_hidden", L"ttl_days", L"trash_hours",
+        L"categories_width", L"font_size", L"scroll_lines", L"hotkey", L"plain_hotkey",
+        L"snippets_hotkey", L"screenshot_hotkey", L"screenshot_window_hotkey",
+        L"screenshot_full_hotkey", L"screenshot_editor_enabled", L"screenshot_copy_to_clipboard",
+        L"screenshot_autosave", L"clipboard_images_autosave", L"screenshot_folder", L"backup_folder",
+        L"screenshot_color", L"screenshot_thickness", L"app_filter_mode", L"app_filter_list",
+        L"language", L"snippet_collapsed_groups", L"window_x", L"window_y", L"window_w", L"window_h",
+        L"last_view_filter", L"last_view_cat_id", L"last_view_templates", L"check_updates",
+        L"last_update_check"};
+    EXPECT_EQ(keys_in_utf16_file(bytes), expected);
+}
+
+TEST(Settings, EmptyOrMissingFileGivesMissingKeyValues) {
+    TempFolder dir;
+    ASSERT_TRUE(write_file(dir.file(L"empty.ini"), ""));
+    ASSERT_TRUE(write_file(dir.file(L"section.ini"), ini_with("")));
+    for (const wchar_t* name : {L"empty.ini", L"section.ini", L"absent.ini"}) {
+        SCOPED_TRACE(name);
+        Settings s;
+        for (const FieldCase& f : kFields) s.set_from_text(f.key, f.other_text);
+        s.load(dir.file(name));
+        for (const FieldCase& f : kFields) EXPECT_EQ(member_text(s, f.member), missing_key_text(f)) << f.key;
+    }
+}
+
+struct StoredCase {
+    const char* key;
+    const char* stored;       // the value as written in the file
+    const wchar_t* expected;  // get_as_text after the load
+};
+
+// Hand-written values: odd spellings, numbers that do not parse or do not
+// fit, and values outside the limits.
+const StoredCase kStored[] = {
+    {"dark_mode", "TRUE", L"false"},
+    {"dark_mode", "yes", L"false"},
+    {"dark_mode", "1", L"true"},
+    {"dark_mode", "true", L"true"},
+    {"always_on_top", "True", L"false"},
+    {"watch_clipboard", "", L"false"},
+    {"watch_clipboard", "0", L"false"},
+    {"ttl_days", "12days", L"12"},
+    {"ttl_days", "", L"0"},
+    {"ttl_days", "x", L"0"},
+    {"trash_hours", "x", L"24"},
+    {"trash_hours", "-3", L"-3"},
+    {"trash_hours", "+8", L"8"},
+    {"categories_width", "-", L"130"},
+    {"categories_width", "99999999999", L"130"},
+    {"window_w", "x", L"576"},
+    {"window_w", "", L"576"},
+    {"window_h", "abc", L"783"},
+    {"window_w", "300", L"300"},
+    {"window_x", "-2147483648", L"-2147483648"},
+    {"window_x", "2147483647", L"2147483647"},
+    {"window_x", "2147483648", L"-1"},
+    {"window_y", "-99999999999999999999", L"-1"},
+    {"last_update_check", "99999999999", L"99999999999"},
+    {"last_update_check", "-5", L"-5"},
+    {"last_update_check", "9223372036854775807", L"9223372036854775807"},
+    {"last_update_check", "9223372036854775808", L"0"},
+    {"last_update_check", "x", L"0"},
+    {"font_size", "25", L"18"},
+    {"font_size", "3", L"10"},
+    {"font_size", "-100", L"10"},
+    {"font_size", "x", L"14"},
+    {"scroll_lines", "0", L"1"},
+    {"scroll_lines", "9", L"4"},
+    {"screenshot_thickness", "99", L"24"},
+    {"screenshot_thickness", "0", L"1"},
+    {"sound_copy_id", "7", L"2"},
+    {"sound_copy_id", "0", L"2"},
+    {"sound_copy_id", "3", L"3"},
+    {"sound_paste_id", "0", L"1"},
+    {"sound_paste_id", "5", L"1"},
+    {"sound_paste_id", "4", L"4"},
+    {"language", "de", L"de"},
+    {"language", "..\\..\\x", L"en"},
+    {"language", "", L"en"},
+    {"language", "a/b", L"en"},
+    {"language", "abcdefghijklmnopq", L"en"},
+    {"language", "uk", L"uk"},
+    {"hotkey", "", L""},
+    {"app_filter_mode", "whitelist", L"whitelist"},
+};
+
+TEST(Settings, HandWrittenValuesReadAsSpecified) {
+    TempFolder dir;
+    int n = 0;
+    for (const StoredCase& c : kStored) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+        const std::wstring path = dir.file(L"case" + std::to_wstring(n++) + L".ini");
+        ASSERT_TRUE(write_file(path, ini_with(std::string(c.key) + "=" + c.stored + "\r\n")));
+        Settings s;
+        s.load(path);
+        EXPECT_EQ(s.get_as_text(std::wstring(c.key, c.key + strlen(c.key)), L"?"), c.expected);
+    }
+}
+
+TEST(Settings, AnsiFileIsReadAndUpdated) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"old.ini");
+    ASSERT_TRUE(write_file(path, ini_with("dark_mode=true\r\nfont_size=12\r\nhotkey=ctrl+q\r\n")));
+    Settings s;
+    s.load(path);
+    EXPECT_TRUE(s.dark_mode);
+    EXPECT_EQ(s.font_size, 12);
+    EXPECT_EQ(s.hotkey, L"ctrl+q");
+    s.font_size = 16;
+    s.save(path);
+    Settings t;
+    t.load(path);
+    EXPECT_TRUE(t.dark_mode);
+    EXPECT_EQ(t.font_size, 16);
+    EXPECT_EQ(t.hotkey, L"ctrl+q");
+}
+
+TEST(Settings, LongValueIsCutAt4095Characters) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"long.ini");
+    ASSERT_TRUE(write_file(path, ini_with("backup_folder=" + std::string(5000, 'a') + "\r\n")));
+    Settings s;
+    s.load(path);
+    EXPECT_EQ(s.backup_folder, std::wstring(4095, L'a'));
+}
+
+TEST(Settings, SetFromTextAppliesNoLimitsAndKeepsFieldsOnBadNumbers) {
+    Settings s;
+    s.set_from_text(L"font_size", L"40");
+    EXPECT_EQ(s.font_size, 40);
+    s.set_from_text(L"trash_hours", L"x");
+    EXPECT_EQ(s.trash_hours, 24);
+    s.set_from_text(L"last_update_check", L"");
+    EXPECT_EQ(s.last_update_check, 0);
+    s.set_from_text(L"last_update_check", L"1700000000");
+    s.set_from_text(L"last_update_check", L"99999999999999999999");
+    EXPECT_EQ(s.last_update_check, 1700000000);
+    s.set_from_text(L"dark_mode", L"1");
+    EXPECT_TRUE(s.dark_mode);
+    s.set_from_text(L"dark_mode", L"TRUE");
+    EXPECT_FALSE(s.dark_mode);
+    s.set_from_text(L"language", L"..\\x");  // only a load checks the code
+    EXPECT_EQ(s.language, L"..\\x");
+}
+
+TEST(Settings, UnknownKeysChangeNothing) {
+    Settings s;
+    for (const wchar_t* key : {L"Font_Size", L"font_size ", L"", L"no_such_key"}) s.set_from_text(key, L"17");
+    for (const FieldCase& f : kFields) EXPECT_EQ(member_text(s, f.member), f.default_text) << f.key;
+    EXPECT_EQ(s.get_as_text(L"Font_Size", L"fallback"), L"fallback");
+    EXPECT_EQ(s.get_as_text(L"", L""), L"");
+}
+
+TEST(Settings, AppFilterItemsAreTrimmedAndNonEmpty) {
+    struct Case {
+        const wchar_t* list;
+        std::vector<std::wstring> items;
+    };
+    const Case cases[] = {
+        {L" chrome.exe ;;Telegram.exe; ", {L"chrome.exe", L"Telegram.exe"}},
+        {L"", {}},
+        {L";;  ;\t;", {}},
+        {L"a", {L"a"}},
+        {L"\tfirefox.exe\r\n;\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430.exe",
+         {L"firefox.exe", L"\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430.exe"}},
+        {L"b;a;b", {L"b", L"a", L"b"}},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        s.app_filter_list = c.list;
+        EXPECT_EQ(s.app_filter_items(), c.items) << testing::PrintToString(std::wstring(c.list));
+    }
+}
+
+TEST(Settings, NumberParsing) {
+    struct Case {
+        const wchar_t* text;
+        bool ok;
+        int value;
+    };
+    const Case cases[] = {
+        {L"0", true, 0},          {L"  42", true, 42},      {L"\t-7x", true, -7},   {L"+5", true, 5},
+        {L"", false, 0},          {L"-", false, 0},         {L"x1", false, 0},      {L"- 1", false, 0},
+        {L"2147483647", true, 2147483647}, {L"-2147483648", true, -2147483647 - 1},
+        {L"2147483648", false, 0}, {L"00000000000000000000012", true, 12},
+    };
+    for (const Case& c : cases) {
+        int v = 12345;
+        EXPECT_EQ(parse_settings_int(c.text, v), c.ok) << testing::PrintToString(std::wstring(c.text));
+        if (c.ok) {
+            EXPECT_EQ(v, c.value);
+        }
+    }
+    int64_t big = 0;
+    EXPECT_TRUE(parse_settings_int64(L"-9223372036854775808", big));
+    EXPECT_EQ(big, INT64_MIN);
+    EXPECT_FALSE(parse_settings_int64(L"-9223372036854775809", big));
+}
+
+}  // namespace
