@@ -1,0 +1,213 @@
+// Store timings on a large store: 200 live text entries beside 10,000
+// effectively pinned text entries and 500 pinned image entries. Prints one
+// line per figure.
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "store/database.h"
+
+namespace {
+
+constexpr int kLive = 200;
+constexpr int kPinnedTexts = 10000;
+constexpr int kPinnedImages = 500;
+
+double now_ms() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Median time of fn over n runs, after one run to warm up.
+double time_median(int n, const std::function<void(int)>& fn) {
+    fn(-1);
+    std::vector<double> times;
+    for (int i = 0; i < n; ++i) {
+        double t0 = now_ms();
+        fn(i);
+        times.push_back(now_ms() - t0);
+    }
+    return median(times);
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::printf("SQLite error in %s: %s\n", what, sqlite3_errmsg(db));
+        std::exit(1);
+    }
+}
+
+// Creates the store at path: the schema through Database, then the rows in
+// one transaction on a plain connection.
+void populate(const std::wstring& path, std::size_t image_bytes) {
+    { Database create(path); }
+    sqlite3* db = nullptr;
+    check(sqlite3_open(to_utf8(path).c_str(), &db), db, "open");
+    check(sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=OFF; BEGIN;"
+                           "INSERT INTO categories (name, pinned, cat_order) VALUES ('Pinned', 1, 1);",
+                       nullptr, nullptr, nullptr),
+          db, "setup");
+    sqlite3_stmt* ins = nullptr;
+    check(sqlite3_prepare_v2(db,
+                             "INSERT INTO history (text, created_at, sort_order, pinned, category_id, "
+                             "is_image, image, source_app) VALUES (?1, '2024-05-01T10:00:00', ?2, ?3, ?4, ?5, ?6, 'Bench')",
+                             -1, &ins, nullptr),
+          db, "prepare");
+    std::vector<std::uint8_t> image(image_bytes);
+    std::uint32_t x = 1;
+    for (auto& b : image) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(x >> 24);
+    }
+    std::int64_t order = 0;
+    auto add = [&](const std::string& text, int pinned, bool in_category, bool is_image) {
+        sqlite3_bind_text(ins, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(ins, 2, ++order);
+        sqlite3_bind_int(ins, 3, pinned);
+        if (in_category) {
+            sqlite3_bind_int64(ins, 4, 1);
+        } else {
+            sqlite3_bind_null(ins, 4);
+        }
+        sqlite3_bind_int(ins, 5, is_image ? 1 : 0);
+        if (is_image) {
+            sqlite3_bind_blob(ins, 6, image.data(), static_cast<int>(image.size()), SQLITE_STATIC);
+        } else {
+            sqlite3_bind_null(ins, 6);
+        }
+        check(sqlite3_step(ins), db, "insert");
+        sqlite3_reset(ins);
+    };
+    for (int i = 0; i < kPinnedTexts; ++i) {
+        // Half pinned in their own right, half through their category.
+        add("pinned text number " + std::to_string(i), i % 2, i % 2 == 0, false);
+    }
+    for (int i = 0; i < kPinnedImages; ++i) {
+        add("", 1, false, true);
+    }
+    for (int i = 0; i < kLive; ++i) {
+        add("live text number " + std::to_string(i), 0, false, false);
+    }
+    sqlite3_finalize(ins);
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    sqlite3_close(db);
+}
+
+std::wstring make_temp_dir() {
+    wchar_t base[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    std::wstring dir = std::wstring(base, n) + L"quillet-store-bench-" +
+                       std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+void run(const std::wstring& dir) {
+    std::wstring big = dir + L"\\big.db";
+    std::wstring small = dir + L"\\small.db";
+    double t0 = now_ms();
+    populate(big, 1 << 20);
+    populate(small, 1 << 10);
+    std::printf("store set-up: %d live + %d pinned texts + %d pinned images (%.0f ms)\n", kLive,
+                kPinnedTexts, kPinnedImages, now_ms() - t0);
+
+    Database db(big);
+    std::size_t all_rows = db.list_entries(L"all", false, true).size();
+    // The two stores take turns so that both see the same conditions.
+    std::vector<double> small_times;
+    std::vector<double> big_times;
+    {
+        Database small_db(small);
+        small_db.list_entries(L"all", false, true);
+        for (int i = 0; i < 21; ++i) {
+            double t = now_ms();
+            small_db.list_entries(L"all", false, true);
+            small_times.push_back(now_ms() - t);
+            t = now_ms();
+            db.list_entries(L"all", false, true);
+            big_times.push_back(now_ms() - t);
+        }
+    }
+    double all_small = median(small_times);
+    double all_big = median(big_times);
+    std::size_t pinned_rows = 0;
+    double pinned = time_median(5, [&](int) { pinned_rows = db.list_entries(L"pinned", false, true).size(); });
+
+    std::vector<std::uint8_t> no_image;
+    double add = time_median(201, [&](int i) {
+        db.add_entry(L"new bench text " + std::to_wstring(i + 2), "", "", no_image, L"Bench", false,
+                     false, std::nullopt, L"", L"", false);
+    });
+
+    // The same row through one prepared statement on a plain connection.
+    sqlite3* raw = nullptr;
+    sqlite3_open(to_utf8(big).c_str(), &raw);
+    sqlite3_stmt* ins = nullptr;
+    check(sqlite3_prepare_v2(raw,
+                             "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, "
+                             "source_app, is_image, source_title, source_url, is_browser_page, image) "
+                             "VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12)",
+                             -1, &ins, nullptr),
+          raw, "prepare bare insert");
+    std::string stamp = to_utf8(now_iso_timestamp());
+    double bare = time_median(201, [&](int i) {
+        std::string text = "bare bench text " + std::to_string(i + 2);
+        sqlite3_bind_text(ins, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(ins, 2, stamp.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(ins, 3, 1000000 + i);
+        sqlite3_bind_null(ins, 4);
+        sqlite3_bind_null(ins, 5);
+        sqlite3_bind_null(ins, 6);
+        sqlite3_bind_text(ins, 7, "Bench", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(ins, 8, 0);
+        sqlite3_bind_text(ins, 9, "", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(ins, 10, "", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(ins, 11, 0);
+        sqlite3_bind_null(ins, 12);
+        check(sqlite3_step(ins), raw, "bare insert");
+        sqlite3_reset(ins);
+    });
+    sqlite3_finalize(ins);
+    sqlite3_exec(raw, "DELETE FROM history WHERE text LIKE 'bare bench text %'", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+
+    std::printf("add_entry, new text: median %.3f ms\n", add);
+    std::printf("bare prepared INSERT of the same row: median %.3f ms (add_entry / INSERT = %.1fx)\n",
+                bare, bare > 0 ? add / bare : 0.0);
+    std::printf("list \"all\" (%zu rows): median %.3f ms\n", all_rows, all_big);
+    std::printf("list \"pinned\" (%zu rows, %d MiB of images): median %.3f ms\n", pinned_rows,
+                kPinnedImages, pinned);
+    std::printf("list \"all\" with 1 KiB pinned images: median %.3f ms; with 1 MiB: %.3f ms (ratio %.2f)\n",
+                all_small, all_big, all_small > 0 ? all_big / all_small : 0.0);
+}
+
+}  // namespace
+
+int main() {
+    std::wstring dir = make_temp_dir();
+    run(dir);
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(dir), ec);
+    return 0;
+}

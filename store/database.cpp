@@ -1,0 +1,385 @@
+// Connection, schema creation and migration, default snippets, back-fills
+// and the statement primitives of the history store.
+#include "store/database.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include <sqlite3.h>
+
+#include "core/text.h"
+
+namespace {
+
+// Every column added to `history` after its first layout, in order.
+const wchar_t* const kHistoryColumns[] = {
+    L"rtf TEXT DEFAULT ''",
+    L"html TEXT DEFAULT ''",
+    L"image BLOB DEFAULT NULL",
+    L"source_app TEXT DEFAULT ''",
+    L"source_title TEXT DEFAULT ''",
+    L"source_url TEXT DEFAULT ''",
+    L"orig_text TEXT DEFAULT ''",
+    L"is_image INTEGER NOT NULL DEFAULT 0",
+    L"is_browser_page INTEGER NOT NULL DEFAULT 0",
+    L"custom_title TEXT DEFAULT ''",
+    L"image_path TEXT DEFAULT ''",
+    L"cat_pin_override INTEGER NOT NULL DEFAULT 0",
+    L"link_title TEXT DEFAULT ''",
+    L"keep INTEGER NOT NULL DEFAULT 0",
+};
+
+// The default snippet groups and titles (Russian: "Letters", "Documents",
+// "Letter", "Document heading").
+const wchar_t kGroupLetters[] = L"\u041F\u0438\u0441\u044C\u043C\u0430";
+const wchar_t kGroupDocuments[] = L"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B";
+const wchar_t kTitleLetter[] = L"\u041F\u0438\u0441\u044C\u043C\u043E";
+const wchar_t kTitleHeading[] =
+    L"\u0417\u0430\u0433\u043E\u043B\u043E\u0432\u043E\u043A "
+    L"\u0434\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u0430";
+const wchar_t kBodyLetter[] =
+    L"\u0417\u0434\u0440\u0430\u0432\u0441\u0442\u0432\u0443\u0439\u0442\u0435, {user}!\n\n"
+    L"\u041D\u0430\u043F\u0440\u0430\u0432\u043B\u044F\u0435\u043C \u0432\u0430\u043C "
+    L"\u043F\u0438\u0441\u044C\u043C\u043E \u043E\u0442 {date}.\n\n"
+    L"\u0421 \u0443\u0432\u0430\u0436\u0435\u043D\u0438\u0435\u043C, ...";
+const wchar_t kBodyHeading[] =
+    L"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442 "
+    L"\u043F\u043E\u0434\u0433\u043E\u0442\u043E\u0432\u043B\u0435\u043D {date} "
+    L"\u043F\u043E\u043B\u044C\u0437\u043E\u0432\u0430\u0442\u0435\u043B\u0435\u043C {user}.";
+
+bool is_damage_code(int rc) {
+    int primary = rc & 0xFF;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+// True for a non-empty file that does not start with the SQLite header. It
+// is found before SQLite touches the file or its log.
+bool lacks_database_header(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    static const char kHeader[16] = "SQLite format 3";  // with its NUL
+    char head[16] = {};
+    DWORD got = 0;
+    BOOL read = ReadFile(h, head, sizeof(head), &got, nullptr);
+    CloseHandle(h);
+    if (!read || got == 0) {
+        return false;  // an empty file is an empty database
+    }
+    return got < sizeof(head) || std::memcmp(head, kHeader, sizeof(head)) != 0;
+}
+
+bool file_exists(const std::wstring& path) {
+    DWORD attrs = GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// ---- text functions ---------------------------------------------------------
+
+std::wstring sql_quote(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size() + 2);
+    out += L'\'';
+    for (wchar_t c : text) {
+        if (c == L'\'') {
+            out += L'\'';
+        }
+        out += c;
+    }
+    out += L'\'';
+    return out;
+}
+
+std::wstring join_ids(const std::vector<std::int64_t>& ids) {
+    std::wstring out;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (i) {
+            out += L',';
+        }
+        out += std::to_wstring(ids[i]);
+    }
+    return out;
+}
+
+std::optional<std::wstring> default_template_text(const std::wstring& title) {
+    if (title == kTitleLetter) {
+        return std::wstring(kBodyLetter);
+    }
+    if (title == kTitleHeading) {
+        return std::wstring(kBodyHeading);
+    }
+    return std::nullopt;
+}
+
+// ---- construction -------------------------------------------------------------
+
+Database::Database(const std::wstring& path) : path_(path) {
+    open();
+}
+
+Database::~Database() {
+    close_connection();
+}
+
+int Database::open_connection() {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open(to_utf8(path_).c_str(), &db);
+    if (rc != SQLITE_OK) {
+        if (db) {
+            sqlite3_close(db);
+        }
+        connection_ = nullptr;
+        return rc;
+    }
+    connection_ = db;
+    return SQLITE_OK;
+}
+
+void Database::close_connection() {
+    cache_.clear();
+    if (connection_) {
+        sqlite3_close(connection_);
+        connection_ = nullptr;
+    }
+}
+
+void Database::open() {
+    bool damaged = lacks_database_header(path_);
+    bool ok = false;
+    if (damaged) {
+        // renamed below, before SQLite opens it
+    } else if (open_connection() != SQLITE_OK) {
+        damaged = file_exists(path_);
+    } else {
+        // A file that is not a database, or one whose header or schema is
+        // broken, fails in the first statements.
+        int setup = set_up_schema();
+        ok = setup == SQLITE_OK;
+        damaged = is_damage_code(setup);
+    }
+    if (damaged) {
+        close_connection();
+        if (!move_damaged_file_aside() || open_connection() != SQLITE_OK) {
+            close_connection();
+            open_ok_ = false;
+            return;
+        }
+        ok = set_up_schema() == SQLITE_OK;
+    }
+    open_ok_ = ok;
+    if (!connection_) {
+        return;
+    }
+    seed_default_snippets();
+    exec(L"UPDATE history SET is_image=1 WHERE is_image=0 AND image IS NOT NULL AND length(image) > 0");
+    backfill_source_urls();
+}
+
+bool Database::move_damaged_file_aside() {
+    std::wstring stamp = now_iso_timestamp();
+    for (wchar_t& c : stamp) {
+        if (c == L':') {
+            c = L'-';  // not allowed in file names
+        }
+    }
+    std::wstring base = path_ + L".damaged-" + stamp;
+    std::wstring target = base;
+    for (int n = 2; n < 1000 && (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                                 GetFileAttributesW((target + L"-wal").c_str()) !=
+                                     INVALID_FILE_ATTRIBUTES);
+         ++n) {
+        target = base + L"-" + std::to_wstring(n);
+    }
+    // Never overwrite: MoveFileExW without MOVEFILE_REPLACE_EXISTING.
+    if (!MoveFileExW(path_.c_str(), target.c_str(), 0)) {
+        return false;
+    }
+    damaged_path_ = target;
+    // The log and journal files belong to the damaged file; a fresh database
+    // must not replay them.
+    for (const wchar_t* suffix : {L"-wal", L"-journal", L"-shm"}) {
+        std::wstring from = path_ + suffix;
+        if (GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            continue;
+        }
+        if (!MoveFileExW(from.c_str(), (target + suffix).c_str(), 0) &&
+            std::wstring(suffix) != L"-shm") {
+            return false;
+        }
+    }
+    return true;
+}
+
+int Database::set_up_schema() {
+    int first = exec(L"PRAGMA journal_mode=WAL");
+    if (is_damage_code(first)) {
+        return first;
+    }
+    exec(L"PRAGMA foreign_keys=ON");
+    int cat = exec(L"CREATE TABLE IF NOT EXISTS categories (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                   L"name TEXT NOT NULL UNIQUE,pinned INTEGER NOT NULL DEFAULT 0,"
+                   L"cat_order INTEGER NOT NULL DEFAULT 0)");
+    int hist = exec(L"CREATE TABLE IF NOT EXISTS history (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                    L"text TEXT NOT NULL,created_at TEXT NOT NULL,pinned INTEGER NOT NULL DEFAULT 0,"
+                    L"category_id INTEGER REFERENCES categories(id),"
+                    L"sort_order INTEGER NOT NULL DEFAULT 0,deleted_at TEXT,"
+                    L"use_count INTEGER NOT NULL DEFAULT 0)");
+    exec(L"CREATE TABLE IF NOT EXISTS slot_entries (entry_id INTEGER PRIMARY KEY,"
+         L"slot_order INTEGER NOT NULL DEFAULT 0)");
+    // Migration: a column that exists already makes its ALTER fail, which
+    // is logged and ignored; older layouts gain the missing columns.
+    for (const wchar_t* column : kHistoryColumns) {
+        exec(std::wstring(L"ALTER TABLE history ADD COLUMN ") + column);
+    }
+    exec(L"CREATE TABLE IF NOT EXISTS snippets (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+         L"title TEXT NOT NULL,text TEXT NOT NULL,grp TEXT DEFAULT '' ,created_at TEXT NOT NULL,"
+         L"use_count INTEGER NOT NULL DEFAULT 0,deleted_at TEXT)");
+    exec(L"ALTER TABLE snippets ADD COLUMN grp TEXT DEFAULT ''");
+    exec(L"ALTER TABLE snippets ADD COLUMN deleted_at TEXT DEFAULT NULL");
+    exec(L"CREATE TABLE IF NOT EXISTS snippet_groups (name TEXT PRIMARY KEY)");
+    for (int rc : {first, cat, hist}) {
+        if (rc != SQLITE_OK) {
+            return rc;
+        }
+    }
+    create_indexes();
+    return SQLITE_OK;
+}
+
+void Database::create_indexes() {
+    // Indexes hold no data of their own; older builds read the file as
+    // before. sort_order serves MAX(sort_order) and the list order.
+    exec(L"CREATE INDEX IF NOT EXISTS history_sort_order ON history(sort_order)");
+}
+
+void Database::seed_default_snippets() {
+    Rows groups = query(L"SELECT count(*) FROM snippet_groups");
+    Rows live = query(L"SELECT count(*) FROM snippets WHERE deleted_at IS NULL");
+    if (groups.empty() || groups[0].empty() || live.empty() || live[0].empty()) {
+        return;
+    }
+    if (groups[0][0] != L"0" || live[0][0] != L"0") {
+        return;
+    }
+    exec(L"INSERT INTO snippet_groups (name) VALUES (" + sql_quote(kGroupLetters) + L")");
+    exec(L"INSERT INTO snippet_groups (name) VALUES (" + sql_quote(kGroupDocuments) + L")");
+    struct Seed {
+        const wchar_t* title;
+        const wchar_t* group;
+    };
+    for (const Seed& s : {Seed{kTitleLetter, kGroupLetters}, Seed{kTitleHeading, kGroupDocuments}}) {
+        exec(L"INSERT INTO snippets (title, text, grp, created_at) VALUES (" + sql_quote(s.title) +
+             L", " + sql_quote(*default_template_text(s.title)) + L", " + sql_quote(s.group) +
+             L", " + sql_quote(now_iso_timestamp()) + L")");
+    }
+}
+
+void Database::backfill_source_urls() {
+    // Rows without HTML can never yield an address; leaving them out gives
+    // the same result without reading them.
+    Statement rows = Statement::prepare(
+        connection_,
+        "SELECT id, html FROM history WHERE html IS NOT NULL AND (source_url='' OR source_url IS NULL)");
+    if (!rows) {
+        return;
+    }
+    std::vector<std::pair<std::int64_t, std::wstring>> found;
+    while (rows.step() == SQLITE_ROW) {
+        if (sqlite3_column_type(rows.get(), 0) != SQLITE_INTEGER) {
+            continue;  // an id that does not parse
+        }
+        std::int64_t id = rows.column_int64(0);
+        std::wstring url = html_source_url(rows.column_text(1));
+        if (!url.empty() && id > 0) {
+            found.emplace_back(id, url);
+        }
+    }
+    rows.finish();
+    for (const auto& [id, url] : found) {
+        Statement up = Statement::prepare(connection_, "UPDATE history SET source_url=?1 WHERE id=?2");
+        up.bind_text(1, url).bind_int64(2, id);
+        up.run();
+    }
+}
+
+// ---- primitives -----------------------------------------------------------------
+
+int Database::exec(const std::wstring& sql) {
+    if (!connection_) {
+        return SQLITE_MISUSE;
+    }
+    char* message = nullptr;
+    int rc = sqlite3_exec(connection_, to_utf8(sql).c_str(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        log_sql_error(message, rc);
+    }
+    if (message) {
+        sqlite3_free(message);
+    }
+    return rc;
+}
+
+Database::Rows Database::query(const std::wstring& sql) {
+    Rows rows;
+    Statement s = Statement::prepare(connection_, to_utf8(sql));
+    if (!s) {
+        return rows;
+    }
+    while (s.step() == SQLITE_ROW) {
+        int n = sqlite3_column_count(s.get());
+        std::vector<std::wstring> row;
+        row.reserve(static_cast<std::size_t>(n));
+        for (int c = 0; c < n; ++c) {
+            row.push_back(s.column_text(c));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::int64_t Database::last_insert_id() {
+    return connection_ ? static_cast<std::int64_t>(sqlite3_last_insert_rowid(connection_)) : 0;
+}
+
+Statement Database::cached(const std::string& sql) {
+    return cache_.use(connection_, sql);
+}
+
+std::int64_t Database::query_int64(const std::string& sql, std::int64_t fallback) {
+    Statement s = cached(sql);
+    if (s.step() != SQLITE_ROW || s.column_is_null(0)) {
+        return fallback;
+    }
+    return s.column_int64(0);
+}
+
+bool Database::image_equals(std::int64_t id, const std::vector<std::uint8_t>& bytes) {
+    Statement s = cached("SELECT image FROM history WHERE id=?1");
+    if (!s) {
+        return false;
+    }
+    s.bind_int64(1, id);
+    if (s.step() != SQLITE_ROW) {
+        return false;
+    }
+    const void* data = sqlite3_column_blob(s.get(), 0);
+    int n = sqlite3_column_bytes(s.get(), 0);
+    if (n < 0 || static_cast<std::size_t>(n) != bytes.size()) {
+        return false;
+    }
+    return n == 0 || (data && std::memcmp(data, bytes.data(), bytes.size()) == 0);
+}
+
+bool Database::run_in_transaction_end(bool ok) {
+    if (ok && exec(L"COMMIT") == SQLITE_OK) {
+        return true;
+    }
+    exec(L"ROLLBACK");
+    return false;
+}

@@ -1,0 +1,192 @@
+// The history store: the program's only door to its SQLite file.
+//
+// One Database object owns the connection. Every public operation holds the
+// object's mutex from its first statement to its last (file deletions
+// included); operations marked "lock held" are private helpers that take no
+// lock. Failures are reported by results (0, false, -1, empty lists); SQL
+// errors are also written to the debugger output.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/records.h"
+#include "store/statement.h"
+
+struct sqlite3;
+
+// 'text' with every single quote doubled, between single quotes.
+std::wstring sql_quote(const std::wstring& text);
+// The ids as decimal numbers joined by "," ("" for none).
+std::wstring join_ids(const std::vector<std::int64_t>& ids);
+// The body of one of the two default snippets by its title; none otherwise.
+std::optional<std::wstring> default_template_text(const std::wstring& title);
+
+// Deletes path when it names an existing file (not a folder) whose name ends
+// in ".png" in any case; anything else is left alone.
+void delete_image_file(const std::wstring& path);
+void delete_image_files(const std::vector<std::wstring>& paths);
+
+// The new order of 'order' after moving the selected ids one place
+// (direction -1 up, +1 down) as one block past their nearest unselected
+// neighbour of the same class; 'order' unchanged when no such move exists.
+std::vector<std::int64_t> reorder_ids(const std::vector<std::int64_t>& order,
+                                      const std::vector<std::int32_t>& classes,
+                                      const std::vector<std::int64_t>& selected,
+                                      int direction);
+// The move scope of a main-window view (0 all, 1 pinned, 2 slots, 3 none,
+// 4 trash, 5 category, 6 images).
+MoveScope move_scope_for_filter(int view_kind, std::int64_t category_id);
+// The keys above 0 (positive true) or below 0 (positive false), in order.
+std::vector<std::int64_t> filter_keys_by_sign(const std::vector<std::int64_t>& keys, bool positive);
+
+class Database {
+public:
+    explicit Database(const std::wstring& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // ---- state of the file --------------------------------------------
+    // False when the database could not be opened or set up.
+    bool is_open() const { return open_ok_; }
+    // True when the file at the path was damaged or not a database and was
+    // renamed aside (to damaged_file_path()) before a fresh one was made.
+    bool recovered_damaged_file() const { return !damaged_path_.empty(); }
+    const std::wstring& damaged_file_path() const { return damaged_path_; }
+    const std::wstring& path() const { return path_; }
+
+    // ---- storing entries ------------------------------------------------
+    // A captured item. Returns the id of the stored or bumped entry, 0 when
+    // nothing was stored.
+    std::int64_t add_entry(const std::wstring& text, const std::string& rtf,
+                           const std::string& html, const std::vector<std::uint8_t>& image,
+                           const std::wstring& source_app, bool is_image, bool repeat,
+                           std::optional<std::int64_t> category_id,
+                           const std::wstring& source_title, const std::wstring& source_url,
+                           bool is_browser_page);
+    // A typed-in entry; optionally given a quick slot. 0 when not stored.
+    std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
+                                bool pinned, bool quick_slot);
+    bool set_image_path(std::int64_t id, const std::wstring& path);
+    bool set_link_title(std::int64_t id, const std::wstring& title);
+
+    // ---- simple updates and reads --------------------------------------
+    bool set_entry_text(std::int64_t id, const std::wstring& text);
+    bool set_custom_title(std::int64_t id, const std::wstring& title);
+    bool increment_use_count(std::int64_t id);
+    bool set_entry_category(std::int64_t id, std::optional<std::int64_t> category_id);
+    int set_entries_category(const std::vector<std::int64_t>& ids,
+                             std::optional<std::int64_t> category_id);
+    bool set_keep(std::int64_t id, bool keep);
+    bool is_kept(std::int64_t id);
+    bool trash_entry(std::int64_t id);
+    int trash_entries(const std::vector<std::int64_t>& ids);
+    bool restore_entry(std::int64_t id);
+    int restore_entries(const std::vector<std::int64_t>& ids);
+    std::int64_t count_entries();
+
+    // ---- pins ------------------------------------------------------------
+    // Number of entries updated; 0 for an empty list or when rolled back.
+    int set_pinned_many(const std::vector<std::int64_t>& ids, bool pinned);
+
+    // ---- deletion and retention -----------------------------------------
+    bool purge_entry(std::int64_t id);
+    int purge_entries(const std::vector<std::int64_t>& ids);
+    int empty_trash();
+    int purge_trash_older_than(std::int64_t hours);
+    int delete_entries_older_than(std::int64_t days);
+    int clear_history();
+
+    // ---- lists and moves --------------------------------------------------
+    // View keys: "all", "images", "none", "cat:<id>", "pinned", "trash",
+    // "slots"; any other key lists every row.
+    std::vector<HistoryEntry> list_entries(const std::wstring& view, bool sort_by_use,
+                                           bool pinned_first);
+    std::vector<HistoryEntry> list_slot_entries();
+    bool reorder_entries(const std::vector<std::int64_t>& selected, int direction,
+                         bool pinned_first, const MoveScope& scope);
+    bool reorder_slots(const std::vector<std::int64_t>& selected, int direction);
+
+    // ---- categories -------------------------------------------------------
+    std::vector<Category> list_categories();
+    // Finds or creates by trimmed name: the id; -1 for an empty name, 0 when
+    // the category could not be created.
+    std::int64_t add_category(const std::wstring& name);
+    bool rename_category(std::int64_t id, const std::wstring& name);
+    bool set_category_pinned(std::int64_t id, bool pinned);
+    bool toggle_category_pinned(std::int64_t id);
+    bool move_category(std::int64_t id, int direction);
+    int count_category_entries(std::int64_t id);
+    bool delete_category(std::int64_t id);
+    int delete_category_with_entries(std::int64_t id);
+
+    // ---- snippets and groups ----------------------------------------------
+    std::vector<Snippet> list_snippets();
+    std::vector<Snippet> list_trashed_snippets();
+    // The new id; -1 for an empty title or text; 0 when the title is taken
+    // or the snippet could not be stored.
+    std::int64_t add_snippet(const std::wstring& title, const std::wstring& text,
+                             const std::wstring& group);
+    bool update_snippet(std::int64_t id, const std::wstring& title, const std::wstring& text,
+                        const std::wstring& group);
+    bool set_snippet_group(std::int64_t id, const std::wstring& group);
+    bool trash_snippet(std::int64_t id);
+    bool restore_snippet(std::int64_t id);
+    bool purge_snippet(std::int64_t id);
+    bool increment_snippet_use_count(std::int64_t id);
+    std::vector<std::wstring> list_snippet_groups();
+    bool add_snippet_group(const std::wstring& name);
+    bool rename_snippet_group(const std::wstring& old_name, const std::wstring& new_name);
+    bool delete_snippet_group(const std::wstring& name);
+
+    // ---- quick slots --------------------------------------------------------
+    int add_to_slots(const std::vector<std::int64_t>& ids, int max_slots);
+    bool add_to_slot(std::int64_t id, int max_slots);
+    bool remove_from_slots(std::int64_t id);
+
+private:
+    using Rows = std::vector<std::vector<std::wstring>>;
+
+    // Set-up (constructor only, before the object is shared).
+    void open();
+    int open_connection();
+    void close_connection();
+    int set_up_schema();  // SQLITE_OK, or the first failing set-up code
+    bool move_damaged_file_aside();
+    void seed_default_snippets();
+    void backfill_source_urls();
+    void create_indexes();
+
+    // Statement primitives (lock held).
+    int exec(const std::wstring& sql);
+    Rows query(const std::wstring& sql);
+    std::int64_t last_insert_id();
+    Statement cached(const std::string& sql);
+    std::int64_t query_int64(const std::string& sql, std::int64_t fallback);
+    bool image_equals(std::int64_t id, const std::vector<std::uint8_t>& bytes);
+
+    // Entry helpers (lock held).
+    std::int64_t next_sort_order();
+    // Deletes the entries beyond the newest 200 that are not effectively
+    // pinned; returns their image files for deletion by the caller.
+    std::vector<std::wstring> trim_history();
+    void remove_orphan_slots();
+    bool set_pinned_unlocked(std::int64_t id, bool pinned);
+    std::vector<std::wstring> image_paths_where(const std::wstring& condition);
+    int load_entry_payload(HistoryEntry& entry);
+    std::vector<HistoryEntry> read_entries(Statement& list, std::int64_t expected);
+    bool add_to_slot_unlocked(std::int64_t id, int max_slots);
+    bool entry_is_live(std::int64_t id);
+    bool run_in_transaction_end(bool ok);
+
+    sqlite3* connection_ = nullptr;
+    std::mutex lock_;
+    std::wstring path_;
+    StatementCache cache_;
+    bool open_ok_ = false;
+    std::wstring damaged_path_;
+};

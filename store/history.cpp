@@ -1,0 +1,541 @@
+// Writes to the history table: storing captured and typed-in entries (with
+// the duplicate bump and the trim), pins, keep, titles, trash, permanent
+// deletion and the time-based clean-ups.
+#include "store/database.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <cwchar>
+#include <cwctype>
+
+#include <sqlite3.h>
+
+#include "core/text.h"
+#include "store/sql_text.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::mutex>;
+
+const std::int64_t* opt_ptr(const std::optional<std::int64_t>& v) {
+    return v ? &*v : nullptr;
+}
+
+// Local wall-clock time 'seconds_back' seconds ago, as stored time stamps
+// are written. None when that lies before 1970 or cannot be converted, so
+// that an oversized retention period deletes nothing.
+std::optional<std::wstring> local_cutoff(std::int64_t seconds_back) {
+    __time64_t now = _time64(nullptr);
+    if (now < 0 || seconds_back < 0 || seconds_back > now) {
+        return std::nullopt;
+    }
+    __time64_t then = now - seconds_back;
+    struct tm local {};
+    if (_localtime64_s(&local, &then) != 0) {
+        return std::nullopt;
+    }
+    wchar_t buf[32];
+    if (wcsftime(buf, 32, L"%Y-%m-%dT%H:%M:%S", &local) == 0) {
+        return std::nullopt;
+    }
+    return std::wstring(buf);
+}
+
+bool ends_with_png(const std::wstring& path) {
+    if (path.size() < 5) {
+        return false;
+    }
+    std::wstring tail = path.substr(path.size() - 4);
+    for (wchar_t& c : tail) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return tail == L".png";
+}
+
+}  // namespace
+
+// ---- image files ---------------------------------------------------------------
+
+void delete_image_file(const std::wstring& path) {
+    if (!ends_with_png(path)) {
+        return;
+    }
+    DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        return;
+    }
+    DeleteFileW(path.c_str());
+}
+
+void delete_image_files(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& p : paths) {
+        delete_image_file(p);
+    }
+}
+
+std::vector<std::wstring> Database::image_paths_where(const std::wstring& condition) {
+    std::vector<std::wstring> paths;
+    for (auto& row : query(L"SELECT image_path FROM history WHERE " + condition +
+                           L" AND image_path IS NOT NULL AND image_path <> ''")) {
+        if (!row.empty() && !row[0].empty()) {
+            paths.push_back(std::move(row[0]));
+        }
+    }
+    return paths;
+}
+
+// ---- helpers (lock held) -----------------------------------------------------------
+
+std::int64_t Database::next_sort_order() {
+    // The aggregate always yields a row; 1 also when the table is empty.
+    return query_int64("SELECT COALESCE(MAX(sort_order),0) FROM history", 0) + 1;
+}
+
+void Database::remove_orphan_slots() {
+    exec(L"DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)");
+}
+
+std::vector<std::wstring> Database::trim_history() {
+    // The newest entries are those with the highest sort order (an entry
+    // bumped to the top keeps its old id); the id breaks ties. The unary
+    // plus keeps the planner from walking the whole sort_order index with a
+    // row lookup each: scanning and sorting the few unpinned rows is cheaper
+    // when many entries are pinned.
+    std::vector<std::int64_t> ids;
+    {
+        Statement s = cached("SELECT id FROM history WHERE " + kUnpinned +
+                             " ORDER BY +sort_order DESC, id DESC LIMIT -1 OFFSET " +
+                             std::to_string(kHistoryKeep));
+        while (s.step() == SQLITE_ROW) {
+            ids.push_back(s.column_int64(0));
+        }
+    }
+    if (ids.empty()) {
+        return {};
+    }
+    std::wstring condition = L"id IN (" + join_ids(ids) + L")";
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    if (exec(L"DELETE FROM history WHERE " + condition) != SQLITE_OK) {
+        return {};
+    }
+    remove_orphan_slots();
+    return paths;
+}
+
+// ---- storing ---------------------------------------------------------------------------
+
+std::int64_t Database::add_entry(const std::wstring& text, const std::string& rtf,
+                                 const std::string& html, const std::vector<std::uint8_t>& image,
+                                 const std::wstring& source_app, bool is_image, bool repeat,
+                                 std::optional<std::int64_t> category_id,
+                                 const std::wstring& source_title, const std::wstring& source_url,
+                                 bool is_browser_page) {
+    std::wstring flat = text;
+    for (wchar_t& c : flat) {
+        if (c == L'\r' || c == L'\n') {
+            c = L' ';
+        }
+    }
+    flat = trim(flat);
+    if (flat.size() < 2 && image.empty()) {
+        return 0;
+    }
+    std::wstring stamp = now_iso_timestamp();
+    Guard guard(lock_);
+    if (!connection_) {
+        return 0;
+    }
+    const std::int64_t* category = opt_ptr(category_id);
+    // One transaction for the lookup, the write and the trim: one commit.
+    if (exec(L"BEGIN IMMEDIATE") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return 0;
+    }
+
+    if (!repeat && flat.size() >= 2 && !is_image) {
+        // Only a text entry is bumped: an image entry with equal text keeps
+        // its image.
+        std::int64_t found = 0;
+        {
+            Statement find = cached(
+                "SELECT id FROM history WHERE text=?1 AND deleted_at IS NULL AND is_image=0 LIMIT 1");
+            find.bind_text(1, flat);
+            if (find.step() == SQLITE_ROW) {
+                found = find.column_int64(0);
+            }
+        }
+        if (found != 0) {
+            std::int64_t next = next_sort_order();
+            // A category that no longer exists files the entry without one.
+            Statement move = cached(
+                "UPDATE history SET created_at=?1, sort_order=?2, "
+                "category_id=(SELECT id FROM categories WHERE id=?3), cat_pin_override=0 "
+                "WHERE id=?4");
+            move.bind_text(1, stamp).bind_int64(2, next).bind_optional(3, category).bind_int64(4, found);
+            move.run();
+            move.finish();
+            Statement payload = cached(
+                "UPDATE history SET rtf=?1, html=?2, image=?3, source_app=?4, is_image=?5, "
+                "source_title=?6, source_url=?7, is_browser_page=?8 WHERE id=?9");
+            payload.bind_bytes(1, rtf)
+                .bind_bytes(2, html)
+                .bind_bytes(3, image)
+                .bind_text(4, source_app)
+                .bind_int(5, 0)
+                .bind_text(6, source_title)
+                .bind_text(7, source_url)
+                .bind_int(8, is_browser_page ? 1 : 0)
+                .bind_int64(9, found);
+            payload.run();
+            payload.finish();
+            return run_in_transaction_end(true) ? found : 0;
+        }
+    }
+
+    std::int64_t next = next_sort_order();
+    std::int64_t id = 0;
+    {
+        // The image goes in with the row, so an entry is never stored
+        // without the image it was captured with.
+        Statement insert = cached(
+            "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, source_app, "
+            "is_image, source_title, source_url, is_browser_page, image) VALUES "
+            "(?1,?2,?3,(SELECT id FROM categories WHERE id=?4),?5,?6,?7,?8,?9,?10,?11,?12)");
+        insert.bind_text(1, flat)
+            .bind_text(2, stamp)
+            .bind_int64(3, next)
+            .bind_optional(4, category)
+            .bind_bytes(5, rtf)
+            .bind_bytes(6, html)
+            .bind_text(7, source_app)
+            .bind_int(8, is_image ? 1 : 0)
+            .bind_text(9, source_title)
+            .bind_text(10, source_url)
+            .bind_int(11, is_browser_page ? 1 : 0)
+            .bind_bytes(12, image);
+        if (insert.step() == SQLITE_DONE) {
+            id = last_insert_id();
+        }
+    }
+    std::vector<std::wstring> trimmed;
+    if (id != 0) {
+        trimmed = trim_history();
+    }
+    if (!run_in_transaction_end(id != 0)) {
+        return 0;
+    }
+    // Files go only once their rows are gone for good.
+    delete_image_files(trimmed);
+    return id;
+}
+
+std::int64_t Database::add_text_entry(const std::wstring& text,
+                                      std::optional<std::int64_t> category_id, bool pinned,
+                                      bool quick_slot) {
+    std::wstring value = trim(text);
+    if (value.empty()) {
+        return 0;
+    }
+    std::wstring stamp = now_iso_timestamp();
+    Guard guard(lock_);
+    if (!connection_) {
+        return 0;
+    }
+    std::int64_t next = next_sort_order();
+    std::int64_t id = 0;
+    {
+        Statement insert = cached(
+            "INSERT INTO history (text, created_at, sort_order, pinned, category_id) VALUES "
+            "(?1,?2,?3,?4,(SELECT id FROM categories WHERE id=?5))");
+        insert.bind_text(1, value)
+            .bind_text(2, stamp)
+            .bind_int64(3, next)
+            .bind_int(4, pinned ? 1 : 0)
+            .bind_optional(5, opt_ptr(category_id));
+        if (insert.step() == SQLITE_DONE) {
+            id = last_insert_id();
+        }
+    }
+    delete_image_files(trim_history());
+    if (id > 0 && quick_slot) {
+        add_to_slot_unlocked(id, 9);
+    }
+    return id;
+}
+
+bool Database::set_image_path(std::int64_t id, const std::wstring& path) {
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET image_path=?1 WHERE id=?2");
+    s.bind_text(1, path).bind_int64(2, id);
+    return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
+}
+
+bool Database::set_link_title(std::int64_t id, const std::wstring& title) {
+    if (title.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET link_title=?1 WHERE id=?2");
+    s.bind_text(1, title).bind_int64(2, id);
+    return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
+}
+
+// ---- simple updates and reads -----------------------------------------------------------
+
+bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
+    if (text.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET text=?1 WHERE id=?2");
+    s.bind_text(1, text).bind_int64(2, id);
+    s.run();
+    return true;
+}
+
+bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET custom_title=?1 WHERE id=?2");
+    s.bind_text(1, title).bind_int64(2, id);
+    s.run();
+    return true;
+}
+
+bool Database::increment_use_count(std::int64_t id) {
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET use_count=use_count+1 WHERE id=?1");
+    s.bind_int64(1, id);
+    s.run();
+    return true;
+}
+
+bool Database::set_entry_category(std::int64_t id, std::optional<std::int64_t> category_id) {
+    Guard guard(lock_);
+    Statement s = cached("UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id=?2");
+    s.bind_optional(1, opt_ptr(category_id)).bind_int64(2, id);
+    s.run();
+    return true;
+}
+
+int Database::set_entries_category(const std::vector<std::int64_t>& ids,
+                                   std::optional<std::int64_t> category_id) {
+    if (ids.empty()) {
+        return 0;
+    }
+    Guard guard(lock_);
+    Statement s = Statement::prepare(
+        connection_, to_utf8(L"UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id IN (" +
+                             join_ids(ids) + L")"));
+    s.bind_optional(1, opt_ptr(category_id));
+    s.run();
+    return static_cast<int>(ids.size());
+}
+
+bool Database::set_keep(std::int64_t id, bool keep) {
+    Guard guard(lock_);
+    {
+        Statement exists = cached("SELECT 1 FROM history WHERE id=?1");
+        exists.bind_int64(1, id);
+        if (exists.step() != SQLITE_ROW) {
+            return false;
+        }
+    }
+    Statement s = cached("UPDATE history SET keep=?1 WHERE id=?2");
+    s.bind_int(1, keep ? 1 : 0).bind_int64(2, id);
+    s.run();
+    return true;
+}
+
+bool Database::is_kept(std::int64_t id) {
+    Guard guard(lock_);
+    Statement s = cached("SELECT keep FROM history WHERE id=?1");
+    s.bind_int64(1, id);
+    return s.step() == SQLITE_ROW && s.column_flag(0);
+}
+
+bool Database::trash_entry(std::int64_t id) {
+    return trash_entries({id}) == 1;
+}
+
+int Database::trash_entries(const std::vector<std::int64_t>& ids) {
+    if (ids.empty()) {
+        return 0;
+    }
+    std::wstring stamp = now_iso_timestamp();
+    Guard guard(lock_);
+    std::wstring list = join_ids(ids);
+    exec(L"UPDATE history SET deleted_at=" + sql_quote(stamp) + L" WHERE id IN (" + list + L")");
+    exec(L"DELETE FROM slot_entries WHERE entry_id IN (" + list + L")");
+    return static_cast<int>(ids.size());
+}
+
+bool Database::restore_entry(std::int64_t id) {
+    return restore_entries({id}) == 1;
+}
+
+int Database::restore_entries(const std::vector<std::int64_t>& ids) {
+    if (ids.empty()) {
+        return 0;
+    }
+    Guard guard(lock_);
+    exec(L"UPDATE history SET deleted_at=NULL WHERE id IN (" + join_ids(ids) + L")");
+    return static_cast<int>(ids.size());
+}
+
+std::int64_t Database::count_entries() {
+    Guard guard(lock_);
+    return query_int64("SELECT COUNT(*) FROM history WHERE deleted_at IS NULL", 0);
+}
+
+// ---- pins ----------------------------------------------------------------------------------
+
+bool Database::set_pinned_unlocked(std::int64_t id, bool pinned) {
+    if (pinned) {
+        Statement s = cached("UPDATE history SET pinned=1, cat_pin_override=0 WHERE id=?1");
+        s.bind_int64(1, id);
+        return s.run() == SQLITE_DONE;
+    }
+    std::optional<std::int64_t> category;
+    {
+        Statement s = cached("SELECT category_id FROM history WHERE id=?1");
+        s.bind_int64(1, id);
+        if (s.step() != SQLITE_ROW) {
+            return false;
+        }
+        if (!s.column_is_null(0)) {
+            category = s.column_int64(0);
+        }
+    }
+    bool category_pinned = false;
+    if (category) {
+        Statement s = cached("SELECT pinned FROM categories WHERE id=?1");
+        s.bind_int64(1, *category);
+        category_pinned = s.step() == SQLITE_ROW && s.column_flag(0);
+    }
+    // Unpinning inside a pinned category records the override.
+    Statement s = cached("UPDATE history SET pinned=0, cat_pin_override=?1 WHERE id=?2");
+    s.bind_int(1, category_pinned ? 1 : 0).bind_int64(2, id);
+    return s.run() == SQLITE_DONE;
+}
+
+int Database::set_pinned_many(const std::vector<std::int64_t>& ids, bool pinned) {
+    if (ids.empty()) {
+        return 0;
+    }
+    Guard guard(lock_);
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return 0;
+    }
+    int count = 0;
+    for (std::int64_t id : ids) {
+        if (set_pinned_unlocked(id, pinned)) {
+            ++count;
+        }
+    }
+    return run_in_transaction_end(true) ? count : 0;
+}
+
+// ---- deletion and retention -------------------------------------------------------------
+
+bool Database::purge_entry(std::int64_t id) {
+    purge_entries({id});
+    return true;
+}
+
+int Database::purge_entries(const std::vector<std::int64_t>& ids) {
+    if (ids.empty()) {
+        return 0;
+    }
+    Guard guard(lock_);
+    std::wstring list = join_ids(ids);
+    std::wstring condition = L"id IN (" + list + L")";
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
+    exec(L"DELETE FROM slot_entries WHERE entry_id IN (" + list + L")");
+    if (deleted) {
+        delete_image_files(paths);
+    }
+    return static_cast<int>(ids.size());
+}
+
+int Database::empty_trash() {
+    Guard guard(lock_);
+    int count = static_cast<int>(query_int64(
+        "SELECT (SELECT COUNT(*) FROM history WHERE deleted_at IS NOT NULL) + "
+        "(SELECT COUNT(*) FROM snippets WHERE deleted_at IS NOT NULL)",
+        0));
+    std::vector<std::wstring> paths = image_paths_where(L"deleted_at IS NOT NULL");
+    bool deleted = exec(L"DELETE FROM history WHERE deleted_at IS NOT NULL") == SQLITE_OK;
+    exec(L"DELETE FROM snippets WHERE deleted_at IS NOT NULL");
+    remove_orphan_slots();
+    if (deleted) {
+        delete_image_files(paths);
+    }
+    return count;
+}
+
+int Database::purge_trash_older_than(std::int64_t hours) {
+    if (hours < 1 || hours > INT64_MAX / 3600) {
+        return 0;
+    }
+    std::optional<std::wstring> cutoff = local_cutoff(hours * 3600);
+    if (!cutoff) {
+        return 0;
+    }
+    Guard guard(lock_);
+    std::wstring condition = L"deleted_at IS NOT NULL AND deleted_at < " + sql_quote(*cutoff);
+    Rows counted = query(L"SELECT (SELECT COUNT(*) FROM history WHERE " + condition +
+                         L") + (SELECT COUNT(*) FROM snippets WHERE " + condition + L")");
+    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
+    exec(L"DELETE FROM snippets WHERE " + condition);
+    remove_orphan_slots();
+    if (deleted) {
+        delete_image_files(paths);
+    }
+    return count;
+}
+
+int Database::delete_entries_older_than(std::int64_t days) {
+    if (days <= 0 || days > INT64_MAX / 86400) {
+        return 0;
+    }
+    std::optional<std::wstring> cutoff = local_cutoff(days * 86400);
+    if (!cutoff) {
+        return 0;
+    }
+    Guard guard(lock_);
+    std::wstring condition = L"pinned=0 AND keep=0 AND deleted_at IS NULL AND created_at < " +
+                             sql_quote(*cutoff) +
+                             L" AND (category_id IS NULL OR category_id NOT IN (SELECT id FROM "
+                             L"categories WHERE pinned=1) OR cat_pin_override=1)";
+    Rows counted = query(L"SELECT COUNT(*) FROM history WHERE " + condition);
+    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
+    remove_orphan_slots();
+    if (deleted) {
+        delete_image_files(paths);  // only files whose rows are gone
+    }
+    return count;
+}
+
+int Database::clear_history() {
+    Guard guard(lock_);
+    const std::wstring condition =
+        L"pinned=0 AND deleted_at IS NULL AND keep=0 AND (category_id IS NULL OR category_id NOT "
+        L"IN (SELECT id FROM categories WHERE pinned=1) OR cat_pin_override=1)";
+    Rows counted = query(L"SELECT COUNT(*) FROM history WHERE " + condition);
+    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
+    remove_orphan_slots();
+    if (deleted) {
+        delete_image_files(paths);  // only files whose rows are gone
+    }
+    return count;
+}

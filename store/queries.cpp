@@ -1,0 +1,375 @@
+// The read side of the history table: the list behind each view, the list
+// of quick-slot entries, and one-place moves of selected entries.
+#include "store/database.h"
+
+#include <cerrno>
+#include <cwchar>
+
+#include <sqlite3.h>
+
+#include "core/text.h"
+#include "store/sql_text.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::mutex>;
+
+// Columns of a list row that lie before the payload columns of the table
+// (or are flags, which the record format holds without content), so that
+// filtering and sorting never read a row's image, RTF or HTML bytes.
+std::string list_columns(const std::string& prefix) {
+    std::string p = prefix.empty() ? std::string() : prefix + ".";
+    return p + "id, " + p + "text, " + p + "created_at, " + p + "pinned, " + p + "category_id, " +
+           p + "use_count, " + p + "is_image, " + p + "is_browser_page, " + pinned_expr(prefix) +
+           ", " + p + "keep";
+}
+
+enum ListColumn {
+    kColId,
+    kColText,
+    kColCreatedAt,
+    kColPinned,
+    kColCategory,
+    kColUseCount,
+    kColIsImage,
+    kColIsBrowserPage,
+    kColEffectivePin,
+    kColKeep,
+};
+
+// A decimal 64-bit number, or 0 when the whole text is not one.
+std::int64_t parse_id(const std::wstring& text) {
+    if (text.empty()) {
+        return 0;
+    }
+    wchar_t* end = nullptr;
+    errno = 0;
+    long long v = std::wcstoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != L'\0') {
+        return 0;
+    }
+    return static_cast<std::int64_t>(v);
+}
+
+}  // namespace
+
+// ---- pure helpers ------------------------------------------------------------------
+
+std::vector<std::int64_t> reorder_ids(const std::vector<std::int64_t>& order,
+                                      const std::vector<std::int32_t>& classes,
+                                      const std::vector<std::int64_t>& selected,
+                                      int direction) {
+    if ((direction != -1 && direction != 1) || order.empty() || selected.empty() ||
+        classes.size() != order.size()) {
+        return order;
+    }
+    std::vector<bool> marked(order.size(), false);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        for (std::int64_t s : selected) {
+            if (order[i] == s) {
+                marked[i] = true;
+                ++count;
+                break;
+            }
+        }
+    }
+    if (count == 0 || count == order.size()) {
+        return order;
+    }
+    std::size_t first = 0;
+    while (!marked[first]) {
+        ++first;
+    }
+    std::size_t last = order.size() - 1;
+    while (!marked[last]) {
+        --last;
+    }
+    std::int32_t cls = classes[first];
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (marked[i] && classes[i] != cls) {
+            return order;  // a selection never spans classes
+        }
+    }
+    std::size_t target;
+    if (direction == 1) {
+        if (last + 1 >= order.size()) {
+            return order;
+        }
+        target = last + 1;
+    } else {
+        if (first == 0) {
+            return order;
+        }
+        target = first - 1;
+    }
+    if (classes[target] != cls) {
+        return order;
+    }
+    std::vector<std::int64_t> moved;
+    std::vector<std::int64_t> rest;
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (marked[i]) {
+            moved.push_back(order[i]);
+        } else {
+            if (i == target) {
+                k = rest.size();
+            }
+            rest.push_back(order[i]);
+        }
+    }
+    std::size_t j = direction == 1 ? k + 1 : k;
+    std::vector<std::int64_t> result(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(j));
+    result.insert(result.end(), moved.begin(), moved.end());
+    result.insert(result.end(), rest.begin() + static_cast<std::ptrdiff_t>(j), rest.end());
+    return result;
+}
+
+MoveScope move_scope_for_filter(int view_kind, std::int64_t category_id) {
+    switch (view_kind) {
+    case 3:
+        return {1, 0};
+    case 6:
+        return {3, 0};
+    case 2:
+        return {4, 0};
+    case 1:
+        return {5, 0};
+    default:
+        break;
+    }
+    if (view_kind == 5 || view_kind > 4) {
+        return {2, category_id};
+    }
+    return {0, 0};
+}
+
+std::vector<std::int64_t> filter_keys_by_sign(const std::vector<std::int64_t>& keys, bool positive) {
+    std::vector<std::int64_t> out;
+    for (std::int64_t k : keys) {
+        if (positive ? k > 0 : k < 0) {
+            out.push_back(k);
+        }
+    }
+    return out;
+}
+
+// ---- lists ---------------------------------------------------------------------------------
+
+int Database::load_entry_payload(HistoryEntry& entry) {
+    Statement s = cached(
+        "SELECT rtf, html, image, source_app, source_title, source_url, custom_title, link_title "
+        "FROM history WHERE id=?1");
+    if (!s) {
+        return SQLITE_ERROR;
+    }
+    s.bind_int64(1, entry.id);
+    if (s.step() == SQLITE_ROW) {
+        s.read_blob(0, entry.rtf);
+        s.read_blob(1, entry.html);
+        s.read_blob(2, entry.image);
+        entry.source_app = s.column_text(3);
+        entry.source_title = s.column_text(4);
+        entry.source_url = s.column_text(5);
+        if (!s.column_is_null(6)) {
+            entry.custom_title = s.column_text(6);
+        }
+        entry.link_title = s.column_text(7);
+    }
+    return s.finish();
+}
+
+std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t expected) {
+    std::vector<HistoryEntry> entries;
+    if (expected > 0) {
+        entries.reserve(static_cast<std::size_t>(expected));
+    }
+    while (list.step() == SQLITE_ROW) {
+        HistoryEntry e;
+        e.id = list.column_int64(kColId);
+        e.text = list.column_text(kColText);
+        e.created_at = list.column_text(kColCreatedAt);
+        e.pinned = list.column_flag(kColPinned);
+        if (!list.column_is_null(kColCategory)) {
+            e.category_id = list.column_int64(kColCategory);
+        }
+        e.use_count = list.column_int64(kColUseCount);
+        e.is_image = list.column_flag(kColIsImage);
+        e.is_browser_page = list.column_flag(kColIsBrowserPage);
+        e.effective_pinned = list.column_flag(kColEffectivePin);
+        e.keep = list.column_flag(kColKeep);
+        // Within the list statement's read transaction: the row is as listed.
+        load_entry_payload(e);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool sort_by_use,
+                                                 bool pinned_first) {
+    Guard guard(lock_);
+    if (!connection_) {
+        return {};
+    }
+    if (view == L"slots") {
+        Statement list = cached("SELECT " + list_columns("h") +
+                                " FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
+                                "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+        return read_entries(list, 0);
+    }
+    std::string where;
+    bool by_category = false;
+    std::int64_t category = 0;
+    if (view.rfind(L"cat:", 0) == 0) {
+        by_category = true;
+        category = parse_id(view.substr(4));
+        where = " WHERE deleted_at IS NULL AND category_id = ?1";
+    } else if (view == L"all") {
+        where = " WHERE deleted_at IS NULL AND is_image=0";
+    } else if (view == L"images") {
+        where = " WHERE deleted_at IS NULL AND is_image=1";
+    } else if (view == L"none") {
+        where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
+    } else if (view == L"pinned") {
+        where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
+    } else if (view == L"trash") {
+        where = " WHERE deleted_at IS NOT NULL";
+    }
+    std::string order;
+    if (view == L"trash") {
+        order = " ORDER BY deleted_at DESC, id DESC";
+    } else {
+        order = " ORDER BY ";
+        if (pinned_first) {
+            order += pinned_expr() + " DESC, ";
+        }
+        order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+    }
+    std::int64_t expected = 0;
+    {
+        // A size hint: growing a vector of thousands of records costs more
+        // than counting them.
+        Statement count = cached("SELECT COUNT(*) FROM history" + where);
+        if (by_category) {
+            count.bind_int64(1, category);
+        }
+        if (count.step() == SQLITE_ROW) {
+            expected = count.column_int64(0);
+        }
+    }
+    Statement list = cached("SELECT " + list_columns("") + " FROM history" + where + order);
+    if (by_category) {
+        list.bind_int64(1, category);
+    }
+    return read_entries(list, expected);
+}
+
+std::vector<HistoryEntry> Database::list_slot_entries() {
+    return list_entries(L"slots", false, false);
+}
+
+// ---- moves -----------------------------------------------------------------------------------
+
+bool Database::reorder_entries(const std::vector<std::int64_t>& selected, int direction,
+                               bool pinned_first, const MoveScope& scope) {
+    if (selected.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    std::string visible;
+    switch (scope.kind) {
+    case 1:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id IS NULL THEN 1 ELSE 0 END";
+        break;
+    case 2:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id=?1 THEN 1 ELSE 0 END";
+        break;
+    case 3:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=1 THEN 1 ELSE 0 END";
+        break;
+    default:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 THEN 1 ELSE 0 END";
+        break;
+    }
+    std::string sql = "SELECT id, (" + pinned_expr() + ") AS ep, " + visible +
+                      " AS vis FROM history ORDER BY ";
+    if (pinned_first) {
+        sql += pinned_expr() + " DESC, ";
+    }
+    sql += "sort_order DESC, id DESC";
+
+    std::vector<std::int64_t> all;
+    std::vector<std::size_t> positions;
+    std::vector<std::int64_t> in_scope;
+    std::vector<std::int32_t> classes;
+    {
+        Statement rows = cached(sql);
+        if (scope.kind == 2) {
+            rows.bind_int64(1, scope.category_id < 0 ? 0 : scope.category_id);
+        }
+        while (rows.step() == SQLITE_ROW) {
+            std::int64_t id = rows.column_int64(0);
+            if (rows.column_flag(2)) {
+                positions.push_back(all.size());
+                in_scope.push_back(id);
+                classes.push_back(pinned_first && rows.column_flag(1) ? 1 : 0);
+            }
+            all.push_back(id);
+        }
+    }
+    std::vector<std::int64_t> moved = reorder_ids(in_scope, classes, selected, direction);
+    if (moved == in_scope) {
+        return false;
+    }
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        all[positions[i]] = moved[i];
+    }
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return false;
+    }
+    const std::int64_t n = static_cast<std::int64_t>(all.size());
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < all.size(); ++i) {
+        // Rows already holding their value are skipped: an UPDATE of a row
+        // with a large image reads and may rewrite the whole row.
+        Statement up = cached("UPDATE history SET sort_order=?1 WHERE id=?2 AND sort_order<>?1");
+        up.bind_int64(1, n - static_cast<std::int64_t>(i)).bind_int64(2, all[i]);
+        ok = up.run() == SQLITE_DONE;
+    }
+    return run_in_transaction_end(ok);
+}
+
+bool Database::reorder_slots(const std::vector<std::int64_t>& selected, int direction) {
+    if (selected.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    // Only slots of live entries are positions the user sees.
+    std::vector<std::int64_t> order;
+    {
+        Statement rows = cached(
+            "SELECT s.entry_id FROM slot_entries s INNER JOIN history h ON h.id=s.entry_id "
+            "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+        while (rows.step() == SQLITE_ROW) {
+            order.push_back(rows.column_int64(0));
+        }
+    }
+    std::vector<std::int32_t> classes(order.size(), 0);
+    std::vector<std::int64_t> moved = reorder_ids(order, classes, selected, direction);
+    if (moved == order) {
+        return false;
+    }
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < moved.size(); ++i) {
+        Statement up = cached("UPDATE slot_entries SET slot_order=?1 WHERE entry_id=?2");
+        up.bind_int64(1, static_cast<std::int64_t>(i + 1)).bind_int64(2, moved[i]);
+        ok = up.run() == SQLITE_DONE;
+    }
+    return run_in_transaction_end(ok);
+}

@@ -1,0 +1,62 @@
+// The records in which data leaves the history store. All of them are plain
+// values: default construction gives ids 0, empty texts and byte strings,
+// false flags; copying copies every field.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One history entry.
+struct HistoryEntry {
+    std::int64_t id = 0;
+    std::wstring text;
+    std::wstring created_at;        // "YYYY-MM-DDTHH:MM:SS", local time
+    bool pinned = false;            // the entry's own pin
+    bool effective_pinned = false;  // own pin, or pinned category without override
+    bool keep = false;
+    std::optional<std::int64_t> category_id;
+    std::int64_t use_count = 0;
+    std::string rtf;                // raw "Rich Text Format" bytes
+    std::string html;               // raw "HTML Format" bytes
+    std::vector<std::uint8_t> image;  // DIB or PNG bytes
+    std::wstring source_app;
+    bool is_image = false;
+    bool is_browser_page = false;
+    std::wstring source_title;
+    std::wstring source_url;
+    std::wstring custom_title;
+    std::wstring link_title;
+};
+
+// One category of history entries.
+struct Category {
+    std::int64_t id = 0;
+    std::wstring name;
+    bool pinned = false;
+    std::int64_t cat_order = 0;     // position key, smaller first
+};
+
+// One snippet (a reusable text with placeholders).
+struct Snippet {
+    std::int64_t id = 0;
+    std::wstring title;
+    std::wstring text;
+    std::wstring grp;               // group name, empty for none
+    std::int64_t use_count = 0;
+    std::wstring created_at;
+    std::wstring deleted_at;        // empty while live
+};
+
+// Which rows take part in a one-place move of the selected entries.
+//   kind 0: all live text entries
+//   kind 1: live text entries without a category
+//   kind 2: live text entries of category_id
+//   kind 3: live image entries
+//   kind 4: the quick slots
+//   kind 5: the pinned view (no move is offered there)
+struct MoveScope {
+    std::int32_t kind = 0;
+    std::int64_t category_id = 0;   // kind 2 only
+};

@@ -1,0 +1,299 @@
+// The list behind each view, the payload of listed entries, and one-place
+// moves of entries and quick slots.
+#include "store_fixture.h"
+
+#include <map>
+
+using namespace store_test;
+
+namespace {
+
+// Nine entries with known orders, use counts, pins and categories:
+//   t1 text            sort 10 use 5
+//   t2 text  in A      sort 20 use 1
+//   t3 text  in P      sort 30 use 0   (P is pinned: effectively pinned)
+//   t4 image in A      sort 40
+//   t5 image own pin   sort 50 use 2
+//   t6 text  trashed   sort 60         deleted 2024-01-02
+//   t7 text  own pin   sort 5  use 3
+//   t8 text  trashed   sort 1          deleted 2024-01-03
+//   t9 text  trashed   sort 2          deleted 2024-01-03 (same stamp as t8)
+class ViewsTest : public StoreTest {
+protected:
+    void SetUp() override {
+        a_ = db().add_category(L"A");
+        p_ = db().add_category(L"P");
+        db().set_category_pinned(p_, true);
+        id_["t1"] = add_text(L"t1 text");
+        id_["t2"] = add_text(L"t2 text", a_);
+        id_["t3"] = add_text(L"t3 text", p_);
+        id_["t4"] = add_image(L"", {4, 4}, a_);
+        id_["t5"] = add_image(L"t5 caption", {5, 5});
+        id_["t6"] = add_text(L"t6 text");
+        id_["t7"] = add_text(L"t7 text");
+        id_["t8"] = add_text(L"t8 text");
+        id_["t9"] = add_text(L"t9 text");
+        db().set_pinned_many({id_["t5"], id_["t7"]}, true);
+        db().trash_entries({id_["t6"], id_["t8"], id_["t9"]});
+        set("t1", "sort_order=10, use_count=5");
+        set("t2", "sort_order=20, use_count=1");
+        set("t3", "sort_order=30");
+        set("t4", "sort_order=40");
+        set("t5", "sort_order=50, use_count=2");
+        set("t6", "sort_order=60, deleted_at='2024-01-02T00:00:00'");
+        set("t7", "sort_order=5, use_count=3");
+        set("t8", "sort_order=1, deleted_at='2024-01-03T00:00:00'");
+        set("t9", "sort_order=2, deleted_at='2024-01-03T00:00:00'");
+    }
+    void set(const std::string& name, const std::string& assignments) {
+        raw().exec("UPDATE history SET " + assignments + " WHERE id=" + std::to_string(id_[name]));
+    }
+    std::vector<std::int64_t> names(std::initializer_list<const char*> list) {
+        std::vector<std::int64_t> out;
+        for (const char* n : list) {
+            out.push_back(id_[n]);
+        }
+        return out;
+    }
+
+    std::int64_t a_ = 0;
+    std::int64_t p_ = 0;
+    std::map<std::string, std::int64_t> id_;
+};
+
+TEST_F(ViewsTest, EveryViewListsItsRowsInOrder) {
+    struct Case {
+        std::wstring view;
+        bool by_use;
+        bool pinned_first;
+        std::vector<std::int64_t> expected;
+    } cases[] = {
+        {L"all", false, false, names({"t3", "t2", "t1", "t7"})},
+        {L"all", false, true, names({"t3", "t7", "t2", "t1"})},
+        {L"all", true, false, names({"t1", "t7", "t2", "t3"})},
+        {L"all", true, true, names({"t7", "t3", "t1", "t2"})},
+        {L"images", false, false, names({"t5", "t4"})},
+        {L"none", false, false, names({"t1", "t7"})},
+        {L"none", false, true, names({"t7", "t1"})},
+        {L"cat:" + std::to_wstring(a_), false, false, names({"t4", "t2"})},
+        {L"cat:" + std::to_wstring(p_), false, false, names({"t3"})},
+        {L"cat:xyz", false, false, {}},
+        {L"pinned", false, false, names({"t5", "t3", "t7"})},
+        {L"trash", false, false, names({"t9", "t8", "t6"})},
+        {L"trash", true, true, names({"t9", "t8", "t6"})},
+        {L"anything else", false, false,
+         names({"t6", "t5", "t4", "t3", "t2", "t1", "t7", "t9", "t8"})},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ids_of(db().list_entries(c.view, c.by_use, c.pinned_first)), c.expected)
+            << std::string(c.view.begin(), c.view.end()) << " use=" << c.by_use
+            << " pinned_first=" << c.pinned_first;
+    }
+}
+
+TEST_F(ViewsTest, RecordFieldsAndPayload) {
+    db().set_custom_title(id_["t1"], L"Custom");
+    db().set_link_title(id_["t1"], L"Link");
+    db().set_keep(id_["t1"], true);
+    auto pinned = db().list_entries(L"pinned", false, false);
+    ASSERT_EQ(pinned.size(), 3u);
+    EXPECT_EQ(pinned[0].image, (std::vector<std::uint8_t>{5, 5}));
+    EXPECT_TRUE(pinned[0].is_image && pinned[0].pinned && pinned[0].effective_pinned);
+    EXPECT_EQ(pinned[0].text, L"t5 caption");
+    EXPECT_FALSE(pinned[1].pinned);  // t3: pinned through its category only
+    EXPECT_TRUE(pinned[1].effective_pinned);
+    EXPECT_EQ(pinned[1].category_id, p_);
+
+    auto none = db().list_entries(L"none", false, false);
+    ASSERT_EQ(none.size(), 2u);
+    const HistoryEntry& t1 = none[0];
+    EXPECT_EQ(t1.id, id_["t1"]);
+    EXPECT_EQ(t1.custom_title, L"Custom");
+    EXPECT_EQ(t1.link_title, L"Link");
+    EXPECT_TRUE(t1.keep);
+    EXPECT_EQ(t1.use_count, 5);
+    EXPECT_FALSE(t1.category_id);
+    EXPECT_TRUE(t1.image.empty());
+}
+
+TEST_F(ViewsTest, SlotsListLiveEntriesInSlotOrder) {
+    raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (" + std::to_string(id_["t2"]) +
+               ",1),(99999,2),(" + std::to_string(id_["t6"]) + ",3),(" + std::to_string(id_["t1"]) +
+               ",4),(" + std::to_string(id_["t4"]) + ",4)");
+    // Equal orders fall back to the id.
+    auto expected = names({"t2", "t1", "t4"});
+    EXPECT_EQ(ids_of(db().list_entries(L"slots", true, true)), expected);
+    EXPECT_EQ(ids_of(db().list_slot_entries()), expected);
+    EXPECT_EQ(db().list_slot_entries()[2].image, (std::vector<std::uint8_t>{4, 4}));
+}
+
+TEST(ReorderIds, MovesTheSelectionAsOneBlock) {
+    const std::vector<std::int64_t> five = {1, 2, 3, 4, 5};
+    const std::vector<std::int32_t> flat(5, 0);
+    const std::vector<std::int32_t> two_classes = {1, 1, 0, 0, 0};
+    struct Case {
+        std::vector<std::int32_t> classes;
+        std::vector<std::int64_t> selected;
+        int direction;
+        std::vector<std::int64_t> expected;
+    } cases[] = {
+        {flat, {2, 4}, -1, {2, 4, 1, 3, 5}},
+        {flat, {2, 4}, 1, {1, 3, 5, 2, 4}},
+        {flat, {3}, -1, {1, 3, 2, 4, 5}},
+        {flat, {1}, -1, five},
+        {flat, {5}, 1, five},
+        {flat, {1, 2, 3, 4, 5}, -1, five},
+        {flat, {}, -1, five},
+        {flat, {9}, 1, five},
+        {flat, {3}, 0, five},
+        {flat, {3}, 2, five},
+        {{0, 0}, {3}, -1, five},  // classes do not match the order
+        {two_classes, {3}, -1, five},
+        {two_classes, {2, 3}, 1, five},
+        {two_classes, {2}, -1, {2, 1, 3, 4, 5}},
+        {two_classes, {3}, 1, {1, 2, 4, 3, 5}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(reorder_ids(five, c.classes, c.selected, c.direction), c.expected);
+    }
+    EXPECT_TRUE(reorder_ids({}, {}, {1}, 1).empty());
+}
+
+TEST(MoveScopes, ForEachView) {
+    struct Case {
+        int view;
+        std::int32_t kind;
+        std::int64_t category;
+    } cases[] = {
+        {0, 0, 0}, {1, 5, 0}, {2, 4, 0}, {3, 1, 0}, {4, 0, 0},
+        {5, 2, 7}, {6, 3, 0}, {7, 2, 7}, {-1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        MoveScope s = move_scope_for_filter(c.view, 7);
+        EXPECT_EQ(s.kind, c.kind) << c.view;
+        EXPECT_EQ(s.category_id, c.category) << c.view;
+    }
+}
+
+TEST(KeysBySign, SplitsHistoryIdsFromSnippetIds) {
+    std::vector<std::int64_t> keys = {3, -2, 0, 5, -7};
+    EXPECT_EQ(filter_keys_by_sign(keys, true), (std::vector<std::int64_t>{3, 5}));
+    EXPECT_EQ(filter_keys_by_sign(keys, false), (std::vector<std::int64_t>{-2, -7}));
+}
+
+// Moves in a store of: a trashed row x (sort 10), then a b c d e (sort 5..1,
+// a on top); category C holds text c1, image ci and text c2 (sort 9, 8, 7).
+class ReorderTest : public StoreTest {
+protected:
+    void SetUp() override {
+        c_ = db().add_category(L"C");
+        for (const char* n : {"a", "b", "c", "d", "e", "x"}) {
+            id_[n] = add_text(std::wstring(L"entry ") + wchar_t(n[0]));
+        }
+        id_["c1"] = add_text(L"cat one", c_);
+        id_["ci"] = add_image(L"", {1}, c_);
+        id_["c2"] = add_text(L"cat two", c_);
+        db().trash_entry(id_["x"]);
+        std::map<std::string, int> order = {{"x", 10}, {"c1", 9}, {"ci", 8}, {"c2", 7}, {"a", 5},
+                                            {"b", 4},  {"c", 3},  {"d", 2},  {"e", 1}};
+        for (auto& [n, v] : order) {
+            raw().exec("UPDATE history SET sort_order=" + std::to_string(v) +
+                       " WHERE id=" + std::to_string(id_[n]));
+        }
+    }
+    std::vector<std::int64_t> names(std::initializer_list<const char*> list) {
+        std::vector<std::int64_t> out;
+        for (const char* n : list) {
+            out.push_back(id_[n]);
+        }
+        return out;
+    }
+    std::string orders() { return raw().text("SELECT group_concat(sort_order) FROM (SELECT sort_order FROM history ORDER BY id)"); }
+
+    std::int64_t c_ = 0;
+    std::map<std::string, std::int64_t> id_;
+};
+
+TEST_F(ReorderTest, MovesWithinTheirScope) {
+    struct Case {
+        const char* what;
+        std::vector<const char*> select;
+        int direction;
+        bool pinned_first;
+        std::vector<const char*> pin;
+        int view;
+        std::wstring list;
+        bool moved;
+        std::vector<const char*> expected;  // the list afterwards
+    } cases[] = {
+        {"up one", {"c"}, -1, false, {}, 0, L"none", true, {"a", "c", "b", "d", "e"}},
+        {"down a block with a gap", {"b", "d"}, 1, false, {}, 0, L"none", true, {"a", "c", "e", "b", "d"}},
+        {"first up", {"a"}, -1, false, {}, 3, L"none", false, {"a", "b", "c", "d", "e"}},
+        {"last down", {"e"}, 1, false, {}, 3, L"none", false, {"a", "b", "c", "d", "e"}},
+        {"everything", {"a", "b", "c", "d", "e", "c1", "c2"}, 1, false, {}, 0, L"none", false,
+         {"a", "b", "c", "d", "e"}},
+        {"past the pinned block", {"b"}, -1, true, {"a"}, 3, L"none", false, {"a", "b", "c", "d", "e"}},
+        {"mixed pin classes", {"a", "b"}, 1, true, {"a"}, 3, L"none", false, {"a", "b", "c", "d", "e"}},
+        {"among the pinned", {"b"}, -1, true, {"a", "b"}, 3, L"none", true, {"b", "a", "c", "d", "e"}},
+        {"category skips its image", {"c2"}, -1, false, {}, 5, L"cat", true, {"c2", "ci", "c1"}},
+        {"trashed rows are outside every scope", {"x"}, -1, false, {}, 4, L"none", false,
+         {"a", "b", "c", "d", "e"}},
+    };
+    for (const auto& c : cases) {
+        // Every case starts from the same rows and ids.
+        raw().exec("DELETE FROM slot_entries; DELETE FROM history; DELETE FROM categories; "
+                   "DELETE FROM sqlite_sequence WHERE name IN ('history', 'categories');");
+        id_.clear();
+        SetUp();
+        std::vector<std::int64_t> pins;
+        for (const char* n : c.pin) {
+            pins.push_back(id_[n]);
+        }
+        if (!pins.empty()) {
+            db().set_pinned_many(pins, true);
+        }
+        std::vector<std::int64_t> selected;
+        for (const char* n : c.select) {
+            selected.push_back(id_[n]);
+        }
+        std::string before = orders();
+        MoveScope scope = move_scope_for_filter(c.view, c_);
+        EXPECT_EQ(db().reorder_entries(selected, c.direction, c.pinned_first, scope), c.moved) << c.what;
+        if (!c.moved) {
+            EXPECT_EQ(orders(), before) << c.what;
+        } else {
+            // The whole table is numbered 1..n in display order.
+            EXPECT_EQ(raw().text("SELECT group_concat(sort_order) FROM (SELECT sort_order FROM history "
+                                 "ORDER BY sort_order)"),
+                      "1,2,3,4,5,6,7,8,9");
+        }
+        std::wstring view = c.list == L"cat" ? L"cat:" + std::to_wstring(c_) : c.list;
+        std::vector<std::int64_t> expected;
+        for (const char* n : c.expected) {
+            expected.push_back(id_[n]);
+        }
+        EXPECT_EQ(ids_of(db().list_entries(view, false, c.pinned_first)), expected) << c.what;
+    }
+}
+
+TEST_F(ReorderTest, EmptySelectionMovesNothing) {
+    EXPECT_FALSE(db().reorder_entries({}, -1, false, MoveScope{}));
+}
+
+TEST_F(ReorderTest, QuickSlotsMoveAmongLiveSlots) {
+    ASSERT_EQ(db().add_to_slots(names({"a", "b", "c"}), 9), 3);
+    // A row of a deleted entry is no position.
+    raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (77777, 2)");
+    EXPECT_TRUE(db().reorder_slots(names({"c"}), -1));
+    EXPECT_EQ(ids_of(db().list_slot_entries()), names({"a", "c", "b"}));
+    EXPECT_EQ(raw().text("SELECT group_concat(slot_order) FROM (SELECT slot_order FROM slot_entries "
+                         "WHERE entry_id<>77777 ORDER BY slot_order)"),
+              "1,2,3");
+    EXPECT_FALSE(db().reorder_slots(names({"a"}), -1));
+    EXPECT_FALSE(db().reorder_slots(names({"b"}), 1));
+    EXPECT_FALSE(db().reorder_slots({}, 1));
+    EXPECT_TRUE(db().reorder_slots(names({"a", "c"}), 1));
+    EXPECT_EQ(ids_of(db().list_slot_entries()), names({"b", "a", "c"}));
+}
+
+}  // namespace
