@@ -1,0 +1,281 @@
+// Capture timings:
+//  - from a clipboard write by another process to the entry being in the
+//    store (median of 50 copies), for a text and for a 1920x1080 32-bit
+//    bitmap, with the watcher driven as the main window drives it;
+//  - the bitmap-to-PNG conversion of that bitmap, beside the time the
+//    imaging component alone takes for the same encode.
+//
+// The writer is this program started again with "--writer <kind>"; it
+// writes copy i when told through an event and leaves the time of its
+// CloseClipboard in shared memory.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture/dib.h"
+#include "capture/image.h"
+#include "capture/watcher.h"
+#include "core/settings.h"
+#include "store/database.h"
+
+namespace {
+
+constexpr int kCopies = 50;
+constexpr std::int32_t kWidth = 1920, kHeight = 1080;
+constexpr wchar_t kShared[] = L"QuilletCaptureBenchTimes";
+constexpr wchar_t kGo[] = L"QuilletCaptureBenchGo";
+
+// Copy 0 warms up the system's clipboard path and is not counted (under
+// Wine the first large bitmap a new process puts there takes seconds).
+constexpr int kWrites = kCopies + 1;
+
+struct SharedTimes {
+    volatile LONG64 written[kWrites];  // QueryPerformanceCounter after CloseClipboard
+};
+
+double ticks_to_ms(LONGLONG ticks) {
+    static const double freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    return static_cast<double>(ticks) * 1000.0 / freq;
+}
+
+LONGLONG now_ticks() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// A screen-like 1920x1080 32-bit bottom-up bitmap: gradients and bands.
+std::vector<std::uint8_t> screen_bitmap(int variant) {
+    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(kWidth) * kHeight * 4);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = kWidth;
+    h.biHeight = kHeight;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = static_cast<DWORD>(kWidth) * kHeight * 4;
+    std::memcpy(dib.data(), &h, 40);
+    for (int y = 0; y < kHeight; ++y) {
+        std::uint8_t* row = dib.data() + 40 + static_cast<size_t>(y) * kWidth * 4;
+        for (int x = 0; x < kWidth; ++x) {
+            const bool band = (y / 40) % 3 == 0;
+            row[4 * x] = static_cast<std::uint8_t>(band ? 240 : x / 8);
+            row[4 * x + 1] = static_cast<std::uint8_t>(band ? 240 : y / 5);
+            row[4 * x + 2] = static_cast<std::uint8_t>(band ? 245 : (x + y) / 12);
+            row[4 * x + 3] = 255;
+        }
+    }
+    // Each copy differs in a few pixels.
+    std::uint8_t* p = dib.data() + 40;
+    for (int k = 0; k < 16; ++k) p[4 * k] = static_cast<std::uint8_t>(variant + k);
+    return dib;
+}
+
+// Retries for up to 5 s while someone else (a reader of the previous copy)
+// holds the clipboard open.
+bool put_on_clipboard(HWND owner, UINT format, const void* data, size_t size) {
+    for (int attempt = 0; attempt < 2500; ++attempt) {
+        if (OpenClipboard(owner)) {
+            EmptyClipboard();
+            HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+            bool ok = false;
+            if (mem) {
+                std::memcpy(GlobalLock(mem), data, size);
+                GlobalUnlock(mem);
+                ok = SetClipboardData(format, mem) != nullptr;
+                if (!ok) GlobalFree(mem);
+            }
+            CloseClipboard();
+            return ok;
+        }
+        Sleep(2);
+    }
+    return false;
+}
+
+// Waits for the event while answering messages, as a program that owns the
+// clipboard must (the system may ask the owner about its data).
+bool wait_answering_messages(HANDLE event, DWORD timeout_ms) {
+    const ULONGLONG end = GetTickCount64() + timeout_ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return false;
+        const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) return true;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+
+int run_writer(bool image) {
+    HANDLE map = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kShared);
+    HANDLE go = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kGo);
+    if (!map || !go) return 2;
+    auto* times = static_cast<SharedTimes*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedTimes)));
+    HWND owner = CreateWindowExW(0, L"STATIC", L"bench writer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    std::vector<std::uint8_t> bitmap;
+    for (int i = 0; i < kWrites; ++i) {
+        if (image) bitmap = screen_bitmap(i);  // made before the clock starts
+        if (!wait_answering_messages(go, 60000)) return 3;
+        bool ok;
+        if (image) {
+            ok = put_on_clipboard(owner, CF_DIB, bitmap.data(), bitmap.size());
+        } else {
+            const std::wstring text = L"benchmark copy number " + std::to_wstring(i);
+            ok = put_on_clipboard(owner, CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        }
+        times->written[i] = ok ? now_ticks() : 0;
+    }
+    UnmapViewOfFile(times);
+    return 0;
+}
+
+// The main window's part: poll on clipboard updates and on the 500 ms timer.
+ClipboardWatcher* g_watcher = nullptr;
+
+LRESULT CALLBACK host_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if ((msg == WM_CLIPBOARDUPDATE || msg == WM_TIMER) && g_watcher) {
+        g_watcher->poll();
+        return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+// Latencies in ms of kCopies copies written by another process.
+std::vector<double> copy_latencies(bool image, const std::wstring& folder) {
+    std::vector<double> out;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+    HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0, sizeof(SharedTimes), kShared);
+    HANDLE go = CreateEventW(nullptr, FALSE, FALSE, kGo);
+    auto* times = static_cast<SharedTimes*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedTimes)));
+    std::memset(const_cast<LONG64*>(times->written), 0, sizeof(SharedTimes));
+
+    Database db(folder + (image ? L"\\image.db" : L"\\text.db"));
+    Settings settings;
+    settings.sound_on_copy = false;
+    LONGLONG stored_at = 0;
+    int stored = 0;
+    ClipboardWatcher::Hooks hooks;
+    hooks.captured = [&](const CapturedItem&) {
+        stored_at = now_ticks();
+        ++stored;
+    };
+    ClipboardWatcher watcher(db, settings, hooks);
+    HWND host = CreateWindowExW(0, L"QuilletCaptureBenchHost", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    g_watcher = &watcher;
+    watcher.start(host);
+    SetTimer(host, 1, 500, nullptr);
+
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --writer " + (image ? L"image" : L"text");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return out;
+    Sleep(500);  // the writer starts
+
+    for (int i = 0; i < kWrites; ++i) {
+        const int before = stored;
+        SetEvent(go);
+        const ULONGLONG deadline = GetTickCount64() + 10000;
+        while (stored == before && GetTickCount64() < deadline) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            if (stored == before) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        // The writer notes its time right after closing the clipboard, which
+        // may be after the watcher has already stored the copy.
+        for (int wait = 0; wait < 200 && times->written[i] == 0; ++wait) Sleep(1);
+        const LONG64 written = times->written[i];
+        if (i > 0 && stored != before && written != 0) out.push_back(ticks_to_ms(stored_at - written));
+        Sleep(image ? 150 : 20);  // the writer makes its next bitmap
+    }
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    g_watcher = nullptr;
+    KillTimer(host, 1);
+    DestroyWindow(host);
+    UnmapViewOfFile(times);
+    CloseHandle(go);
+    CloseHandle(map);
+    return out;
+}
+
+void print_latencies(const char* what, const std::vector<double>& v) {
+    if (v.empty()) {
+        std::printf("%-44s no copy was stored\n", what);
+        return;
+    }
+    std::printf("%-44s median %8.2f ms  min %8.2f  max %8.2f  (%zu of %d copies)\n", what, median(v),
+                *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()), v.size(), kCopies);
+}
+
+void encode_figures() {
+    const std::vector<std::uint8_t> dib = screen_bitmap(0);
+    std::vector<std::uint8_t> pixels;
+    std::uint32_t w = 0, h = 0;
+    winutil::dib_to_bgra(dib, pixels, w, h);
+    std::vector<double> whole, wic_only, unpack;
+    std::vector<std::uint8_t> png;
+    for (int i = 0; i < 9; ++i) {
+        LONGLONG t = now_ticks();
+        winutil::dib_to_png(dib, png);
+        whole.push_back(ticks_to_ms(now_ticks() - t));
+        t = now_ticks();
+        winutil::encode_bgra_png(pixels.data(), w, h, png);
+        wic_only.push_back(ticks_to_ms(now_ticks() - t));
+        t = now_ticks();
+        winutil::dib_to_bgra(dib, pixels, w, h);
+        unpack.push_back(ticks_to_ms(now_ticks() - t));
+    }
+    std::printf("%-44s median %8.2f ms  (PNG %zu bytes)\n", "dib_to_png 1920x1080x32", median(whole), png.size());
+    std::printf("%-44s median %8.2f ms\n", "  imaging component encode alone", median(wic_only));
+    std::printf("%-44s median %8.2f ms\n", "  bitmap to BGRA rows alone", median(unpack));
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc >= 3 && std::wstring(argv[1]) == L"--writer") return run_writer(std::wstring(argv[2]) == L"image");
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = host_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuilletCaptureBenchHost";
+    RegisterClassW(&wc);
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"quillet-capture-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+
+    encode_figures();
+    print_latencies("copy to stored, text", copy_latencies(false, folder));
+    print_latencies("copy to stored, 1920x1080x32 bitmap", copy_latencies(true, folder));
+
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(folder), ec);
+    return 0;
+}

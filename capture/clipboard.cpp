@@ -1,0 +1,149 @@
+// Reading the clipboard under one open, and writing whole entries.
+#include "capture/clipboard.h"
+
+#include <cstring>
+#include <new>
+
+#include "capture/image.h"
+#include "core/handles.h"
+#include "core/winutil.h"
+
+namespace winutil {
+
+namespace {
+
+struct Formats {
+    UINT rtf = 0;
+    UINT html = 0;
+    UINT exclude = 0;        // "ExcludeClipboardContentFromMonitorProcessing"
+    UINT viewer_ignore = 0;  // "Clipboard Viewer Ignore"
+    UINT history = 0;        // "CanIncludeInClipboardHistory"
+};
+
+const Formats& formats() {
+    static const Formats f = [] {
+        Formats r;
+        r.rtf = RegisterClipboardFormatW(L"Rich Text Format");
+        r.html = RegisterClipboardFormatW(L"HTML Format");
+        r.exclude = RegisterClipboardFormatW(L"ExcludeClipboardContentFromMonitorProcessing");
+        r.viewer_ignore = RegisterClipboardFormatW(L"Clipboard Viewer Ignore");
+        r.history = RegisterClipboardFormatW(L"CanIncludeInClipboardHistory");
+        return r;
+    }();
+    return f;
+}
+
+bool available(UINT format) { return format != 0 && IsClipboardFormatAvailable(format); }
+
+// With the clipboard open.
+bool open_clipboard_is_excluded() {
+    const Formats& f = formats();
+    if (available(f.exclude) || available(f.viewer_ignore)) return true;
+    if (available(f.history)) {
+        raii::GlobalLocked<const std::uint8_t> lock(GetClipboardData(f.history));
+        if (lock.ok() && lock.size() >= sizeof(DWORD)) {
+            DWORD value = 0;
+            std::memcpy(&value, lock.get(), sizeof value);
+            if (value == 0) return true;
+        }
+    }
+    return false;
+}
+
+// With the clipboard open: the whole CF_DIB block, bounded in size.
+std::vector<std::uint8_t> open_clipboard_dib() {
+    std::vector<std::uint8_t> out;
+    if (!IsClipboardFormatAvailable(CF_DIB)) return out;
+    raii::GlobalLocked<const std::uint8_t> lock(GetClipboardData(CF_DIB));
+    const std::size_t size = lock.size();
+    if (!lock.ok() || size == 0 || size > kMaxClipboardDibBytes) return out;
+    try {
+        out.assign(lock.get(), lock.get() + size);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+    }
+    return out;
+}
+
+}  // namespace
+
+void register_clipboard_formats() { (void)formats(); }
+UINT rtf_clipboard_format() { return formats().rtf; }
+UINT html_clipboard_format() { return formats().html; }
+
+void read_clipboard_bytes(UINT format, std::string& out) {
+    if (format == 0) return;
+    raii::GlobalLocked<const char> lock(GetClipboardData(format));
+    const std::size_t size = lock.size();
+    if (!lock.ok() || size == 0) return;
+    try {
+        out.assign(lock.get(), size);
+    } catch (const std::bad_alloc&) {
+        // Too big to keep: read as absent.
+    }
+}
+
+ClipboardSnapshot read_clipboard() {
+    const Formats& f = formats();
+    ClipboardSnapshot snap;
+    raii::ClipboardOpen clip(nullptr);
+    if (!clip.ok()) return snap;
+    try {
+        snap.text = read_open_clipboard_text();
+    } catch (const std::bad_alloc&) {
+        snap.text.clear();
+    }
+    if (available(f.rtf)) read_clipboard_bytes(f.rtf, snap.rtf);
+    if (available(f.html)) read_clipboard_bytes(f.html, snap.html);
+    snap.dib = open_clipboard_dib();
+    snap.excluded = open_clipboard_is_excluded();
+    snap.owner_app = process_name_of_window(GetClipboardOwner());
+    if (snap.owner_app.empty()) snap.owner_app = foreground_process_name();
+    return snap;
+}
+
+bool set_clipboard_bytes(UINT format, const void* bytes, std::size_t length) {
+    if (format == 0 || !bytes || length == 0) return false;
+    raii::GlobalMemory mem(GlobalAlloc(GMEM_MOVEABLE, length));
+    if (!mem) return false;
+    {
+        raii::GlobalLocked<std::uint8_t> lock(mem.get());
+        if (!lock.ok()) return false;
+        std::memcpy(lock.get(), bytes, length);
+    }
+    if (!SetClipboardData(format, mem.get())) return false;
+    mem.release();  // the clipboard owns the block now
+    return true;
+}
+
+bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const std::string& html,
+                         const std::vector<std::uint8_t>& image,
+                         const std::function<void(const std::vector<std::uint8_t>&)>& before_image_write) {
+    const Formats& f = formats();
+    bool image_ok = true;
+    std::vector<std::uint8_t> dib;
+    if (is_png(image)) {
+        image_ok = png_to_dib(image, dib);
+    } else {
+        dib = image;
+    }
+    if (!dib.empty() && before_image_write) before_image_write(dib);
+
+    raii::ClipboardOpen clip(nullptr);
+    if (!clip.ok()) return false;
+    EmptyClipboard();
+    bool ok = place_clipboard_text(text);
+    if (!rtf.empty()) ok = set_clipboard_bytes(f.rtf, rtf.data(), rtf.size()) && ok;
+    if (!html.empty()) ok = set_clipboard_bytes(f.html, html.data(), html.size()) && ok;
+    if (!dib.empty()) ok = set_clipboard_bytes(CF_DIB, dib.data(), dib.size()) && ok;
+    const bool closed = clip.close();
+    return ok && closed && image_ok;
+}
+
+bool is_clipboard_excluded() {
+    raii::ClipboardOpen clip(nullptr);
+    if (!clip.ok()) return false;
+    return open_clipboard_is_excluded();
+}
+
+}  // namespace winutil

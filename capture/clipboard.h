@@ -1,0 +1,69 @@
+// The clipboard as the capture reads it and the writers that put history
+// entries back on it. Interface thread (the plain-text paste thread uses
+// only the text functions of core/clipboard_text.h).
+//
+// OpenClipboard is never retried: a failed read gives an empty snapshot, a
+// failed write leaves the clipboard as it was and returns false.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/clipboard_text.h"
+
+// Everything the watcher needs, read under one OpenClipboard.
+struct ClipboardSnapshot {
+    std::wstring text;               // CF_UNICODETEXT up to its zero, bounded by its block
+    std::string rtf;                 // "Rich Text Format": the whole block (GlobalSize bytes)
+    std::string html;                // "HTML Format": the whole block
+    std::vector<std::uint8_t> dib;   // CF_DIB: the whole block
+    // Lower-case executable name of the clipboard owner's process, else of
+    // the foreground window's; empty when neither can be read.
+    std::wstring owner_app;
+    // A privacy marker is present: "ExcludeClipboardContentFromMonitorProcessing",
+    // "Clipboard Viewer Ignore", or "CanIncludeInClipboardHistory" holding 0.
+    bool excluded = false;
+};
+
+// Largest CF_DIB block read: bigger bitmaps could never be converted.
+inline constexpr std::size_t kMaxClipboardDibBytes = 256u * 1024 * 1024 + 65536;
+
+namespace winutil {
+
+// Registers "Rich Text Format" and "HTML Format" once per process.
+void register_clipboard_formats();
+UINT rtf_clipboard_format();
+UINT html_clipboard_format();
+
+// Opens the clipboard once and reads text, RTF, HTML, bitmap, owner and the
+// privacy markers. Empty when the clipboard cannot be opened.
+ClipboardSnapshot read_clipboard();
+
+// While the clipboard is open: replaces out with the whole block of the
+// format; leaves it unchanged when the data, its size or its lock is missing.
+void read_clipboard_bytes(UINT format, std::string& out);
+
+// While the clipboard is open: places a copy of the bytes as the format.
+// True when the clipboard took it; false (memory freed) otherwise.
+bool set_clipboard_bytes(UINT format, const void* bytes, std::size_t length);
+
+// Replaces the clipboard with a history entry: CF_UNICODETEXT always (only
+// its zero for an empty text), "Rich Text Format" and "HTML Format" when not
+// empty, and CF_DIB when there is an image: PNG bytes decoded to a 32-bit
+// bottom-up bitmap, bitmap bytes as they are. before_image_write, when
+// given, receives the exact bitmap bytes right before the clipboard is
+// opened (the watcher's remember_own_image). True only when every format
+// was placed; a PNG that does not decode gives false after writing the rest.
+bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const std::string& html,
+                         const std::vector<std::uint8_t>& image,
+                         const std::function<void(const std::vector<std::uint8_t>&)>& before_image_write = {});
+
+// Opens the clipboard and tells whether a privacy marker is present.
+bool is_clipboard_excluded();
+
+}  // namespace winutil

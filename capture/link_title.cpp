@@ -1,0 +1,327 @@
+// Fetching and reading link titles.
+#include "capture/link_title.h"
+
+#include <system_error>
+#include <thread>
+
+#include "capture/posted_text.h"
+#include "core/http_get.h"
+#include "core/text.h"
+#include "core/web_url.h"
+
+namespace {
+
+constexpr char kHexUpper[] = "0123456789ABCDEF";
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string ascii_lower(std::string s) {
+    for (char& c : s) c = ascii_lower(c);
+    return s;
+}
+
+bool is_title_space(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+
+bool is_high_surrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool is_low_surrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Value of the four characters at i as hexadecimal, 0 when any is not a digit.
+std::uint32_t read_hex4(const std::string& s, size_t i) {
+    std::uint32_t v = 0;
+    for (size_t k = 0; k < 4; ++k) {
+        const int d = hex_value(s[i + k]);
+        if (d < 0) return 0;
+        v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+bool ends_with_host(const std::wstring& host, const std::wstring& main) {
+    return !main.empty() && (host == main || ends_with(host, L"." + main));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the thread
+
+void start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text) {
+    try {
+        std::thread([main, id, text] {
+            const std::wstring title = fetch_link_title(text);
+            if (!title.empty() && IsWindow(main))
+                post_text_message(main, kMsgLinkTitle, static_cast<WPARAM>(id), title);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread: the entry simply gets no title.
+    }
+}
+
+// ---------------------------------------------------------------- fetching
+
+std::wstring fetch_link_title(const std::wstring& text) { return fetch_link_title(text, default_video_services()); }
+
+std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services) {
+    if (!is_web_url(text)) return {};
+    const std::wstring address = trim(text);
+    const std::wstring endpoint = oembed_endpoint(address, services);
+    std::string body;
+    if (!endpoint.empty() && http_get(endpoint + percent_encode(address), body)) {
+        std::wstring title = json_title(body);
+        if (!title.empty()) return title;
+    }
+    if (http_get(address, body)) return html_title(body);
+    return {};
+}
+
+std::wstring oembed_endpoint(const std::wstring& address) { return oembed_endpoint(address, default_video_services()); }
+
+std::wstring oembed_endpoint(const std::wstring& address, const VideoServices& services) {
+    if (!is_web_url(address)) return {};
+    const std::wstring host = url_host(address);
+    if (host.empty()) return {};
+    if ((!services.first_short_host.empty() && host == services.first_short_host) ||
+        ends_with_host(host, services.first_main_host))
+        return services.first_oembed;
+    if (ends_with_host(host, services.second_host)) return services.second_oembed;
+    return {};
+}
+
+std::wstring url_host(const std::wstring& address) {
+    const size_t scheme = address.find(L"://");
+    if (scheme == std::wstring::npos) return {};
+    const size_t start = scheme + 3;
+    const size_t end = address.find_first_of(L"/?#", start);
+    std::wstring host = address.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    const size_t at = host.rfind(L'@');
+    if (at != std::wstring::npos) host.erase(0, at + 1);
+    const size_t colon = host.find(L':');
+    if (colon != std::wstring::npos) host.resize(colon);
+    for (wchar_t& c : host)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
+    return host;
+}
+
+std::wstring percent_encode(const std::wstring& text) {
+    const std::string bytes = to_utf8(text);
+    std::wstring out;
+    out.reserve(bytes.size() * 3);
+    for (unsigned char b : bytes) {
+        const bool keep = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+                          b == '.' || b == '_' || b == '~';
+        if (keep) {
+            out += static_cast<wchar_t>(b);
+        } else {
+            out += L'%';
+            out += static_cast<wchar_t>(kHexUpper[b >> 4]);
+            out += static_cast<wchar_t>(kHexUpper[b & 15]);
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- reading titles
+
+std::wstring json_title(const std::string& reply) {
+    const size_t key = reply.find("\"title\"");
+    if (key == std::string::npos) return {};
+    const size_t colon = reply.find(':', key + 7);
+    if (colon == std::string::npos) return {};
+    const size_t open = reply.find('"', colon + 1);
+    if (open == std::string::npos) return {};
+
+    std::string utf8;
+    size_t i = open + 1;
+    for (;;) {
+        if (i >= reply.size()) return {};  // no closing quote
+        const char c = reply[i];
+        if (c == '"') break;
+        if (c != '\\') {
+            utf8 += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= reply.size()) return {};
+        const char e = reply[i + 1];
+        i += 2;
+        switch (e) {
+            case '"': utf8 += '"'; continue;
+            case '/': utf8 += '/'; continue;
+            case '\\': utf8 += '\\'; continue;
+            case 'b': utf8 += '\b'; continue;
+            case 'f': utf8 += '\f'; continue;
+            case 'n': utf8 += '\n'; continue;
+            case 'r': utf8 += '\r'; continue;
+            case 't': utf8 += '\t'; continue;
+            case 'u': break;
+            default: return {};
+        }
+        if (i + 4 > reply.size()) return {};  // an incomplete \u
+        std::uint32_t code = read_hex4(reply, i);
+        i += 4;
+        if (code == 0) continue;
+        if (is_high_surrogate(code)) {
+            if (i + 6 <= reply.size() && reply[i] == '\\' && reply[i + 1] == 'u') {
+                const std::uint32_t low = read_hex4(reply, i + 2);
+                if (is_low_surrogate(low)) {
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    i += 6;
+                } else {
+                    code = 0xFFFD;  // a high surrogate without its pair
+                }
+            } else {
+                code = 0xFFFD;
+            }
+        } else if (is_low_surrogate(code)) {
+            code = 0xFFFD;
+        }
+        append_utf8(utf8, code);
+    }
+    return normalize_title(from_utf8(utf8));
+}
+
+std::string decode_html_entities(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != '&') {
+            out += text[i++];
+            continue;
+        }
+        const size_t semi = text.find(';', i + 1);
+        bool done = false;
+        if (semi != std::string::npos && semi - i <= 10) {
+            const std::string name = ascii_lower(text.substr(i + 1, semi - i - 1));
+            std::uint32_t code = 0;
+            if (name == "amp") code = '&';
+            else if (name == "lt") code = '<';
+            else if (name == "gt") code = '>';
+            else if (name == "quot") code = '"';
+            else if (name == "apos") code = '\'';
+            else if (name == "nbsp") code = 0xA0;
+            else if (name.size() >= 2 && name[0] == '#') {
+                const bool hex = name[1] == 'x';
+                const size_t first = hex ? 2 : 1;
+                std::uint32_t value = 0;
+                bool number = name.size() > first;
+                for (size_t k = first; k < name.size() && number; ++k) {
+                    const int d = hex ? hex_value(name[k]) : (name[k] >= '0' && name[k] <= '9' ? name[k] - '0' : -1);
+                    if (d < 0) {
+                        number = false;
+                        break;
+                    }
+                    value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+                    if (value > 0x10FFFF) number = false;
+                }
+                if (number && value >= 1 && !is_high_surrogate(value) && !is_low_surrogate(value)) code = value;
+            }
+            if (code != 0) {
+                append_utf8(out, code);
+                i = semi + 1;
+                done = true;
+            }
+        }
+        if (!done) out += text[i++];
+    }
+    return out;
+}
+
+std::wstring html_title(const std::string& page) {
+    if (page.empty()) return {};
+    const std::string lower = ascii_lower(page);
+    std::string value;
+
+    size_t pos = 0;
+    for (;;) {
+        const size_t tag = lower.find("<meta", pos);
+        if (tag == std::string::npos) break;
+        const size_t close = lower.find('>', tag);
+        if (close == std::string::npos) break;
+        const std::string_view text(lower.data() + tag, close - tag);
+        if (text.find("og:title") != std::string_view::npos || text.find("twitter:title") != std::string_view::npos) {
+            const size_t attr = text.find("content=");
+            if (attr != std::string_view::npos && attr + 8 < text.size()) {
+                const char quote = text[attr + 8];
+                if (quote == '"' || quote == '\'') {
+                    const size_t start = tag + attr + 9;
+                    const size_t end = page.find(quote, start);
+                    if (end != std::string::npos) value = page.substr(start, end - start);
+                }
+            }
+            if (!value.empty()) break;
+        }
+        pos = close + 1;
+    }
+
+    if (value.empty()) {
+        const size_t tag = lower.find("<title");
+        if (tag == std::string::npos) return {};
+        const size_t open = lower.find('>', tag);
+        if (open == std::string::npos) return {};
+        const size_t end = lower.find("</title", open + 1);
+        if (end == std::string::npos) return {};
+        value = page.substr(open + 1, end - open - 1);
+    }
+    return normalize_title(from_utf8(decode_html_entities(value)));
+}
+
+std::wstring normalize_title(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    bool pending_space = false;
+    for (wchar_t c : text) {
+        if (is_title_space(c)) {
+            pending_space = !out.empty();
+            continue;
+        }
+        if (pending_space) out += L' ';
+        pending_space = false;
+        out += c;
+    }
+    if (out.size() > kLinkTitleMax) {
+        size_t cut = kLinkTitleMax;
+        if (is_high_surrogate(out[cut - 1])) --cut;  // keep a pair whole
+        out.resize(cut);
+        out += L'\u2026';
+    }
+    return out;
+}
+
+std::wstring strip_window_title_suffix(const std::wstring& title) {
+    // Never destroyed, and built before any thread can ask for it.
+    static const wchar_t* const kSuffixes[] = {
+        L" - google chrome",
+        L" \u2014 \u044f\u043d\u0434\u0435\u043a\u0441",
+        L" \u2014 youtube",
+        L" - youtube",
+        L" | rutube",
+        L" | \u0440\u0443\u0442\u0443\u0431",
+        L" - \u0441\u043c\u043e\u0442\u0440\u0435\u0442\u044c \u0432\u0438\u0434\u0435\u043e",
+        L": \u0432\u043e\u0441\u043f\u0440\u043e\u0438\u0437\u0432\u043e\u0434\u0438\u0442\u0441\u044f "
+        L"\u0430\u0443\u0434\u0438\u043e",
+    };
+    auto drop_trailing_space = [](std::wstring s) {
+        while (!s.empty() && is_title_space(s.back())) s.pop_back();
+        return s;
+    };
+    std::wstring s = drop_trailing_space(title);
+    if (s.empty()) return s;
+    std::wstring lower = s;
+    for (wchar_t& c : lower) {
+        if ((c >= L'A' && c <= L'Z') || (c >= 0x0410 && c <= 0x042F)) c = static_cast<wchar_t>(c + 32);
+    }
+    size_t cut = std::wstring::npos;
+    for (const wchar_t* suffix : kSuffixes) {
+        const size_t at = lower.find(suffix);
+        if (at < cut) cut = at;
+    }
+    if (cut != std::wstring::npos) s.resize(cut);
+    return drop_trailing_space(s);
+}

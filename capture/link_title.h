@@ -1,0 +1,72 @@
+// Human-readable titles of copied web addresses, fetched on a worker thread
+// per address: the oEmbed endpoint of the two video services first, then
+// the page's Open Graph title, Twitter-card title or title element. Also
+// the clean-up of browser window titles shown in the entry hint.
+//
+// Everything here except start_link_title_fetch is a pure function, safe on
+// any thread; the fetching ones block on the network.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/video_hosts.h"
+
+// Posted to the main window when a title was fetched: wParam the history
+// entry id, lParam a text of post_text_message (capture/posted_text.h) that
+// the receiver takes with take_posted_text and stores with
+// Database::set_link_title.
+inline constexpr UINT kMsgLinkTitle = WM_APP + 10;
+
+// Longest title kept, in UTF-16 code units; a longer one is cut and "…" added.
+inline constexpr std::size_t kLinkTitleMax = 300;
+
+// Starts a detached thread that fetches the title of text (a copied web
+// address, as captured) and, when it finds one and main is still a window,
+// posts kMsgLinkTitle with id. Nothing is posted otherwise.
+void start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text);
+
+// The title of a copied web address; empty when the text is not one, the
+// fetch fails or the page has no title.
+std::wstring fetch_link_title(const std::wstring& text);
+std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services);
+
+// The oEmbed endpoint prefix for a video link of one of the services
+// (main host, a subdomain of it, or the first service's short-link host);
+// empty for any other address.
+std::wstring oembed_endpoint(const std::wstring& address);
+std::wstring oembed_endpoint(const std::wstring& address, const VideoServices& services);
+
+// The address's host in lower case, without user information and port;
+// empty when "://" is missing.
+std::wstring url_host(const std::wstring& address);
+
+// UTF-8 bytes of the text with every byte other than A-Z, a-z, 0-9, "-",
+// ".", "_" and "~" written as "%" and two upper-case hexadecimal digits.
+std::wstring percent_encode(const std::wstring& text);
+
+// The string value of the first "title" key of an oEmbed reply (a direct
+// scan, no JSON parser), normalised; empty when it cannot be read.
+std::wstring json_title(const std::string& reply);
+
+// The first og:title or twitter:title meta content of a page, else the text
+// of its title element, with character references decoded, normalised;
+// empty when there is none.
+std::wstring html_title(const std::string& page);
+
+// Character references of a title ("&amp;", "&#x41;", "&#65;" ...) decoded;
+// unknown ones, and those naming a surrogate or no character, kept as written.
+std::string decode_html_entities(const std::string& text);
+
+// Runs of blanks, tabs, CR and LF become one blank, none at either end; a
+// text longer than kLinkTitleMax is cut there (never inside a surrogate
+// pair) and "…" added.
+std::wstring normalize_title(const std::wstring& text);
+
+// A browser window title without the browser's or video site's suffix
+// (" - Google Chrome", " | RUTUBE" ...; letter case ignored, cut at the first
+// place any of them occurs) and without trailing white space.
+std::wstring strip_window_title_suffix(const std::wstring& title);

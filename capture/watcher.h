@@ -1,0 +1,111 @@
+// The clipboard watcher: decides, on every poll, whether what is on the
+// clipboard is a new item for the history, and stores it.
+//
+// Interface thread only. The main window calls poll() from its 500 ms
+// clipboard timer and on WM_CLIPBOARDUPDATE; every road that writes the
+// clipboard itself first calls remember_own_text / remember_own_image.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "capture/clipboard.h"
+
+class Database;
+struct Settings;
+
+// What a stored capture was, handed to the captured hook.
+struct CapturedItem {
+    std::int64_t id = 0;           // the stored (or bumped) history entry
+    std::wstring text;             // the clipboard text as read (not trimmed)
+    bool has_bitmap = false;
+    std::wstring label;            // the text, or "[изображение]" when it is empty
+    std::wstring image_path;       // the PNG file saved for it, or empty
+};
+
+// Base word of the image files saved for clipboard images.
+inline constexpr wchar_t kClipboardImageBaseWord[] = L"\u0418\u0437\u043e\u0431\u0440\u0430\u0436\u0435\u043d\u0438\u0435";
+// Label of a capture without text.
+inline constexpr wchar_t kClipboardImageLabel[] =
+    L"[\u0438\u0437\u043e\u0431\u0440\u0430\u0436\u0435\u043d\u0438\u0435]";
+
+// 64-bit FNV-1a of the bytes (offset basis 0xCBF29CE484222325, prime 0x100000001B3).
+std::uint64_t image_hash(const std::vector<std::uint8_t>& bytes);
+
+class ClipboardWatcher {
+public:
+    struct Hooks {
+        // The category the main window shows (captures are filed there); none
+        // when not given. A category that no longer exists files into none.
+        std::function<std::optional<std::int64_t>()> capture_category;
+        // Called after each stored capture, once its link-title fetch, image
+        // file and sound are done: the owner refreshes its list and shows the
+        // tray balloon with the label.
+        std::function<void(const CapturedItem&)> captured;
+    };
+
+    ClipboardWatcher(Database& db, const Settings& settings, Hooks hooks = {});
+    ~ClipboardWatcher();
+    ClipboardWatcher(const ClipboardWatcher&) = delete;
+    ClipboardWatcher& operator=(const ClipboardWatcher&) = delete;
+
+    // Once, while the main window is created: takes enabled from
+    // Settings::watch_clipboard, takes what is on the clipboard now as seen
+    // (it is not recorded), and registers main as a clipboard listener.
+    // Link-title results are posted to main.
+    void start(HWND main);
+
+    bool enabled() const { return enabled_; }
+    // Switching on first takes the current clipboard (text and image) as
+    // seen, so what was copied while capture was off is not recorded.
+    void set_enabled(bool on);
+
+    // Copies the application filter from the settings.
+    void reload_filters();
+
+    // The program is about to write this text: the clipboard is ignored for
+    // 0.5 s and the text is not recorded afterwards.
+    void remember_own_text(const std::wstring& text);
+    // The program is about to write these exact bitmap bytes: the first
+    // check within 2 s that sees them does not record them.
+    void remember_own_image(const std::vector<std::uint8_t>& dib);
+
+    // The timer's and WM_CLIPBOARDUPDATE's step: check_clipboard(false)
+    // unless disabled or inside an ignore window.
+    void poll();
+
+    // Reads the clipboard and stores a new item. force skips the unchanged
+    // tests. The id stored, or 0 when nothing was stored.
+    std::int64_t check_clipboard(bool force);
+
+    // The same decision for a snapshot read elsewhere.
+    std::int64_t check_snapshot(const ClipboardSnapshot& snap, bool force);
+
+private:
+    static double now();
+    void take_current_clipboard_as_seen();
+
+    Database& db_;
+    const Settings& settings_;
+    Hooks hooks_;
+    HWND main_ = nullptr;
+    bool listening_ = false;
+
+    bool enabled_ = true;
+    std::wstring last_text_;
+    double ignore_until_ = 0;
+    std::uint64_t last_image_hash_ = 0;
+    bool has_last_image_hash_ = false;
+    bool own_image_pending_ = false;
+    std::uint64_t own_image_hash_ = 0;
+    double own_image_deadline_ = 0;
+    int last_filter_reload_ = 0;
+    bool filters_loaded_ = false;
+    std::wstring filter_mode_ = L"all";
+    std::vector<std::wstring> filter_apps_;
+};

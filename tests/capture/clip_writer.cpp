@@ -1,0 +1,143 @@
+// Test helper: puts data on the clipboard from a process of its own, as
+// another program would. It shows a small window, which owns the clipboard
+// and takes the foreground, and runs the steps of its command line in order:
+//
+//   --title <text>          window title
+//   --text <text>           add CF_UNICODETEXT with the text
+//   --file <format> <path>  add a format with the bytes of a file
+//   --dword <format> <n>    add a format holding a 32-bit number
+//   --commit                open, empty, place every added format, close
+//   --wait <ms>             keep running (and answering messages) for a while
+//
+// A format is "text" (CF_UNICODETEXT), "dib" (CF_DIB), "#<number>", or the
+// name of a registered format. The exit code is 0 when every step worked.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Pending {
+    UINT format;
+    std::vector<std::uint8_t> bytes;
+};
+
+UINT format_of(const std::wstring& name) {
+    if (name == L"text") return CF_UNICODETEXT;
+    if (name == L"dib") return CF_DIB;
+    if (!name.empty() && name[0] == L'#') return static_cast<UINT>(std::wcstoul(name.c_str() + 1, nullptr, 10));
+    return RegisterClipboardFormatW(name.c_str());
+}
+
+std::vector<std::uint8_t> read_file(const std::wstring& path) {
+    std::vector<std::uint8_t> out;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return out;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    out.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!out.empty()) ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &got, nullptr);
+    out.resize(got);
+    CloseHandle(file);
+    return out;
+}
+
+void pump_for(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+}
+
+bool commit(HWND owner, std::vector<Pending>& pending) {
+    bool ok = false;
+    for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+        ok = OpenClipboard(owner) != FALSE;
+        if (!ok) pump_for(20);
+    }
+    if (!ok) return false;
+    EmptyClipboard();
+    for (const Pending& p : pending) {
+        HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, p.bytes.size());
+        if (!mem) {
+            ok = false;
+            continue;
+        }
+        std::memcpy(GlobalLock(mem), p.bytes.data(), p.bytes.size());
+        GlobalUnlock(mem);
+        if (!SetClipboardData(p.format, mem)) {
+            GlobalFree(mem);
+            ok = false;
+        }
+    }
+    CloseClipboard();
+    pending.clear();
+    return ok;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 2;
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"QuilletTestClipWriter";
+    RegisterClassW(&wc);
+    HWND wnd = CreateWindowExW(0, wc.lpszClassName, L"clip writer", WS_OVERLAPPEDWINDOW, 10, 10, 200, 120, nullptr,
+                               nullptr, instance, nullptr);
+    if (!wnd) return 3;
+    ShowWindow(wnd, SW_SHOW);
+    SetForegroundWindow(wnd);
+    pump_for(50);
+
+    std::vector<Pending> pending;
+    int status = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring op = argv[i];
+        auto arg = [&](int k) { return i + k < argc ? std::wstring(argv[i + k]) : std::wstring(); };
+        if (op == L"--title") {
+            SetWindowTextW(wnd, arg(1).c_str());
+            SetForegroundWindow(wnd);
+            i += 1;
+        } else if (op == L"--text") {
+            const std::wstring t = arg(1);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(t.c_str());
+            pending.push_back({CF_UNICODETEXT, std::vector<std::uint8_t>(p, p + (t.size() + 1) * sizeof(wchar_t))});
+            i += 1;
+        } else if (op == L"--file") {
+            pending.push_back({format_of(arg(1)), read_file(arg(2))});
+            i += 2;
+        } else if (op == L"--dword") {
+            const DWORD v = std::wcstoul(arg(2).c_str(), nullptr, 10);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
+            pending.push_back({format_of(arg(1)), std::vector<std::uint8_t>(p, p + sizeof v)});
+            i += 2;
+        } else if (op == L"--commit") {
+            if (!commit(wnd, pending)) status = 1;
+        } else if (op == L"--wait") {
+            pump_for(std::wcstoul(arg(1).c_str(), nullptr, 10));
+            i += 1;
+        } else {
+            status = 4;
+        }
+    }
+    DestroyWindow(wnd);
+    LocalFree(argv);
+    return status;
+}

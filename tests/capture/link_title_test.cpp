@@ -1,0 +1,156 @@
+// Reading titles from oEmbed replies and pages, and cleaning titles.
+#include "capture/link_title.h"
+
+#include <gtest/gtest.h>
+
+#include "core/text.h"
+
+namespace {
+
+const VideoServices kServices{L"video.test", L"v.test", L"http://endpoint.one/oembed?format=json&url=",
+                              L"second.test", L"http://endpoint.two/api/oembed/?format=json&url="};
+
+}  // namespace
+
+TEST(LinkTitle, Hosts) {
+    EXPECT_EQ(url_host(L"https://User:Pw@WWW.Example.COM:8080/path?q#f"), L"www.example.com");
+    EXPECT_EQ(url_host(L"http://a.b?x=1"), L"a.b");
+    EXPECT_EQ(url_host(L"http://a.b#x"), L"a.b");
+    EXPECT_EQ(url_host(L"http://h"), L"h");
+    EXPECT_EQ(url_host(L"example.com/x"), L"");
+    EXPECT_EQ(url_host(L"http://x@y@Z.com/"), L"z.com");
+}
+
+TEST(LinkTitle, PercentEncoding) {
+    EXPECT_EQ(percent_encode(L"http://a.b/c?d=e f&g~h_i-j"), L"http%3A%2F%2Fa.b%2Fc%3Fd%3De%20f%26g~h_i-j");
+    EXPECT_EQ(percent_encode(L"\u00e9\U0001F600"), L"%C3%A9%F0%9F%98%80");
+    EXPECT_EQ(percent_encode(L""), L"");
+}
+
+TEST(LinkTitle, OembedEndpoints) {
+    struct Case {
+        const wchar_t* address;
+        const wchar_t* endpoint;
+    };
+    const Case cases[] = {
+        {L"https://video.test/watch?v=1", L"http://endpoint.one/oembed?format=json&url="},
+        {L"https://www.video.test/watch?v=1", L"http://endpoint.one/oembed?format=json&url="},
+        {L"https://m.VIDEO.test:443/x", L"http://endpoint.one/oembed?format=json&url="},
+        {L"https://v.test/abc", L"http://endpoint.one/oembed?format=json&url="},
+        {L"https://www.v.test/abc", L""},  // the short-link host has no subdomains
+        {L"https://second.test/video/1/", L"http://endpoint.two/api/oembed/?format=json&url="},
+        {L"https://x.second.test/video/1/", L"http://endpoint.two/api/oembed/?format=json&url="},
+        {L"https://notvideo.test/", L""},
+        {L"https://video.test.evil/", L""},
+        {L"video.test/watch", L""},
+        {L"https://", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(oembed_endpoint(c.address, kServices), c.endpoint) << to_utf8(c.address);
+    // The built-in services.
+    EXPECT_EQ(oembed_endpoint(L"https://youtu.be/abc"), std::wstring(kVideo1OembedEndpoint));
+    EXPECT_EQ(oembed_endpoint(L"https://www.youtube.com/watch?v=abc"), std::wstring(kVideo1OembedEndpoint));
+    EXPECT_EQ(oembed_endpoint(L"https://rutube.ru/video/abc/"), std::wstring(kVideo2OembedEndpoint));
+    EXPECT_EQ(oembed_endpoint(L"https://example.com/"), L"");
+}
+
+TEST(LinkTitle, JsonTitles) {
+    struct Case {
+        const char* reply;
+        const wchar_t* title;
+    };
+    const Case cases[] = {
+        {R"({"type":"video","title":"Hello world","x":1})", L"Hello world"},
+        {R"({"title" :  "Tab\there\nand \"quotes\" \/ \\ end"})", L"Tab here and \"quotes\" / \\ end"},
+        {R"({"title":"\u00e9\u0041"})", L"\u00e9A"},
+        {R"({"title":"pair \ud83d\ude00!"})", L"pair \U0001F600!"},
+        {R"({"title":"lone \ud83d then"})", L"lone \uFFFD then"},
+        {R"({"title":"lone low \ude00"})", L"lone low \uFFFD"},
+        {R"({"title":"high then other \ud83d\u0041"})", L"high then other \uFFFDA"},
+        {R"({"title":"zero \u0000skipped"})", L"zero skipped"},
+        {R"({"title":"bad \uZZZZdigits"})", L"bad digits"},
+        {R"({"title":"raw UTF-8 ✓"})", L"raw UTF-8 \u2713"},
+        {R"({"title":"bad escape \q"})", L""},
+        {R"({"title":"incomplete \u00)", L""},
+        {R"({"title":"unterminated)", L""},
+        {R"({"name":"no title"})", L""},
+        {R"({"title" 5})", L""},
+        {R"({"title": 5})", L""},
+        {"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(json_title(c.reply), c.title) << c.reply;
+}
+
+TEST(LinkTitle, PageTitles) {
+    struct Case {
+        const char* page;
+        const wchar_t* title;
+    };
+    const Case cases[] = {
+        {"<meta property='og:title' content='A &amp; B'>", L"A & B"},
+        {"<meta name=\"twitter:title\" content=\"Card\"><meta property=\"og:title\" content=\"Graph\">", L"Card"},
+        {"<META PROPERTY=\"OG:TITLE\" CONTENT=\"Mixed Case Kept\">", L"Mixed Case Kept"},
+        {"<meta property=\"og:title\" content=Unquoted><title>Element</title>", L"Element"},
+        {"<meta property=\"og:title\" content = \"spaced\"><title>Element</title>", L"Element"},
+        {"<meta property=\"og:title\" content=\"\"><meta name=\"twitter:title\" content=\"Second\">", L"Second"},
+        {"<meta name=\"description\" content=\"not a title\"><title>T</title>", L"T"},
+        {"<title>&#x41;&#66;&#X43; &lt;&gt;&quot;&apos; &nbsp;x</title>", L"ABC <>\"' \u00a0x"},
+        {"<title>&unknown; &amp &toolongname1234; &#xD800; &#0; &#x110000; &#12a;</title>",
+         L"&unknown; &amp &toolongname1234; &#xD800; &#0; &#x110000; &#12a;"},
+        {"<title>a&#x1F600;b</title>", L"a\U0001F600b"},
+        {"<html><title lang=\"en\">\n  Spread \t over\r\n lines  </title>", L"Spread over lines"},
+        {"<title>no end", L""},
+        {"<p>nothing</p>", L""},
+        {"", L""},
+        {"<meta property=\"og:title\" content=\"unclosed", L""},
+        {"<meta property=\"og:title\" content=\"x\"", L""},  // the tag never closes
+    };
+    for (const Case& c : cases) EXPECT_EQ(html_title(c.page), c.title) << c.page;
+}
+
+TEST(LinkTitle, LongTitlesAreCut) {
+    const std::string page = "<title>" + std::string(400, 'x') + "</title>";
+    const std::wstring title = html_title(page);
+    ASSERT_EQ(title.size(), 301u);
+    EXPECT_EQ(title.substr(0, 300), std::wstring(300, L'x'));
+    EXPECT_EQ(title.back(), L'\u2026');
+    EXPECT_EQ(normalize_title(std::wstring(300, L'y')), std::wstring(300, L'y'));
+    // A pair across the cut is not split.
+    std::wstring split(299, L'a');
+    split += L"\U0001F600tail";
+    const std::wstring cut = normalize_title(split);
+    EXPECT_EQ(cut, std::wstring(299, L'a') + L"\u2026");
+}
+
+TEST(LinkTitle, Normalising) {
+    EXPECT_EQ(normalize_title(L"  a \t\r\n b  "), L"a b");
+    EXPECT_EQ(normalize_title(L"\u00a0x\u00a0"), L"\u00a0x\u00a0");
+    EXPECT_EQ(normalize_title(L" \n "), L"");
+}
+
+TEST(LinkTitle, WindowTitleSuffixes) {
+    struct Case {
+        const wchar_t* title;
+        const wchar_t* stripped;
+    };
+    const Case cases[] = {
+        {L"Page - Google Chrome", L"Page"},
+        {L"Page - GOOGLE CHROME  \r\n", L"Page"},
+        {L"Song - YouTube", L"Song"},
+        {L"Song \u2014 YouTube", L"Song"},
+        {L"Clip | RUTUBE", L"Clip"},
+        {L"Clip | \u0420\u0423\u0422\u0423\u0411", L"Clip"},
+        {L"\u041d\u043e\u0432\u043e\u0441\u0442\u0438 \u2014 \u042f\u043d\u0434\u0435\u043a\u0441", L"\u041d\u043e\u0432\u043e\u0441\u0442\u0438"},
+        {L"Film - \u0421\u041c\u041e\u0422\u0420\u0415\u0422\u042c \u0432\u0438\u0434\u0435\u043e online", L"Film"},
+        {L"Track: \u0432\u043e\u0441\u043f\u0440\u043e\u0438\u0437\u0432\u043e\u0434\u0438\u0442\u0441\u044f \u0430\u0443\u0434\u0438\u043e - Google Chrome", L"Track"},
+        {L"Cut - youtube in the middle - Google Chrome", L"Cut"},
+        {L"Plain title", L"Plain title"},
+        {L"   ", L""},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(strip_window_title_suffix(c.title), c.stripped) << to_utf8(c.title);
+}
+
+TEST(LinkTitle, NotAWebAddressFetchesNothing) {
+    EXPECT_EQ(fetch_link_title(L"just text", kServices), L"");
+    EXPECT_EQ(fetch_link_title(L"ftp://example.com/", kServices), L"");
+}

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Local web server for the link-title and HTTP tests.
+
+  title_server.py start --dir D   serve on 127.0.0.1 (a free port) in the
+                                  background; the port goes to D/title_server.port
+  title_server.py stop --dir D    stop it again
+
+Every request is recorded; GET /__log returns the records as JSON lines
+(path, user agent, accept-encoding) and GET /__clear forgets them.
+"""
+import argparse
+import json
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+PORT_FILE = "title_server.port"
+PID_FILE = "title_server.pid"
+
+LONG_TITLE = "L" * 400
+
+PAGES = {
+    "/page/og": "<html><head><meta property='og:title' content='A &amp; B'>"
+                "<title>Fallback</title></head><body></body></html>",
+    "/page/twitter-first": '<html><head><meta name="twitter:title" content="Card title">'
+                           '<meta property="og:title" content="Graph title">'
+                           "<title>Element title</title></head></html>",
+    "/page/title": "<html><head><TITLE lang=en>\n  Plain   &#x41;&#66; &bogus; title\n</TITLE></head></html>",
+    "/page/long": "<html><head><title>" + LONG_TITLE + "</title></head></html>",
+    "/page/unicode": "<html><head><meta property=\"og:title\" content=\"\u041f\u0440\u0438\u0432\u0435\u0442 "
+                     "\U0001F600 &nbsp;!\"></head></html>",
+    "/page/none": "<html><head></head><body>no title here</body></html>",
+    "/watch": "<html><head><title>Video page itself</title></head></html>",
+}
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    log = []
+    lock = threading.Lock()
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, status, body, ctype="text/html; charset=utf-8", extra=None):
+        data = body.encode("utf-8") if isinstance(body, str) else body
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data)))
+        for k, v in (extra or {}).items():
+            self.send_header(k, v)
+        self.end_headers()
+        self.wfile.write(data)
+
+    def do_GET(self):
+        parts = urlsplit(self.path)
+        path = parts.path
+        if path == "/__log":
+            with Handler.lock:
+                lines = "".join(json.dumps(r) + "\n" for r in Handler.log)
+            return self.send_body(200, lines or "\n", "application/json")
+        if path == "/__clear":
+            with Handler.lock:
+                Handler.log.clear()
+            return self.send_body(200, "ok", "text/plain")
+        with Handler.lock:
+            Handler.log.append({
+                "path": self.path,
+                "user_agent": self.headers.get("User-Agent", ""),
+                "accept_encoding": self.headers.get("Accept-Encoding", ""),
+            })
+        query = parse_qs(parts.query)
+        if path in ("/oembed", "/api/oembed/"):
+            url = query.get("url", [""])[0]
+            if "novideo" in url:
+                return self.send_body(404, "not found", "text/plain")
+            title = "Oembed \\u00e9 \\ud83d\\ude00 \\\"quoted\\\" for " + path
+            return self.send_body(200, '{"type":"video","title":"' + title + '","x":1}', "application/json")
+        if path in PAGES:
+            return self.send_body(200, PAGES[path])
+        if path == "/notfound":
+            return self.send_body(404, "<html><head><title>Missing page</title></head></html>")
+        if path == "/redirect":
+            return self.send_body(301, "moved", "text/plain", {"Location": "/page/og"})
+        if path == "/empty":
+            return self.send_body(200, b"")
+        if path == "/big":
+            return self.send_body(200, b"<title>Big</title>" + b"x" * (2 * 1024 * 1024))
+        return self.send_body(404, "<html><head><title>Unknown</title></head></html>")
+
+
+def _terminate(signum, frame):
+    raise KeyboardInterrupt
+
+
+def serve(directory):
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    port_path = os.path.join(directory, PORT_FILE)
+    with open(port_path + ".tmp", "w") as f:
+        f.write(str(server.server_address[1]))
+    os.replace(port_path + ".tmp", port_path)
+    signal.signal(signal.SIGTERM, _terminate)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.server_close()
+
+
+def stop(directory):
+    pid_path = os.path.join(directory, PID_FILE)
+    try:
+        with open(pid_path) as f:
+            pid = int(f.read().strip())
+        os.kill(pid, signal.SIGTERM)
+    except (OSError, ValueError):
+        pass
+    for name in (PID_FILE, PORT_FILE):
+        try:
+            os.remove(os.path.join(directory, name))
+        except OSError:
+            pass
+
+
+def start(directory):
+    stop(directory)
+    proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--dir", directory],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True, close_fds=True)
+    with open(os.path.join(directory, PID_FILE), "w") as f:
+        f.write(str(proc.pid))
+    port_path = os.path.join(directory, PORT_FILE)
+    for _ in range(200):
+        if os.path.exists(port_path):
+            print("title server on port", open(port_path).read())
+            return 0
+        if proc.poll() is not None:
+            break
+        time.sleep(0.05)
+    print("title server did not start", file=sys.stderr)
+    return 1
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("command", choices=["start", "stop", "serve"])
+    parser.add_argument("--dir", required=True)
+    args = parser.parse_args()
+    directory = os.path.abspath(args.dir)
+    if args.command == "start":
+        return start(directory)
+    if args.command == "stop":
+        stop(directory)
+        return 0
+    serve(directory)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

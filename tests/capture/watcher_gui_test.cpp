@@ -1,0 +1,309 @@
+// The watcher on the real clipboard: another process (clip_writer.exe)
+// copies, the watcher is polled as the main window does it (its timer and
+// WM_CLIPBOARDUPDATE), and the real store in a temporary folder is checked.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "capture/clipboard.h"
+#include "capture/image.h"
+#include "capture/link_title.h"
+#include "capture/posted_text.h"
+#include "core/text.h"
+#include "dib_builders.h"
+#include "tests/core/temp_folder.h"
+#include "watcher_fixture.h"
+
+using namespace capture_test;
+
+namespace {
+
+constexpr UINT_PTR kPollTimer = 1;
+
+// The main window's part: poll on the timer and on clipboard updates, store
+// fetched link titles.
+struct Host {
+    ClipboardWatcher* watcher = nullptr;
+    Database* db = nullptr;
+    int clipboard_updates = 0;
+    int titles = 0;
+};
+Host g_host;
+
+LRESULT CALLBACK host_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_TIMER:
+            if (wp == kPollTimer && g_host.watcher) g_host.watcher->poll();
+            return 0;
+        case WM_CLIPBOARDUPDATE:
+            ++g_host.clipboard_updates;
+            if (g_host.watcher) g_host.watcher->poll();
+            return 0;
+        case kMsgLinkTitle:
+            if (auto title = take_posted_text(lp)) {
+                ++g_host.titles;
+                g_host.db->set_link_title(static_cast<std::int64_t>(wp), *title);
+            }
+            return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+HWND make_host_window() {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = host_proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuilletTestWatcherHost";
+        return RegisterClassW(&wc) != 0;
+    }();
+    EXPECT_TRUE(registered);
+    return CreateWindowExW(0, L"QuilletTestWatcherHost", L"watcher host", WS_OVERLAPPED, 0, 0, 50, 50, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void pump_for(int ms) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+}
+
+std::wstring quote(const std::wstring& arg) { return L"\"" + arg + L"\""; }
+
+std::wstring server_base() {
+    std::ifstream in("title_server.port");
+    int port = 0;
+    in >> port;
+    return port > 0 ? L"http://127.0.0.1:" + std::to_wstring(port) : std::wstring();
+}
+
+class WatcherGui : public WatcherTest {
+protected:
+    void SetUp() override {
+        host_ = make_host_window();
+        ASSERT_NE(host_, nullptr);
+        g_host = Host{};
+        g_host.db = &db_;
+        // Something already on the clipboard when the watcher starts.
+        ASSERT_TRUE(winutil::set_clipboard_text(L"on the clipboard before start"));
+        start_watcher();
+    }
+    void TearDown() override {
+        KillTimer(host_, kPollTimer);
+        g_host.watcher = nullptr;
+        watcher_.reset();
+        DestroyWindow(host_);
+    }
+    void start_watcher() {
+        g_host.watcher = watcher_.get();
+        watcher_->start(host_);
+        SetTimer(host_, kPollTimer, 500, nullptr);
+    }
+
+    // Runs clip_writer.exe (or a copy under another name) with the arguments
+    // and keeps polling until it has ended, then a little longer.
+    void run_writer(const std::vector<std::wstring>& args, const std::wstring& exe = L"") {
+        std::wstring path = exe.empty() ? test_support::own_exe_dir() + L"\\clip_writer.exe" : exe;
+        std::wstring cmd = quote(path);
+        for (const auto& a : args) cmd += L" " + quote(a);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            << GetLastError();
+        raii::Handle process(pi.hProcess), thread(pi.hThread);
+        const ULONGLONG end = GetTickCount64() + 30000;
+        while (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT && GetTickCount64() < end) pump_for(20);
+        DWORD code = 99;
+        GetExitCodeProcess(process.get(), &code);
+        EXPECT_EQ(code, 0u) << "clip_writer failed";
+        pump_for(700);
+    }
+
+    std::wstring write_file(const std::wstring& name, const Bytes& bytes) {
+        const std::wstring path = files_.file(name);
+        EXPECT_TRUE(test_support::write_file(path, std::string(bytes.begin(), bytes.end())));
+        return path;
+    }
+    std::wstring write_file(const std::wstring& name, const std::string& bytes) {
+        return write_file(name, Bytes(bytes.begin(), bytes.end()));
+    }
+
+    test_support::TempFolder files_;
+    HWND host_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(WatcherGui, TextFromAnotherProcessWithItsApplication) {
+    run_writer({L"--text", L"copied elsewhere \u00e9\U0001F600", L"--commit", L"--wait", L"300"});
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u) << "what was on the clipboard at start is not recorded";
+    EXPECT_EQ(all[0].text, L"copied elsewhere \u00e9\U0001F600");
+    EXPECT_EQ(all[0].source_app, L"clip_writer.exe");
+    EXPECT_FALSE(all[0].is_image);
+    EXPECT_GE(g_host.clipboard_updates, 1);
+}
+
+TEST_F(WatcherGui, RichTextAndHtmlAreStoredAsTheirBytes) {
+    const std::string rtf("{\\rtf1\\ansi {\\b bold} text}\0\0", 30);
+    const std::string html =
+        "Version:0.9\r\nStartHTML:0000000000\r\nSourceURL:https://example.com/from\r\n<html><b>bold</b></html>";
+    run_writer({L"--text", L"bold text", L"--file", L"Rich Text Format", write_file(L"a.rtf", rtf), L"--file",
+                L"HTML Format", write_file(L"a.html", html), L"--commit", L"--wait", L"300"});
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"bold text");
+    EXPECT_EQ(all[0].rtf, rtf);
+    EXPECT_EQ(all[0].html, html);
+    EXPECT_FALSE(all[0].is_browser_page);  // not a browser: the source address is not taken
+    EXPECT_EQ(all[0].source_url, L"");
+}
+
+TEST_F(WatcherGui, BitmapsOfEveryKindAreStoredAsGiven) {
+    const Bytes dibs[] = {
+        make_dib({21, 13, 24}),             // 24 bits, bottom-up
+        make_dib({21, -13, 24}),            // 24 bits, top-down
+        make_dib({17, 9, 32}),              // 32 bits
+        make_dib({17, -9, 32, 40, true}),   // 32 bits with bitfields, top-down
+        make_dib({12, 8, 32, 124, true}),   // a V5 header
+    };
+    std::vector<std::wstring> args;
+    int n = 0;
+    for (const Bytes& d : dibs) {
+        args.insert(args.end(), {L"--file", L"dib", write_file(L"d" + std::to_wstring(n++) + L".dib", d), L"--commit",
+                                 L"--wait", L"700"});
+    }
+    run_writer(args);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 5u);
+    for (size_t i = 0; i < all.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(all[i].is_image);
+        EXPECT_EQ(all[i].text, L"");
+        EXPECT_EQ(all[i].image, dibs[i]);
+        EXPECT_EQ(all[i].source_app, L"clip_writer.exe");
+    }
+    ASSERT_EQ(captured_.size(), 5u);
+    EXPECT_EQ(captured_[0].label, std::wstring(kClipboardImageLabel));
+}
+
+TEST_F(WatcherGui, MarkedContentIsNotRecorded) {
+    run_writer({L"--text", L"secret one", L"--file", L"ExcludeClipboardContentFromMonitorProcessing",
+                write_file(L"m", std::string(1, '\0')), L"--commit", L"--wait", L"700",
+                // a marked copy with a bitmap
+                L"--text", L"secret two", L"--file", L"dib", write_file(L"m.dib", make_dib({5, 5, 24})),
+                L"--dword", L"CanIncludeInClipboardHistory", L"0", L"--commit", L"--wait", L"700",
+                L"--text", L"secret three", L"--file", L"Clipboard Viewer Ignore", write_file(L"v", std::string("x")),
+                L"--commit", L"--wait", L"700",
+                L"--text", L"4111 1111 1111 1111", L"--commit", L"--wait", L"700",
+                L"--text", L"allowed", L"--dword", L"CanIncludeInClipboardHistory", L"1", L"--commit", L"--wait",
+                L"300"});
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"allowed");
+}
+
+TEST_F(WatcherGui, TwentyQuickCopiesAreAllStoredInOrder) {
+    std::vector<std::wstring> args;
+    for (int i = 1; i <= 20; ++i)
+        args.insert(args.end(), {L"--text", L"quick copy " + std::to_wstring(i), L"--commit", L"--wait", L"100"});
+    args.insert(args.end(), {L"--wait", L"300"});
+    run_writer(args);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 20u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(all[static_cast<size_t>(i)].text, L"quick copy " + std::to_wstring(i + 1));
+}
+
+TEST_F(WatcherGui, OwnWritesAreNotRecorded) {
+    // An image entry, stored as a bitmap and as a PNG, pasted by the program.
+    const Bytes image = make_dib({30, 20, 24});
+    watcher_->remember_own_text(L"[image]");
+    ASSERT_TRUE(winutil::set_clipboard_entry(L"", "", "", image,
+                                             [&](const Bytes& dib) { watcher_->remember_own_image(dib); }));
+    pump_for(1200);
+    Bytes png;
+    ASSERT_TRUE(winutil::dib_to_png(make_dib({31, 20, 24}), png));
+    watcher_->remember_own_text(L"[image]");
+    ASSERT_TRUE(winutil::set_clipboard_entry(L"", "", "", png,
+                                             [&](const Bytes& dib) { watcher_->remember_own_image(dib); }));
+    pump_for(1200);
+    // A text entry.
+    watcher_->remember_own_text(L"our own paste");
+    ASSERT_TRUE(winutil::set_clipboard_entry(L"our own paste", "{\\rtf1 x}", "", {}));
+    pump_for(1200);
+    EXPECT_TRUE(entries().empty());
+    // The same text copied again elsewhere is no change; a new text is.
+    run_writer({L"--text", L"our own paste", L"--commit", L"--wait", L"300", L"--text", L"theirs", L"--commit",
+                L"--wait", L"300"});
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"theirs");
+}
+
+TEST_F(WatcherGui, NothingCopiedWhileOffIsRecordedWhenSwitchedOn) {
+    watcher_->set_enabled(false);
+    run_writer({L"--text", L"copied while off", L"--commit", L"--file", L"dib",
+                write_file(L"off.dib", make_dib({6, 6, 24})), L"--commit", L"--wait", L"300"});
+    watcher_->set_enabled(true);
+    pump_for(1200);
+    EXPECT_TRUE(entries().empty());
+    run_writer({L"--text", L"copied while on", L"--commit", L"--wait", L"300"});
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"copied while on");
+}
+
+TEST_F(WatcherGui, FilteredApplicationIsNotRecorded) {
+    settings_.app_filter_mode = L"blacklist";
+    settings_.app_filter_list = L"CLIP_WRITER.EXE";
+    run_writer({L"--text", L"from a blocked program", L"--commit", L"--wait", L"300"});
+    EXPECT_TRUE(entries().empty());
+    settings_.app_filter_mode = L"whitelist";
+    watcher_->reload_filters();
+    run_writer({L"--text", L"from an allowed program", L"--commit", L"--wait", L"300"});
+    ASSERT_EQ(entries().size(), 1u);
+}
+
+TEST_F(WatcherGui, CopiedWebAddressGetsItsLinkTitle) {
+    const std::wstring base = server_base();
+    if (base.empty()) GTEST_SKIP() << "the local title server is not running (start it with ctest)";
+    run_writer({L"--text", L"  " + base + L"/page/og\r\n", L"--commit", L"--wait", L"300"});
+    for (int i = 0; i < 100 && g_host.titles == 0; ++i) pump_for(50);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(g_host.titles, 1);
+    EXPECT_EQ(all[0].link_title, L"A & B");
+}
+
+TEST_F(WatcherGui, BrowserCopyRecordsThePage) {
+    // The helper under a browser's executable name.
+    const std::wstring browser = files_.file(L"chrome.exe");
+    ASSERT_TRUE(CopyFileW((test_support::own_exe_dir() + L"\\clip_writer.exe").c_str(), browser.c_str(), FALSE));
+    const std::string html =
+        "Version:0.9\r\nStartHTML:0000000000\r\nSourceURL:https://example.com/article\r\n<p>quoted</p>";
+    run_writer({L"--title", L"Article title - Google Chrome", L"--text", L"quoted text from the page", L"--file",
+                L"HTML Format", write_file(L"b.html", html), L"--commit", L"--wait", L"300"},
+               browser);
+    run_writer({L"--title", std::wstring(600, L't'), L"--text", L"second quote", L"--file", L"HTML Format",
+                write_file(L"c.html", html), L"--commit", L"--wait", L"300"},
+               browser);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].source_app, L"chrome.exe");
+    EXPECT_TRUE(all[0].is_browser_page);
+    EXPECT_EQ(all[0].source_title, L"Article title - Google Chrome");
+    EXPECT_EQ(all[0].source_url, L"https://example.com/article");
+    EXPECT_TRUE(all[1].is_browser_page);
+    EXPECT_EQ(all[1].source_title, L"") << "a title over 511 characters is not kept";
+    EXPECT_EQ(all[1].source_url, L"https://example.com/article");
+}

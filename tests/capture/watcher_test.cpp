@@ -1,0 +1,269 @@
+// The watcher's decisions, driven by snapshots: what is stored, what is
+// dropped, and what a stored capture leads to.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "capture/image.h"
+#include "dib_builders.h"
+#include "watcher_fixture.h"
+
+using namespace capture_test;
+
+namespace {
+
+ClipboardSnapshot text_snap(const std::wstring& text, const std::wstring& owner = L"notepad.exe") {
+    ClipboardSnapshot s;
+    s.text = text;
+    s.owner_app = owner;
+    return s;
+}
+
+ClipboardSnapshot image_snap(const Bytes& dib, const std::wstring& text = L"") {
+    ClipboardSnapshot s;
+    s.text = text;
+    s.dib = dib;
+    s.owner_app = L"mspaint.exe";
+    return s;
+}
+
+Bytes noise_dib(std::int32_t w, std::int32_t h) {
+    Bytes dib = make_own_dib(w, h);
+    std::mt19937 rng(5);
+    for (size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<std::uint8_t>(rng());
+    return dib;
+}
+
+}  // namespace
+
+TEST(ImageHash, Fnv1a) {
+    EXPECT_EQ(image_hash({}), 0xCBF29CE484222325ull);
+    EXPECT_EQ(image_hash({'a'}), 0xAF63DC4C8601EC8Cull);
+    EXPECT_EQ(image_hash({'f', 'o', 'o', 'b', 'a', 'r'}), 0x85944171F73967E8ull);
+}
+
+TEST_F(WatcherTest, SameTextTwiceOnceAndABAThreeCaptures) {
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"alpha"), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"alpha"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"beta"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"alpha"), false), 0);
+    EXPECT_EQ(captured_.size(), 3u);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 2u);  // the store moved the equal entry to the top
+    EXPECT_EQ(all[0].text, L"beta");
+    EXPECT_EQ(all[1].text, L"alpha");
+    EXPECT_EQ(all[1].source_app, L"notepad.exe");
+    // force records even what did not change
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"alpha"), true), 0);
+}
+
+TEST_F(WatcherTest, StoredTextIsTheSnapshotsAndLabelsFollow) {
+    ClipboardSnapshot s = text_snap(L"  two\r\nlines  ");
+    s.rtf = std::string("{\\rtf1 x}\0", 10);
+    s.html = "Version:0.9\r\n<b>x</b>";
+    const std::int64_t id = watcher_->check_snapshot(s, false);
+    ASSERT_NE(id, 0);
+    ASSERT_EQ(captured_.size(), 1u);
+    EXPECT_EQ(captured_[0].id, id);
+    EXPECT_EQ(captured_[0].text, L"  two\r\nlines  ");
+    EXPECT_EQ(captured_[0].label, L"  two\r\nlines  ");
+    EXPECT_FALSE(captured_[0].has_bitmap);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"two  lines");  // the store flattens and trims
+    EXPECT_EQ(all[0].rtf, s.rtf);
+    EXPECT_EQ(all[0].html, s.html);
+    EXPECT_FALSE(all[0].is_browser_page);
+}
+
+TEST_F(WatcherTest, NothingOrOnlyRichFormatsIsNotRecorded) {
+    ClipboardSnapshot s;
+    s.rtf = "{\\rtf1 x}";
+    s.html = "Version:0.9";
+    EXPECT_EQ(watcher_->check_snapshot(s, false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(ClipboardSnapshot{}, true), 0);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"x"), false), 0);  // one character: the store keeps nothing
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(captured_.empty());
+}
+
+TEST_F(WatcherTest, ImagesDeduplicatedAgainstTheLastBitmapOnly) {
+    const Bytes a = make_dib({8, 8, 24});
+    const Bytes b = make_dib({9, 8, 24});
+    EXPECT_NE(watcher_->check_snapshot(image_snap(a), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(image_snap(a, L"text changed"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(image_snap(b), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(image_snap(a), false), 0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 3u);
+    for (const auto& e : all) EXPECT_TRUE(e.is_image);
+    EXPECT_EQ(all[0].image, a);  // small bitmaps are stored as they came
+    EXPECT_EQ(all[1].image, b);
+    ASSERT_EQ(captured_.size(), 3u);
+    EXPECT_EQ(captured_[0].label, std::wstring(kClipboardImageLabel));
+    EXPECT_TRUE(captured_[0].has_bitmap);
+}
+
+TEST_F(WatcherTest, LargeBitmapsAreStoredAsPngOrWithoutImage) {
+    // Over 2 MiB but smooth: its PNG is kept.
+    const Bytes smooth = make_own_dib(1024, 600);
+    ASSERT_GT(smooth.size(), kStoredImageLimit);
+    ASSERT_NE(watcher_->check_snapshot(image_snap(smooth), false), 0);
+    // Noise: neither the bitmap nor its PNG fits, so the text alone decides.
+    const Bytes noise = noise_dib(1024, 1024);
+    const std::int64_t with_text = watcher_->check_snapshot(image_snap(noise, L"caption"), false);
+    EXPECT_NE(with_text, 0);
+    const Bytes noise2 = noise_dib(1024, 1023);
+    EXPECT_EQ(watcher_->check_snapshot(image_snap(noise2), false), 0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(is_png(all[0].image));
+    EXPECT_TRUE(all[1].is_image);
+    EXPECT_TRUE(all[1].image.empty());
+    EXPECT_EQ(all[1].text, L"caption");
+}
+
+TEST_F(WatcherTest, PrivacyMarkersWithAndWithoutBitmapAndCardNumbers) {
+    ClipboardSnapshot marked = text_snap(L"password123");
+    marked.excluded = true;
+    EXPECT_EQ(watcher_->check_snapshot(marked, false), 0);
+    ClipboardSnapshot marked_image = image_snap(make_dib({4, 4, 24}), L"with image");
+    marked_image.excluded = true;
+    EXPECT_EQ(watcher_->check_snapshot(marked_image, false), 0);
+
+    const wchar_t* dropped[] = {L"4111 1111 1111 1111", L"4111-1111-1111-1111", L"5500 0000 0000 0004"};
+    for (const wchar_t* t : dropped) EXPECT_EQ(watcher_->check_snapshot(text_snap(t), false), 0) << t;
+    const wchar_t* kept[] = {L"4111 1111 1111", L"41111111111111111112", L"4111 1111 1111 111a",
+                             L"4111 1111 1111 1111\n", L"4111 1111 1111 1112"};
+    for (const wchar_t* t : kept) EXPECT_NE(watcher_->check_snapshot(text_snap(t), false), 0) << t;
+    // A card number beside a bitmap is an image copy and is kept.
+    EXPECT_NE(watcher_->check_snapshot(image_snap(make_dib({5, 4, 24}), L"4111 1111 1111 1111"), false), 0);
+    EXPECT_EQ(entries().size(), 6u);
+}
+
+TEST_F(WatcherTest, ApplicationFilter) {
+    settings_.app_filter_mode = L"blacklist";
+    settings_.app_filter_list = L" chrome.exe ; ;word.exe";
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"from chrome", L"Chrome.exe"), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"from word", L"word.exe"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"from notepad", L"notepad.exe"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"no owner", L""), false), 0);
+}
+
+TEST_F(WatcherTest, WhitelistWithAnEmptyListRecordsEverything) {
+    settings_.app_filter_mode = L"whitelist";
+    settings_.app_filter_list = L" ; ";
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"anything", L"any.exe"), false), 0);
+    settings_.app_filter_mode = L"Whitelist";  // modes are exact
+    settings_.app_filter_list = L"other.exe";
+    make_watcher();
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"anything else", L"any.exe"), false), 0);
+}
+
+TEST_F(WatcherTest, FilterChangesTakeEffectAfterMoreThanASecond) {
+    settings_.app_filter_mode = L"blacklist";
+    settings_.app_filter_list = L"a.exe";
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"first", L"a.exe"), false), 0);  // loaded at the first check
+    settings_.app_filter_list = L"b.exe";
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"second", L"a.exe"), false), 0);  // the old list still holds
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"third", L"a.exe"), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"fourth", L"b.exe"), false), 0);
+    // reload_filters applies at once.
+    settings_.app_filter_list = L"c.exe";
+    watcher_->reload_filters();
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"fifth", L"c.exe"), false), 0);
+}
+
+TEST_F(WatcherTest, OwnTextAndOwnImageAreNotRecorded) {
+    watcher_->remember_own_text(L"pasted by us");
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"pasted by us"), false), 0);
+
+    const Bytes own = make_dib({6, 6, 24});
+    watcher_->remember_own_image(own);
+    EXPECT_EQ(watcher_->check_snapshot(image_snap(own), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(image_snap(own), false), 0);  // now the last bitmap seen
+    EXPECT_TRUE(entries().empty());
+
+    // An expected image that never came is forgotten after 2 s by the next
+    // bitmap seen, which is recorded; the expected one is then recorded too.
+    const Bytes expected = make_dib({7, 7, 24});
+    const Bytes other = make_dib({8, 7, 24});
+    watcher_->remember_own_image(expected);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_NE(watcher_->check_snapshot(image_snap(other), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(image_snap(expected), false), 0);
+    watcher_->remember_own_image({});  // nothing expected
+    EXPECT_NE(watcher_->check_snapshot(image_snap(own), false), 0);
+}
+
+TEST_F(WatcherTest, DisabledWatcherChangesNothing) {
+    settings_.watch_clipboard = false;
+    watcher_->set_enabled(false);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(L"while off"), false), 0);
+    EXPECT_EQ(watcher_->check_clipboard(true), 0);
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(WatcherTest, CapturesGoIntoTheShownCategoryWhileItExists) {
+    const std::int64_t cat = db_.add_category(L"Work");
+    ASSERT_GT(cat, 0);
+    category_ = cat;
+    ASSERT_NE(watcher_->check_snapshot(text_snap(L"filed"), false), 0);
+    EXPECT_EQ(entries()[0].category_id, std::optional<std::int64_t>(cat));
+    ASSERT_TRUE(db_.delete_category(cat));
+    ASSERT_NE(watcher_->check_snapshot(text_snap(L"category gone"), false), 0);
+    category_.reset();
+    ASSERT_NE(watcher_->check_snapshot(text_snap(L"no category"), false), 0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_FALSE(all[0].category_id.has_value());  // deleted with its category's link cleared
+    EXPECT_FALSE(all[1].category_id.has_value());
+    EXPECT_FALSE(all[2].category_id.has_value());
+
+    const std::int64_t other = db_.add_category(L"Other");
+    category_ = other;
+    ASSERT_NE(watcher_->check_snapshot(text_snap(L"into other"), false), 0);
+    EXPECT_EQ(entries().back().category_id, std::optional<std::int64_t>(other));
+}
+
+TEST_F(WatcherTest, BrowserCopiesTakeTheHtmlSourceAddress) {
+    ClipboardSnapshot s = text_snap(L"quoted from a page", L"chrome.exe");
+    s.html = "Version:0.9\r\nStartHTML:0000000105\r\nSourceURL:https://example.com/article?id=7\r\n<p>x</p>";
+    ASSERT_NE(watcher_->check_snapshot(s, false), 0);
+    ClipboardSnapshot plain = text_snap(L"quoted elsewhere", L"winword.exe");
+    plain.html = s.html;
+    ASSERT_NE(watcher_->check_snapshot(plain, false), 0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(all[0].is_browser_page);
+    EXPECT_EQ(all[0].source_app, L"chrome.exe");
+    EXPECT_EQ(all[0].source_url, L"https://example.com/article?id=7");
+    EXPECT_FALSE(all[1].is_browser_page);
+    EXPECT_EQ(all[1].source_url, L"");
+    EXPECT_EQ(all[1].source_title, L"");
+}
+
+TEST_F(WatcherTest, ClipboardImagesAreSavedWhenAsked) {
+    settings_.clipboard_images_autosave = true;
+    settings_.screenshot_folder = dir_.file(L"images");
+    const Bytes dib = make_dib({10, 10, 24});
+    const std::int64_t id = watcher_->check_snapshot(image_snap(dib), false);
+    ASSERT_NE(id, 0);
+    ASSERT_EQ(captured_.size(), 1u);
+    const std::wstring path = captured_[0].image_path;
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.rfind(dir_.file(L"images\\") + kClipboardImageBaseWord + L" ", 0), 0u);
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    store_test::RawDb raw(db_path_);
+    EXPECT_EQ(raw.text("SELECT image_path FROM history WHERE id=" + std::to_string(id)), to_utf8(path));
+
+    // Text copies and copies without a folder save nothing.
+    ASSERT_NE(watcher_->check_snapshot(text_snap(L"text only"), false), 0);
+    settings_.screenshot_folder.clear();  // not portable: no default folder
+    ASSERT_NE(watcher_->check_snapshot(image_snap(make_dib({11, 10, 24})), false), 0);
+    ASSERT_EQ(captured_.size(), 3u);
+    EXPECT_TRUE(captured_[1].image_path.empty());
+    EXPECT_TRUE(captured_[2].image_path.empty());
+}
