@@ -256,6 +256,10 @@ void Database::create_indexes() {
     // Indexes hold no data of their own; older builds read the file as
     // before. sort_order serves MAX(sort_order) and the list order.
     exec(L"CREATE INDEX IF NOT EXISTS history_sort_order ON history(sort_order)");
+    // The backup import finds entries by their time stamp (with the text or
+    // the image) and snippets by title.
+    exec(L"CREATE INDEX IF NOT EXISTS history_created_at ON history(created_at)");
+    exec(L"CREATE INDEX IF NOT EXISTS snippets_title ON snippets(title)");
 }
 
 void Database::seed_default_snippets() {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "store/import.h"
 #include "store/records.h"
 #include "store/statement.h"
 
@@ -148,7 +149,27 @@ public:
     bool add_to_slot(std::int64_t id, int max_slots);
     bool remove_from_slots(std::int64_t id);
 
+    // ---- JSON backup (export.cpp, import_merge.cpp) -------------------------
+    // Writes the live store to path as a backup file: through a temporary
+    // file beside it that replaces path only once it is complete. The number
+    // of entry objects written; -1 when the store is not open, a read fails
+    // or the file cannot be written completely, and then an earlier file at
+    // path is left as it was.
+    int export_json(const std::wstring& path);
+    // Merges a backup file into the store in one transaction: entries,
+    // categories, quick slots, groups and snippets already there are
+    // recognised, not duplicated. Any failure rolls the whole merge back.
+    ImportCounts import_json(const std::wstring& path);
+
+    // ---- hand edits (entry_edit.cpp) ------------------------------------------
+    // Replaces an entry's text and clears its RTF and HTML. True when a row
+    // was changed; false for an empty text or an unknown id.
+    bool replace_entry_text(std::int64_t id, const std::wstring& text);
+
 private:
+    friend class BackupExporter;
+    friend class BackupImporter;
+
     using Rows = std::vector<std::vector<std::wstring>>;
 
     // Set-up (constructor only, before the object is shared).

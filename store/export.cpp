@@ -1,0 +1,367 @@
+// Writing the whole live store to a JSON backup file.
+//
+// The store is read in one read transaction under the store's mutex and the
+// file is written as it is read, one entry at a time, so that only one
+// image is in memory at once. The bytes are those JsonValue::to_string
+// prints for the whole document. They go to a temporary file beside the
+// target, which replaces the target only when every byte has been written:
+// a failed export never destroys an earlier backup.
+#include "store/export.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include <sqlite3.h>
+
+#include "core/handles.h"
+#include "core/i18n.h"
+#include "core/json.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "store/sql_text.h"
+
+namespace {
+
+// A temporary file beside the target that takes the target's place on
+// commit(); without a successful commit it is deleted.
+class BackupFile {
+public:
+    explicit BackupFile(const std::wstring& target) : target_(target) {}
+    ~BackupFile() {
+        if (file_) {
+            file_.reset();
+        }
+        if (!temp_.empty() && !committed_) {
+            DeleteFileW(temp_.c_str());
+        }
+    }
+    BackupFile(const BackupFile&) = delete;
+    BackupFile& operator=(const BackupFile&) = delete;
+
+    bool open() {
+        // A folder, or a file marked read-only, is not replaced.
+        DWORD attrs = GetFileAttributesW(target_.c_str());
+        if (attrs != INVALID_FILE_ATTRIBUTES &&
+            (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+            return false;
+        }
+        const std::wstring base = target_ + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(GetTickCount64());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::wstring name = base + L"-" + std::to_wstring(attempt) + L".tmp";
+            HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                file_.reset(h);
+                temp_ = name;
+                return true;
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    void write(std::string_view bytes) {
+        buffer_.append(bytes.data(), bytes.size());
+        if (buffer_.size() >= kFlushAt) {
+            flush();
+        }
+    }
+
+    // Every byte on disk, the handle closed, the target replaced.
+    bool commit() {
+        if (!flush() || !FlushFileBuffers(file_.get())) {
+            return false;
+        }
+        if (!CloseHandle(file_.release())) {
+            return false;
+        }
+        if (!MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return false;
+        }
+        committed_ = true;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = 4u << 20;
+    static constexpr DWORD kMaxWrite = 64u << 20;
+
+    bool flush() {
+        std::size_t done = 0;
+        while (ok_ && done < buffer_.size()) {
+            std::size_t rest = buffer_.size() - done;
+            DWORD want = rest > kMaxWrite ? kMaxWrite : static_cast<DWORD>(rest);
+            DWORD wrote = 0;
+            if (!WriteFile(file_.get(), buffer_.data() + done, want, &wrote, nullptr) || wrote == 0) {
+                ok_ = false;
+            }
+            done += wrote;
+        }
+        buffer_.clear();
+        return ok_;
+    }
+
+    std::wstring target_;
+    std::wstring temp_;
+    raii::Handle file_;
+    std::string buffer_;
+    bool ok_ = true;
+    bool committed_ = false;
+};
+
+// "  " + quoted key + ": ", a member of the top-level object.
+std::string member_prefix(std::string_view key) {
+    return "  " + json_quote(key) + ": ";
+}
+
+}  // namespace
+
+// Reads the store for the export (lock held, inside a read transaction)
+// and writes it to a BackupFile.
+class BackupExporter {
+public:
+    BackupExporter(Database& db, BackupFile& out) : db_(db), out_(out) {}
+
+    // The number of entries written; -1 when a read failed.
+    int write_document() {
+        if (!read_categories() || !read_slot_positions()) {
+            return -1;
+        }
+        out_.write("{\n");
+        out_.write(member_prefix("format"));
+        out_.write(json_quote("quillet-export"));
+        out_.write(",\n");
+        out_.write(member_prefix("version"));
+        out_.write(JsonValue::from_int(2).to_string(2));
+        out_.write(",\n");
+        out_.write(member_prefix("entries"));
+        if (!write_entries(false) || !write_entries(true)) {
+            return -1;
+        }
+        out_.write(written_ == 0 ? "[]" : "\n  ]");
+        out_.write(",\n");
+
+        JsonValue snippets;
+        JsonValue groups;
+        if (!read_snippets(snippets) || !read_groups(groups)) {
+            return -1;
+        }
+        out_.write(member_prefix("snippets"));
+        out_.write(snippets.to_string(2));
+        out_.write(",\n");
+        out_.write(member_prefix("snippet_groups"));
+        out_.write(groups.to_string(2));
+        out_.write("\n}");
+        return written_;
+    }
+
+private:
+    struct CategoryInfo {
+        std::string name;
+        bool pinned = false;
+    };
+
+    static bool finished(int rc) { return rc == SQLITE_DONE; }
+
+    bool read_categories() {
+        Statement s = db_.cached("SELECT id, name, pinned FROM categories ORDER BY cat_order ASC, id ASC");
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            categories_.emplace(s.column_int64(0), CategoryInfo{to_utf8(s.column_text(1)), s.column_flag(2)});
+        }
+        return finished(rc);
+    }
+
+    // Slot n is the n-th live slotted entry, as the hotkeys count them.
+    bool read_slot_positions() {
+        Statement s = db_.cached(
+            "SELECT s.entry_id FROM slot_entries s INNER JOIN history h ON h.id=s.entry_id "
+            "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+        int rc;
+        std::int64_t position = 0;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            slots_.emplace(s.column_int64(0), ++position);
+        }
+        return finished(rc);
+    }
+
+    // The live text or image entries in the order of the "all" and
+    // "images" lists with pinned entries first.
+    bool write_entries(bool images) {
+        Statement list = db_.cached(
+            std::string("SELECT id, text, created_at, pinned, keep, category_id, length(image) FROM history "
+                        "WHERE deleted_at IS NULL AND is_image=") +
+            (images ? "1" : "0") + " ORDER BY " + pinned_expr() + " DESC, sort_order DESC, id DESC");
+        int rc;
+        while ((rc = list.step()) == SQLITE_ROW) {
+            const std::int64_t id = list.column_int64(0);
+            JsonValue entry;
+            json_object_set(entry, "text", JsonValue::from_string(to_utf8(list.column_text(1))));
+            json_object_set(entry, "created_at", JsonValue::from_string(to_utf8(list.column_text(2))));
+            json_object_set(entry, "pinned", JsonValue::from_bool(list.column_flag(3)));
+            json_object_set(entry, "keep", JsonValue::from_bool(list.column_flag(4)));
+            auto slot = slots_.find(id);
+            if (slot != slots_.end()) {
+                json_object_set(entry, "slot_order", JsonValue::from_int(slot->second));
+            }
+            const CategoryInfo* category = nullptr;
+            if (!list.column_is_null(5)) {
+                auto found = categories_.find(list.column_int64(5));
+                if (found != categories_.end()) {
+                    category = &found->second;
+                }
+            }
+            json_object_set(entry, "category", JsonValue::from_string(category ? category->name : std::string()));
+            json_object_set(entry, "category_pinned", JsonValue::from_bool(category && category->pinned));
+            out_.write(written_ == 0 ? "[\n    " : ",\n    ");
+            if (images) {
+                // The image goes straight from the database into the file
+                // as Base64 (which needs no escapes), the last member:
+                // ...,\n      "image": "<Base64>"\n    }
+                json_object_set(entry, "is_image", JsonValue::from_bool(true));
+                std::string printed = entry.to_string(4);
+                printed.resize(printed.size() - 6);  // "\n    }"
+                out_.write(printed);
+                out_.write(",\n      ");
+                out_.write(json_quote("image"));
+                out_.write(": \"");
+                if (!write_image_base64(id, list.column_int64(6))) {
+                    return false;
+                }
+                out_.write("\"\n    }");
+            } else {
+                out_.write(entry.to_string(4));
+            }
+            ++written_;
+        }
+        return finished(rc);
+    }
+
+    // The stored image of the entry in Base64, read and encoded piece by
+    // piece so that no copy of the whole image is made.
+    bool write_image_base64(std::int64_t id, std::int64_t size) {
+        if (size <= 0) {
+            return true;  // an image entry whose bitmap was not kept
+        }
+        sqlite3_blob* raw = nullptr;
+        if (sqlite3_blob_open(db_.connection_, "main", "history", "image", id, 0, &raw) != SQLITE_OK) {
+            if (raw) {
+                sqlite3_blob_close(raw);
+            }
+            return false;
+        }
+        std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> blob(raw, &sqlite3_blob_close);
+        const int total = sqlite3_blob_bytes(blob.get());
+        piece_.resize(kPiece);
+        for (int at = 0; at < total; at += static_cast<int>(kPiece)) {
+            int n = std::min(static_cast<int>(kPiece), total - at);
+            if (sqlite3_blob_read(blob.get(), piece_.data(), n, at) != SQLITE_OK) {
+                return false;
+            }
+            out_.write(base64_encode(piece_.data(), static_cast<std::size_t>(n)));
+        }
+        return true;
+    }
+
+    bool read_snippets(JsonValue& out) {
+        out.kind = JsonValue::kArray;
+        Statement s = db_.cached(
+            "SELECT title, text, grp, use_count, created_at FROM snippets "
+            "WHERE deleted_at IS NULL ORDER BY title ASC");
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            JsonValue snippet;
+            json_object_set(snippet, "title", JsonValue::from_string(to_utf8(s.column_text(0))));
+            json_object_set(snippet, "text", JsonValue::from_string(to_utf8(s.column_text(1))));
+            json_object_set(snippet, "group", JsonValue::from_string(to_utf8(s.column_text(2))));
+            json_object_set(snippet, "use_count", JsonValue::from_int(s.column_int64(3)));
+            json_object_set(snippet, "created_at", JsonValue::from_string(to_utf8(s.column_text(4))));
+            out.elements.push_back(std::move(snippet));
+        }
+        return finished(rc);
+    }
+
+    bool read_groups(JsonValue& out) {
+        out.kind = JsonValue::kArray;
+        Statement s = db_.cached(
+            "SELECT name FROM snippet_groups UNION SELECT grp FROM snippets "
+            "WHERE grp <> '' AND deleted_at IS NULL ORDER BY name ASC");
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            out.elements.push_back(JsonValue::from_string(to_utf8(s.column_text(0))));
+        }
+        return finished(rc);
+    }
+
+    // Pieces of whole Base64 quads: 3 bytes each.
+    static constexpr std::size_t kPiece = 3 * 16 * 1024;
+
+    Database& db_;
+    BackupFile& out_;
+    std::vector<std::uint8_t> piece_;
+    std::map<std::int64_t, CategoryInfo> categories_;
+    std::map<std::int64_t, std::int64_t> slots_;  // entry id -> slot position
+    int written_ = 0;
+};
+
+int Database::export_json(const std::wstring& path) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!connection_) {
+        return -1;
+    }
+    BackupFile file(path);
+    if (!file.open()) {
+        return -1;
+    }
+    // One read transaction: the file shows the store at one moment.
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        return -1;
+    }
+    int count = -1;
+    try {
+        count = BackupExporter(*this, file).write_document();
+    } catch (const std::exception&) {  // out of memory
+        count = -1;
+    }
+    if (exec(L"COMMIT") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+    }
+    if (count < 0 || !file.commit()) {
+        return -1;
+    }
+    return count;
+}
+
+// ---- names and texts ------------------------------------------------------------
+
+std::wstring default_backup_file_name(const SYSTEMTIME& t) {
+    int month = (t.wMonth >= 1 && t.wMonth <= 12) ? t.wMonth : 1;
+    int day = (t.wDay >= 1 && t.wDay <= 31) ? t.wDay : 1;
+    int hour = t.wHour <= 23 ? t.wHour : 0;
+    int minute = t.wMinute <= 59 ? t.wMinute : 0;
+    return safe_format(L"Quillet-backup-%04d-%02d-%02d_%02d-%02d.json", static_cast<int>(t.wYear), month,
+                       day, hour, minute);
+}
+
+std::wstring backup_folder_of(const std::wstring& path) {
+    std::size_t cut = path.find_last_of(L"\\/");
+    if (cut == std::wstring::npos) {
+        return std::wstring();
+    }
+    // "C:\x.json" -> "C:\", not "C:" (the drive's current folder).
+    if (cut == 2 && path[1] == L':') {
+        return path.substr(0, 3);
+    }
+    return path.substr(0, cut);
+}
+
+std::wstring export_done_message(const std::wstring& path) {
+    return tr_format(L"status.exported_to", path) + L"\n\n" + tr(L"status.open_folder");
+}

@@ -1,0 +1,26 @@
+// The JSON backup file: its default name and the texts around an export.
+// Database::export_json (export.cpp) writes the file.
+//
+// The file is UTF-8 without a byte-order mark, printed as JsonValue prints
+// a document: {"format": "quillet-export", "version": 2, "entries": [...],
+// "snippets": [...], "snippet_groups": [...]}. Entries are the live text
+// entries, then the live image entries, each in list order (effectively
+// pinned first, then by sort order); snippets are the live ones by title.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// "Quillet-backup-YYYY-MM-DD_HH-MM.json" for the local time. A month outside
+// 1 to 12 and a day outside 1 to 31 are written as 1, an hour above 23 and
+// a minute above 59 as 0.
+std::wstring default_backup_file_name(const SYSTEMTIME& local_time);
+
+// The folder of a backup path: the text before its last "\" or "/" (a
+// drive root keeps its separator); empty when there is none.
+std::wstring backup_folder_of(const std::wstring& path);
+
+// After a successful export: "status.exported_to" with the path, a blank
+// line, and the question "status.open_folder".
+std::wstring export_done_message(const std::wstring& path);

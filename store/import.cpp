@@ -1,0 +1,383 @@
+// Reading a backup file into the records the merge works on, with every
+// string, number and image of the file checked first.
+#include "store/import.h"
+
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include "core/i18n.h"
+#include "core/json.h"
+#include "core/text.h"
+
+namespace {
+
+// The first member with the key and the kind, as json_get_* choose it.
+JsonValue* member_of(JsonValue& object, std::string_view key, std::int32_t kind) {
+    if (object.kind != JsonValue::kObject) {
+        return nullptr;
+    }
+    for (JsonMember& m : object.members) {
+        if (m.value.kind == kind && m.key == key) {
+            return &m.value;
+        }
+    }
+    return nullptr;
+}
+
+bool has_member(const JsonValue& object, std::string_view key) {
+    for (const JsonMember& m : object.members) {
+        if (m.key == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The string member as wide text ("" when there is none). False when its
+// bytes are not valid UTF-8.
+bool read_text(JsonValue& object, std::string_view key, std::wstring& out) {
+    out.clear();
+    JsonValue* v = member_of(object, key, JsonValue::kString);
+    if (!v) {
+        return true;
+    }
+    if (!is_valid_utf8(v->str_value)) {
+        return false;
+    }
+    out = from_utf8(v->str_value);
+    // A text too long to convert comes back empty.
+    return v->str_value.empty() || !out.empty();
+}
+
+std::int32_t clamp_to_int32(std::int64_t v) {
+    if (v > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (v < std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+bool read_entry(JsonValue& object, ImportedEntry& e) {
+    if (object.kind != JsonValue::kObject) {
+        return false;
+    }
+    if (!read_text(object, "text", e.text) || !read_text(object, "created_at", e.created_at) ||
+        !read_text(object, "category", e.category)) {
+        return false;
+    }
+    // Stored entries always carry their time; one without would be taken
+    // for the oldest entry of all by the age clean-up.
+    if (e.created_at.empty()) {
+        return false;
+    }
+    e.pinned = json_get_bool(object, "pinned", false);
+    e.keep = json_get_bool(object, "keep", false);
+    e.category_pinned = json_get_bool(object, "category_pinned", false);
+    e.has_category_pinned = has_member(object, "category_pinned");
+    e.slot_order = clamp_to_int32(json_get_int(object, "slot_order", 0));
+    e.is_image = json_get_bool(object, "is_image", false);
+    if (e.is_image) {
+        JsonValue* image = member_of(object, "image", JsonValue::kString);
+        if (image && !image->str_value.empty()) {
+            e.image_base64 = std::move(image->str_value);
+            return backup_image_text_acceptable(e.image_base64);
+        }
+        // An image entry whose bitmap was too large to keep: its text is
+        // all there is, and it is kept as such.
+    }
+    return !trim(e.text).empty();
+}
+
+bool read_snippet(JsonValue& object, ImportedSnippet& s) {
+    if (object.kind != JsonValue::kObject) {
+        return false;
+    }
+    std::wstring title;
+    std::wstring group;
+    if (!read_text(object, "title", title) || !read_text(object, "text", s.text) ||
+        !read_text(object, "group", group) || !read_text(object, "created_at", s.created_at)) {
+        return false;
+    }
+    s.title = trim(title);
+    s.group = trim(group);
+    std::int64_t uses = json_get_int(object, "use_count", 0);
+    s.use_count = uses < 0 ? 0 : uses;
+    return !s.title.empty() && !s.text.empty();
+}
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+std::uint32_t be32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           std::uint32_t(p[3]);
+}
+
+// The value of a Base64 character, 64 for "=", 255 for anything else.
+std::uint8_t base64_value(unsigned char c) {
+    static const auto kTable = [] {
+        struct Table {
+            std::uint8_t v[256];
+        } t{};
+        for (int i = 0; i < 256; ++i) t.v[i] = 255;
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i) t.v[static_cast<unsigned char>(alphabet[i])] = static_cast<std::uint8_t>(i);
+        t.v[static_cast<unsigned char>('=')] = 64;
+        return t;
+    }();
+    return kTable.v[c];
+}
+
+bool is_base64_char(char c) {
+    return base64_value(static_cast<unsigned char>(c)) < 64;
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c == 0) {
+            return false;
+        }
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        std::uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;  // a continuation byte, an overlong lead or beyond U+10FFFF
+        }
+        if (n - i < len) {
+            return false;
+        }
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+bool base64_strict_size(std::string_view text, std::uint64_t& size) {
+    if (text.size() % 4 != 0) {
+        return false;
+    }
+    std::size_t pad = 0;
+    if (!text.empty() && text.back() == '=') {
+        pad = text.size() >= 2 && text[text.size() - 2] == '=' ? 2 : 1;
+    }
+    for (std::size_t i = 0; i + pad < text.size(); ++i) {
+        if (!is_base64_char(text[i])) {
+            return false;
+        }
+    }
+    size = static_cast<std::uint64_t>(text.size() / 4) * 3 - pad;
+    return true;
+}
+
+bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out) {
+    out.clear();
+    std::uint64_t size = 0;
+    if (!base64_strict_size(text, size)) {
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(size));
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    std::uint8_t* o = out.data();
+    const std::size_t quads = text.size() / 4;
+    for (std::size_t q = 0; q < quads; ++q, in += 4) {
+        const std::uint32_t v = (std::uint32_t(base64_value(in[0])) << 18) |
+                                (std::uint32_t(base64_value(in[1])) << 12) |
+                                (std::uint32_t(base64_value(in[2]) & 0x3F) << 6) |
+                                std::uint32_t(base64_value(in[3]) & 0x3F);
+        const std::size_t left = out.size() - static_cast<std::size_t>(o - out.data());
+        o[0] = static_cast<std::uint8_t>(v >> 16);
+        if (left > 1) o[1] = static_cast<std::uint8_t>(v >> 8);
+        if (left > 2) o[2] = static_cast<std::uint8_t>(v);
+        o += left < 3 ? left : 3;
+    }
+    return true;
+}
+
+bool backup_image_text_acceptable(std::string_view base64) {
+    std::uint64_t size = 0;
+    if (!base64_strict_size(base64, size)) {
+        return false;
+    }
+    // 64 characters give the first 48 bytes, more than any header check reads.
+    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 64));
+    return backup_image_acceptable(head.data(), head.size(), size);
+}
+
+bool backup_image_acceptable(const std::vector<std::uint8_t>& bytes) {
+    return backup_image_acceptable(bytes.data(), bytes.size(), bytes.size());
+}
+
+bool backup_image_acceptable(const std::uint8_t* p, std::size_t head_size, std::uint64_t n) {
+    if (n == 0 || n > kBackupImageMaxBytes || head_size > n) {
+        return false;
+    }
+    static const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (head_size >= 8 && std::memcmp(p, kPngSignature, 8) == 0) {
+        // Signature, then the IHDR chunk: length 13, type, width, height ...
+        if (head_size < 33 || be32(p + 8) != 13 || std::memcmp(p + 12, "IHDR", 4) != 0) {
+            return false;
+        }
+        const std::uint64_t w = be32(p + 16);
+        const std::uint64_t h = be32(p + 20);
+        if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) {
+            return false;
+        }
+        return w * h <= kBackupImageMaxBytes / 4;
+    }
+    if (head_size < 40) {
+        return false;
+    }
+    const std::uint32_t header = le32(p);
+    if (header != 40 && header != 52 && header != 56 && header != 108 && header != 124) {
+        return false;
+    }
+    if (header > n) {
+        return false;
+    }
+    const std::int32_t width = static_cast<std::int32_t>(le32(p + 4));
+    const std::int32_t height = static_cast<std::int32_t>(le32(p + 8));
+    const std::uint16_t bits = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
+    if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) {
+        return false;
+    }
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        return false;
+    }
+    const std::uint64_t rows =
+        height < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(height)) : static_cast<std::uint64_t>(height);
+    return static_cast<std::uint64_t>(width) * rows <= kBackupImageMaxBytes / 4;
+}
+
+bool parse_backup_document(const std::string& bytes, JsonValue& out) {
+    std::size_t start = 0;
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        start = 3;
+    }
+    try {
+        JsonReader reader(bytes, start);
+        out = reader.parse_value();
+    } catch (const std::runtime_error&) {
+        out = JsonValue();
+        return false;  // not JSON: truncated, or nested too deep
+    }
+    return out.kind == JsonValue::kArray || out.kind == JsonValue::kObject;
+}
+
+ParsedBackup read_backup_value(JsonValue& document) {
+    ParsedBackup parsed;
+    JsonValue* entries = nullptr;
+    JsonValue* snippets = nullptr;
+    if (document.kind == JsonValue::kArray) {
+        entries = &document;
+    } else if (document.kind == JsonValue::kObject) {
+        for (JsonMember& m : document.members) {
+            if (m.value.kind != JsonValue::kArray) {
+                continue;
+            }
+            if (m.key == "entries") {
+                entries = &m.value;  // a later list replaces an earlier one
+            } else if (m.key == "snippets") {
+                snippets = &m.value;
+            } else if (m.key == "snippet_groups") {
+                for (JsonValue& g : m.value.elements) {
+                    if (g.kind != JsonValue::kString || !is_valid_utf8(g.str_value)) {
+                        continue;
+                    }
+                    std::wstring name = trim(from_utf8(g.str_value));
+                    if (!name.empty()) {
+                        parsed.groups.push_back(std::move(name));
+                    }
+                }
+            }
+        }
+    } else {
+        return parsed;
+    }
+    parsed.readable = true;
+    if (entries) {
+        parsed.entries.reserve(entries->elements.size());
+        for (JsonValue& element : entries->elements) {
+            ImportedEntry e;
+            if (read_entry(element, e)) {
+                parsed.entries.push_back(std::move(e));
+            } else {
+                ++parsed.skipped;
+            }
+            element = JsonValue();  // release the element's text at once
+        }
+    }
+    if (snippets) {
+        for (JsonValue& element : snippets->elements) {
+            ImportedSnippet s;
+            if (read_snippet(element, s)) {
+                parsed.snippets.push_back(std::move(s));
+            } else {
+                ++parsed.skipped;
+            }
+        }
+    }
+    return parsed;
+}
+
+ParsedBackup read_backup_text(const std::string& bytes) {
+    JsonValue document;
+    if (!parse_backup_document(bytes, document)) {
+        return ParsedBackup();
+    }
+    return read_backup_value(document);
+}
+
+std::wstring import_result_message(const ImportCounts& counts) {
+    switch (counts.status) {
+    case ImportStatus::kUnreadable:
+        return tr(L"status.import_unreadable");
+    case ImportStatus::kFailed:
+        return tr(L"status.import_failed");
+    case ImportStatus::kOk:
+        break;
+    }
+    std::wstring message = tr_format(L"status.imported", counts.entries_added, counts.entries_present);
+    if (counts.snippets_added > 0) {
+        message += L"\n" + tr_format(L"status.imported_snippets", counts.snippets_added);
+    }
+    if (counts.snippets_replaced > 0) {
+        message += L"\n" + tr_format(L"status.imported_snippets_restored", counts.snippets_replaced);
+    }
+    if (counts.skipped > 0) {
+        message += L"\n" + tr_format(L"status.import_skipped", counts.skipped);
+    }
+    return message;
+}

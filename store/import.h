@@ -1,0 +1,115 @@
+// Reading a JSON backup file (the format written by Database::export_json)
+// and the texts that report an import. Database::import_json (import.cpp)
+// merges what read_backup_text finds into the store.
+//
+// A backup file is untrusted input: every string must be valid UTF-8, every
+// image valid Base64 whose bytes look like a PNG or a bitmap of bounded
+// size; an element that fails is skipped and counted, the rest is imported.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct JsonValue;
+
+enum class ImportStatus : std::int32_t {
+    kOk = 0,          // merged (possibly nothing, when the file held nothing)
+    kUnreadable = 1,  // the file could not be opened or is not a backup
+    kFailed = 2,      // the merge failed and was rolled back: nothing changed
+};
+
+// What an import did. All counts are 0 unless the status is kOk.
+struct ImportCounts {
+    std::int32_t entries_added = 0;
+    std::int32_t entries_present = 0;   // found in the store (live or trashed)
+    std::int32_t snippets_added = 0;
+    std::int32_t snippets_kept = 0;     // found by title and not replaced
+    std::int32_t snippets_replaced = 0; // an untouched default snippet overwritten
+    std::int32_t skipped = 0;           // entries and snippets of the file that were not valid
+    ImportStatus status = ImportStatus::kOk;
+};
+
+// One history entry of the file, before it is merged.
+struct ImportedEntry {
+    std::wstring text;
+    std::wstring created_at;
+    std::wstring category;
+    bool pinned = false;
+    bool keep = false;
+    // An image entry. Its image may be empty: an entry captured with a
+    // bitmap too large to keep holds only its text, and comes back so.
+    bool is_image = false;
+    bool category_pinned = false;
+    bool has_category_pinned = false;  // the object has a "category_pinned" member
+    std::int32_t slot_order = 0;       // 0 when absent
+    // The image as the file gives it: Base64 checked with
+    // backup_image_text_acceptable, decoded when the entry is merged.
+    std::string image_base64;
+    std::int64_t category_id = 0;      // resolved during the merge, 0 for none
+};
+
+// One snippet of the file.
+struct ImportedSnippet {
+    std::wstring title;       // trimmed, not empty
+    std::wstring text;        // as written, not empty
+    std::wstring group;       // trimmed
+    std::wstring created_at;
+    std::int64_t use_count = 0;
+};
+
+// Everything the merge needs from a file.
+struct ParsedBackup {
+    bool readable = false;     // a JSON array or object was read
+    std::vector<ImportedEntry> entries;
+    std::vector<ImportedSnippet> snippets;
+    std::vector<std::wstring> groups;   // trimmed, not empty
+    std::int32_t skipped = 0;
+};
+
+// Parses the file's bytes (after a UTF-8 byte-order mark, when there is
+// one). False for a text that is not JSON (truncated, nested too deep) and
+// for a document that is neither an array nor an object.
+bool parse_backup_document(const std::string& bytes, JsonValue& out);
+
+// Reads a backup from the file's bytes (a UTF-8 byte-order mark is
+// skipped). Never throws except std::bad_alloc; a text that is not JSON
+// (truncated, nested too deep) gives readable false. A top-level array is
+// taken as the entry list alone.
+ParsedBackup read_backup_text(const std::string& bytes);
+
+// The same for a parsed document; its strings are moved out (image text is
+// released as each image is decoded).
+ParsedBackup read_backup_value(JsonValue& document);
+
+// True for UTF-8 without NUL, overlong forms, surrogates or values above
+// U+10FFFF.
+bool is_valid_utf8(std::string_view bytes);
+
+// Strict RFC 4648 Base64 (standard alphabet, "=" padding, length a multiple
+// of 4, nothing else): true with the number of bytes it stands for.
+bool base64_strict_size(std::string_view text, std::uint64_t& size);
+
+// Decodes strict Base64 into out (whose capacity is reused). False, with
+// out empty, for anything else.
+bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out);
+
+// Largest image a backup may carry, in bytes and in pixels times 4.
+inline constexpr std::uint64_t kBackupImageMaxBytes = 256ull * 1024 * 1024;
+
+// True when the bytes start like a PNG (signature and IHDR chunk) or a
+// bitmap (BITMAPINFOHEADER or a later header, positive width, non-zero
+// height, a known bit depth) whose width x height x 4 is at most
+// kBackupImageMaxBytes, and there are at most kBackupImageMaxBytes of them.
+// Only the header is examined; the readers check the pixels themselves.
+bool backup_image_acceptable(const std::vector<std::uint8_t>& bytes);
+// The same for the first bytes of an image of total_size bytes.
+bool backup_image_acceptable(const std::uint8_t* head, std::size_t head_size, std::uint64_t total_size);
+// True when the text is strict Base64 of bytes that backup_image_acceptable
+// takes; only the first bytes are decoded.
+bool backup_image_text_acceptable(std::string_view base64);
+
+// The message shown after an import: the entry counts, the snippet lines
+// that apply and the skipped count, or the failure text.
+std::wstring import_result_message(const ImportCounts& counts);

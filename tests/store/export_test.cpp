@@ -1,0 +1,307 @@
+// The JSON backup export: its exact bytes, what it writes and leaves out,
+// and that a failed write never damages an earlier backup.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "core/i18n.h"
+#include "core/json.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "store/export.h"
+#include "tests/store/fixtures/backup_samples.h"
+#include "tests/store/store_fixture.h"
+
+namespace {
+
+using backup_test::read_bytes;
+using store_test::file_exists;
+using store_test::write_file;
+
+class ExportTest : public store_test::StoreTest {
+protected:
+    std::string export_text() {
+        std::wstring out = dir_.file(L"out.json");
+        EXPECT_GE(db().export_json(out), 0);
+        return read_bytes(out);
+    }
+
+    // The store behind tests/store/fixtures/small_backup.json.
+    void build_small_store() {
+        raw().exec("DELETE FROM snippets; DELETE FROM snippet_groups;");
+        std::int64_t work = db().add_category(L"Work");
+        std::int64_t home = db().add_category(L"Home");
+        db().set_category_pinned(work, true);
+        std::int64_t a = db().add_text_entry(L"Say \"hi\"\tnow \\ back\nline two", work, true, false);
+        std::int64_t b = db().add_text_entry(L"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440",
+                                             std::nullopt, false, false);
+        std::int64_t c = db().add_text_entry(L"bell\x01 and slash /", home, false, false);
+        std::int64_t d = db().add_text_entry(L"in the trash", home, false, false);
+        std::vector<std::uint8_t> dib = backup_test::make_dib(1, 1, 0);
+        dib[42] = 0xFF;  // one red pixel
+        std::int64_t e = add_image(L"", dib);
+        ASSERT_TRUE(a > 0 && b > 0 && c > 0 && d > 0 && e > 0);
+        db().set_keep(b, true);
+        db().trash_entry(d);
+        struct Row {
+            std::int64_t id;
+            const char* created;
+            int order;
+        };
+        for (Row r : {Row{a, "2026-02-03T09:05:00", 10}, Row{b, "2026-02-03T09:06:01", 30},
+                      Row{c, "2026-01-31T23:59:59", 20}, Row{d, "2026-02-01T00:00:00", 40},
+                      Row{e, "2026-02-04T10:00:00", 50}}) {
+            raw().exec("UPDATE history SET created_at='" + std::string(r.created) +
+                       "', sort_order=" + std::to_string(r.order) + " WHERE id=" + std::to_string(r.id));
+        }
+        raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (" + std::to_string(b) + ", 3), (" +
+                   std::to_string(a) + ", 7)");
+        ASSERT_GT(db().add_snippet(L"Greeting", L"Hello {user}!\nBye", L"Mail"), 0);
+        ASSERT_GT(db().add_snippet(L"Address", L"Main St. 1", L""), 0);
+        std::int64_t old = db().add_snippet(L"Old", L"trashed snippet", L"Gone");
+        ASSERT_GT(old, 0);
+        db().trash_snippet(old);
+        db().add_snippet_group(L"Docs");
+        raw().exec("UPDATE snippets SET use_count=3, created_at='2026-02-01T08:00:00' WHERE title='Greeting'");
+        raw().exec("UPDATE snippets SET created_at='2026-02-02T12:30:00' WHERE title='Address'");
+    }
+};
+
+TEST_F(ExportTest, SmallStoreMatchesTheHandWrittenFileByteForByte) {
+    build_small_store();
+    std::wstring fixture = backup_test::source_dir() + L"\\tests\\store\\fixtures\\small_backup.json";
+    std::string expected = read_bytes(fixture);
+    ASSERT_FALSE(expected.empty()) << "fixture not found: " << to_utf8(fixture);
+
+    std::wstring out = dir_.file(L"small.json");
+    EXPECT_EQ(db().export_json(out), 4);
+    EXPECT_EQ(read_bytes(out), expected);
+}
+
+// The file is what the printer makes of the document built from the
+// store's own lists: entries of "all" then "images" with pinned ones first,
+// the live snippets by title and the groups.
+TEST_F(ExportTest, EqualsThePrintedDocumentOfTheStoreLists) {
+    backup_test::fill_rich_store(db(), raw());
+
+    JsonValue doc;
+    json_object_set(doc, "format", JsonValue::from_string("quillet-export"));
+    json_object_set(doc, "version", JsonValue::from_int(2));
+    std::map<std::int64_t, std::int64_t> slot_position;
+    for (const HistoryEntry& e : db().list_slot_entries()) slot_position.emplace(e.id, slot_position.size() + 1);
+    std::vector<Category> categories = db().list_categories();
+    JsonValue entries;
+    entries.kind = JsonValue::kArray;
+    for (const wchar_t* view : {L"all", L"images"}) {
+        for (const HistoryEntry& e : db().list_entries(view, false, true)) {
+            JsonValue o;
+            json_object_set(o, "text", JsonValue::from_string(to_utf8(e.text)));
+            json_object_set(o, "created_at", JsonValue::from_string(to_utf8(e.created_at)));
+            json_object_set(o, "pinned", JsonValue::from_bool(e.pinned));
+            json_object_set(o, "keep", JsonValue::from_bool(e.keep));
+            if (slot_position.count(e.id)) json_object_set(o, "slot_order", JsonValue::from_int(slot_position[e.id]));
+            const Category* cat = nullptr;
+            for (const Category& c : categories)
+                if (e.category_id && c.id == *e.category_id) {
+                    cat = &c;
+                    break;
+                }
+            json_object_set(o, "category", JsonValue::from_string(cat ? to_utf8(cat->name) : ""));
+            json_object_set(o, "category_pinned", JsonValue::from_bool(cat && cat->pinned));
+            if (e.is_image) {
+                json_object_set(o, "is_image", JsonValue::from_bool(true));
+                json_object_set(o, "image", JsonValue::from_string(base64_encode(e.image)));
+            }
+            entries.elements.push_back(o);
+        }
+    }
+    json_object_set(doc, "entries", entries);
+    JsonValue snippets;
+    snippets.kind = JsonValue::kArray;
+    for (const Snippet& s : db().list_snippets()) {
+        JsonValue o;
+        json_object_set(o, "title", JsonValue::from_string(to_utf8(s.title)));
+        json_object_set(o, "text", JsonValue::from_string(to_utf8(s.text)));
+        json_object_set(o, "group", JsonValue::from_string(to_utf8(s.grp)));
+        json_object_set(o, "use_count", JsonValue::from_int(s.use_count));
+        json_object_set(o, "created_at", JsonValue::from_string(to_utf8(s.created_at)));
+        snippets.elements.push_back(o);
+    }
+    json_object_set(doc, "snippets", snippets);
+    JsonValue groups;
+    groups.kind = JsonValue::kArray;
+    for (const std::wstring& g : db().list_snippet_groups()) groups.elements.push_back(JsonValue::from_string(to_utf8(g)));
+    json_object_set(doc, "snippet_groups", groups);
+
+    std::wstring out = dir_.file(L"rich.json");
+    int count = db().export_json(out);
+    EXPECT_EQ(count, static_cast<int>(entries.elements.size()));
+    EXPECT_EQ(count, 11);  // 13 entries, 2 of them in the trash
+    EXPECT_EQ(read_bytes(out), doc.to_string(0));
+}
+
+TEST_F(ExportTest, EmptyStoreWritesEmptyArraysAndTheGroupsThatRemain) {
+    raw().exec("DELETE FROM snippets");  // the two default groups stay
+    std::wstring out = dir_.file(L"empty.json");
+    EXPECT_EQ(db().export_json(out), 0);
+    EXPECT_EQ(read_bytes(out),
+              "{\n  \"format\": \"quillet-export\",\n  \"version\": 2,\n  \"entries\": [],\n"
+              "  \"snippets\": [],\n  \"snippet_groups\": [\n"
+              "    \"\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B\",\n"
+              "    \"\xD0\x9F\xD0\xB8\xD1\x81\xD1\x8C\xD0\xBC\xD0\xB0\"\n  ]\n}");
+}
+
+TEST_F(ExportTest, CategoriesPinsAndSlotsAsTheEntryHasThem) {
+    std::int64_t pinned_cat = db().add_category(L"Pinned cat");
+    db().set_category_pinned(pinned_cat, true);
+    std::int64_t gone_cat = db().add_category(L"Gone");
+    std::int64_t in_pinned = add_text(L"in a pinned category", pinned_cat);
+    std::int64_t own = add_text(L"own pin in a pinned category", pinned_cat);
+    db().set_pinned_many({own}, true);
+    std::int64_t none = add_text(L"no category");
+    std::int64_t orphaned = add_text(L"category removed", gone_cat);
+    raw().exec("PRAGMA foreign_keys=OFF; DELETE FROM categories WHERE id=" + std::to_string(gone_cat));
+    // Slot rows: one without an entry (counts for no position), then two
+    // live ones stored as 5 and 7: positions 1 and 2.
+    raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (987654, 1), (" + std::to_string(none) +
+               ", 5), (" + std::to_string(in_pinned) + ", 7)");
+
+    std::string text = export_text();
+    JsonValue doc = JsonReader(text).parse_value();
+    std::map<std::string, const JsonValue*> by_text;
+    const JsonValue* entries = nullptr;
+    for (const JsonMember& m : doc.members)
+        if (m.key == "entries") entries = &m.value;
+    ASSERT_NE(entries, nullptr);
+    for (const JsonValue& e : entries->elements) by_text[json_get_string(e, "text", "")] = &e;
+    ASSERT_EQ(by_text.size(), 4u);
+
+    const JsonValue& a = *by_text["in a pinned category"];
+    EXPECT_EQ(json_get_string(a, "category", "?"), "Pinned cat");
+    EXPECT_TRUE(json_get_bool(a, "category_pinned", false));
+    EXPECT_FALSE(json_get_bool(a, "pinned", true));  // the own flag, not the effective pin
+    EXPECT_EQ(json_get_int(a, "slot_order", 0), 2);
+
+    const JsonValue& b = *by_text["own pin in a pinned category"];
+    EXPECT_TRUE(json_get_bool(b, "pinned", false));
+    EXPECT_EQ(json_get_int(b, "slot_order", -1), -1);  // no member at all
+
+    const JsonValue& c = *by_text["no category"];
+    EXPECT_EQ(json_get_string(c, "category", "?"), "");
+    EXPECT_FALSE(json_get_bool(c, "category_pinned", true));
+    EXPECT_EQ(json_get_int(c, "slot_order", 0), 1);
+
+    const JsonValue& d = *by_text["category removed"];
+    EXPECT_EQ(json_get_string(d, "category", "?"), "");
+    EXPECT_FALSE(json_get_bool(d, "category_pinned", true));
+    (void)orphaned;
+}
+
+TEST_F(ExportTest, ReplacesAnOlderFileAndLeavesNoTemporaryFile) {
+    add_text(L"first entry");
+    std::wstring out = dir_.file(L"backup.json");
+    write_file(out, "older backup");
+    EXPECT_EQ(db().export_json(out), 1);
+    EXPECT_NE(read_bytes(out).find("first entry"), std::string::npos);
+    std::vector<std::wstring> files = backup_test::folder_files(dir_.path());
+    for (const std::wstring& f : files) EXPECT_EQ(f.find(L".tmp"), std::wstring::npos) << to_utf8(f);
+}
+
+// Targets that cannot be written: the result is -1, an older file stays as
+// it was, and no partial file is left behind.
+TEST_F(ExportTest, FailedWriteKeepsTheOldFile) {
+    add_text(L"an entry");
+    std::wstring folder = dir_.file(L"targets");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+
+    // A folder where the file should go.
+    std::wstring is_dir = folder + L"\\taken.json";
+    ASSERT_TRUE(CreateDirectoryW(is_dir.c_str(), nullptr));
+    EXPECT_EQ(db().export_json(is_dir), -1);
+    DWORD attrs = GetFileAttributesW(is_dir.c_str());
+    EXPECT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY));
+
+    // A folder that does not exist.
+    EXPECT_EQ(db().export_json(folder + L"\\missing\\backup.json"), -1);
+
+    // An older backup that another program holds open without sharing.
+    std::wstring locked = folder + L"\\locked.json";
+    write_file(locked, "the older backup");
+    {
+        HANDLE h = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(db().export_json(locked), -1);
+        CloseHandle(h);
+    }
+    EXPECT_EQ(read_bytes(locked), "the older backup");
+
+    // A read-only older backup.
+    std::wstring read_only = folder + L"\\read-only.json";
+    write_file(read_only, "kept as it is");
+    ASSERT_TRUE(SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(db().export_json(read_only), -1);
+    EXPECT_EQ(read_bytes(read_only), "kept as it is");
+    SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    std::vector<std::wstring> files = backup_test::folder_files(folder);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::wstring>{L"locked.json", L"read-only.json", L"taken.json"}));
+}
+
+TEST_F(ExportTest, ClosedStoreWritesNothing) {
+    std::wstring out = dir_.file(L"never.json");
+    write_file(out, "previous");
+    // A store whose file cannot be opened (the path is a folder).
+    std::wstring folder_db = dir_.file(L"a-folder.db");
+    ASSERT_TRUE(CreateDirectoryW(folder_db.c_str(), nullptr));
+    Database broken(folder_db);
+    ASSERT_FALSE(broken.is_open());
+    EXPECT_EQ(broken.export_json(out), -1);
+    EXPECT_EQ(read_bytes(out), "previous");
+}
+
+TEST(BackupFileName, FormatsTheLocalTimeWithClampedFields) {
+    struct Case {
+        WORD year, month, day, hour, minute;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {2026, 2, 3, 9, 5, L"Quillet-backup-2026-02-03_09-05.json"},
+        {2025, 12, 31, 23, 59, L"Quillet-backup-2025-12-31_23-59.json"},
+        {2026, 13, 0, 24, 60, L"Quillet-backup-2026-01-01_00-00.json"},
+        {2026, 0, 32, 23, 0, L"Quillet-backup-2026-01-01_23-00.json"},
+        {999, 7, 4, 0, 0, L"Quillet-backup-0999-07-04_00-00.json"},
+    };
+    for (const Case& c : cases) {
+        SYSTEMTIME t{};
+        t.wYear = c.year;
+        t.wMonth = c.month;
+        t.wDay = c.day;
+        t.wHour = c.hour;
+        t.wMinute = c.minute;
+        t.wSecond = 59;
+        EXPECT_EQ(default_backup_file_name(t), c.expected);
+    }
+}
+
+TEST(BackupFolder, IsThePathBeforeItsLastSeparator) {
+    EXPECT_EQ(backup_folder_of(L"C:\\Users\\me\\backup.json"), L"C:\\Users\\me");
+    EXPECT_EQ(backup_folder_of(L"D:/data/b.json"), L"D:/data");
+    EXPECT_EQ(backup_folder_of(L"C:\\b.json"), L"C:\\");
+    EXPECT_EQ(backup_folder_of(L"\\\\server\\share\\b.json"), L"\\\\server\\share");
+    EXPECT_EQ(backup_folder_of(L"b.json"), L"");
+}
+
+TEST(ExportMessage, NamesThePathAndAsksToOpenItsFolder) {
+    store_test::TempDir dir;
+    write_file(dir.file(L"xe.ini"), "status.exported_to = Saved to %s\nstatus.open_folder = Open it?\n");
+    set_language(L"xe");
+    ASSERT_TRUE(load_language(dir.path()));
+    EXPECT_EQ(export_done_message(L"C:\\b\\x.json"), L"Saved to C:\\b\\x.json\n\nOpen it?");
+    set_language(L"en");
+}
+
+}  // namespace

@@ -1,0 +1,614 @@
+// The JSON backup import: the round trip through the export, the merge
+// rules, bad and hostile files, and that a failed import changes nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "core/i18n.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "store/export.h"
+#include "store/import.h"
+#include "tests/store/fixtures/backup_samples.h"
+#include "tests/store/store_fixture.h"
+
+namespace {
+
+using backup_test::dump_store;
+using backup_test::read_bytes;
+using store_test::write_file;
+
+// The counts as one comparable value.
+std::string counts_text(const ImportCounts& c) {
+    return "status " + std::to_string(static_cast<int>(c.status)) + ", added " + std::to_string(c.entries_added) +
+           ", present " + std::to_string(c.entries_present) + ", snippets added " + std::to_string(c.snippets_added) +
+           ", kept " + std::to_string(c.snippets_kept) + ", replaced " + std::to_string(c.snippets_replaced) +
+           ", skipped " + std::to_string(c.skipped);
+}
+
+std::string counts(int status, int added, int present, int s_added, int s_kept, int s_replaced, int skipped) {
+    ImportCounts c;
+    c.status = static_cast<ImportStatus>(status);
+    c.entries_added = added;
+    c.entries_present = present;
+    c.snippets_added = s_added;
+    c.snippets_kept = s_kept;
+    c.snippets_replaced = s_replaced;
+    c.skipped = skipped;
+    return counts_text(c);
+}
+
+class ImportTest : public store_test::StoreTest {
+protected:
+    ImportCounts import_text(const std::string& json) {
+        std::wstring path = dir_.file(L"in-" + std::to_wstring(++files_) + L".json");
+        write_file(path, json);
+        return db().import_json(path);
+    }
+    std::string export_bytes(Database& store) {
+        std::wstring path = dir_.file(L"out-" + std::to_wstring(++files_) + L".json");
+        EXPECT_GE(store.export_json(path), 0);
+        return read_bytes(path);
+    }
+    // A text entry of fixed time.
+    std::int64_t stored_text(const std::wstring& text, const std::string& created_at,
+                             std::optional<std::int64_t> category = std::nullopt) {
+        std::int64_t id = add_text(text, category);
+        EXPECT_GT(id, 0);
+        raw().exec("UPDATE history SET created_at='" + created_at + "' WHERE id=" + std::to_string(id));
+        return id;
+    }
+    std::string entry_file(const std::string& entries) {
+        return "{\"format\": \"quillet-export\", \"version\": 2, \"entries\": [" + entries + "]}";
+    }
+
+    int files_ = 0;
+};
+
+// ---- the round trip -------------------------------------------------------------
+
+TEST_F(ImportTest, RoundTripThroughAnEmptyStoreAndTheSameStore) {
+    backup_test::fill_rich_store(db(), raw());
+    std::wstring backup = dir_.file(L"rich.json");
+    ASSERT_EQ(db().export_json(backup), 11);
+    const std::string original = read_bytes(backup);
+
+    // Into an empty store: everything comes back, in the same order.
+    std::wstring other_path = dir_.file(L"other.db");
+    auto other = std::make_unique<Database>(other_path);
+    store_test::RawDb other_raw(other_path);
+    backup_test::empty_tables(other_raw);
+    EXPECT_EQ(counts_text(other->import_json(backup)), counts(0, 11, 0, 4, 0, 0, 0));
+    EXPECT_EQ(export_bytes(*other), original);
+    EXPECT_EQ(other_raw.text("SELECT group_concat(name || ':' || pinned, ',') FROM "
+                             "(SELECT name, pinned FROM categories ORDER BY name)"),
+              "Home:0,Work:1");
+    EXPECT_EQ(other_raw.number("SELECT COUNT(*) FROM history WHERE length(rtf) > 0 OR sort_order <> 0"), 0);
+
+    // The images came back byte for byte, the one without a bitmap as such.
+    auto images = [](store_test::RawDb& r) {
+        return r.rows("SELECT created_at, text, hex(image) FROM history WHERE is_image=1 AND deleted_at IS NULL "
+                      "ORDER BY created_at, hex(image)");
+    };
+    EXPECT_EQ(images(other_raw), images(raw()));
+
+    // Again into the same stores: nothing is added or changed.
+    std::string other_before = dump_store(other_raw);
+    EXPECT_EQ(counts_text(other->import_json(backup)), counts(0, 0, 11, 0, 4, 0, 0));
+    EXPECT_EQ(dump_store(other_raw), other_before);
+    EXPECT_EQ(export_bytes(*other), original);
+
+    std::string before = dump_store(raw());
+    EXPECT_EQ(counts_text(db().import_json(backup)), counts(0, 0, 11, 0, 4, 0, 0));
+    EXPECT_EQ(dump_store(raw()), before);
+
+    // A later capture lists above the imported entries of its pin class.
+    std::int64_t fresh = other->add_entry(L"captured later", {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false);
+    std::vector<HistoryEntry> all = other->list_entries(L"all", false, true);
+    auto first_unpinned = std::find_if(all.begin(), all.end(), [](const HistoryEntry& e) { return !e.effective_pinned; });
+    ASSERT_NE(first_unpinned, all.end());
+    EXPECT_EQ(first_unpinned->id, fresh);
+}
+
+// ---- merge rules -------------------------------------------------------------------
+
+TEST_F(ImportTest, PresentEntriesAreRestoredAndOnlyGainFlagsAndCategories) {
+    std::int64_t home = db().add_category(L"Home");
+    std::int64_t trashed = stored_text(L"was trashed", "2026-01-01T00:00:01");
+    std::int64_t pinned = stored_text(L"pinned here", "2026-01-01T00:00:02");
+    std::int64_t filed = stored_text(L"filed at home", "2026-01-01T00:00:03", home);
+    std::int64_t loose = stored_text(L"no category yet", "2026-01-01T00:00:04");
+    std::int64_t flags = stored_text(L"gets flags", "2026-01-01T00:00:05");
+    db().trash_entry(trashed);
+    db().set_pinned_many({pinned}, true);
+    db().set_keep(pinned, true);
+
+    ImportCounts c = import_text(entry_file(R"(
+        {"text": "was trashed", "created_at": "2026-01-01T00:00:01", "pinned": false, "keep": false, "category": ""},
+        {"text": "pinned here", "created_at": "2026-01-01T00:00:02", "pinned": false, "keep": false, "category": ""},
+        {"text": "filed at home", "created_at": "2026-01-01T00:00:03", "category": "Work"},
+        {"text": "no category yet", "created_at": "2026-01-01T00:00:04", "category": "Work", "category_pinned": true},
+        {"text": "gets flags", "created_at": "2026-01-01T00:00:05", "pinned": true, "keep": true},
+        {"text": "gets flags", "created_at": "2026-01-01T00:00:06"})"));
+    EXPECT_EQ(counts_text(c), counts(0, 1, 5, 0, 0, 0, 0));
+
+    auto row = [&](std::int64_t id) {
+        return raw().rows("SELECT COALESCE(deleted_at,'-'), pinned, keep, COALESCE(category_id,0) FROM history WHERE id=" +
+                          std::to_string(id))[0];
+    };
+    std::string work = std::to_string(raw().number("SELECT id FROM categories WHERE name='Work'"));
+    EXPECT_EQ(row(trashed), (std::vector<std::string>{"-", "0", "0", "0"}));
+    EXPECT_EQ(row(pinned), (std::vector<std::string>{"-", "1", "1", "0"}));
+    EXPECT_EQ(row(filed), (std::vector<std::string>{"-", "0", "0", std::to_string(home)}));
+    EXPECT_EQ(row(loose), (std::vector<std::string>{"-", "0", "0", work}));
+    EXPECT_EQ(row(flags), (std::vector<std::string>{"-", "1", "1", "0"}));
+    // "filed at home" named Work first, without a pinned flag: that decided.
+    EXPECT_EQ(raw().number("SELECT pinned FROM categories WHERE name='Work'"), 0);
+    // The second "gets flags" differs in its time: a new entry.
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE text='gets flags'"), 2);
+}
+
+TEST_F(ImportTest, ImagesOfEqualTimeAndSizeAreToldApartByTheirBytes) {
+    std::vector<std::uint8_t> a = backup_test::make_dib(2, 2, 0x11);
+    std::vector<std::uint8_t> b = backup_test::make_dib(2, 2, 0x22);
+    std::int64_t id = add_image(L"", a);
+    raw().exec("UPDATE history SET created_at='2026-03-01T12:00:00' WHERE id=" + std::to_string(id));
+    std::string entries;
+    for (const auto* bytes : {&a, &b}) {
+        if (!entries.empty()) entries += ",";
+        entries += R"({"text": "", "created_at": "2026-03-01T12:00:00", "is_image": true, "image": ")" +
+                   base64_encode(*bytes) + "\"}";
+    }
+    EXPECT_EQ(counts_text(import_text(entry_file(entries))), counts(0, 1, 1, 0, 0, 0, 0));
+    EXPECT_EQ(raw().text("SELECT group_concat(hex(substr(image, 41, 1)), ',') FROM (SELECT image FROM history ORDER BY id)"),
+              "11,22");
+}
+
+TEST_F(ImportTest, AnImageEntryWithoutItsBitmapKeepsItsText) {
+    std::string file = entry_file(R"(
+        {"text": "copied with a bitmap", "created_at": "2026-03-01T12:00:00", "is_image": true, "image": ""},
+        {"text": "no image member", "created_at": "2026-03-01T12:00:01", "is_image": true},
+        {"text": "", "created_at": "2026-03-01T12:00:02", "is_image": true, "image": ""})");
+    EXPECT_EQ(counts_text(import_text(file)), counts(0, 2, 0, 0, 0, 0, 1));
+    EXPECT_EQ(raw().text("SELECT group_concat(text || ':' || is_image || ':' || COALESCE(length(image), 0), ',') "
+                         "FROM (SELECT * FROM history ORDER BY text)"),
+              "copied with a bitmap:1:0,no image member:1:0");
+    EXPECT_EQ(counts_text(import_text(file)), counts(0, 0, 2, 0, 0, 0, 1));
+}
+
+TEST_F(ImportTest, OnlyABooleanPinsAndTheTopLevelArrayHoldsEntriesOnly) {
+    ImportCounts c = import_text(R"([
+        {"text": "number one", "created_at": "2026-01-01T00:00:00", "pinned": 1, "keep": "true"},
+        {"text": "boolean", "created_at": "2026-01-01T00:00:01", "pinned": true}
+    ])");
+    EXPECT_EQ(counts_text(c), counts(0, 2, 0, 0, 0, 0, 0));
+    EXPECT_EQ(raw().text("SELECT group_concat(text || ':' || pinned || keep, ',') FROM (SELECT * FROM history ORDER BY id)"),
+              "boolean:10,number one:00");
+}
+
+TEST_F(ImportTest, SlotsAreAppendedInTheFilesOrderUpToNine) {
+    std::vector<std::int64_t> held;
+    for (int i = 0; i < 6; ++i) held.push_back(add_text(L"held " + std::to_wstring(i)));
+    ASSERT_EQ(db().add_to_slots(held, 9), 6);
+    // Five slotted entries; by their slot order c, e, a come first.
+    ImportCounts c = import_text(entry_file(R"(
+        {"text": "a", "created_at": "2026-01-01T00:00:00", "slot_order": 4},
+        {"text": "b", "created_at": "2026-01-01T00:00:00", "slot_order": 7},
+        {"text": "c", "created_at": "2026-01-01T00:00:00", "slot_order": 1},
+        {"text": "d", "created_at": "2026-01-01T00:00:00", "slot_order": 5},
+        {"text": "e", "created_at": "2026-01-01T00:00:00", "slot_order": 2})"));
+    EXPECT_EQ(c.entries_added, 5);
+    EXPECT_EQ(raw().text("SELECT group_concat(h.text || '=' || s.slot_order, ',') FROM (SELECT * FROM slot_entries "
+                         "ORDER BY slot_order) s JOIN history h ON h.id=s.entry_id WHERE s.slot_order > 6"),
+              "c=7,e=8,a=9");
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM slot_entries"), 9);
+}
+
+// The nine places are counted, not the stored numbers: one slot stored as 9
+// leaves eight places.
+TEST_F(ImportTest, SlotsCountPlacesNotStoredNumbers) {
+    std::int64_t held = add_text(L"held");
+    std::int64_t already = stored_text(L"already slotted", "2026-01-01T00:00:09");
+    raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (" + std::to_string(held) + ", 9), (" +
+               std::to_string(already) + ", 3), (424242, 1)");  // and a row without an entry
+    ImportCounts c = import_text(entry_file(R"(
+        {"text": "already slotted", "created_at": "2026-01-01T00:00:09", "slot_order": 1},
+        {"text": "x", "created_at": "2026-01-01T00:00:00", "slot_order": 3},
+        {"text": "y", "created_at": "2026-01-01T00:00:00", "slot_order": 2})"));
+    EXPECT_EQ(c.entries_added, 2);
+    EXPECT_EQ(raw().text("SELECT group_concat(h.text || '=' || s.slot_order, ',') FROM (SELECT * FROM slot_entries "
+                         "ORDER BY slot_order) s LEFT JOIN history h ON h.id=s.entry_id"),
+              "already slotted=3,held=9,y=10,x=11");
+    std::vector<HistoryEntry> slots = db().list_slot_entries();
+    ASSERT_EQ(slots.size(), 4u);
+    EXPECT_EQ(slots[3].text, L"x");
+}
+
+TEST_F(ImportTest, SlotOrderBeyondInt32IsClampedNotWrapped) {
+    // 4294967297 wraps to 1 in 32 bits; clamped it sorts after 2.
+    ImportCounts c = import_text(entry_file(R"(
+        {"text": "huge", "created_at": "2026-01-01T00:00:00", "slot_order": 4294967297},
+        {"text": "two", "created_at": "2026-01-01T00:00:00", "slot_order": 2},
+        {"text": "negative", "created_at": "2026-01-01T00:00:00", "slot_order": -4294967295})"));
+    EXPECT_EQ(c.entries_added, 3);
+    EXPECT_EQ(raw().text("SELECT group_concat(h.text, ',') FROM (SELECT * FROM slot_entries ORDER BY slot_order) s "
+                         "JOIN history h ON h.id=s.entry_id"),
+              "two,huge");
+}
+
+TEST_F(ImportTest, AnExistingCategoryIsNeverUnpinnedAndTheFirstEntryDecides) {
+    std::int64_t pinned = db().add_category(L"Pinned");
+    db().set_category_pinned(pinned, true);
+    db().add_category(L"Plain");
+    ImportCounts c = import_text(entry_file(R"(
+        {"text": "1", "created_at": "t1", "category": "Pinned", "category_pinned": false},
+        {"text": "2", "created_at": "t2", "category": " Plain ", "category_pinned": true},
+        {"text": "3", "created_at": "t3", "category": "New off", "category_pinned": false},
+        {"text": "4", "created_at": "t4", "category": "New off", "category_pinned": true},
+        {"text": "5", "created_at": "t5", "category": "New silent"},
+        {"text": "6", "created_at": "t6", "category": "New silent", "category_pinned": true},
+        {"text": "7", "created_at": "t7", "category": "New on", "category_pinned": true},
+        {"text": "8", "created_at": "t8", "category": "   "})"));
+    EXPECT_EQ(c.entries_added, 8);
+    EXPECT_EQ(raw().text("SELECT group_concat(name || ':' || pinned, ',') FROM (SELECT * FROM categories ORDER BY cat_order)"),
+              "Pinned:1,Plain:1,New off:0,New silent:0,New on:1");
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE text='8' AND category_id IS NULL"), 1);
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history h JOIN categories c ON c.id=h.category_id "
+                           "WHERE h.text='2' AND c.name='Plain'"),
+              1);
+}
+
+TEST_F(ImportTest, SnippetsAreAddedKeptRestoredOrReplaceAnUntouchedDefault) {
+    // The defaults "Письмо" (untouched) and "Заголовок документа" (edited).
+    const std::string letter = "\xD0\x9F\xD0\xB8\xD1\x81\xD1\x8C\xD0\xBC\xD0\xBE";
+    const std::string heading = "\xD0\x97\xD0\xB0\xD0\xB3\xD0\xBE\xD0\xBB\xD0\xBE\xD0\xB2\xD0\xBE\xD0\xBA "
+                                "\xD0\xB4\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD0\xB0";
+    raw().exec("UPDATE snippets SET text='my own heading' WHERE title='" + heading + "'");
+    std::int64_t trashed = db().add_snippet(L"Trashed", L"body", L"");
+    db().trash_snippet(trashed);
+    ASSERT_GT(db().add_snippet(L"Ungrouped", L"body", L""), 0);
+
+    ImportCounts c = import_text(R"({"snippets": [
+        {"title": ")" + letter + R"(", "text": "imported letter", "group": "Mail", "use_count": 5, "created_at": "2025-05-05T05:05:05"},
+        {"title": ")" + heading + R"(", "text": "imported heading", "group": "", "use_count": 1, "created_at": ""},
+        {"title": "Trashed", "text": "other body", "group": "", "use_count": 0, "created_at": "x"},
+        {"title": "Ungrouped", "text": "other body", "group": " Later "},
+        {"title": "  New one ", "text": "text\n", "group": " G ", "use_count": -4},
+        {"title": "   ", "text": "no title"},
+        {"title": "No text", "text": ""},
+        "not an object"
+    ], "snippet_groups": [" Spaced ", "", 7, "Spaced"], "snippet_groups": ["Second list"]})");
+    EXPECT_EQ(counts_text(c), counts(0, 0, 0, 1, 3, 1, 3));
+    EXPECT_EQ(raw().rows("SELECT text, grp, use_count, created_at FROM snippets WHERE title='" + letter + "'")[0],
+              (std::vector<std::string>{"imported letter", "Mail", "5", "2025-05-05T05:05:05"}));
+    EXPECT_EQ(raw().text("SELECT text FROM snippets WHERE title='" + heading + "'"), "my own heading");
+    EXPECT_EQ(raw().rows("SELECT COALESCE(deleted_at, '-'), text FROM snippets WHERE title='Trashed'")[0],
+              (std::vector<std::string>{"-", "body"}));
+    EXPECT_EQ(raw().text("SELECT grp FROM snippets WHERE title='Ungrouped'"), "Later");
+    EXPECT_EQ(raw().rows("SELECT text, grp, use_count, created_at FROM snippets WHERE title='New one'")[0],
+              (std::vector<std::string>{"text\n", "G", "0", ""}));
+    EXPECT_EQ(raw().text("SELECT group_concat(name, ',') FROM (SELECT name FROM snippet_groups ORDER BY name)"),
+              "Second list,Spaced,\xD0\x94\xD0\xBE\xD0\xBA\xD1\x83\xD0\xBC\xD0\xB5\xD0\xBD\xD1\x82\xD1\x8B,"
+              "\xD0\x9F\xD0\xB8\xD1\x81\xD1\x8C\xD0\xBC\xD0\xB0");
+}
+
+// ---- bad and hostile files --------------------------------------------------------------
+
+std::string deep(const std::string& open, int depth) {
+    std::string s;
+    s.reserve(open.size() * depth);
+    for (int i = 0; i < depth; ++i) s += open;
+    return s;
+}
+
+TEST_F(ImportTest, BadFilesImportOnlyTheirValidEntriesAndNeverCrash) {
+    const std::string valid = R"({"text": "valid", "created_at": "2026-01-01T00:00:00"})";
+    const std::string dib = base64_encode(backup_test::make_dib(1, 1, 7));
+    const std::string good_image = R"({"text": "", "created_at": "2026-01-01T00:00:00", "is_image": true, "image": ")" + dib + "\"}";
+    std::string export_of_store;
+    {
+        backup_test::fill_rich_store(db(), raw());
+        export_of_store = export_bytes(db());
+        backup_test::empty_tables(raw());
+    }
+    struct Case {
+        const char* name;
+        std::string json;
+        ImportStatus status;
+        int added;
+        int skipped;
+    };
+    const Case cases[] = {
+        {"not JSON", "hello, world", ImportStatus::kUnreadable, 0, 0},
+        {"empty file", "", ImportStatus::kUnreadable, 0, 0},
+        {"a number", "42", ImportStatus::kUnreadable, 0, 0},
+        {"truncated export", export_of_store.substr(0, export_of_store.size() / 2), ImportStatus::kUnreadable, 0, 0},
+        {"cut before the last brace", export_of_store.substr(0, export_of_store.size() - 1), ImportStatus::kUnreadable, 0, 0},
+        {"unterminated array", "[" + valid + ",", ImportStatus::kUnreadable, 0, 0},
+        {"100000 nested arrays", deep("[", 100000), ImportStatus::kUnreadable, 0, 0},
+        {"100000 nested objects", deep("{\"a\":", 100000), ImportStatus::kUnreadable, 0, 0},
+        {"deep inside entries", entry_file(valid + "," + deep("[", 100000)), ImportStatus::kUnreadable, 0, 0},
+        {"elements not objects", entry_file("1, \"x\", null, [], true, " + valid), ImportStatus::kOk, 1, 5},
+        {"wrong types", entry_file(R"({"text": 5, "created_at": "2026-01-01T00:00:00"},
+                                    {"text": "t", "created_at": true},
+                                    {"text": "typed", "created_at": "2026-01-01T00:00:00", "pinned": "yes",
+                                     "keep": 1, "slot_order": "3", "category": 4, "is_image": "true"})"),
+         ImportStatus::kOk, 1, 2},
+        {"huge numbers", entry_file(R"({"text": "n", "created_at": "c", "slot_order": 99999999999999999999999999,
+                                     "pinned": 123456789012345678901234567890})"),
+         ImportStatus::kOk, 1, 0},
+        {"blank text", entry_file(R"({"text": " \t ", "created_at": "c"}, )" + valid), ImportStatus::kOk, 1, 1},
+        {"bad Base64", entry_file(R"({"created_at": "c", "is_image": true, "image": "!!!!"},
+                                   {"created_at": "c", "is_image": true, "image": "QUJD="},
+                                   {"created_at": "c", "is_image": true, "image": "QQ==QQ=="},
+                                   {"created_at": "c", "is_image": true, "image": "QUJD\nREVG"}, )" +
+                                  good_image),
+         ImportStatus::kOk, 1, 4},
+        {"image bytes neither PNG nor bitmap", entry_file(R"({"text": "i", "created_at": "c", "is_image": true,
+                                                           "image": "QUJDREVGR0g="})"),
+         ImportStatus::kOk, 0, 1},
+        {"bitmap of 10^10 pixels",
+         entry_file(R"({"text": "i", "created_at": "c", "is_image": true, "image": ")" +
+                    base64_encode(std::string("\x28\0\0\0\xA0\x86\x01\0\xA0\x86\x01\0\x01\0\x20\0", 16) +
+                                  std::string(28, '\0')) +
+                    "\"}"),
+         ImportStatus::kOk, 0, 1},
+        {"invalid UTF-8", entry_file("{\"text\": \"bad \xC3\x28\", \"created_at\": \"c\"},"
+                                     "{\"text\": \"overlong \xC0\xAF\", \"created_at\": \"c\"},"
+                                     "{\"text\": \"surrogate \xED\xA0\x80\", \"created_at\": \"c\"},"
+                                     "{\"text\": \"cut \xE2\x82\", \"created_at\": \"c\"},"
+                                     "{\"text\": \"nul \\u0000 inside\", \"created_at\": \"c\"},"
+                                     "{\"text\": \"ok\", \"created_at\": \"c\", \"category\": \"\xFF\"}," +
+                                     valid),
+         ImportStatus::kOk, 1, 6},
+        {"lone surrogate escape becomes U+FFFD", entry_file(R"({"text": "x \ud800 y", "created_at": "c"})"),
+         ImportStatus::kOk, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string before = dump_store(raw());
+        ImportCounts got = import_text(c.json);
+        EXPECT_EQ(got.status, c.status);
+        EXPECT_EQ(got.entries_added, c.added);
+        EXPECT_EQ(got.skipped, c.skipped);
+        if (c.added == 0) {
+            EXPECT_EQ(dump_store(raw()), before);
+        }
+        EXPECT_EQ(raw().text("PRAGMA integrity_check"), "ok");
+        backup_test::empty_tables(raw());
+    }
+}
+
+TEST_F(ImportTest, FilesThatCannotBeReadChangeNothing) {
+    std::string before = dump_store(raw());
+    EXPECT_EQ(db().import_json(dir_.file(L"missing.json")).status, ImportStatus::kUnreadable);
+    EXPECT_EQ(db().import_json(dir_.path()).status, ImportStatus::kUnreadable);
+    EXPECT_EQ(dump_store(raw()), before);
+}
+
+TEST_F(ImportTest, AByteOrderMarkIsSkipped) {
+    EXPECT_EQ(import_text("\xEF\xBB\xBF" + entry_file(R"({"text": "bom", "created_at": "c"})")).entries_added, 1);
+}
+
+// A statement failing in the middle rolls back everything, the categories
+// the import created included.
+TEST_F(ImportTest, AFailingStatementRollsTheWholeImportBack) {
+    stored_text(L"present", "2026-01-01T00:00:00");
+    raw().exec("CREATE TRIGGER refuse_boom BEFORE INSERT ON history WHEN NEW.text='boom' "
+               "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    std::string before = dump_store(raw());
+    ImportCounts c = import_text(R"({"entries": [
+        {"text": "before", "created_at": "c", "category": "Created", "category_pinned": true, "slot_order": 1},
+        {"text": "boom", "created_at": "c"},
+        {"text": "present", "created_at": "2026-01-01T00:00:00", "pinned": true},
+        {"text": "after", "created_at": "c", "category": "Also created"}],
+        "snippets": [{"title": "S", "text": "t"}], "snippet_groups": ["G"]})");
+    EXPECT_EQ(counts_text(c), counts(2, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(dump_store(raw()), before);
+
+    raw().exec("DROP TRIGGER refuse_boom");
+    c = import_text(entry_file(R"({"text": "works now", "created_at": "c"})"));
+    EXPECT_EQ(counts_text(c), counts(0, 1, 0, 0, 0, 0, 0));
+}
+
+TEST_F(ImportTest, AStoreLockedByAnotherWriterFailsWithoutChange) {
+    std::string before = dump_store(raw());
+    raw().exec("BEGIN IMMEDIATE");
+    ImportCounts c = import_text(entry_file(R"({"text": "t", "created_at": "c"})"));
+    raw().exec("COMMIT");
+    EXPECT_EQ(c.status, ImportStatus::kFailed);
+    EXPECT_EQ(dump_store(raw()), before);
+}
+
+// Entries are found through the time-stamp index, not by reading the table
+// once per imported entry.
+TEST_F(ImportTest, MatchingUsesTheTimeStampIndex) {
+    const char* const lookups[] = {
+        "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=0 AND created_at=?1 AND text=?2 LIMIT 1",
+        "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=1 AND created_at=?1 AND length(image)=?2",
+        "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=1 AND created_at=?1 AND text=?2 "
+        "AND (image IS NULL OR length(image)=0) LIMIT 1",
+    };
+    for (const char* q : lookups) {
+        std::string plan;
+        for (const auto& r : raw().rows(std::string("EXPLAIN QUERY PLAN ") + q)) plan += r.back() + ";";
+        EXPECT_NE(plan.find("history_created_at"), std::string::npos) << q << " -> " << plan;
+    }
+    std::string plan;
+    for (const auto& r : raw().rows("EXPLAIN QUERY PLAN SELECT id FROM snippets WHERE title='x'")) plan += r.back();
+    EXPECT_NE(plan.find("snippets_title"), std::string::npos) << plan;
+}
+
+// ---- pure helpers ---------------------------------------------------------------------------
+
+TEST(BackupText, Utf8Validation) {
+    struct Case {
+        std::string bytes;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"plain ASCII", true},
+        {"\xD0\x9F\xD1\x80\xD0\xB8", true},
+        {"\xE2\x82\xAC", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"\xF4\x8F\xBF\xBF", true},
+        {std::string("a\0b", 3), false},
+        {"\x80", false},
+        {"\xC0\xAF", false},
+        {"\xC1\xBF", false},
+        {"\xE0\x80\xAF", false},
+        {"\xF0\x80\x80\xAF", false},
+        {"\xED\xA0\x80", false},
+        {"\xED\xBF\xBF", false},
+        {"\xF4\x90\x80\x80", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\xE2\x82", false},
+        {"\xC3\x28", false},
+        {"\xFF", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
+}
+
+TEST(BackupText, StrictBase64) {
+    struct Case {
+        const char* text;
+        bool valid;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"", true, ""},
+        {"QUJD", true, "ABC"},
+        {"QUI=", true, "AB"},
+        {"QQ==", true, "A"},
+        {"+/+/", true, "\xFB\xFF\xBF"},
+        {"QUJ", false, ""},
+        {"QUJD=", false, ""},
+        {"Q===", false, ""},
+        {"====", false, ""},
+        {"QQ==QQ==", false, ""},
+        {"QU JD", false, ""},
+        {"QUJD\n", false, ""},
+        {"QU-D", false, ""},
+        {"QU_D", false, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> out{1, 2, 3};
+        EXPECT_EQ(decode_base64_strict(c.text, out), c.valid) << c.text;
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.bytes) << c.text;
+    }
+}
+
+TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
+    auto png_with = [](std::uint32_t w, std::uint32_t h) {
+        std::vector<std::uint8_t> png = backup_test::tiny_png();
+        for (int i = 0; i < 4; ++i) {
+            png[16 + i] = static_cast<std::uint8_t>(w >> (24 - 8 * i));
+            png[20 + i] = static_cast<std::uint8_t>(h >> (24 - 8 * i));
+        }
+        return png;
+    };
+    auto dib_with = [](std::uint32_t header, std::int32_t w, std::int32_t h, std::uint16_t bits) {
+        std::vector<std::uint8_t> dib = backup_test::make_dib(1, 1, 0);
+        auto put32 = [&](std::size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        };
+        put32(0, header);
+        put32(4, static_cast<std::uint32_t>(w));
+        put32(8, static_cast<std::uint32_t>(h));
+        dib[14] = static_cast<std::uint8_t>(bits);
+        dib[15] = static_cast<std::uint8_t>(bits >> 8);
+        return dib;
+    };
+    const std::vector<std::uint8_t> png = backup_test::tiny_png();
+    std::vector<std::uint8_t> short_png(png.begin(), png.begin() + 20);
+    std::vector<std::uint8_t> with_v5 = dib_with(124, 1, 1, 32);
+    with_v5.resize(130, 0);
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"png", backup_test::tiny_png(), true},
+        {"png 8192 x 8192", png_with(8192, 8192), true},
+        {"png 8193 x 8192", png_with(8193, 8192), false},
+        {"png 0 wide", png_with(0, 1), false},
+        {"png 2^31 high", png_with(1, 0x80000000u), false},
+        {"png cut in its header", short_png, false},
+        {"bitmap", backup_test::make_dib(3, 2, 1), true},
+        {"top-down bitmap", dib_with(40, 4, -4, 24), true},
+        {"bitmap with a v5 header", with_v5, true},
+        {"header size 12", dib_with(12, 1, 1, 32), false},
+        {"header beyond the bytes", dib_with(124, 1, 1, 32), false},
+        {"width 0", dib_with(40, 0, 1, 32), false},
+        {"negative width", dib_with(40, -1, 1, 32), false},
+        {"height 0", dib_with(40, 1, 0, 32), false},
+        {"height INT_MIN", dib_with(40, 1, INT32_MIN, 32), false},
+        {"3 bits per pixel", dib_with(40, 1, 1, 3), false},
+        {"8192 x 8193 pixels", dib_with(40, 8192, -8193, 32), false},
+        {"8192 x 8192 pixels", dib_with(40, 8192, 8192, 8), true},
+        {"empty", {}, false},
+        {"text", {'h', 'e', 'l', 'l', 'o'}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(backup_image_acceptable(c.bytes), c.ok) << c.name;
+}
+
+TEST(BackupText, ReadingKeepsTheFirstMemberOfTheRightKind) {
+    ParsedBackup p = read_backup_text(R"({"entries": [{"text": 1, "text": "second", "created_at": "c",
+        "pinned": "no", "pinned": true, "slot_order": "x", "slot_order": 3}], "entries": [{"text": "replaced",
+        "created_at": "c"}, {"text": "list", "created_at": "c", "category_pinned": 0}]})");
+    ASSERT_TRUE(p.readable);
+    ASSERT_EQ(p.entries.size(), 2u);
+    EXPECT_EQ(p.entries[0].text, L"replaced");
+    EXPECT_FALSE(p.entries[0].has_category_pinned);
+    EXPECT_TRUE(p.entries[1].has_category_pinned);  // any kind counts
+    EXPECT_FALSE(p.entries[1].category_pinned);
+
+    p = read_backup_text(R"([{"text": 1, "text": "second", "created_at": "c", "pinned": "no", "pinned": true,
+        "slot_order": "x", "slot_order": 3}])");
+    ASSERT_EQ(p.entries.size(), 1u);
+    EXPECT_EQ(p.entries[0].text, L"second");
+    EXPECT_TRUE(p.entries[0].pinned);
+    EXPECT_EQ(p.entries[0].slot_order, 3);
+}
+
+// ---- the message ---------------------------------------------------------------------------
+
+TEST(ImportMessage, ShowsTheCountsThatApplyOrTheFailure) {
+    store_test::TempDir dir;
+    write_file(dir.file(L"xi.ini"),
+               "status.imported = added %d, present %d\n"
+               "status.imported_snippets = snippets %d\n"
+               "status.imported_snippets_restored = replaced %d\n"
+               "status.import_skipped = skipped %d\n"
+               "status.import_unreadable = unreadable\n"
+               "status.import_failed = failed\n");
+    set_language(L"xi");
+    ASSERT_TRUE(load_language(dir.path()));
+    ImportCounts c;
+    c.entries_added = 3;
+    c.entries_present = 4;
+    c.snippets_kept = 9;
+    EXPECT_EQ(import_result_message(c), L"added 3, present 4");
+    c.snippets_added = 2;
+    c.snippets_replaced = 1;
+    c.skipped = 5;
+    EXPECT_EQ(import_result_message(c), L"added 3, present 4\nsnippets 2\nreplaced 1\nskipped 5");
+    c.snippets_added = 0;
+    c.skipped = 0;
+    EXPECT_EQ(import_result_message(c), L"added 3, present 4\nreplaced 1");
+    c.status = ImportStatus::kUnreadable;
+    EXPECT_EQ(import_result_message(c), L"unreadable");
+    c.status = ImportStatus::kFailed;
+    EXPECT_EQ(import_result_message(c), L"failed");
+    set_language(L"en");
+}
+
+}  // namespace
