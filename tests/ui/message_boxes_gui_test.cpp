@@ -1,0 +1,563 @@
+// confirm_box and input_box driven with real input while their loops run:
+// button clicks and keys posted from a helper thread or a timer, text
+// typed into the edit. Checked: OK, Cancel, closing, Space on the focused
+// button, Enter and Esc doing nothing, typed text returned or left alone,
+// the capacity, sizes and placement, the owner disabled for the loop,
+// WM_QUIT posted again, timers still running, GDI objects after a hundred
+// openings, and pictures of both boxes in both themes.
+#include "ui/message_boxes.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "theme/colors.h"
+#include "theme/controls.h"
+#include "theme/geometry.h"
+#include "tests/theme/gui_support.h"
+#include "ui/modal_loop.h"
+
+namespace {
+
+const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
+
+constexpr const wchar_t* kConfirm = L"QuilletConfirmBox";
+constexpr const wchar_t* kInput = L"QuilletInputBox";
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A click as the system delivers it: press and release inside the button.
+void click(HWND button) {
+    RECT rc{};
+    GetClientRect(button, &rc);
+    const LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(button, WM_LBUTTONUP, 0, at);
+}
+
+void press_space(HWND w) {
+    PostMessageW(w, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageW(w, WM_KEYUP, VK_SPACE, 0xC0390001);
+}
+
+void type(HWND edit, const std::wstring& text) {
+    for (wchar_t c : text) {
+        if (c == L'\n') {
+            // The loop's TranslateMessage makes the WM_CHAR of the key; it
+            // joins the queue behind what is there, so wait for it.
+            PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageW(edit, WM_KEYUP, VK_RETURN, 0xC01C0001);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } else {
+            PostMessageW(edit, WM_CHAR, c, 1);
+        }
+    }
+}
+
+std::wstring text_of(HWND w) {
+    wchar_t buf[512] = {};
+    GetWindowTextW(w, buf, 512);
+    return buf;
+}
+
+HWND focus_of(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(thread, &info);
+    return info.hwndFocus;
+}
+
+POINT client_origin(HWND w) {
+    POINT p{0, 0};
+    ClientToScreen(w, &p);
+    return p;
+}
+
+class Boxes : public testing::Test {
+protected:
+    static void SetUpTestSuite() { set_language(L"en"); }
+
+    void SetUp() override {
+        owner_.reset(CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 200, 150, 500, 400, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr));
+        ASSERT_TRUE(owner_);
+        ShowWindow(owner_.get(), SW_SHOW);
+        SetForegroundWindow(owner_.get());
+        pump();
+        ui_thread_ = GetCurrentThreadId();
+        set_box_context({});
+    }
+    void TearDown() override {
+        pump();
+        EXPECT_TRUE(gui_test::thread_windows(ui_thread_, kConfirm).empty());
+        EXPECT_TRUE(gui_test::thread_windows(ui_thread_, kInput).empty());
+        EXPECT_TRUE(IsWindowEnabled(owner_.get())) << "the owner is enabled again";
+        set_box_context({});
+        owner_.reset();
+        pump();
+    }
+
+    HWND wait_box(const wchar_t* cls) {
+        std::vector<HWND> found = gui_test::wait_for_windows(ui_thread_, cls, 1);
+        return found.empty() ? nullptr : found.front();
+    }
+
+    // Runs the box on this thread while the driver works from a helper
+    // thread; a box the driver leaves open is closed.
+    template <class Run>
+    auto with_driver(const wchar_t* cls, std::function<void(HWND box)> driver, Run run) {
+        std::atomic<bool> done{false};
+        std::thread helper([&] {
+            HWND box = wait_box(cls);
+            if (box) driver(box);
+            while (!done) {
+                for (HWND open : gui_test::thread_windows(ui_thread_, cls)) PostMessageW(open, WM_CLOSE, 0, 0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+        auto result = run();
+        done = true;
+        helper.join();
+        return result;
+    }
+
+    bool confirm(std::function<void(HWND)> driver, bool with_cancel = true,
+                 const std::wstring& text = L"Delete the entry?") {
+        return with_driver(kConfirm, std::move(driver),
+                           [&] { return confirm_box(owner_.get(), L"Confirm", text, L"Delete", with_cancel); });
+    }
+
+    bool input(std::function<void(HWND)> driver, wchar_t* buffer, int capacity, bool multi = false) {
+        return with_driver(kInput, std::move(driver),
+                           [&] { return input_box(owner_.get(), L"Name", L"Enter a name:", buffer, capacity, multi); });
+    }
+
+    raii::Window owner_;
+    DWORD ui_thread_ = 0;
+};
+
+// --- the confirmation box ----------------------------------------------------------------
+
+TEST_F(Boxes, ConfirmOkCancelAndClose) {
+    EXPECT_TRUE(confirm([](HWND box) { click(GetDlgItem(box, 1)); }));
+    EXPECT_FALSE(confirm([](HWND box) { click(GetDlgItem(box, 2)); }));
+    EXPECT_FALSE(confirm([](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }));
+    EXPECT_FALSE(confirm([&](HWND) { PostMessageW(focus_of(ui_thread_), WM_SYSKEYDOWN, VK_F4, 0x20000001); }))
+        << "Alt+F4 counts as Cancel";
+    std::atomic<bool> has_cancel{false};
+    EXPECT_TRUE(with_driver(
+        kConfirm,
+        [&](HWND box) {
+            has_cancel = GetDlgItem(box, 2) != nullptr;
+            click(GetDlgItem(box, 1));
+        },
+        [&] { return ask_confirmation(owner_.get(), L"Question", L"Go on?", L"Go"); }));
+    EXPECT_TRUE(has_cancel.load()) << "ask_confirmation has a Cancel button";
+}
+
+TEST_F(Boxes, ConfirmKeys) {
+    std::atomic<bool> focus_on_cancel{false}, open_after_keys{false};
+    bool r = confirm([&](HWND box) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        HWND focus = focus_of(ui_thread_);
+        focus_on_cancel = focus == GetDlgItem(box, 2);
+        for (HWND w : {focus, box}) {
+            gui_test::post_key(w, VK_RETURN);
+            gui_test::post_key(w, VK_ESCAPE);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        open_after_keys = IsWindowVisible(box) != FALSE;
+        press_space(focus);  // Space presses the focused button: Cancel
+    });
+    EXPECT_TRUE(focus_on_cancel.load());
+    EXPECT_TRUE(open_after_keys.load()) << "Enter and Esc do nothing";
+    EXPECT_FALSE(r);
+
+    std::atomic<bool> focus_on_ok{false};
+    r = confirm(
+        [&](HWND box) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            HWND focus = focus_of(ui_thread_);
+            focus_on_ok = focus == GetDlgItem(box, 1);
+            press_space(focus);
+        },
+        false);
+    EXPECT_TRUE(focus_on_ok.load()) << "without Cancel the focus is on OK";
+    EXPECT_TRUE(r);
+}
+
+TEST_F(Boxes, ConfirmLayoutOwnerAndGlyph) {
+    std::atomic<bool> owner_disabled{false};
+    RECT client{}, window{}, ok{}, cancel{};
+    std::wstring glyph, cancel_text;
+    confirm([&](HWND box) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the loop has started
+        owner_disabled = !IsWindowEnabled(owner_.get());
+        GetClientRect(box, &client);
+        GetWindowRect(box, &window);
+        ok = gui_test::window_rect(GetDlgItem(box, 1));
+        cancel = gui_test::window_rect(GetDlgItem(box, 2));
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&ok), 2);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&cancel), 2);
+        glyph = text_of(GetDlgItem(box, 11));
+        cancel_text = text_of(GetDlgItem(box, 2));
+        click(GetDlgItem(box, 2));
+    });
+    EXPECT_TRUE(owner_disabled.load());
+    EXPECT_EQ(client.right, 324) << "a short text: 240 + 84";
+    const int h = client.bottom - 152;
+    EXPECT_GT(h, 0);
+    EXPECT_EQ(ok.left, 240 - 54);
+    EXPECT_EQ(ok.top, h + 100);
+    EXPECT_EQ(ok.right - ok.left, 118);
+    EXPECT_EQ(cancel.left, 240 - 180);
+    EXPECT_EQ(glyph, std::wstring(1, kConfirmGlyph));
+    EXPECT_EQ(cancel_text, tr(L"action.cancel"));
+    // Centred in the work area of the owner's monitor.
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    GetMonitorInfoW(MonitorFromWindow(owner_.get(), MONITOR_DEFAULTTONEAREST), &mi);
+    const POINT at = centered_origin(mi.rcWork, window.right - window.left, window.bottom - window.top);
+    EXPECT_EQ(window.left, at.x);
+    EXPECT_EQ(window.top, at.y);
+
+    std::wstring single_glyph, ok_text;
+    EXPECT_TRUE(with_driver(
+        kConfirm,
+        [&](HWND box) {
+            single_glyph = text_of(GetDlgItem(box, 11));
+            ok_text = text_of(GetDlgItem(box, 1));
+            EXPECT_EQ(GetDlgItem(box, 2), nullptr) << "no Cancel button";
+            PostMessageW(box, WM_CLOSE, 0, 0);
+        },
+        [&] { return show_message(owner_.get(), L"Info", L"Nothing to do."); }))
+        << "show_message is always true";
+    EXPECT_EQ(single_glyph, std::wstring(1, kMessageGlyph));
+    EXPECT_EQ(ok_text, L"OK");
+}
+
+TEST_F(Boxes, LongTextWrapsIntoATallerBox) {
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += L"word ";
+    RECT client{}, ok{};
+    confirm([&](HWND box) {
+        GetClientRect(box, &client);
+        ok = gui_test::window_rect(GetDlgItem(box, 1));
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&ok), 2);
+        click(GetDlgItem(box, 1));
+    }, true, text);
+    EXPECT_LE(client.right, 320 + 84);
+    EXPECT_GT(client.right, 324);
+    EXPECT_GT(client.bottom, 152 + 40) << "several lines";
+    EXPECT_EQ(ok.top, client.bottom - 52) << "buttons at text height + 100";
+}
+
+TEST_F(Boxes, QuitIsPostedAgain) {
+    PostQuitMessage(3);
+    EXPECT_FALSE(confirm_box(owner_.get(), L"t", L"text", L"OK", true));
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 3u);
+    wchar_t buffer[16] = L"old";
+    PostQuitMessage(4);
+    EXPECT_FALSE(input_box(owner_.get(), L"t", L"p", buffer, 16, false));
+    EXPECT_EQ(std::wstring(buffer), L"old");
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 4u);
+}
+
+std::atomic<int> g_ticks{0};
+std::atomic<int> g_depth{-1};
+
+TEST_F(Boxes, TimersRunAndTheLoopIsCounted) {
+    g_ticks = 0;
+    g_depth = -1;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        ++g_ticks;
+        g_depth = modal_loop_depth();
+    });
+    confirm([](HWND box) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        click(GetDlgItem(box, 1));
+    });
+    KillTimer(nullptr, timer);
+    EXPECT_GT(g_ticks.load(), 3) << "the box dispatches every message";
+    EXPECT_EQ(g_depth.load(), 1);
+    EXPECT_EQ(modal_loop_depth(), 0);
+}
+
+// --- the input box --------------------------------------------------------------------------
+
+TEST_F(Boxes, InputReturnsTypedTextWithLineBreaks) {
+    wchar_t buffer[64] = L"start";
+    std::wstring initial;
+    std::atomic<bool> focus_on_edit{false};
+    EXPECT_TRUE(input([&](HWND box) {
+        HWND edit = GetDlgItem(box, 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        focus_on_edit = focus_of(ui_thread_) == edit;
+        initial = text_of(edit);
+        PostMessageW(edit, EM_SETSEL, 0, -1);
+        type(edit, L"ab\ncd");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        click(GetDlgItem(box, 1));
+    }, buffer, 64));
+    EXPECT_EQ(initial, L"start");
+    EXPECT_TRUE(focus_on_edit.load());
+    EXPECT_EQ(std::wstring(buffer), L"ab\r\ncd") << "Enter starts a new line, also in single-line mode";
+}
+
+TEST_F(Boxes, InputCancelEscAndCloseLeaveTheBuffer) {
+    wchar_t buffer[32] = L"unchanged";
+    std::atomic<bool> open_after_esc{false};
+    EXPECT_FALSE(input([&](HWND box) {
+        HWND edit = GetDlgItem(box, 100);
+        type(edit, L"typed");
+        gui_test::post_key(edit, VK_ESCAPE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        open_after_esc = IsWindowVisible(box) != FALSE;
+        click(GetDlgItem(box, 2));
+    }, buffer, 32, true));
+    EXPECT_TRUE(open_after_esc.load()) << "Esc does nothing";
+    EXPECT_EQ(std::wstring(buffer), L"unchanged");
+    EXPECT_FALSE(input([](HWND box) {
+        type(GetDlgItem(box, 100), L"more");
+        PostMessageW(box, WM_CLOSE, 0, 0);
+    }, buffer, 32));
+    EXPECT_EQ(std::wstring(buffer), L"unchanged");
+}
+
+TEST_F(Boxes, InputNeverTakesMoreThanTheBufferHolds) {
+    // Typing stops at capacity - 1 characters, so what was typed is kept.
+    wchar_t buffer[6] = L"";
+    std::wstring shown;
+    EXPECT_TRUE(input([&](HWND box) {
+        HWND edit = GetDlgItem(box, 100);
+        type(edit, L"abcdefghij");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        shown = text_of(edit);
+        click(GetDlgItem(box, 1));
+    }, buffer, 6));
+    EXPECT_EQ(shown, L"abcde");
+    EXPECT_EQ(std::wstring(buffer), L"abcde");
+
+    // Exactly capacity - 1 characters fit.
+    wchar_t full[5] = L"abcd";
+    EXPECT_TRUE(input([](HWND box) { click(GetDlgItem(box, 1)); }, full, 5));
+    EXPECT_EQ(std::wstring(full), L"abcd");
+
+    // Text set past the limit (WM_SETTEXT ignores it) does not fit: false,
+    // the buffer as it was.
+    wchar_t small[6] = L"old";
+    EXPECT_FALSE(input([](HWND box) {
+        SendMessageW(GetDlgItem(box, 100), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"sixsix"));
+        click(GetDlgItem(box, 1));
+    }, small, 6));
+    EXPECT_EQ(std::wstring(small), L"old");
+
+    // An initial text without a terminator inside the capacity is read no further.
+    wchar_t raw[4] = {L'w', L'x', L'y', L'z'};
+    std::wstring seen;
+    EXPECT_TRUE(input([&](HWND box) {
+        seen = text_of(GetDlgItem(box, 100));
+        click(GetDlgItem(box, 1));
+    }, raw, 4));
+    EXPECT_EQ(seen, L"wxy");
+    EXPECT_EQ(std::wstring(raw, 3), L"wxy");
+    EXPECT_EQ(raw[3], 0);
+}
+
+TEST_F(Boxes, InputSizesFollowTheMainWindow) {
+    struct Row {
+        bool main;
+        int bar;
+        bool multi;
+        int width, height;
+    };
+    const Row rows[] = {
+        {false, 0, false, 460, 210}, {true, 250, false, 300, 210}, {true, 520, false, 520, 210},
+        {false, 0, true, 640, 430},  {true, 700, true, 700, 430},  {true, 250, true, 640, 430},
+    };
+    for (const Row& r : rows) {
+        BoxContext context;
+        if (r.main) {
+            context.main_window = owner_.get();
+            context.menu_bar_width = [bar = r.bar] { return bar; };
+        }
+        set_box_context(context);
+        RECT window{}, edit{}, ok{};
+        wchar_t buffer[8] = L"";
+        input([&](HWND box) {
+            GetWindowRect(box, &window);
+            edit = gui_test::window_rect(GetDlgItem(box, 100));
+            ok = gui_test::window_rect(GetDlgItem(box, 1));
+            MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&edit), 2);
+            MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&ok), 2);
+            click(GetDlgItem(box, 2));
+        }, buffer, 8, r.multi);
+        EXPECT_EQ(window.right - window.left, r.width) << r.bar << " " << r.multi;
+        EXPECT_EQ(window.bottom - window.top, r.height);
+        EXPECT_EQ(edit.left, 16);
+        EXPECT_EQ(edit.top, 44);
+        EXPECT_EQ(edit.bottom - edit.top, r.multi ? 290 : 74);
+        EXPECT_EQ(ok.left, r.width - 220);
+        EXPECT_EQ(ok.top, r.multi ? 350 : 130);
+    }
+}
+
+TEST_F(Boxes, InputTypedWithTheKeyboard) {
+    // Real keystrokes through the system's input queue into the focused edit.
+    wchar_t buffer[32] = L"";
+    EXPECT_TRUE(input([&](HWND box) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        SetForegroundWindow(box);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (wchar_t c : std::wstring(L"Hi там")) {
+            INPUT in[2] = {};
+            in[0].type = in[1].type = INPUT_KEYBOARD;
+            in[0].ki.wScan = in[1].ki.wScan = c;
+            in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+            in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+            SendInput(2, in, sizeof(INPUT));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        click(GetDlgItem(box, 1));
+    }, buffer, 32));
+    EXPECT_EQ(std::wstring(buffer), L"Hi там");
+}
+
+// --- GDI objects ------------------------------------------------------------------------------
+
+UINT_PTR g_closer = 0;
+
+// A thread timer that answers every open box: OK, after typing a letter
+// into an input box.
+void CALLBACK answer_boxes(HWND, UINT, UINT_PTR, DWORD) {
+    for (const wchar_t* cls : {kConfirm, kInput}) {
+        HWND box = FindWindowW(cls, nullptr);
+        if (!box || GetPropW(box, L"answered")) continue;
+        SetPropW(box, L"answered", reinterpret_cast<HANDLE>(1));
+        if (HWND edit = GetDlgItem(box, 100)) PostMessageW(edit, WM_CHAR, L'q', 1);
+        click(GetDlgItem(box, 1));
+    }
+}
+
+TEST_F(Boxes, HundredOpeningsLeaveNoGdiObjects) {
+    Settings settings;
+    g_closer = SetTimer(nullptr, 0, 5, answer_boxes);
+    auto round = [&](int i) {
+        settings.dark_mode = i % 2 == 1;
+        BoxContext context;
+        context.settings = &settings;
+        set_box_context(context);
+        wchar_t buffer[32] = L"x";
+        bool ok = true;
+        ok &= confirm_box(owner_.get(), L"Confirm", L"Delete the entry?", L"Delete", true);
+        ok &= show_message(owner_.get(), L"Info", L"Done.");
+        ok &= input_box(owner_.get(), L"Name", L"Name:", buffer, 32, false);
+        ok &= input_box(owner_.get(), L"Text", L"Text:", buffer, 32, true);
+        return ok;
+    };
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(round(i));
+    pump();
+    const DWORD before = gui_test::gdi_object_count();
+    ASSERT_GT(before, 0u);
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(round(i)) << i;
+    pump();
+    EXPECT_EQ(gui_test::gdi_object_count(), before);
+    KillTimer(nullptr, g_closer);
+}
+
+// --- pictures ---------------------------------------------------------------------------------
+
+// Waits until the box has painted, then grabs it from the screen.
+gui_test::Pixels grab_box(HWND box) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return gui_test::grab_screen(gui_test::window_rect(box));
+}
+
+TEST_F(Boxes, ScreenshotsInBothThemes) {
+    Settings settings;
+    for (bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        settings.dark_mode = dark;
+        BoxContext context;
+        context.settings = &settings;
+        set_box_context(context);
+        const BoxColors& c = box_colors(dark);
+        const std::wstring suffix = dark ? L"_dark.png" : L"_light.png";
+
+        // The confirmation box with both buttons.
+        gui_test::Pixels shot;
+        POINT origin{};
+        RECT window{}, ok{}, cancel{}, icon{};
+        confirm([&](HWND box) {
+            shot = grab_box(box);
+            window = gui_test::window_rect(box);
+            origin = client_origin(box);
+            ok = gui_test::window_rect(GetDlgItem(box, 1));
+            cancel = gui_test::window_rect(GetDlgItem(box, 2));
+            icon = gui_test::window_rect(GetDlgItem(box, 11));
+            click(GetDlgItem(box, 2));
+        }, true, L"Delete 3 entries? They go to the trash and can be restored from there.");
+        ASSERT_GT(shot.width, 0);
+        EXPECT_TRUE(gui_test::save_png(shot, gui_test::exe_dir() + L"\\confirm_box" + suffix));
+        auto at = [&](LONG sx, LONG sy) { return shot.at(sx - window.left, sy - window.top); };
+        EXPECT_EQ(at(origin.x + 5, origin.y + 5), c.background);
+        EXPECT_EQ(at(origin.x + 70, origin.y + 90), c.background) << "between the text and the buttons";
+        EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, false, false, false));
+        EXPECT_EQ(at(cancel.left + 6, cancel.top + 16), button_fill(dark, false, false, false));
+        EXPECT_EQ(at(ok.left, ok.top + 16), button_colors(dark, false).border);
+        int icon_pixels = 0;
+        for (LONG y = icon.top; y < icon.bottom; ++y)
+            for (LONG x = icon.left; x < icon.right; ++x) icon_pixels += at(x, y) == c.icon;
+        EXPECT_GT(icon_pixels, 0) << "the glyph in the icon colour";
+
+        // The single-button message: OK in the accent style.
+        confirm([&](HWND box) {
+            shot = grab_box(box);
+            window = gui_test::window_rect(box);
+            ok = gui_test::window_rect(GetDlgItem(box, 1));
+            click(GetDlgItem(box, 1));
+        }, false, L"The backup was saved.");
+        EXPECT_TRUE(gui_test::save_png(shot, gui_test::exe_dir() + L"\\message_box" + suffix));
+        EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, true, false, false));
+
+        // The input box with some text.
+        wchar_t buffer[64] = L"Work notes";
+        RECT edit{};
+        input([&](HWND box) {
+            shot = grab_box(box);
+            window = gui_test::window_rect(box);
+            origin = client_origin(box);
+            ok = gui_test::window_rect(GetDlgItem(box, 1));
+            cancel = gui_test::window_rect(GetDlgItem(box, 2));
+            edit = gui_test::window_rect(GetDlgItem(box, 100));
+            click(GetDlgItem(box, 2));
+        }, buffer, 64);
+        EXPECT_TRUE(gui_test::save_png(shot, gui_test::exe_dir() + L"\\input_box" + suffix));
+        EXPECT_EQ(at(origin.x + 5, origin.y + 36), c.background);
+        EXPECT_EQ(at(edit.left + 6, edit.bottom - 6), c.control_background) << "inside the edit";
+        EXPECT_EQ(at(edit.left, edit.top + 30), theme_colors(dark).frame) << "the edit's frame";
+        EXPECT_EQ(at(edit.right - 1, edit.top + 30), theme_colors(dark).frame);
+        EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, true, false, false));
+        EXPECT_EQ(at(cancel.left + 6, cancel.top + 16), button_fill(dark, false, false, false));
+    }
+}
+
+}  // namespace
