@@ -1,0 +1,306 @@
+// Main-window list timings on a store of 200 entries (20 of them images of
+// 1 MiB) beside 1,000 pinned texts. Each figure is printed beside its floor
+// measured in the same run:
+//   - the list rebuild after a capture (store query, rows, list box) against
+//     the bare store query of that view;
+//   - one search keystroke against a plain case-insensitive substring scan
+//     over the same texts;
+//   - a full repaint of the visible cards against one BitBlt of the list's
+//     client area.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "theme/fonts.h"
+#include "ui/card_draw.h"
+#include "ui/cards_list.h"
+#include "ui/list_model.h"
+#include "ui/thumbnail_cache.h"
+
+namespace {
+
+constexpr int kEntries = 200;
+constexpr int kImages = 20;
+constexpr int kPinnedTexts = 1000;
+constexpr std::uint32_t kImageSide = 512;  // 512 x 512 x 4 bytes = 1 MiB
+
+double now_ms() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Median time of fn over n runs, after one run to warm up.
+double time_median(int n, const std::function<void(int)>& fn) {
+    fn(-1);
+    std::vector<double> times;
+    for (int i = 0; i < n; ++i) {
+        double t0 = now_ms();
+        fn(i);
+        times.push_back(now_ms() - t0);
+    }
+    return median(times);
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+std::vector<std::uint8_t> make_image(std::uint32_t seed) {
+    const std::size_t pixels = static_cast<std::size_t>(kImageSide) * kImageSide * 4;
+    std::vector<std::uint8_t> dib(40 + pixels);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put32(0, 40);
+    put32(4, kImageSide);
+    put32(8, kImageSide);
+    dib[12] = 1;
+    dib[14] = 32;
+    put32(20, static_cast<std::uint32_t>(pixels));
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (std::size_t i = 40; i < dib.size(); ++i) {
+        x = x * 1103515245u + 12345u;
+        dib[i] = static_cast<std::uint8_t>(x >> 24);
+    }
+    return dib;
+}
+
+// The window of the cards list: measures and draws rows through the model.
+struct CardsWindow {
+    ListModel model;
+    std::vector<ListRow> shown;
+    ThumbnailCache thumbnails;
+    CardOptions options;
+    HWND parent = nullptr;
+    HWND list = nullptr;
+    raii::Font font = create_ui_font(14, 400);
+
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<CardsWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (self && msg == WM_MEASUREITEM) {
+            auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+            mis->itemHeight = card_row_height(&self->model, static_cast<int>(mis->itemID));
+            return TRUE;
+        }
+        if (self && msg == WM_DRAWITEM) {
+            draw_cards_item(*reinterpret_cast<DRAWITEMSTRUCT*>(lp),
+                            CardListContext{&self->model, &self->thumbnails, self->options});
+            return TRUE;
+        }
+        return DefWindowProcW(w, msg, wp, lp);
+    }
+
+    bool create() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuilletUiBench";
+        RegisterClassW(&wc);
+        parent = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 480, 760,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
+        if (!parent) return false;
+        SetWindowLongPtrW(parent, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        list = CreateWindowExW(0, L"LISTBOX", L"",
+                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE |
+                                   LBS_HASSTRINGS | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
+                               12, 12, 440, 700, parent, reinterpret_cast<HMENU>(101), wc.hInstance, nullptr);
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        options.today = today_local();
+        return list != nullptr;
+    }
+};
+
+void print_pair(const char* what, double figure, const char* floor_name, double floor) {
+    std::printf("%-44s %9.3f ms   floor (%s) %9.3f ms   ratio %.2f\n", what, figure, floor_name, floor,
+                floor > 0 ? figure / floor : 0.0);
+}
+
+void run(const std::wstring& dir) {
+    const std::wstring path = dir + L"\\bench.db";
+    double t0 = now_ms();
+    auto db = std::make_unique<Database>(path);
+    if (!db->is_open()) {
+        std::printf("the store could not be opened\n");
+        return;
+    }
+    for (int i = 0; i < kPinnedTexts; ++i)
+        db->add_text_entry(L"Pinned snippet number " + std::to_wstring(i) + L" with Some Mixed Case text", std::nullopt,
+                           true, false);
+    // The images come last, so that the trim after each timed capture takes
+    // the oldest texts and every image stays listed.
+    for (int i = 0; i < kEntries - kImages; ++i)
+        db->add_entry(L"Copied text " + std::to_wstring(i) + L" from a Document about Quarterly Figures", "", "", {},
+                      L"winword.exe", false, false, std::nullopt, L"", L"", false);
+    for (int i = 0; i < kImages; ++i)
+        db->add_entry(L"", "", "", make_image(static_cast<std::uint32_t>(i)), L"mspaint.exe", true, false, std::nullopt,
+                      L"", L"", false);
+    std::printf("store: %lld entries (%d pinned texts, %d entries of which %d images of %u bytes), set up in %.0f ms\n",
+                static_cast<long long>(db->count_entries()), kPinnedTexts, kEntries, kImages,
+                40u + kImageSide * kImageSide * 4u, now_ms() - t0);
+
+    Settings settings;
+    CardsWindow w;
+    if (!w.create()) {
+        std::printf("no window could be created\n");
+        return;
+    }
+    pump();
+    const int runs = 15;
+    int capture = 0;
+    auto capture_one = [&] {
+        db->add_entry(L"A new capture " + std::to_wstring(++capture), "", "", {}, L"notepad.exe", false, false,
+                      std::nullopt, L"", L"", false);
+    };
+    // What any change of a visible list box costs on this system: one
+    // refresh of its scroll bar.
+    auto scroll_bar_refresh = [&] {
+        return time_median(runs, [&](int) {
+            SCROLLINFO si{};
+            si.cbSize = sizeof(si);
+            si.fMask = SIF_ALL;
+            GetScrollInfo(w.list, SB_VERT, &si);
+            SetScrollInfo(w.list, SB_VERT, &si, TRUE);
+        });
+    };
+    auto show = [&](const ListView& view) {
+        load_list(w.model, *db, settings, view, L"", &w.thumbnails);
+        apply_rows_to_list(w.list, w.shown, w.model.rows(), read_list_position(w.list), false, true);
+        RedrawWindow(w.list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        pump();
+    };
+
+    // --- the list rebuild after a capture ------------------------------------------------
+    for (int kind : {kViewAll, kViewImages}) {
+        ListView view;
+        view.view_kind = kind;
+        const std::wstring key = view_key_for(view);
+        show(view);
+        std::vector<double> total, model, list_box, query;
+        for (int i = 0; i < runs; ++i) {
+            capture_one();
+            double a = now_ms();
+            std::vector<HistoryEntry> rows = db->list_entries(key, settings.sort_by_frequency, settings.pinned_first);
+            query.push_back(now_ms() - a);
+            rows.clear();
+            capture_one();
+            a = now_ms();
+            ListPosition pos = read_list_position(w.list);
+            bool same = load_list(w.model, *db, settings, view, L"", &w.thumbnails);
+            const double b = now_ms();
+            apply_rows_to_list(w.list, w.shown, w.model.rows(), pos, same, true);
+            const double c = now_ms();
+            total.push_back(c - a);
+            model.push_back(b - a);
+            list_box.push_back(c - b);
+            pump();
+        }
+        const double bar = scroll_bar_refresh();
+        std::printf("view \"%ls\": %zu rows\n", key.c_str(), w.model.rows().size());
+        print_pair("  list rebuild after a capture", median(total), "store query", median(query));
+        print_pair("    of it: model (store query, rows)", median(model), "store query", median(query));
+        print_pair("    of it: list box update", median(list_box), "scroll bar refresh", bar);
+    }
+
+    // --- search keystrokes over the "all" view --------------------------------------------
+    ListView all;
+    show(all);
+    std::vector<std::wstring> texts;
+    for (const HistoryEntry& e : w.model.entries()) texts.push_back(e.text);
+    const std::wstring searches[] = {L"number 1", L"number 12", L"FIGURES", L"quarterly f", L"mixed case text"};
+    std::size_t sink = 0;
+    const double scan = time_median(runs * 4, [&](int i) {
+        const std::wstring s = to_lower(searches[static_cast<std::size_t>(i + 1) % 5]);
+        for (const std::wstring& t : texts) sink += to_lower(t).find(s) != std::wstring::npos;
+    });
+    std::vector<double> first_model, next_model, next_list_box;
+    for (int i = 0; i < runs; ++i) {
+        // The first keystroke after a refresh lower-cases the texts once.
+        load_list(w.model, *db, settings, all, L"", &w.thumbnails);
+        apply_rows_to_list(w.list, w.shown, w.model.rows(), read_list_position(w.list), true, false);
+        double a = now_ms();
+        w.model.set_search(searches[static_cast<std::size_t>(i) % 5]);
+        first_model.push_back(now_ms() - a);
+        a = now_ms();
+        bool same = w.model.set_search(searches[static_cast<std::size_t>(i + 1) % 5]);
+        next_model.push_back(now_ms() - a);
+        a = now_ms();
+        apply_rows_to_list(w.list, w.shown, w.model.rows(), read_list_position(w.list), same, false);
+        next_list_box.push_back(now_ms() - a);
+        pump();
+    }
+    const double bar = scroll_bar_refresh();
+    std::printf("search over %zu texts (%zu matches seen by the scan)\n", texts.size(), sink);
+    print_pair("  keystroke, model (first after a refresh)", median(first_model), "substring scan", scan);
+    print_pair("  keystroke, model (further keystrokes)", median(next_model), "substring scan", scan);
+    print_pair("  keystroke, list box update", median(next_list_box), "scroll bar refresh", bar);
+
+    // --- repaint of the visible cards -------------------------------------------------------
+    for (int kind : {kViewAll, kViewImages}) {
+        ListView view;
+        view.view_kind = kind;
+        show(view);
+        const std::size_t made_before = w.thumbnails.made_count();
+        RECT rc{};
+        GetClientRect(w.list, &rc);
+        raii::WindowDC screen(w.list);
+        raii::MemoryDC mem(CreateCompatibleDC(screen.get()));
+        raii::Bitmap bmp(CreateCompatibleBitmap(screen.get(), rc.right, rc.bottom));
+        raii::SelectGuard sel(mem.get(), bmp.get());
+        BitBlt(mem.get(), 0, 0, rc.right, rc.bottom, screen.get(), 0, 0, SRCCOPY);
+        const double repaint = time_median(runs * 2, [&](int) {
+            RedrawWindow(w.list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            GdiFlush();
+        });
+        const double blit = time_median(runs * 2, [&](int) {
+            BitBlt(screen.get(), 0, 0, rc.right, rc.bottom, mem.get(), 0, 0, SRCCOPY);
+            GdiFlush();
+        });
+        std::printf("repaint \"%ls\" (%dx%d client, %d rows)\n", view_key_for(view).c_str(), static_cast<int>(rc.right),
+                    static_cast<int>(rc.bottom), static_cast<int>(w.model.rows().size()));
+        print_pair("  full repaint of the visible cards", repaint, "one BitBlt", blit);
+        if (kind == kViewImages) {
+            // The visible image cards got their thumbnails in show(); the
+            // repaints above made none.
+            std::size_t images = 0;
+            for (const HistoryEntry& e : w.model.entries()) images += e.is_image ? 1 : 0;
+            std::printf("thumbnails: %zu cached for %zu listed images, %zu made during %d repaints\n",
+                        w.thumbnails.size(), images, w.thumbnails.made_count() - made_before, 1 + runs * 2);
+        }
+    }
+    DestroyWindow(w.parent);
+}
+
+}  // namespace
+
+int main() {
+    wchar_t base[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    std::wstring dir = std::wstring(base, n) + L"quillet-ui-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir.c_str(), nullptr);
+    run(dir);
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(dir), ec);
+    return 0;
+}

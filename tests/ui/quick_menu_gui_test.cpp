@@ -1,0 +1,287 @@
+// The quick menu for real: created on the display, filled from a store in
+// a temporary folder, driven with the keyboard, and pasting into the edit
+// box of another process.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/watcher.h"
+#include "core/clipboard_text.h"
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "core/winutil.h"
+#include "store/database.h"
+#include "tests/core/temp_folder.h"
+#include "tests/theme/gui_support.h"
+#include "ui/quick_menu.h"
+
+namespace {
+
+using gui_test::wait_until;
+
+// Lets the test thread's windows run while waiting.
+bool pump_until(const std::function<bool()>& condition, int timeout_ms = 5000) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (condition()) return true;
+        if (GetTickCount64() > deadline) return false;
+        Sleep(10);
+    }
+}
+
+void pump_for(int ms) {
+    pump_until([] { return false; }, ms);
+}
+
+// A key pressed and released through the system's input queue.
+void press(WORD vk) {
+    keybd_event(static_cast<BYTE>(vk), 0, 0, 0);
+    Sleep(20);
+    keybd_event(static_cast<BYTE>(vk), 0, KEYEVENTF_KEYUP, 0);
+    Sleep(20);
+}
+
+// The edit target process (ui_edit_target.exe beside this test).
+class EditTarget {
+public:
+    explicit EditTarget(const std::wstring& title) : title_(title) {
+        std::wstring exe = gui_test::exe_dir() + L"\\ui_edit_target.exe";
+        std::wstring cmd = L"\"" + exe + L"\" " + title;
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            process_.reset(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+        // The window can be found while it is still creating its edit box.
+        wait_until(
+            [&] {
+                window = FindWindowW(L"QuilletTestEditTarget", title_.c_str());
+                edit = window ? FindWindowExW(window, nullptr, L"EDIT", nullptr) : nullptr;
+                return edit != nullptr && IsWindowVisible(window);
+            },
+            10000);
+    }
+    ~EditTarget() {
+        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+        if (process_) {
+            if (WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
+        }
+    }
+    std::wstring text() const {
+        wchar_t buf[4096] = {};
+        SendMessageTimeoutW(edit, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+        return buf;
+    }
+    void clear() const { SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG, 2000, nullptr); }
+    void bring_to_front() const {
+        winutil::bring_to_front(window);
+        wait_until([&] { return GetForegroundWindow() == window; }, 3000);
+    }
+
+    HWND window = nullptr;
+    HWND edit = nullptr;
+
+private:
+    std::wstring title_;
+    raii::Handle process_;
+};
+
+class QuickMenuGui : public testing::Test {
+protected:
+    static void SetUpTestSuite() { set_language(L"en"); }
+
+    void SetUp() override {
+        ASSERT_FALSE(dir_.path().empty());
+        db_ = std::make_unique<Database>(dir_.file(L"quillet.db"));
+        ASSERT_TRUE(db_->is_open());
+        watcher_ = std::make_unique<ClipboardWatcher>(*db_, settings_);
+    }
+
+    // 25 texts, 3 of them pinned, and an image entry on top of them all.
+    void fill_store() {
+        for (int i = 1; i <= 25; ++i) {
+            const bool pinned = i == 4 || i == 9 || i == 15;
+            std::wstring text = L"entry number " + std::to_wstring(i);
+            if (i == 25) text = L"first line\r\nsecond line with a very long tail that cannot fit into the quick menu row at all";
+            ids_.push_back(db_->add_text_entry(text, std::nullopt, pinned, false));
+            ASSERT_GT(ids_.back(), 0);
+        }
+        std::vector<std::uint8_t> dib(40 + 4 * 4, 0x7F);
+        dib[0] = 40;
+        dib[1] = dib[2] = dib[3] = 0;
+        image_id_ = db_->add_entry(L"", "", "", dib, L"paint.exe", true, false, std::nullopt, L"", L"", false);
+        ASSERT_GT(image_id_, 0);
+    }
+
+    std::int64_t use_count(std::int64_t id) {
+        for (const HistoryEntry& e : db_->list_entries(L"all", false, true))
+            if (e.id == id) return e.use_count;
+        return -1;
+    }
+
+    std::vector<std::wstring> rows(const QuickMenu& m) {
+        std::vector<std::wstring> out;
+        const int n = static_cast<int>(SendMessageW(m.list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            wchar_t buf[1024] = {};
+            SendMessageW(m.list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+            out.push_back(buf);
+        }
+        return out;
+    }
+
+    test_support::TempFolder dir_;
+    Settings settings_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<ClipboardWatcher> watcher_;
+    std::vector<std::int64_t> ids_;
+    std::int64_t image_id_ = 0;
+};
+
+TEST_F(QuickMenuGui, FillsPinnedFirstAndPastesTheChosenEntryIntoAnotherProcess) {
+    fill_store();
+    EditTarget target(L"QuickMenuPasteTarget");
+    ASSERT_NE(target.edit, nullptr);
+    target.bring_to_front();
+    ASSERT_EQ(GetForegroundWindow(), target.window);
+
+    QuickMenu menu;
+    ASSERT_TRUE(menu.create(GetModuleHandleW(nullptr), nullptr, QuickMenuServices{db_.get(), &settings_, watcher_.get()}));
+    wchar_t cls[64] = {};
+    GetClassNameW(menu.window, cls, 64);
+    EXPECT_STREQ(cls, L"QuilletQuickMenu");
+    EXPECT_EQ(GetDlgCtrlID(menu.list), 1);
+
+    menu.populate();
+    EXPECT_EQ(menu.target, target.window);
+    // Pinned 15, 9, 4 first, then the seven highest sort orders; no image.
+    std::vector<std::int64_t> expected = {ids_[14], ids_[8], ids_[3], ids_[24], ids_[23],
+                                          ids_[22], ids_[21], ids_[20], ids_[19], ids_[18]};
+    ASSERT_EQ(menu.entries.size(), 10u);
+    std::vector<std::wstring> texts = rows(menu);
+    ASSERT_EQ(texts.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(menu.entries[i].id, expected[i]) << i;
+        EXPECT_EQ(static_cast<std::int64_t>(SendMessageW(menu.list, LB_GETITEMDATA, i, 0)), expected[i]);
+        EXPECT_EQ(texts[i].substr(0, std::to_wstring(i + 1).size() + 2), std::to_wstring(i + 1) + L". ") << i;
+        EXPECT_NE(menu.entries[i].id, image_id_);
+    }
+    EXPECT_EQ(texts[0], L"1. entry number 15");
+    // The long text: one line, cut with an ellipsis.
+    EXPECT_EQ(texts[3].substr(0, 25), L"4. first line  second lin");
+    EXPECT_EQ(texts[3].back(), L'\u2026');
+    EXPECT_EQ(SendMessageW(menu.list, LB_GETCURSEL, 0, 0), 0);
+
+    SetCursorPos(120, 90);
+    menu.show_at_cursor();
+    ASSERT_TRUE(pump_until([&] { return IsWindowVisible(menu.window) && GetFocus() == menu.list; }));
+    RECT rc{};
+    GetWindowRect(menu.window, &rc);
+    EXPECT_EQ(rc.left, 120);
+    EXPECT_EQ(rc.top, 90);
+    EXPECT_EQ(rc.right - rc.left, 400);
+    EXPECT_EQ(rc.bottom - rc.top, quick_menu_height(2 * GetSystemMetrics(SM_CYEDGE), menu.item_height, 10));
+    EXPECT_EQ(GetWindowLongPtrW(menu.window, GWL_EXSTYLE) & WS_EX_TOPMOST, WS_EX_TOPMOST);
+    gui_test::Pixels shot = gui_test::grab_screen(rc);
+    EXPECT_TRUE(gui_test::save_png(shot, L"quick_menu.png"));
+
+    // Down, Down, Enter: the third entry.
+    const std::int64_t chosen = expected[2];
+    const std::wstring chosen_text = menu.entries[2].text;
+    const std::int64_t uses = use_count(chosen);
+    const std::int64_t stored = db_->count_entries();
+    press(VK_DOWN);
+    press(VK_DOWN);
+    pump_until([&] { return SendMessageW(menu.list, LB_GETCURSEL, 0, 0) == 2; }, 2000);
+    EXPECT_EQ(SendMessageW(menu.list, LB_GETCURSEL, 0, 0), 2);
+    press(VK_RETURN);
+    ASSERT_TRUE(pump_until([&] { return target.text() == chosen_text; }, 5000)) << "edit holds: " << to_utf8(target.text());
+    EXPECT_FALSE(IsWindowVisible(menu.window));
+    EXPECT_EQ(GetForegroundWindow(), target.window);
+    EXPECT_EQ(winutil::get_clipboard_text(), chosen_text);
+    EXPECT_EQ(use_count(chosen), uses + 1);
+
+    // The program's own write is not recorded once the watcher looks again.
+    pump_for(650);
+    watcher_->poll();
+    EXPECT_EQ(db_->count_entries(), stored);
+}
+
+TEST_F(QuickMenuGui, EscapeClosesWithoutTouchingTheClipboard) {
+    fill_store();
+    EditTarget target(L"QuickMenuEscTarget");
+    ASSERT_NE(target.edit, nullptr);
+    target.bring_to_front();
+    ASSERT_TRUE(winutil::set_clipboard_text(L"sentinel text"));
+
+    QuickMenu menu;
+    ASSERT_TRUE(menu.create(GetModuleHandleW(nullptr), nullptr, QuickMenuServices{db_.get(), &settings_, watcher_.get()}));
+    menu.populate();
+    menu.show_at_cursor();
+    ASSERT_TRUE(pump_until([&] { return IsWindowVisible(menu.window) && GetFocus() == menu.list; }));
+    const std::int64_t uses = use_count(menu.entries[0].id);
+
+    // The hotkey again while the menu is open: the target stays.
+    ASSERT_EQ(GetForegroundWindow(), menu.window);
+    menu.populate();
+    EXPECT_EQ(menu.target, target.window);
+
+    press(VK_ESCAPE);
+    ASSERT_TRUE(pump_until([&] { return !IsWindowVisible(menu.window); }, 3000));
+    pump_for(200);
+    EXPECT_EQ(winutil::get_clipboard_text(), L"sentinel text");
+    EXPECT_EQ(target.text(), L"");
+    EXPECT_EQ(use_count(menu.entries[0].id), uses);
+}
+
+TEST_F(QuickMenuGui, EmptyHistoryAndFontSize) {
+    QuickMenu menu;
+    settings_.font_size = 16;
+    ASSERT_TRUE(menu.create(GetModuleHandleW(nullptr), nullptr, QuickMenuServices{db_.get(), &settings_, watcher_.get()}));
+    EXPECT_EQ(menu.font_size, 16);
+    EXPECT_GE(menu.item_height, 28);
+    menu.populate();
+    // The store seeds no history entries: an empty menu of one row's height.
+    EXPECT_TRUE(menu.entries.empty());
+    EXPECT_EQ(SendMessageW(menu.list, LB_GETCOUNT, 0, 0), 0);
+    SetCursorPos(200, 200);
+    menu.show_at_cursor();
+    ASSERT_TRUE(pump_until([&] { return IsWindowVisible(menu.window) != FALSE; }));
+    RECT rc{};
+    GetWindowRect(menu.window, &rc);
+    EXPECT_EQ(rc.right - rc.left, 448);
+    EXPECT_EQ(rc.bottom - rc.top, 2 * GetSystemMetrics(SM_CYEDGE) + menu.item_height + 2);
+    // Enter and a double click do nothing.
+    menu.on_key(VK_RETURN);
+    menu.on_command(MAKEWPARAM(1, LBN_DBLCLK));
+    menu.on_activate(0);
+    menu.on_activate(-1);
+
+    // A larger font while shown: wider, rows taller, resized in place.
+    const int old_item = menu.item_height;
+    menu.set_font_size(18);
+    EXPECT_EQ(menu.font_size, 18);
+    EXPECT_GT(menu.item_height, old_item);
+    GetWindowRect(menu.window, &rc);
+    EXPECT_EQ(rc.left, 200);
+    EXPECT_EQ(rc.right - rc.left, 496);
+    EXPECT_EQ(SendMessageW(menu.list, LB_GETITEMHEIGHT, 0, 0), menu.item_height);
+    menu.set_font_size(30);
+    EXPECT_EQ(menu.font_size, 18);
+    menu.hide();
+    EXPECT_FALSE(IsWindowVisible(menu.window));
+}
+
+}  // namespace

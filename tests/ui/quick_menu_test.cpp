@@ -1,0 +1,90 @@
+// The quick menu's sizes, row texts and paste target without showing it.
+#include "ui/quick_menu.h"
+
+#include <gtest/gtest.h>
+
+#include "core/settings.h"
+
+namespace {
+
+// Every character 10 pixels wide, the ellipsis 6.
+int fixed_width(const std::wstring& s) {
+    int w = 0;
+    for (wchar_t c : s) w += c == L'\u2026' ? 6 : 10;
+    return w;
+}
+
+TEST(QuickMenuSizes, Width) {
+    struct Case {
+        int size, width;
+    } cases[] = {{10, 400}, {14, 400}, {15, 424}, {16, 448}, {18, 496}};
+    for (const Case& c : cases) EXPECT_EQ(quick_menu_width(c.size), c.width) << c.size;
+}
+
+TEST(QuickMenuSizes, FontSizeFromSettings) {
+    EXPECT_EQ(quick_menu_font_size(nullptr), 14);
+    Settings s;
+    s.font_size = 25;
+    EXPECT_EQ(quick_menu_font_size(&s), 18);
+    s.font_size = 5;
+    EXPECT_EQ(quick_menu_font_size(&s), 10);
+    s.font_size = 16;
+    EXPECT_EQ(quick_menu_font_size(&s), 16);
+}
+
+TEST(QuickMenuSizes, ItemHeightAndHeight) {
+    EXPECT_EQ(quick_menu_item_height(26, true), 40);
+    EXPECT_EQ(quick_menu_item_height(10, true), 28);
+    EXPECT_EQ(quick_menu_item_height(0, false), 40);
+    struct Case {
+        int edges, item, rows, height;
+    } cases[] = {
+        {4, 40, 10, 406},  // ten rows of 40 with edges of 2 pixels each
+        {4, 40, 1, 46},
+        {4, 40, 0, 46},    // an empty history still leaves one row's room
+        {4, 50, 10, 480},  // a larger font stops at 480 and the list scrolls
+        {4, 28, 3, 90},
+    };
+    for (const Case& c : cases) EXPECT_EQ(quick_menu_height(c.edges, c.item, c.rows), c.height) << c.rows;
+}
+
+TEST(QuickMenuRows, NumberingLineBreaksAndEllipsis) {
+    EXPECT_EQ(quick_menu_row_text(1, L"hello", 200, fixed_width), L"1. hello");
+    EXPECT_EQ(quick_menu_row_text(10, L"a\r\nb\nc", 200, fixed_width), L"10. a  b c");
+    // 30 characters (300 px) into 100 px: 9 fit beside the ellipsis (90 + 6 <= 100).
+    EXPECT_EQ(quick_menu_row_text(3, std::wstring(30, L'x'), 100, fixed_width), L"3. xxxxxxxxx\u2026");
+    // Exactly as wide as the room: kept whole.
+    EXPECT_EQ(quick_menu_row_text(4, std::wstring(10, L'y'), 100, fixed_width), L"4. yyyyyyyyyy");
+    // No room at all besides the ellipsis: the empty prefix.
+    EXPECT_EQ(quick_menu_row_text(5, L"abcdef", 5, fixed_width), L"5. \u2026");
+    // Without positive room nothing is cut.
+    EXPECT_EQ(quick_menu_row_text(6, L"abcdef", 0, fixed_width), L"6. abcdef");
+    EXPECT_EQ(quick_menu_row_text(7, L"", 100, fixed_width), L"7. ");
+    // A cut never splits a surrogate pair.
+    std::wstring pairs = L"ab";
+    for (int i = 0; i < 20; ++i) pairs += L"\U0001F600";
+    // Each pair counts 20 px: "ab" + 3 pairs = 80, the 4th unit pair would start at 90.
+    std::wstring row = quick_menu_row_text(8, pairs, 100, fixed_width);
+    ASSERT_GE(row.size(), 2u);
+    const wchar_t before_ellipsis = row[row.size() - 2];
+    EXPECT_FALSE(before_ellipsis >= 0xD800 && before_ellipsis <= 0xDBFF);
+    EXPECT_EQ(row, L"8. ab\U0001F600\U0001F600\U0001F600\u2026");
+}
+
+TEST(QuickMenuTarget, OwnWindowsKeepThePreviousTarget) {
+    HWND own = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(own, nullptr);
+    HWND previous = reinterpret_cast<HWND>(0x1234);
+    EXPECT_EQ(quick_menu_target(own, previous), previous);
+    EXPECT_EQ(quick_menu_target(own, nullptr), nullptr);
+    EXPECT_EQ(quick_menu_target(nullptr, previous), nullptr);
+    HWND desktop = GetDesktopWindow();  // a window of another process
+    DWORD pid = 0;
+    GetWindowThreadProcessId(desktop, &pid);
+    if (pid != GetCurrentProcessId()) {
+        EXPECT_EQ(quick_menu_target(desktop, previous), desktop);
+    }
+    DestroyWindow(own);
+}
+
+}  // namespace

@@ -1,0 +1,438 @@
+#include "ui/list_model.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "ui/thumbnail_cache.h"
+
+namespace {
+
+bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// One "%d" of scanf: blanks skipped, an optional sign, at least one digit.
+// False when no digit follows or the value does not fit an int.
+bool scan_int(const std::wstring& s, std::size_t& pos, int& out) {
+    while (pos < s.size() && (s[pos] == L' ' || s[pos] == L'\t' || s[pos] == L'\n' || s[pos] == L'\r' ||
+                              s[pos] == L'\v' || s[pos] == L'\f'))
+        ++pos;
+    bool negative = false;
+    if (pos < s.size() && (s[pos] == L'+' || s[pos] == L'-')) {
+        negative = s[pos] == L'-';
+        ++pos;
+    }
+    std::size_t start = pos;
+    long long value = 0;
+    while (pos < s.size() && s[pos] >= L'0' && s[pos] <= L'9') {
+        value = value * 10 + (s[pos] - L'0');
+        if (value > 2147483648LL) return false;
+        ++pos;
+    }
+    if (pos == start) return false;
+    if (negative) value = -value;
+    if (value > 2147483647LL || value < -2147483648LL) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+bool scan_literal(const std::wstring& s, std::size_t& pos, wchar_t c) {
+    if (pos < s.size() && s[pos] == c) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+
+std::wstring template_search_text(const Snippet& s) { return to_lower(s.title + L" " + s.text + L" " + s.grp); }
+
+}  // namespace
+
+// --- views and keys ---------------------------------------------------------
+
+std::wstring view_key_for(const ListView& view) {
+    if (view.templates_mode) return L"templates";
+    switch (view.view_kind) {
+        case kViewPinned: return L"pinned";
+        case kViewSlots: return L"slots";
+        case kViewNone: return L"none";
+        case kViewTrash: return L"trash";
+        case kViewCategory: return L"cat:" + std::to_wstring(view.category_id);
+        case kViewImages: return L"images";
+        default: return L"all";
+    }
+}
+
+NewEntryPreset new_entry_preset(const ListView& view) {
+    NewEntryPreset p;
+    if (view.templates_mode) return p;
+    switch (view.view_kind) {
+        case kViewAll:
+        case kViewNone:
+            p.allowed = true;
+            break;
+        case kViewPinned:
+            p.allowed = p.pinned = true;
+            break;
+        case kViewSlots:
+            p.allowed = p.quick_slot = true;
+            break;
+        case kViewCategory:
+            if (view.category_id > 0) {
+                p.allowed = true;
+                p.category_id = view.category_id;
+            }
+            break;
+        default:
+            break;
+    }
+    return p;
+}
+
+RowKeyKind row_key_kind(std::int64_t key) {
+    if (key > 0) return RowKeyKind::Entry;
+    if (key == 0) return RowKeyKind::None;
+    if (key > kGroupHeaderKey) return RowKeyKind::Template;
+    return RowKeyKind::GroupHeader;
+}
+
+// --- row texts ----------------------------------------------------------------
+
+std::wstring entry_row_text(const HistoryEntry& entry, bool slots_view, const std::wstring& image_word) {
+    const wchar_t* marker = kNoMarker;
+    if (slots_view || entry.effective_pinned)
+        marker = kPinMarker;
+    else if (entry.keep)
+        marker = kKeepMarker;
+    const std::wstring& text = entry.is_image && entry.text.empty() ? image_word : entry.text;
+    std::size_t n = std::min(text.size(), kRowTextLimit);
+    if (n == kRowTextLimit && text.size() > n && is_high_surrogate(text[n - 1])) --n;
+    std::wstring row(marker);
+    const std::size_t start = row.size();
+    row.append(text, 0, n);
+    for (std::size_t i = start; i < row.size(); ++i)
+        if (row[i] == L'\r' || row[i] == L'\n') row[i] = L' ';
+    return row;
+}
+
+std::wstring template_row_text(const Snippet& snippet) { return snippet.title + L"\n" + snippet.text; }
+
+std::wstring group_header_text(const std::wstring& name, bool named, const std::wstring& ungrouped_label) {
+    return std::wstring(kGroupRowPrefix) + (named ? name : ungrouped_label);
+}
+
+bool template_matches_search(const std::wstring& search_lower, const Snippet& snippet) {
+    if (search_lower.empty()) return true;
+    return template_search_text(snippet).find(search_lower) != std::wstring::npos;
+}
+
+TemplateGroups collect_template_groups(const std::vector<Snippet>& templates,
+                                       const std::vector<std::wstring>& store_groups) {
+    TemplateGroups out;
+    for (const std::wstring& name : store_groups) {
+        if (out.by_group.count(name)) continue;
+        out.names.push_back(name);
+        out.by_group[name];
+    }
+    std::vector<std::wstring> extra;
+    for (const Snippet& s : templates) {
+        if (s.grp.empty()) {
+            out.ungrouped.push_back(s);
+            continue;
+        }
+        auto it = out.by_group.find(s.grp);
+        if (it == out.by_group.end()) {
+            extra.push_back(s.grp);
+            it = out.by_group.emplace(s.grp, std::vector<Snippet>{}).first;
+        }
+        it->second.push_back(s);
+    }
+    std::sort(extra.begin(), extra.end());
+    out.names.insert(out.names.end(), extra.begin(), extra.end());
+    for (auto& [name, list] : out.by_group)
+        std::stable_sort(list.begin(), list.end(), [](const Snippet& a, const Snippet& b) { return a.title < b.title; });
+    return out;
+}
+
+std::optional<CreatedStamp> parse_created_at(const std::wstring& text) {
+    CreatedStamp st;
+    std::size_t pos = 0;
+    if (!scan_int(text, pos, st.year) || !scan_literal(text, pos, L'-') || !scan_int(text, pos, st.month) ||
+        !scan_literal(text, pos, L'-') || !scan_int(text, pos, st.day) || !scan_literal(text, pos, L'T') ||
+        !scan_int(text, pos, st.hour) || !scan_literal(text, pos, L':') || !scan_int(text, pos, st.minute))
+        return std::nullopt;
+    return st;
+}
+
+std::wstring format_created_at(const std::wstring& created_at) {
+    auto st = parse_created_at(created_at);
+    if (!st) return created_at;
+    wchar_t buf[96];
+    std::swprintf(buf, 96, L"%02d.%02d.%04d %02d:%02d", st->day, st->month, st->year, st->hour, st->minute);
+    return buf;
+}
+
+std::wstring strip_group_prefix(const std::wstring& row_text) {
+    const std::wstring prefix = kGroupRowPrefix;
+    if (row_text.compare(0, prefix.size(), prefix) == 0) return row_text.substr(prefix.size());
+    return row_text;
+}
+
+std::wstring group_name_from_label(const std::wstring& label) {
+    // "(Без группы)": the template editor's choice for no group.
+    if (label == L"(\u0411\u0435\u0437 \u0433\u0440\u0443\u043f\u043f\u044b)") return L"";
+    return label;
+}
+
+int new_top_row(bool same_view, bool scroll_to_top, int old_top_index, std::int64_t old_top_key,
+                const std::vector<ListRow>& rows) {
+    if (scroll_to_top || old_top_index <= 0 || !same_view || rows.empty()) return 0;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].key == old_top_key) return static_cast<int>(i);
+    return std::min(old_top_index, static_cast<int>(rows.size()) - 1);
+}
+
+ListLabels current_list_labels() { return ListLabels{tr(L"card.image"), tr(L"side.ungrouped")}; }
+
+// --- the model ----------------------------------------------------------------
+
+bool ListModel::note_view(const std::wstring& key, bool templates) {
+    bool same = last_view_key_ == key && last_search_ == search_ && last_was_templates_ == templates;
+    last_view_key_ = key;
+    last_search_ = search_;
+    last_was_templates_ = templates;
+    return same;
+}
+
+bool ListModel::set_history(const ListView& view, const std::wstring& search, std::vector<HistoryEntry> entries,
+                            std::vector<Snippet> trashed_templates, const ListLabels& labels) {
+    view_ = view;
+    view_.templates_mode = false;
+    view_.group_filter.clear();
+    labels_ = labels;
+    search_ = to_lower(search);
+    entries_ = std::move(entries);
+    templates_.clear();
+    if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
+    store_groups_.clear();
+    lowered_ = false;
+    reindex();
+    bool same = note_view(view_key_for(view_), false);
+    rebuild_rows();
+    return same;
+}
+
+bool ListModel::set_templates(const ListView& view, const std::wstring& search, std::vector<Snippet> live_templates,
+                              std::vector<std::wstring> store_groups, const ListLabels& labels) {
+    view_ = view;
+    view_.templates_mode = true;
+    view_.view_kind = kViewAll;
+    view_.category_id = -1;
+    labels_ = labels;
+    search_ = to_lower(search);
+    entries_.clear();
+    templates_ = std::move(live_templates);
+    store_groups_ = std::move(store_groups);
+    lowered_ = false;
+    reindex();
+    bool same = note_view(L"templates", true);
+    rebuild_rows();
+    return same;
+}
+
+bool ListModel::set_search(const std::wstring& search) {
+    search_ = to_lower(search);
+    bool same = last_search_ == search_;
+    last_search_ = search_;
+    rebuild_rows();
+    return same;
+}
+
+void ListModel::set_categories(const std::vector<Category>& categories) {
+    category_names_.clear();
+    for (const Category& c : categories) category_names_[c.id] = c.name;
+}
+
+std::vector<std::int64_t> ListModel::entry_ids() const {
+    std::vector<std::int64_t> ids;
+    ids.reserve(entries_.size());
+    for (const HistoryEntry& e : entries_) ids.push_back(e.id);
+    return ids;
+}
+
+void ListModel::reindex() {
+    entry_index_.clear();
+    entry_index_.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) entry_index_.emplace(entries_[i].id, i);
+}
+
+void ListModel::ensure_lowered() {
+    if (lowered_) return;
+    lowered_entries_.clear();
+    lowered_entries_.reserve(entries_.size());
+    for (const HistoryEntry& e : entries_) lowered_entries_.push_back(to_lower(e.text));
+    lowered_templates_.clear();
+    lowered_templates_.reserve(templates_.size());
+    for (const Snippet& s : templates_) lowered_templates_.push_back(template_search_text(s));
+    lowered_ = true;
+}
+
+void ListModel::rebuild_rows() {
+    rows_.clear();
+    if (!search_.empty()) ensure_lowered();
+    if (view_.templates_mode)
+        build_template_rows();
+    else
+        build_history_rows();
+}
+
+void ListModel::build_history_rows() {
+    const bool slots = view_.view_kind == kViewSlots;
+    rows_.reserve(entries_.size() + templates_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const HistoryEntry& e = entries_[i];
+        if (!search_.empty() && lowered_entries_[i].find(search_) == std::wstring::npos) continue;
+        rows_.push_back(ListRow{entry_row_text(e, slots, labels_.image_word), e.id, e.is_image, false});
+    }
+    if (view_.view_kind != kViewTrash) return;
+    for (std::size_t i = 0; i < templates_.size(); ++i) {
+        const Snippet& s = templates_[i];
+        if (!search_.empty() && lowered_templates_[i].find(search_) == std::wstring::npos) continue;
+        rows_.push_back(ListRow{kTrashedTemplatePrefix + template_row_text(s), -s.id, false, false});
+    }
+}
+
+void ListModel::build_template_rows() {
+    auto matches = [&](const Snippet& s) { return search_.empty() || template_matches_search(search_, s); };
+    if (!view_.group_filter.empty()) {
+        const bool named = view_.group_filter != std::wstring(1, kUngroupedFilter);
+        TemplateGroups groups = collect_template_groups(templates_, store_groups_);
+        rows_.push_back(ListRow{group_header_text(view_.group_filter, named, labels_.ungrouped),
+                                named ? kGroupHeaderKey : kUngroupedHeaderKey, false, false});
+        const std::vector<Snippet>* list = &groups.ungrouped;
+        if (named) {
+            auto it = groups.by_group.find(view_.group_filter);
+            static const std::vector<Snippet> none;
+            list = it == groups.by_group.end() ? &none : &it->second;
+        }
+        for (const Snippet& s : *list)
+            if (matches(s)) rows_.push_back(ListRow{template_row_text(s), -s.id, false, true});
+        return;
+    }
+    rows_.reserve(templates_.size());
+    for (std::size_t i = 0; i < templates_.size(); ++i) {
+        const Snippet& s = templates_[i];
+        if (!search_.empty() && lowered_templates_[i].find(search_) == std::wstring::npos) continue;
+        rows_.push_back(ListRow{template_row_text(s), -s.id, false, false});
+    }
+}
+
+bool ListModel::row_is_image(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < rows_.size() && rows_[row].is_image;
+}
+
+bool ListModel::row_in_group(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < rows_.size() && rows_[row].in_group;
+}
+
+int ListModel::row_of_key(std::int64_t key) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].key == key) return static_cast<int>(i);
+    return -1;
+}
+
+const HistoryEntry* ListModel::find_entry(std::int64_t id) const {
+    if (id <= 0) return nullptr;
+    auto it = entry_index_.find(id);
+    return it == entry_index_.end() ? nullptr : &entries_[it->second];
+}
+
+int ListModel::entry_position(std::int64_t id) const {
+    auto it = entry_index_.find(id);
+    return it == entry_index_.end() ? -1 : static_cast<int>(it->second);
+}
+
+const HistoryEntry* ListModel::find_image_entry(std::int64_t id) const {
+    const HistoryEntry* e = find_entry(id);
+    return e && e->is_image ? e : nullptr;
+}
+
+const Snippet* ListModel::find_template(std::int64_t key) const {
+    if (!is_template_key(key)) return nullptr;
+    for (const Snippet& s : templates_)
+        if (s.id == -key) return &s;
+    return nullptr;
+}
+
+bool ListModel::entry_is_pinned(std::int64_t id) const {
+    const HistoryEntry* e = find_entry(id);
+    return e && e->effective_pinned;
+}
+
+bool ListModel::selected_has_text(std::int64_t single_key) const {
+    const HistoryEntry* e = find_entry(single_key);
+    return e && !e->is_image && !e->text.empty();
+}
+
+bool ListModel::selected_is_kept(std::int64_t single_key) const {
+    const HistoryEntry* e = find_entry(single_key);
+    return e && e->keep;
+}
+
+int ListModel::count_templates_in_group(const std::wstring& group) const {
+    if (!view_.templates_mode) return 0;
+    return static_cast<int>(
+        std::count_if(templates_.begin(), templates_.end(), [&](const Snippet& s) { return s.grp == group; }));
+}
+
+bool ListModel::move_row(int from, int to) {
+    const int n = static_cast<int>(rows_.size());
+    if (from == to || from < 0 || to < 0 || from >= n || to >= n) return false;
+    const std::int64_t moved_key = rows_[from].key;
+    const std::int64_t target_key = rows_[to].key;
+    ListRow row = std::move(rows_[from]);
+    rows_.erase(rows_.begin() + from);
+    rows_.insert(rows_.begin() + to, std::move(row));
+    int ef = entry_position(moved_key), et = entry_position(target_key);
+    if (moved_key > 0 && target_key > 0 && ef >= 0 && et >= 0 && ef != et) {
+        HistoryEntry e = std::move(entries_[ef]);
+        entries_.erase(entries_.begin() + ef);
+        entries_.insert(entries_.begin() + et, std::move(e));
+        if (lowered_) {
+            std::wstring l = std::move(lowered_entries_[ef]);
+            lowered_entries_.erase(lowered_entries_.begin() + ef);
+            lowered_entries_.insert(lowered_entries_.begin() + et, std::move(l));
+        }
+        reindex();
+    }
+    return true;
+}
+
+bool ListModel::set_link_title(std::int64_t id, const std::wstring& title) {
+    auto it = entry_index_.find(id);
+    if (it == entry_index_.end()) return false;
+    entries_[it->second].link_title = title;
+    return true;
+}
+
+// --- the store ------------------------------------------------------------------
+
+bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
+               const std::wstring& search, ThumbnailCache* thumbnails) {
+    const ListLabels labels = current_list_labels();
+    bool same = false;
+    if (view.templates_mode) {
+        same = model.set_templates(view, search, db.list_snippets(), db.list_snippet_groups(), labels);
+    } else {
+        std::vector<HistoryEntry> entries =
+            db.list_entries(view_key_for(view), settings.sort_by_frequency, settings.pinned_first);
+        std::vector<Snippet> trashed;
+        if (view.view_kind == kViewTrash) trashed = db.list_trashed_snippets();
+        same = model.set_history(view, search, std::move(entries), std::move(trashed), labels);
+        if (thumbnails) thumbnails->prune(model.entry_ids());
+        model.set_categories(db.list_categories());
+    }
+    return same;
+}
