@@ -1,0 +1,119 @@
+// The application object: owns every long-lived object of the program,
+// runs the interface thread's message loop and tears everything down.
+//
+// One App exists, a local object of WinMain; g_app points at it from the
+// start of App::init on. Everything here runs on the interface thread;
+// worker threads only post to the main window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/hotkey_text.h"
+
+class Database;
+struct Settings;
+class MainWindow;
+class TrayIcon;
+class ClipboardWatcher;
+class QuickMenu;
+
+// Where App::init reads and writes its files.
+struct AppFiles {
+    std::wstring settings_path;  // the INI file
+    std::wstring database_path;  // the SQLite file
+};
+
+// The files of the data folder (portable or profile, see core/paths.h).
+AppFiles default_app_files();
+
+class App {
+public:
+    App();
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // Creates the objects and the main window (class "QuilletMain"). False
+    // only when the main window cannot be created.
+    bool init(HINSTANCE instance);
+    bool init(HINSTANCE instance, const AppFiles& files);
+
+    // The message loop; the WM_QUIT code (or -1 when GetMessageW failed).
+    int run();
+
+    // Deletes the owned objects, each once, in a fixed order. Runs at most
+    // once; later calls do nothing.
+    void shutdown();
+
+    // ---- operations used by the rest of the program -------------------------
+    // A capture was stored: the list goes back to the top, a tray balloon
+    // shows the start of the text.
+    void notify_copied(const std::wstring& text);
+    void clear_history();
+    void apply_dark_mode(bool on);
+    void toggle_dark_mode();
+    // Fills the quick menu and opens it at the pointer.
+    void show_quick_menu();
+    // The foreground window becomes the paste target unless it is one of the
+    // program's own or a shell window.
+    void remember_foreground_window();
+    // Stores the window's outer rectangle and the main window's view in the
+    // settings (not in the file).
+    void store_window_rect(HWND window);
+    // Hides to the tray when tray_on_minimize is on, else destroys.
+    void close_main_window(HWND window);
+    void save_settings();
+    // last_update_check = now, then the settings file is written.
+    void mark_update_checked();
+
+    // ---- hotkeys (hotkeys.cpp) -----------------------------------------------
+    void register_hotkeys(HWND window);
+    void unregister_hotkeys(HWND window);
+    bool set_main_hotkey(const std::wstring& text);
+    bool set_plain_hotkey(const std::wstring& text);
+    bool set_snippets_hotkey(const std::wstring& text);
+    bool set_screenshot_hotkeys(int mode, const std::wstring& text);
+    // Quick slot n (1..9) into the paste target.
+    void on_quick_slot(int n);
+    // The clipboard's text pasted as plain text into the window in front.
+    void start_plain_text_paste();
+
+    HWND main_window_handle() const;
+
+    // ---- fields ------------------------------------------------------------------
+    HINSTANCE instance = nullptr;
+    std::unique_ptr<Database> database;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<MainWindow> main_window;
+    std::unique_ptr<TrayIcon> tray_icon;
+    std::unique_ptr<QuickMenu> quick_menu;
+    std::unique_ptr<ClipboardWatcher> watcher;
+
+    HotkeyBinding history_binding;
+    int history_hotkey_id = 10;
+    int quick_menu_hotkey_id = 11;
+    int first_slot_hotkey_id = 20;
+    HotkeyBinding plain_binding;
+    HotkeyBinding snippets_binding;
+    HotkeyBinding region_shot_binding;
+    HotkeyBinding window_shot_binding;
+    HotkeyBinding full_shot_binding;
+    bool screenshot_busy = false;
+    std::optional<std::int64_t> capture_category;
+    HWND paste_target = nullptr;
+
+    AppFiles files;
+
+private:
+    bool create_main_window();
+    void announce_damaged_database();
+
+    bool shut_down_ = false;
+};
+
+extern App* g_app;

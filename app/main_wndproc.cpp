@@ -1,0 +1,333 @@
+// The main window procedure: a switch whose arms call one handler each.
+#include "app/main_wndproc.h"
+
+#include <windowsx.h>
+
+#include "app/app.h"
+#include "app/app_ids.h"
+#include "app/tray_icon.h"
+#include "capture/watcher.h"
+#include "capture/posted_text.h"
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "core/winutil.h"
+#include "store/database.h"
+#include "theme/dark_mode.h"
+#include "theme/painters.h"
+#include "ui/main_window.h"
+#include "ui/modal_loop.h"
+
+namespace {
+
+App* app_of(HWND window) { return reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+bool dark_of(const App& app) { return app.settings && app.settings->dark_mode; }
+
+void run_cleanup(App& app) {
+    if (!app.database || !app.settings) return;
+    if (app.settings->ttl_days > 0) app.database->delete_entries_older_than(app.settings->ttl_days);
+    if (app.settings->trash_hours > 0) app.database->purge_trash_older_than(app.settings->trash_hours);
+}
+
+// ---- window life ------------------------------------------------------------
+
+LRESULT on_create(HWND window, LPARAM lparam) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    App* app = static_cast<App*>(cs->lpCreateParams);
+    if (!app) return -1;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+    if (app->watcher) app->watcher->start(window);
+    if (app->tray_icon) app->tray_icon->add(window, app);
+    if (app->main_window) app->main_window->init(window, app);
+    app->register_hotkeys(window);
+    SetTimer(window, kTimerCleanup, kCleanupMs, nullptr);
+    run_cleanup(*app);
+    return 0;
+}
+
+LRESULT on_destroy(App& app, HWND window) {
+    if (app.tray_icon) app.tray_icon->remove();
+    app.unregister_hotkeys(window);
+    if (app.main_window) app.main_window->destroy_popups();
+    app.save_settings();
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT on_end_session(App& app, HWND window, WPARAM ending) {
+    // At sign-out the window is never destroyed: keep what WM_DESTROY would.
+    if (ending) {
+        app.store_window_rect(window);
+        app.save_settings();
+        if (app.tray_icon) app.tray_icon->remove();
+    }
+    return 0;
+}
+
+LRESULT on_close(App& app, HWND window) {
+    app.close_main_window(window);
+    return 0;
+}
+
+// ---- size and place -----------------------------------------------------------
+
+LRESULT on_move(HWND window) {
+    KillTimer(window, kTimerMoveSave);
+    SetTimer(window, kTimerMoveSave, kMoveSaveMs, nullptr);
+    return 0;
+}
+
+LRESULT on_size(App& app, HWND window) {
+    if (app.main_window) app.main_window->relayout();
+    apply_round_corners(window);
+    return 0;
+}
+
+LRESULT on_exit_size_move(App& app, HWND window) {
+    if (app.main_window) app.main_window->remember_width();
+    app.store_window_rect(window);
+    return 0;
+}
+
+LRESULT on_get_min_max_info(App& app, HWND window, LPARAM lparam) {
+    if (app.main_window && app.main_window->window) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+        int min_w = winutil::window_width_for_client(window, app.main_window->menu_bar_width());
+        if (info->ptMinTrackSize.x < min_w) info->ptMinTrackSize.x = min_w;
+    }
+    return 0;
+}
+
+// ---- activation and painting ----------------------------------------------------
+
+LRESULT on_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (LOWORD(wparam) == WA_INACTIVE && app.main_window && app.main_window->window) {
+        HWND fg = GetForegroundWindow();
+        // Pending: the entry hint's own modal actions (its view window and
+        // menu) keep it open; they come with the entry hint.
+        if (fg && fg != window) app.main_window->hide_entry_hint();
+    }
+    return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+}
+
+LRESULT on_nc_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    apply_dark_title_bar(window, dark_of(app));
+    return DefWindowProcW(window, WM_NCACTIVATE, wparam, lparam);
+}
+
+LRESULT on_erase_background(App& app, HWND window, HDC dc) {
+    RECT rc{};
+    GetClientRect(window, &rc);
+    fill_rect_color(dc, rc, dark_of(app) ? RGB(0x20, 0x20, 0x20) : RGB(0xF3, 0xF3, 0xF3));
+    return 1;
+}
+
+LRESULT on_ctl_color(App& app, HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (app.main_window) {
+        if (HBRUSH brush =
+                app.main_window->control_color(message, reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)))
+            return reinterpret_cast<LRESULT>(brush);
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT on_draw_item(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lparam);
+    if (app.main_window && app.main_window->draw_item(dis)) return TRUE;
+    return DefWindowProcW(window, WM_DRAWITEM, wparam, lparam);
+}
+
+LRESULT on_measure_item(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+    if (mis->CtlType == ODT_LISTBOX && (mis->CtlID == kIdSide || mis->CtlID == kIdCards)) {
+        mis->itemHeight = static_cast<UINT>(
+            MainWindow::row_height(app.main_window.get(), static_cast<int>(mis->CtlID), static_cast<int>(mis->itemID)));
+        return TRUE;
+    }
+    return DefWindowProcW(window, WM_MEASUREITEM, wparam, lparam);
+}
+
+LRESULT on_mouse_wheel(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (app.main_window) {
+        POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+        if (HWND list = app.main_window->list_at_point(pt)) {
+            app.main_window->wheel_scroll_list(list, GET_WHEEL_DELTA_WPARAM(wparam));
+            return 0;
+        }
+    }
+    return DefWindowProcW(window, WM_MOUSEWHEEL, wparam, lparam);
+}
+
+// ---- timers -----------------------------------------------------------------------
+
+void poll_clipboard(App& app) {
+    // A modal box or another nested loop of the program dispatches timers
+    // too; a capture then could rebuild the list under a command that still
+    // works on it. The item waits for the next tick instead.
+    if (app.watcher && modal_loop_depth() == 0) app.watcher->poll();
+}
+
+void on_poll_timer(App& app, HWND window) {
+    HWND fg = GetForegroundWindow();
+    if (fg && fg != window && !winutil::is_ignorable_window(fg)) app.paste_target = fg;
+    poll_clipboard(app);
+}
+
+LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
+    switch (id) {
+        case kTimerClipboardPoll: on_poll_timer(app, window); return 0;
+        case kTimerCleanup: run_cleanup(app); return 0;
+        case kTimerMoveSave:
+            KillTimer(window, kTimerMoveSave);
+            app.store_window_rect(window);
+            app.save_settings();
+            return 0;
+        case kTimerToast:
+            if (app.main_window) app.main_window->hide_toast();
+            return 0;
+        case kTimerUpdateStart:
+            KillTimer(window, kTimerUpdateStart);
+            // Pending: App::start_update_check (the update check is built
+            // separately); nothing is started yet.
+            return 0;
+        default: return DefWindowProcW(window, WM_TIMER, id, lparam);
+    }
+}
+
+// ---- hotkeys and private messages ---------------------------------------------
+
+LRESULT on_hotkey(App& app, HWND window, WPARAM id) {
+    int hotkey = static_cast<int>(id);
+    if (hotkey == app.history_hotkey_id) {
+        show_main_window(app, window);
+        if (app.main_window) app.main_window->refresh_view(false);
+    } else if (hotkey == app.quick_menu_hotkey_id) {
+        app.show_quick_menu();
+    } else if (hotkey >= app.first_slot_hotkey_id && hotkey < app.first_slot_hotkey_id + 9) {
+        app.remember_foreground_window();
+        app.on_quick_slot(hotkey - app.first_slot_hotkey_id + 1);
+    } else if (hotkey == kHotkeyPlainPaste) {
+        app.start_plain_text_paste();
+    } else if (hotkey == kHotkeySnippets) {
+        app.remember_foreground_window();
+        if (app.main_window) app.main_window->open_templates();
+    } else if (hotkey == kHotkeyRegionShot || hotkey == kHotkeyWindowShot || hotkey == kHotkeyFullShot) {
+        // Pending: App::take_screenshot with mode hotkey - 14 (0 region,
+        // 1 window, 2 full screen) comes with the screenshot command.
+    }
+    return 0;
+}
+
+LRESULT on_show_main(App& app, HWND window) {
+    show_main_window(app, window);
+    ShowWindow(window, SW_RESTORE);
+    return 0;
+}
+
+// The text of a result message: empty for a null lParam, none for a pointer
+// this process did not post (such a message is ignored).
+std::optional<std::wstring> result_text(LPARAM lparam) {
+    if (lparam == 0) return std::wstring();
+    return take_posted_text(lparam);
+}
+
+LRESULT on_update_auto_result(App& app, WPARAM newer, LPARAM lparam) {
+    std::optional<std::wstring> version = result_text(lparam);
+    if (!version) return 0;
+    if (newer == 1 && !version->empty() && app.settings && app.settings->check_updates && app.tray_icon &&
+        app.tray_icon->is_added()) {
+        app.tray_icon->show_balloon(tr(L"update.available.title"), tr_format(L"update.available.text", *version));
+    }
+    app.mark_update_checked();
+    return 0;
+}
+
+LRESULT on_update_manual_result(App& app, WPARAM newer, LPARAM lparam) {
+    std::optional<std::wstring> text = result_text(lparam);
+    if (!text) return 0;
+    app.mark_update_checked();
+    // Pending: the information window (with the download button when
+    // newer == 1) comes with the about and information windows.
+    (void)newer;
+    return 0;
+}
+
+LRESULT on_link_title(App& app, WPARAM id, LPARAM lparam) {
+    if (lparam == 0) return 0;
+    std::optional<std::wstring> title = take_posted_text(lparam);
+    if (!title || title->empty() || !app.database) return 0;
+    if (app.database->set_link_title(static_cast<std::int64_t>(id), *title) && app.main_window) {
+        // Pending: an open entry hint of the entry follows once the hint exists.
+        app.main_window->set_link_title(static_cast<std::int64_t>(id), *title);
+    }
+    return 0;
+}
+
+LRESULT on_taskbar_created(App& app) {
+    if (app.tray_icon) app.tray_icon->add_again();
+    return 0;
+}
+
+LRESULT on_clipboard_update(App& app) {
+    poll_clipboard(app);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    App* app = app_of(window);
+    if (!app) {
+        if (message == WM_CREATE) return on_create(window, lparam);
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    switch (message) {
+        case WM_DESTROY: return on_destroy(*app, window);
+        case WM_ENDSESSION: return on_end_session(*app, window, wparam);
+        case WM_MOVE: return on_move(window);
+        case WM_SIZE: return on_size(*app, window);
+        case WM_ACTIVATE: return on_activate(*app, window, wparam, lparam);
+        case WM_CLOSE: return on_close(*app, window);
+        case WM_ERASEBKGND: return on_erase_background(*app, window, reinterpret_cast<HDC>(wparam));
+        case WM_GETMINMAXINFO: return on_get_min_max_info(*app, window, lparam);
+        case WM_DRAWITEM: return on_draw_item(*app, window, wparam, lparam);
+        case WM_MEASUREITEM: return on_measure_item(*app, window, wparam, lparam);
+        case WM_CONTEXTMENU: on_main_context_menu(*app, window, wparam); return 0;
+        case WM_COMMAND: on_main_command(*app, window, wparam, lparam); return 0;
+        case WM_NCACTIVATE: return on_nc_activate(*app, window, wparam, lparam);
+        case WM_TIMER: return on_timer(*app, window, wparam, lparam);
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORSTATIC: return on_ctl_color(*app, window, message, wparam, lparam);
+        case WM_MOUSEWHEEL: return on_mouse_wheel(*app, window, wparam, lparam);
+        case WM_EXITSIZEMOVE: return on_exit_size_move(*app, window);
+        case WM_HOTKEY: return on_hotkey(*app, window, wparam);
+        case WM_TRAYICON: on_tray_notify(*app, window, lparam); return 0;
+        case WM_SHOW_MAIN: return on_show_main(*app, window);
+        case WM_UPDATE_AUTO_RESULT: return on_update_auto_result(*app, wparam, lparam);
+        case WM_UPDATE_MANUAL_RESULT: return on_update_manual_result(*app, wparam, lparam);
+        case WM_LINK_TITLE: return on_link_title(*app, wparam, lparam);
+        case WM_CLIPBOARDUPDATE: return on_clipboard_update(*app);
+        default: break;
+    }
+    UINT taskbar_created = TrayIcon::taskbar_created_message();
+    if (taskbar_created != 0 && message == taskbar_created) return on_taskbar_created(*app);
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void show_window_animated(HWND window) {
+    if (!window) return;
+    BOOL animation = FALSE;
+    SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &animation, 0);
+    if (!animation || IsWindowVisible(window))
+        ShowWindow(window, SW_SHOW);
+    else
+        AnimateWindow(window, 120, AW_BLEND | AW_ACTIVATE);
+}
+
+void show_main_window(App& app, HWND window) {
+    app.remember_foreground_window();
+    show_window_animated(window);
+    SetForegroundWindow(window);
+}

@@ -1,0 +1,415 @@
+// The real Quillet.exe, run from a portable copy in a temporary folder:
+// what the user copies is stored with its source, a second start only shows
+// the first, a killed process keeps what it had stored, and a damaged
+// database is put aside.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_ids.h"
+#include "core/clipboard_text.h"
+#include "core/handles.h"
+#include "store/database.h"
+#include "tests/app/app_test_support.h"
+
+namespace {
+
+using namespace app_test;
+
+// A portable copy of the program: Quillet.exe, lang\ and portable.txt.
+class PortableCopy {
+public:
+    PortableCopy() {
+        std::wstring bin = own_exe_dir();
+        ok_ = CopyFileW((bin + L"\\Quillet.exe").c_str(), exe().c_str(), FALSE) != FALSE;
+        CreateDirectoryW(folder_.file(L"lang").c_str(), nullptr);
+        WIN32_FIND_DATAW found{};
+        raii::FindHandle find(FindFirstFileW((bin + L"\\lang\\*.ini").c_str(), &found));
+        if (find) {
+            do {
+                CopyFileW((bin + L"\\lang\\" + found.cFileName).c_str(),
+                          (folder_.file(L"lang") + L"\\" + found.cFileName).c_str(), FALSE);
+            } while (FindNextFileW(find.get(), &found));
+        }
+        ok_ = ok_ && test_support::write_file(folder_.file(L"portable.txt"), "portable\r\n");
+    }
+    bool ok() const { return ok_; }
+    std::wstring exe() const { return folder_.file(L"Quillet.exe"); }
+    std::wstring data() const { return folder_.file(L"data"); }
+    std::wstring database() const { return data() + L"\\quillet.db"; }
+    std::wstring ini() const { return data() + L"\\quillet.db.ini"; }
+    const std::wstring& path() const { return folder_.path(); }
+
+private:
+    TempFolder folder_;
+    bool ok_ = false;
+};
+
+struct FindByProcess {
+    DWORD pid;
+    HWND found;
+};
+
+// The "QuilletMain" window of the process, waiting for it to appear.
+HWND main_window_of(DWORD pid, DWORD timeout_ms) {
+    FindByProcess f{pid, nullptr};
+    pump_until(
+        [&] {
+            EnumWindows(
+                [](HWND w, LPARAM lp) -> BOOL {
+                    auto* f = reinterpret_cast<FindByProcess*>(lp);
+                    wchar_t cls[64] = {};
+                    GetClassNameW(w, cls, 64);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(w, &owner);
+                    if (owner == f->pid && std::wstring(cls) == L"QuilletMain") {
+                        f->found = w;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&f));
+            return f.found != nullptr;
+        },
+        timeout_ms);
+    return f.found;
+}
+
+// A window of this test that owns what it puts on the clipboard, as a
+// program the user copies from would.
+class ClipboardSource {
+public:
+    ClipboardSource() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuilletTestClipboardSource";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"source", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    }
+    ~ClipboardSource() {
+        if (window_) DestroyWindow(window_);
+    }
+    // The program reads the clipboard twice a second; like any program
+    // that writes it, try again for a moment when it is open just then.
+    raii::ClipboardOpen open_clipboard() {
+        for (int i = 0; i < 50; ++i) {
+            raii::ClipboardOpen open(window_);
+            if (open.ok()) return open;
+            Sleep(20);
+        }
+        return raii::ClipboardOpen(window_);
+    }
+    bool put_text(const std::wstring& text) {
+        raii::ClipboardOpen open = open_clipboard();
+        if (!open.ok()) return false;
+        EmptyClipboard();
+        return winutil::place_clipboard_text(text);
+    }
+    bool put_dib(const std::vector<std::uint8_t>& dib) {
+        raii::ClipboardOpen open = open_clipboard();
+        if (!open.ok()) return false;
+        EmptyClipboard();
+        raii::GlobalMemory mem(GlobalAlloc(GMEM_MOVEABLE, dib.size()));
+        if (!mem) return false;
+        {
+            raii::GlobalLocked<std::uint8_t> p(mem.get());
+            std::memcpy(p.get(), dib.data(), dib.size());
+        }
+        if (!SetClipboardData(CF_DIB, mem.get())) return false;
+        mem.release();
+        return true;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+std::vector<std::uint8_t> test_dib() {
+    std::vector<std::uint8_t> dib(40 + 4 * 4 * 4, 0);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = 4;
+    h.biHeight = 4;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biSizeImage = 64;
+    std::memcpy(dib.data(), &h, 40);
+    for (size_t i = 40; i < dib.size(); i += 4) {
+        dib[i] = static_cast<std::uint8_t>(i);
+        dib[i + 1] = 0x33;
+        dib[i + 2] = 0x99;
+        dib[i + 3] = 0xFF;
+    }
+    return dib;
+}
+
+std::wstring own_exe_name() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    std::wstring name = p.substr(p.find_last_of(L"\\/") + 1);
+    for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+    return name;
+}
+
+const HistoryEntry* find_text(const std::vector<HistoryEntry>& list, const std::wstring& text) {
+    for (const HistoryEntry& e : list)
+        if (e.text == text) return &e;
+    return nullptr;
+}
+
+std::wstring unique_text(const wchar_t* what) { return std::wstring(what) + L" " + std::to_wstring(GetTickCount64()); }
+
+TEST(EndToEnd, CopiesAreStoredWithTheirSource) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    Process quillet;
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main) << "no QuilletMain window";
+    pump(1000);
+
+    ClipboardSource source;
+    const std::wstring text = unique_text(L"end to end text");
+    ASSERT_TRUE(source.put_text(text));
+    pump(1500);
+    const std::vector<std::uint8_t> dib = test_dib();
+    ASSERT_TRUE(source.put_dib(dib));
+    pump(1500);
+
+    ASSERT_TRUE(PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0));
+    EXPECT_EQ(quillet.wait(20000), 0);
+
+    Database db(copy.database());
+    ASSERT_TRUE(db.is_open());
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    const HistoryEntry* t = find_text(list, text);
+    ASSERT_NE(t, nullptr) << "the copied text was not stored";
+    EXPECT_EQ(t->source_app, own_exe_name());
+    EXPECT_FALSE(t->is_image);
+    std::vector<HistoryEntry> images = db.list_entries(L"images", false, true);
+    ASSERT_EQ(images.size(), 1u) << "the copied image was not stored";
+    const HistoryEntry* image = &images[0];
+    EXPECT_TRUE(image->is_image);
+    EXPECT_EQ(image->image, dib);
+    EXPECT_EQ(image->source_app, own_exe_name());
+    // The settings were written at shutdown.
+    EXPECT_NE(GetFileAttributesW(copy.ini().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(EndToEnd, QuickCopiesAreAllStoredInOrder) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    Process quillet;
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main);
+    pump(1000);
+    ClipboardSource source;
+    const std::wstring base = unique_text(L"quick copy");
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(source.put_text(base + L" #" + std::to_wstring(i)));
+        pump(100);
+    }
+    pump(1000);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+    EXPECT_EQ(quillet.wait(20000), 0);
+
+    Database db(copy.database());
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    std::int64_t previous_id = 0;
+    for (int i = 0; i < 20; ++i) {
+        const HistoryEntry* e = find_text(list, base + L" #" + std::to_wstring(i));
+        ASSERT_NE(e, nullptr) << "copy " << i << " was lost";
+        EXPECT_GT(e->id, previous_id) << "copy " << i << " out of order";
+        previous_id = e->id;
+    }
+}
+
+TEST(EndToEnd, SecondStartShowsTheFirstAndExits) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
+    write_settings(copy.ini(), [](Settings& s) { s.start_in_tray = true; });
+    Process first;
+    ASSERT_TRUE(first.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(first.id(), 30000);
+    ASSERT_TRUE(main);
+    pump(500);
+    EXPECT_FALSE(IsWindowVisible(main));
+
+    Process second;
+    ASSERT_TRUE(second.start(copy.exe(), L"", copy.path()));
+    EXPECT_EQ(second.wait(20000), 0);
+    EXPECT_TRUE(pump_until([&] { return IsWindowVisible(main) != FALSE; }, 5000));
+    EXPECT_TRUE(first.running());
+
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+    EXPECT_EQ(first.wait(20000), 0);
+}
+
+TEST(EndToEnd, KilledRightAfterCopyKeepsWhatWasStored) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    Process quillet;
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main);
+    pump(1000);
+    ClipboardSource source;
+    const std::wstring first = unique_text(L"stored before the kill");
+    ASSERT_TRUE(source.put_text(first));
+    pump(1500);  // three polls: stored by now
+    const std::wstring second = unique_text(L"copied just before the kill");
+    ASSERT_TRUE(source.put_text(second));
+    pump(1200);
+    ASSERT_TRUE(TerminateProcess(quillet.handle(), 7));
+    EXPECT_EQ(quillet.wait(10000), 7);
+
+    Database db(copy.database());
+    ASSERT_TRUE(db.is_open());
+    EXPECT_FALSE(db.recovered_damaged_file());
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    EXPECT_NE(find_text(list, first), nullptr);
+    EXPECT_NE(find_text(list, second), nullptr);
+}
+
+TEST(EndToEnd, DamagedDatabaseIsPutAside) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
+    const std::string garbage(8192, 'Q');
+    ASSERT_TRUE(test_support::write_file(copy.database(), garbage));
+    Process quillet;
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main);
+    pump(1000);
+    ClipboardSource source;
+    const std::wstring text = unique_text(L"after the repair");
+    ASSERT_TRUE(source.put_text(text));
+    pump(1500);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+    EXPECT_EQ(quillet.wait(20000), 0);
+
+    // The damaged file is kept under a new name, byte for byte.
+    WIN32_FIND_DATAW found{};
+    raii::FindHandle find(FindFirstFileW((copy.database() + L".damaged-*").c_str(), &found));
+    ASSERT_TRUE(find) << "no damaged file beside the database";
+    EXPECT_EQ(test_support::read_file(copy.data() + L"\\" + found.cFileName), garbage);
+    Database db(copy.database());
+    ASSERT_TRUE(db.is_open());
+    EXPECT_NE(find_text(db.list_entries(L"all", false, true), text), nullptr);
+}
+
+}  // namespace
+
+// ---- choosing an entry in the history and pasting it -------------------------------
+
+// A top-level window of this test with an EDIT box that has the focus
+// whenever the window is active: the window the user pastes into.
+class PasteTarget {
+public:
+    PasteTarget() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuilletTestPasteTarget";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"paste target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 400,
+                                  200, nullptr, nullptr, wc.hInstance, nullptr);
+        edit_ = GetDlgItem(window_, 1);
+    }
+    ~PasteTarget() {
+        if (window_) DestroyWindow(window_);
+    }
+    HWND window() const { return window_; }
+    std::wstring text() const {
+        std::wstring t(static_cast<size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
+        t.resize(static_cast<size_t>(GetWindowTextW(edit_, t.data(), static_cast<int>(t.size()))));
+        return t;
+    }
+    void bring_to_front() {
+        SetForegroundWindow(window_);
+        SetFocus(edit_);
+    }
+
+private:
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        switch (msg) {
+            case WM_CREATE:
+                CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_MULTILINE, 0, 0, 380, 150, w,
+                                reinterpret_cast<HMENU>(1), GetModuleHandleW(nullptr), nullptr);
+                return 0;
+            case WM_ACTIVATE:
+                if (LOWORD(wp) != WA_INACTIVE) SetFocus(GetDlgItem(w, 1));
+                return 0;
+            default: return DefWindowProcW(w, msg, wp, lp);
+        }
+    }
+    HWND window_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+TEST(EndToEnd, AnEntryChosenByKeyboardIsPastedIntoTheWindowInFront) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    const std::wstring older = unique_text(L"older entry");
+    const std::wstring newer = unique_text(L"newer entry");
+    std::vector<HistoryEntry> listed;
+    {
+        CreateDirectoryW(copy.data().c_str(), nullptr);
+        Database db(copy.database());
+        ASSERT_TRUE(db.is_open());
+        ASSERT_GT(db.add_text_entry(older, std::nullopt, false, false), 0);
+        ASSERT_GT(db.add_text_entry(newer, std::nullopt, false, false), 0);
+        listed = db.list_entries(L"all", false, true);
+        ASSERT_EQ(listed.size(), 2u);
+    }
+    PasteTarget target;
+    ASSERT_TRUE(target.window());
+    Process quillet;
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main) << "no QuilletMain window";
+    pump(1000);
+
+    // The user is in the target window and presses the history hotkey.
+    target.bring_to_front();
+    pump(500);
+    ASSERT_TRUE(PostMessageW(main, WM_HOTKEY, kHotkeyHistory, 0));
+    pump(1000);
+    HWND cards = GetDlgItem(main, kIdCards);
+    ASSERT_TRUE(cards);
+    ASSERT_TRUE(pump_until([&] { return SendMessageW(cards, LB_GETCOUNT, 0, 0) == 2; }, 5000))
+        << "the stored entries are not listed";
+    // Down picks a row; which one depends on where the caret started.
+    PostMessageW(cards, WM_KEYDOWN, VK_DOWN, 0);
+    pump(300);
+    const int caret = static_cast<int>(SendMessageW(cards, LB_GETCARETINDEX, 0, 0));
+    ASSERT_TRUE(caret == 0 || caret == 1) << caret;
+    ASSERT_GT(SendMessageW(cards, LB_GETSEL, static_cast<WPARAM>(caret), 0), 0);
+    const std::wstring chosen = listed[static_cast<size_t>(caret)].text;
+    PostMessageW(cards, WM_KEYDOWN, VK_RETURN, 0);
+
+    EXPECT_TRUE(pump_until([&] { return target.text() == chosen; }, 8000))
+        << "the target holds " << target.text().size() << " characters";
+    // Close-on-paste hides the history.
+    EXPECT_FALSE(IsWindowVisible(main));
+
+    ASSERT_TRUE(PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0));
+    EXPECT_EQ(quillet.wait(20000), 0);
+    Database db(copy.database());
+    ASSERT_TRUE(db.is_open());
+    std::vector<HistoryEntry> after = db.list_entries(L"all", false, true);
+    const HistoryEntry* used = find_text(after, chosen);
+    ASSERT_NE(used, nullptr);
+    EXPECT_EQ(used->use_count, 1) << "the paste counts one use";
+    EXPECT_EQ(after.size(), 2u) << "the program's own paste is not recorded again";
+}

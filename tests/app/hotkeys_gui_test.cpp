@@ -1,0 +1,270 @@
+// Global hotkeys of a running App: registration of every id, the region
+// screenshot fallback when another program holds its hotkey, rebinding and
+// unbinding, the quick slots and the plain-text paste.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/app_ids.h"
+#include "app/tray_icon.h"
+#include "capture/clipboard.h"
+#include "capture/watcher.h"
+#include "core/clipboard_text.h"
+#include "core/i18n.h"
+#include "store/database.h"
+#include "tests/app/app_test_support.h"
+
+namespace {
+
+using namespace app_test;
+
+constexpr UINT ALT = MOD_ALT, CTRL = MOD_CONTROL, SHIFT = MOD_SHIFT;
+
+// True when another owner could take the combination now (it is free).
+bool combination_free(UINT mods, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0xBEEF, mods, vk)) return false;
+    UnregisterHotKey(nullptr, 0xBEEF);
+    return true;
+}
+
+struct Combo {
+    UINT mods;
+    UINT vk;
+};
+
+std::vector<Combo> default_combinations() {
+    std::vector<Combo> all = {
+        {CTRL | SHIFT, 'V'},        // 10 history
+        {CTRL | SHIFT | ALT, 'V'},  // 11 quick menu
+        {CTRL | SHIFT | ALT, 'U'},  // 12 plain text
+        {CTRL | SHIFT | ALT, 'S'},  // 13 snippets
+        {0, VK_SNAPSHOT},           // 14 region
+        {ALT, VK_SNAPSHOT},         // 15 window
+        {SHIFT, VK_SNAPSHOT},       // 16 full screen
+    };
+    for (UINT d = '1'; d <= '9'; ++d) all.push_back({CTRL | SHIFT, d});  // 20..28
+    return all;
+}
+
+TEST(Hotkeys, EveryIdIsRegisteredWhileTheWindowLives) {
+    auto combos = default_combinations();
+    for (const Combo& c : combos) ASSERT_TRUE(combination_free(c.mods, c.vk)) << c.mods << "+" << c.vk;
+    {
+        RunningApp run;
+        ASSERT_TRUE(run.start());
+        for (const Combo& c : combos) EXPECT_FALSE(combination_free(c.mods, c.vk)) << c.mods << "+" << c.vk;
+        EXPECT_EQ(run.app->region_shot_binding, (HotkeyBinding{0, VK_SNAPSHOT}));
+        EXPECT_EQ(run.app->tray_icon->balloons_shown, 0);
+    }
+    for (const Combo& c : combos) EXPECT_TRUE(combination_free(c.mods, c.vk)) << c.mods << "+" << c.vk;
+}
+
+TEST(Hotkeys, TakenRegionHotkeyFallsBackOnceWithBalloon) {
+    Helper holder;
+    ASSERT_TRUE(holder.start(L"hotkey 0 0x2C")) << "the helper could not take PrtScr";
+    ASSERT_FALSE(combination_free(0, VK_SNAPSHOT));
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    EXPECT_EQ(app.region_shot_binding, (HotkeyBinding{CTRL | SHIFT | ALT, 'P'}));
+    EXPECT_EQ(app.settings->screenshot_hotkey, L"ctrl+shift+alt+p");
+    EXPECT_FALSE(combination_free(CTRL | SHIFT | ALT, 'P'));
+    ASSERT_TRUE(app.tray_icon->is_added());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.screenshots"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.screenshot_hotkey_busy"));
+    // The other hotkeys are there as usual.
+    EXPECT_FALSE(combination_free(ALT, VK_SNAPSHOT));
+    EXPECT_FALSE(combination_free(CTRL | SHIFT, 'V'));
+    // The new text reaches the settings file at shutdown.
+    std::wstring ini = run.files.settings_path;
+    run.stop();
+    Settings saved;
+    saved.load(ini);
+    EXPECT_EQ(saved.screenshot_hotkey, L"ctrl+shift+alt+p");
+}
+
+class RunningHotkeys : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(run.start()); }
+    RunningApp run;
+};
+
+TEST_F(RunningHotkeys, EmptyTextUnbinds) {
+    App& app = *run.app;
+    EXPECT_TRUE(app.set_plain_hotkey(L""));
+    EXPECT_FALSE(app.plain_binding.bound());
+    EXPECT_EQ(app.settings->plain_hotkey, L"");
+    EXPECT_TRUE(combination_free(CTRL | SHIFT | ALT, 'U'));
+    // PrtScr can be freed too, and no fallback is taken for an empty text.
+    EXPECT_TRUE(app.set_screenshot_hotkeys(0, L""));
+    EXPECT_FALSE(app.region_shot_binding.bound());
+    EXPECT_EQ(app.settings->screenshot_hotkey, L"");
+    EXPECT_TRUE(combination_free(0, VK_SNAPSHOT));
+    EXPECT_TRUE(combination_free(CTRL | SHIFT | ALT, 'P'));
+    EXPECT_TRUE(app.set_main_hotkey(L""));
+    EXPECT_TRUE(combination_free(CTRL | SHIFT, 'V'));
+}
+
+TEST_F(RunningHotkeys, TextWithoutKeyChangesNothing) {
+    App& app = *run.app;
+    EXPECT_FALSE(app.set_main_hotkey(L"ctrl+shift"));
+    EXPECT_EQ(app.settings->hotkey, L"ctrl+shift+v");
+    EXPECT_EQ(app.history_binding, (HotkeyBinding{CTRL | SHIFT, 'V'}));
+    EXPECT_FALSE(combination_free(CTRL | SHIFT, 'V'));
+    EXPECT_FALSE(app.set_snippets_hotkey(L"banana"));
+    EXPECT_EQ(app.settings->snippets_hotkey, L"ctrl+shift+alt+s");
+}
+
+TEST_F(RunningHotkeys, RebindMovesRegistration) {
+    App& app = *run.app;
+    EXPECT_TRUE(app.set_main_hotkey(L"Ctrl+Alt+H"));
+    EXPECT_EQ(app.settings->hotkey, L"Ctrl+Alt+H");
+    EXPECT_TRUE(combination_free(CTRL | SHIFT, 'V'));
+    EXPECT_FALSE(combination_free(CTRL | ALT, 'H'));
+    EXPECT_TRUE(app.set_screenshot_hotkeys(2, L"ctrl+f11"));
+    EXPECT_EQ(app.settings->screenshot_full_hotkey, L"ctrl+f11");
+    EXPECT_TRUE(combination_free(SHIFT, VK_SNAPSHOT));
+    EXPECT_FALSE(combination_free(CTRL, VK_F11));
+}
+
+TEST_F(RunningHotkeys, TakenHotkeyStaysStoredButUnregistered) {
+    Helper holder;
+    ASSERT_TRUE(holder.start(L"hotkey 0 0x78"));  // F9
+    App& app = *run.app;
+    // Region screenshot: falls back to Ctrl+Shift+Alt+P.
+    EXPECT_TRUE(app.set_screenshot_hotkeys(0, L"f9"));
+    EXPECT_EQ(app.settings->screenshot_hotkey, L"ctrl+shift+alt+p");
+    EXPECT_EQ(app.region_shot_binding, (HotkeyBinding{CTRL | SHIFT | ALT, 'P'}));
+    EXPECT_TRUE(combination_free(0, VK_SNAPSHOT));  // the old one was let go
+    // Window screenshot: reports the failure and keeps the text.
+    EXPECT_FALSE(app.set_screenshot_hotkeys(1, L"f9"));
+    EXPECT_EQ(app.settings->screenshot_window_hotkey, L"f9");
+    EXPECT_TRUE(combination_free(ALT, VK_SNAPSHOT));
+    EXPECT_FALSE(app.set_plain_hotkey(L"f9"));
+    EXPECT_EQ(app.settings->plain_hotkey, L"f9");
+}
+
+// A 2 x 2 32-bit bottom-up bitmap.
+std::vector<std::uint8_t> small_dib(std::uint8_t shade) {
+    std::vector<std::uint8_t> dib(40 + 16, 0);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = 2;
+    h.biHeight = 2;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biSizeImage = 16;
+    std::memcpy(dib.data(), &h, 40);
+    for (size_t i = 40; i < dib.size(); i += 4) {
+        dib[i] = shade;
+        dib[i + 1] = 0x40;
+        dib[i + 2] = 0x80;
+        dib[i + 3] = 0xFF;
+    }
+    return dib;
+}
+
+std::int64_t use_count_of(Database& db, std::int64_t id) {
+    for (const HistoryEntry& e : db.list_entries(L"all", false, true))
+        if (e.id == id) return e.use_count;
+    return -1;
+}
+
+TEST_F(RunningHotkeys, QuickSlotPutsEntryOnClipboard) {
+    App& app = *run.app;
+    Database& db = *app.database;
+    std::vector<std::int64_t> ids;
+    for (const wchar_t* t : {L"slot one", L"slot two", L"slot three"})
+        ids.push_back(db.add_text_entry(t, std::nullopt, false, true));
+    ASSERT_EQ(db.list_slot_entries().size(), 3u);
+    ASSERT_TRUE(winutil::set_clipboard_text(L"marker"));
+    pump(700);  // the watcher takes the marker as a capture of its own
+    const std::int64_t before = db.count_entries();
+
+    // Slot 5 of 3: nothing at all.
+    app.on_quick_slot(5);
+    pump(300);
+    EXPECT_EQ(winutil::get_clipboard_text(), L"marker");
+    for (std::int64_t id : ids) EXPECT_EQ(use_count_of(db, id), 0);
+
+    std::vector<HistoryEntry> slots = db.list_slot_entries();
+    app.on_quick_slot(2);
+    EXPECT_EQ(winutil::get_clipboard_text(), slots[1].text);
+    EXPECT_EQ(use_count_of(db, slots[1].id), 1);
+    pump(1500);  // several polls: the program's own write is not recorded
+    EXPECT_EQ(db.count_entries(), before);
+}
+
+TEST_F(RunningHotkeys, QuickSlotImageIsNotRecordedAgain) {
+    App& app = *run.app;
+    Database& db = *app.database;
+    std::vector<std::uint8_t> dib = small_dib(0x20);
+    std::int64_t id = db.add_entry(L"", {}, {}, dib, L"paint.exe", true, false, std::nullopt, L"", L"", false);
+    ASSERT_GT(id, 0);
+    ASSERT_TRUE(db.add_to_slot(id, 9));
+    pump(700);
+    const std::int64_t before = db.count_entries();
+    app.on_quick_slot(1);
+    ClipboardSnapshot snap = winutil::read_clipboard();
+    EXPECT_EQ(snap.dib, dib);
+    pump(2000);
+    EXPECT_EQ(db.count_entries(), before);
+}
+
+TEST_F(RunningHotkeys, PlainTextHotkeyLeavesFocusAndWindowsAlone) {
+    App& app = *run.app;
+    HWND wnd = run.window();
+    Helper target;
+    ASSERT_TRUE(target.start(L"window QuilletTestTarget"));
+    HWND other = FindWindowW(L"QuilletTestTarget", nullptr);
+    ASSERT_TRUE(other);
+    ShowWindow(wnd, SW_HIDE);
+    app.paste_target = other;
+    // Unicode text with HTML beside it.
+    {
+        raii::ClipboardOpen open(wnd);
+        ASSERT_TRUE(open.ok());
+        EmptyClipboard();
+        ASSERT_TRUE(winutil::place_clipboard_text(L"plain paste"));
+        std::string html = "Version:0.9\r\n<b>x</b>";
+        ASSERT_TRUE(winutil::set_clipboard_bytes(winutil::html_clipboard_format(), html.data(), html.size() + 1));
+    }
+    // Let the watcher's look at the new content end first: the worker does
+    // not retry a clipboard that is open elsewhere.
+    pump(700);
+    ASSERT_TRUE(IsClipboardFormatAvailable(winutil::html_clipboard_format()));
+    SendMessageW(wnd, WM_HOTKEY, kHotkeyPlainPaste, 0);
+    EXPECT_EQ(app.paste_target, other);
+    EXPECT_FALSE(IsWindowVisible(wnd));
+    // The worker replaces the clipboard by its text alone.
+    EXPECT_TRUE(pump_until([] { return !IsClipboardFormatAvailable(winutil::html_clipboard_format()); }, 3000));
+    EXPECT_EQ(winutil::get_clipboard_text(), L"plain paste");
+    EXPECT_FALSE(IsWindowVisible(wnd));
+}
+
+TEST_F(RunningHotkeys, QuickMenuHotkeyOpensMenuWithEntries) {
+    Database& db = *run.app->database;
+    db.add_text_entry(L"first for the menu", std::nullopt, false, false);
+    db.add_text_entry(L"second for the menu", std::nullopt, false, false);
+    SendMessageW(run.window(), WM_HOTKEY, kHotkeyQuickMenu, 0);
+    pump(100);
+    HWND menu = FindWindowW(L"QuilletQuickMenu", nullptr);
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(IsWindowVisible(menu));
+    EXPECT_EQ(SendMessageW(GetDlgItem(menu, 1), LB_GETCOUNT, 0, 0), 2);
+    SendMessageW(GetDlgItem(menu, 1), WM_KEYDOWN, VK_ESCAPE, 0);
+    pump(50);
+}
+
+TEST_F(RunningHotkeys, HistoryHotkeyShowsWindow) {
+    HWND wnd = run.window();
+    ShowWindow(wnd, SW_HIDE);
+    SendMessageW(wnd, WM_HOTKEY, kHotkeyHistory, 0);
+    pump(100);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// Pictures of the main window filled from the store (a text, an RTF, an
+// HTML and an image entry) in both themes at the smallest and the largest
+// font size, written as PNG files into the build folder for a look by eye,
+// with the checks that can be made on them by the test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_ids.h"
+#include "capture/image.h"
+#include "store/database.h"
+#include "tests/app/app_test_support.h"
+#include "ui/card_draw.h"
+#include "ui/cards_list.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace app_test;
+
+// A 32 x 32 bitmap with a colour gradient.
+std::vector<std::uint8_t> gradient_dib() {
+    const int n = 32;
+    std::vector<std::uint8_t> dib(40 + n * n * 4, 0);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = n;
+    h.biHeight = n;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biSizeImage = n * n * 4;
+    std::memcpy(dib.data(), &h, 40);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            std::uint8_t* p = &dib[40 + (static_cast<size_t>(y) * n + x) * 4];
+            p[0] = static_cast<std::uint8_t>(x * 8);
+            p[1] = static_cast<std::uint8_t>(y * 8);
+            p[2] = 0xC0;
+            p[3] = 0xFF;
+        }
+    return dib;
+}
+
+double mean_brightness(const Capture& c) {
+    double sum = 0;
+    for (size_t i = 0; i + 3 < c.pixels.size(); i += 4) sum += c.pixels[i] + c.pixels[i + 1] + c.pixels[i + 2];
+    return c.pixels.empty() ? 0 : sum / (3.0 * static_cast<double>(c.pixels.size() / 4));
+}
+
+struct Shot {
+    bool dark;
+    int font_size;
+};
+
+// The window's picture: its brightness fits the theme; written as
+// main_window_<what>_<theme>_<size>.png beside the bin folder.
+void save_shot(HWND wnd, const Shot& shot, const wchar_t* what) {
+    RECT rc{};
+    GetWindowRect(wnd, &rc);
+    Capture c = capture_screen(rc);
+    ASSERT_GT(c.width, 0);
+    if (shot.dark)
+        EXPECT_LT(mean_brightness(c), 110.0) << what;
+    else
+        EXPECT_GT(mean_brightness(c), 150.0) << what;
+    std::vector<std::uint8_t> png;
+    ASSERT_TRUE(winutil::encode_bgra_png(c.pixels.data(), static_cast<std::uint32_t>(c.width),
+                                         static_cast<std::uint32_t>(c.height), png));
+    const std::wstring name = std::wstring(L"\\..\\main_window_") + what + (shot.dark ? L"_dark_" : L"_light_") +
+                              std::to_wstring(shot.font_size) + L".png";
+    EXPECT_TRUE(test_support::write_file(own_exe_dir() + name, std::string(png.begin(), png.end())));
+}
+
+class MainWindowScreens : public testing::TestWithParam<Shot> {};
+
+TEST_P(MainWindowScreens, CardsOfEveryKindAreDrawn) {
+    const Shot shot = GetParam();
+    RunningApp run([&](Settings& s) {
+        s.dark_mode = shot.dark;
+        s.font_size = shot.font_size;
+    });
+    ASSERT_TRUE(run.start());
+    HWND wnd = run.window();
+    MainWindow* mw = run.app->main_window.get();
+    Database* db = run.app->database.get();
+    ASSERT_TRUE(wnd && mw && db);
+    ASSERT_GT(db->add_entry(L"", "", "", gradient_dib(), L"mspaint.exe", true, false, std::nullopt, L"Picture", L"",
+                            false),
+              0);
+    ASSERT_GT(db->add_entry(L"Formatted <b>HTML</b> text from a web page", "",
+                            "<html><body><b>HTML</b> text</body></html>", {}, L"browser.exe", false, false,
+                            std::nullopt, L"Example page", L"https://example.com/", true),
+              0);
+    ASSERT_GT(db->add_entry(L"Rich text from a word processor", "{\\rtf1\\ansi {\\b Rich} text}", "", {},
+                            L"wordpad.exe", false, false, std::nullopt, L"Document", L"", false),
+              0);
+    std::int64_t plain = db->add_text_entry(L"A plain text entry\r\nwith a second line", std::nullopt, false, false);
+    ASSERT_GT(plain, 0);
+    mw->refresh_all();
+    SetWindowPos(wnd, HWND_TOPMOST, 20, 20, 620, 460, SWP_SHOWWINDOW);
+    SetForegroundWindow(wnd);
+    list_select_entry(mw->cards, plain);
+    pump(800);
+
+    // The history view lists the text entries (plain, RTF, HTML).
+    ASSERT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(mw->cards, LB_GETITEMHEIGHT, 0, 0), kTextRowHeight);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(wnd, kIdEmptyHint)));
+    save_shot(wnd, shot, L"texts");
+    // The images view with its thumbnail card.
+    mw->show_images();
+    pump(500);
+    ASSERT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(mw->cards, LB_GETITEMHEIGHT, 0, 0), kTallRowHeight) << "the image card is tall";
+    save_shot(wnd, shot, L"images");
+}
+
+INSTANTIATE_TEST_SUITE_P(ThemesAndSizes, MainWindowScreens,
+                         testing::Values(Shot{false, 10}, Shot{false, 18}, Shot{true, 10}, Shot{true, 18}));
+
+}  // namespace

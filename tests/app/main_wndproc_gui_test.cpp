@@ -1,0 +1,424 @@
+// The main window procedure of a running App: timers, private messages and
+// their text ownership, sign-out, the re-created taskbar, the clipboard
+// poll and its pause during nested loops, closing, and start-up placement.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/app_ids.h"
+#include "app/tray_icon.h"
+#include "capture/posted_text.h"
+#include "capture/watcher.h"
+#include "core/i18n.h"
+#include "core/winutil.h"
+#include "store/database.h"
+#include "tests/app/app_test_support.h"
+#include "ui/main_window.h"
+#include "ui/modal_loop.h"
+
+namespace {
+
+using namespace app_test;
+
+Settings saved_settings(const RunningApp& run) {
+    Settings s;
+    s.load(run.files.settings_path);
+    return s;
+}
+
+const HistoryEntry* find_entry(const std::vector<HistoryEntry>& list, std::int64_t id) {
+    for (const HistoryEntry& e : list)
+        if (e.id == id) return &e;
+    return nullptr;
+}
+
+const HistoryEntry* find_text(const std::vector<HistoryEntry>& list, const std::wstring& text) {
+    for (const HistoryEntry& e : list)
+        if (e.text == text) return &e;
+    return nullptr;
+}
+
+std::wstring link_title_of(Database& db, std::int64_t id) {
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    const HistoryEntry* e = find_entry(list, id);
+    return e ? e->link_title : L"<missing>";
+}
+
+class WndProc : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(run.start());
+        wnd = run.window();
+        ASSERT_TRUE(wnd);
+    }
+    RunningApp run;
+    HWND wnd = nullptr;
+};
+
+TEST_F(WndProc, MovesWithinHalfASecondSaveOnceAfterTheLast) {
+    const int start_x = saved_settings(run).window_x;
+    for (int x : {150, 170, 190}) {
+        SetWindowPos(wnd, nullptr, x, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        pump(150);
+    }
+    EXPECT_EQ(saved_settings(run).window_x, start_x);  // not yet: the timer restarted each time
+    EXPECT_TRUE(pump_until([&] { return saved_settings(run).window_x == 190; }, 1500));
+    RECT rc{};
+    GetWindowRect(wnd, &rc);
+    Settings s = saved_settings(run);
+    EXPECT_EQ(s.window_y, rc.top);
+    EXPECT_EQ(s.window_w, rc.right - rc.left);
+    EXPECT_EQ(s.window_h, rc.bottom - rc.top);
+}
+
+TEST_F(WndProc, PollRemembersForeignWindowButNotShellWindows) {
+    Helper target;
+    ASSERT_TRUE(target.start(L"window QuilletTestTarget"));
+    HWND other = FindWindowW(L"QuilletTestTarget", nullptr);
+    ASSERT_TRUE(other);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(pump_until([&] { return run.app->paste_target == other; }, 3000));
+    Helper shell;
+    ASSERT_TRUE(shell.start(L"window Progman"));
+    HWND progman = nullptr;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"Progman", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"Progman", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == shell.id()) progman = w;
+    }
+    ASSERT_TRUE(progman);
+    SetForegroundWindow(progman);
+    pump(1200);
+    ASSERT_EQ(GetForegroundWindow(), progman);
+    EXPECT_EQ(run.app->paste_target, other);
+    // The program's own window is not a target either.
+    SetForegroundWindow(wnd);
+    pump(1200);
+    EXPECT_EQ(run.app->paste_target, other);
+}
+
+TEST_F(WndProc, LinkTitleStoredOnlyFromPostedText) {
+    Database& db = *run.app->database;
+    std::int64_t id = db.add_text_entry(L"https://example.com/page", std::nullopt, false, false);
+    ASSERT_GT(id, 0);
+    // A foreign pointer is not the program's: ignored, not freed.
+    static wchar_t foreign[] = L"Forged";
+    PostMessageW(wnd, WM_LINK_TITLE, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(foreign));
+    PostMessageW(wnd, WM_LINK_TITLE, static_cast<WPARAM>(id), 0);
+    pump(100);
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    ASSERT_NE(find_entry(list, id), nullptr);
+    EXPECT_EQ(find_entry(list, id)->link_title, L"");
+    EXPECT_STREQ(foreign, L"Forged");
+    // An empty title changes nothing but is freed.
+    ASSERT_TRUE(post_text_message(wnd, WM_LINK_TITLE, static_cast<WPARAM>(id), L""));
+    pump(100);
+    EXPECT_EQ(link_title_of(db, id), L"");
+    ASSERT_TRUE(post_text_message(wnd, WM_LINK_TITLE, static_cast<WPARAM>(id), L"Example page"));
+    pump(100);
+    EXPECT_EQ(link_title_of(db, id), L"Example page");
+    // A title for an entry that no longer exists changes nothing.
+    ASSERT_TRUE(post_text_message(wnd, WM_LINK_TITLE, 987654, L"Nobody"));
+    pump(100);
+    EXPECT_EQ(link_title_of(db, id), L"Example page");
+}
+
+TEST_F(WndProc, AutomaticUpdateResultAnnouncesAndMarksCheck) {
+    App& app = *run.app;
+    app.settings->check_updates = true;
+    app.settings->last_update_check = 0;
+    ASSERT_TRUE(app.tray_icon->is_added());
+    const int balloons = app.tray_icon->balloons_shown;
+
+    static wchar_t forged[] = L"9.9.9";
+    PostMessageW(wnd, WM_UPDATE_AUTO_RESULT, 1, reinterpret_cast<LPARAM>(forged));
+    pump(100);
+    EXPECT_EQ(app.settings->last_update_check, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, balloons);
+
+    ASSERT_TRUE(post_text_message(wnd, WM_UPDATE_AUTO_RESULT, 1, L"2.0.0"));
+    pump(100);
+    EXPECT_GT(app.settings->last_update_check, 0);
+    EXPECT_EQ(saved_settings(run).last_update_check, app.settings->last_update_check);
+    EXPECT_EQ(app.tray_icon->balloons_shown, balloons + 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"update.available.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr_format(L"update.available.text", L"2.0.0"));
+
+    // No newer version, or announcements off: no balloon, still marked.
+    app.settings->last_update_check = 0;
+    PostMessageW(wnd, WM_UPDATE_AUTO_RESULT, 0, 0);
+    pump(100);
+    EXPECT_GT(app.settings->last_update_check, 0);
+    app.settings->check_updates = false;
+    ASSERT_TRUE(post_text_message(wnd, WM_UPDATE_AUTO_RESULT, 1, L"3.0.0"));
+    pump(100);
+    EXPECT_EQ(app.tray_icon->balloons_shown, balloons + 1);
+}
+
+TEST_F(WndProc, ManualUpdateResultMarksCheck) {
+    App& app = *run.app;
+    app.settings->last_update_check = 0;
+    ASSERT_TRUE(post_text_message(wnd, WM_UPDATE_MANUAL_RESULT, 0, L"latest"));
+    pump(100);
+    EXPECT_GT(app.settings->last_update_check, 0);
+    EXPECT_EQ(saved_settings(run).last_update_check, app.settings->last_update_check);
+}
+
+TEST_F(WndProc, SignOutSavesSettingsAndRemovesIcon) {
+    App& app = *run.app;
+    app.settings->dark_mode = true;  // changed in memory only
+    SetWindowPos(wnd, nullptr, 222, 111, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    KillTimer(wnd, kTimerMoveSave);
+    EXPECT_FALSE(saved_settings(run).dark_mode);
+    SendMessageW(wnd, WM_QUERYENDSESSION, 0, 0);
+    SendMessageW(wnd, WM_ENDSESSION, TRUE, 0);
+    Settings s = saved_settings(run);
+    EXPECT_TRUE(s.dark_mode);
+    EXPECT_EQ(s.window_x, 222);
+    EXPECT_EQ(s.window_y, 111);
+    EXPECT_FALSE(app.tray_icon->is_added());
+    // A cancelled sign-out changes nothing.
+    app.settings->dark_mode = false;
+    SendMessageW(wnd, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(saved_settings(run).dark_mode);
+}
+
+TEST_F(WndProc, TaskbarCreatedAddsIconAgain) {
+    App& app = *run.app;
+    UINT msg = TrayIcon::taskbar_created_message();
+    ASSERT_NE(msg, 0u);
+    app.tray_icon->remove();
+    ASSERT_FALSE(app.tray_icon->is_added());
+    SendMessageW(wnd, msg, 0, 0);
+    EXPECT_TRUE(app.tray_icon->is_added());
+    // Balloons need the icon.
+    app.tray_icon->remove();
+    int n = app.tray_icon->balloons_shown;
+    app.tray_icon->show_balloon(L"t", L"x");
+    EXPECT_EQ(app.tray_icon->balloons_shown, n);
+}
+
+TEST_F(WndProc, ClipboardPollPausesInsideNestedLoops) {
+    App& app = *run.app;
+    KillTimer(wnd, kTimerClipboardPoll);
+    pump(100);
+    Helper writer;
+    ASSERT_TRUE(writer.start(L"text \"copied inside a box\""));
+    {
+        ModalLoopScope box;
+        SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
+        SendMessageW(wnd, WM_CLIPBOARDUPDATE, 0, 0);
+        EXPECT_EQ(find_text(app.database->list_entries(L"all", false, true), L"copied inside a box"), nullptr);
+    }
+    SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
+    std::vector<HistoryEntry> list = app.database->list_entries(L"all", false, true);
+    const HistoryEntry* e = find_text(list, L"copied inside a box");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->source_app, L"app_test_helper.exe");
+    // The tray balloon shows the copied text.
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.copied"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, L"copied inside a box");
+}
+
+TEST_F(WndProc, ClipboardUpdateAlsoPolls) {
+    App& app = *run.app;
+    KillTimer(wnd, kTimerClipboardPoll);
+    pump(100);
+    Helper writer;
+    ASSERT_TRUE(writer.start(L"text \"seen at once\""));
+    SendMessageW(wnd, WM_CLIPBOARDUPDATE, 0, 0);
+    EXPECT_NE(find_text(app.database->list_entries(L"all", false, true), L"seen at once"), nullptr);
+}
+
+TEST_F(WndProc, SecondInstanceMessageShowsWindow) {
+    ShowWindow(wnd, SW_HIDE);
+    PostMessageW(wnd, WM_SHOW_MAIN, 0, 0);
+    pump(200);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+}
+
+TEST_F(WndProc, CloseDestroysOrHidesToTray) {
+    App& app = *run.app;
+    app.settings->tray_on_minimize = true;
+    SetWindowPos(wnd, nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(wnd));
+    EXPECT_FALSE(IsWindowVisible(wnd));
+    EXPECT_EQ(app.settings->window_x, 140);
+    app.settings->tray_on_minimize = false;
+    SendMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(wnd));
+    // Destruction saved the settings.
+    EXPECT_EQ(saved_settings(run).window_x, 140);
+}
+
+TEST_F(WndProc, TrayClicksShowWindowOrOpenMenu) {
+    ShowWindow(wnd, SW_HIDE);
+    // A middle click, or a right press without release, does nothing.
+    SendMessageW(wnd, WM_TRAYICON, 1, WM_MBUTTONUP);
+    SendMessageW(wnd, WM_TRAYICON, 1, WM_RBUTTONDOWN);
+    EXPECT_FALSE(IsWindowVisible(wnd));
+    SendMessageW(wnd, WM_TRAYICON, 1, WM_LBUTTONUP);
+    pump(100);
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    // The tray menu: Up from no highlighted item reaches the last item,
+    // Quit; the keys are waiting before the menu's loop starts.
+    PostMessageW(wnd, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(wnd, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(wnd, WM_TRAYICON, 1, WM_RBUTTONUP);
+    EXPECT_FALSE(IsWindow(wnd));
+}
+
+// Presses the button with the caption in the first confirmation box that
+// opens, from a timer that runs inside the box's own loop.
+std::wstring g_press_caption;
+void CALLBACK press_in_confirm_box(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"QuilletConfirmBox", nullptr);
+    if (!box) return;
+    KillTimer(nullptr, id);
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t text[128] = {};
+        GetWindowTextW(c, text, 128);
+        if (g_press_caption == text) {
+            SendMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), reinterpret_cast<LPARAM>(c));
+            return;
+        }
+    }
+    PostMessageW(box, WM_CLOSE, 0, 0);
+}
+
+TEST_F(WndProc, ClearHistoryAsksFirstAndKeepsPinned) {
+    Database& db = *run.app->database;
+    std::int64_t plain = db.add_text_entry(L"plain entry", std::nullopt, false, false);
+    std::int64_t pinned = db.add_text_entry(L"pinned entry", std::nullopt, true, false);
+    ASSERT_GT(plain, 0);
+    ASSERT_GT(pinned, 0);
+    // Closing the box is no.
+    g_press_caption = L"no such button";
+    SetTimer(nullptr, 0, 100, press_in_confirm_box);
+    SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kIdClear, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(wnd, kIdClear)));
+    std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
+    EXPECT_NE(find_entry(list, plain), nullptr);
+    // Confirming deletes what is neither pinned nor kept.
+    g_press_caption = tr(L"action.delete");
+    SetTimer(nullptr, 0, 100, press_in_confirm_box);
+    SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kIdClear, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(wnd, kIdClear)));
+    list = db.list_entries(L"all", false, true);
+    EXPECT_EQ(find_entry(list, plain), nullptr);
+    EXPECT_NE(find_entry(list, pinned), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(wnd));
+}
+
+TEST_F(WndProc, MessagesBeforeCreateGoToDefault) {
+    // A window of the class without the App behind it answers as a plain window.
+    HWND bare = CreateWindowExW(0, L"QuilletMain", L"bare", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    EXPECT_EQ(bare, nullptr) << "creation without an App fails in WM_CREATE";
+    MINMAXINFO info{};
+    info.ptMinTrackSize.x = 7;
+    EXPECT_EQ(SendMessageW(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
+    EXPECT_GT(info.ptMinTrackSize.x, 7);
+}
+
+LRESULT CALLBACK refuse_creation(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NCCREATE) return FALSE;
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+TEST(WndProcStart, OnlyAFailedWindowFailsStartUp) {
+    // A class of that name that refuses every window: creation fails.
+    UnregisterClassW(L"QuilletMain", GetModuleHandleW(nullptr));
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = refuse_creation;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuilletMain";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    RunningApp run;
+    run.app = std::make_unique<App>();
+    EXPECT_FALSE(run.app->init(GetModuleHandleW(nullptr), run.files));
+    EXPECT_EQ(run.window(), nullptr);
+    // What init made is deleted once, in order, and a second shutdown is harmless.
+    run.app->shutdown();
+    EXPECT_FALSE(run.app->main_window);
+    EXPECT_FALSE(run.app->watcher);
+    EXPECT_FALSE(run.app->database);
+    EXPECT_FALSE(run.app->settings);
+    EXPECT_FALSE(run.app->tray_icon);
+    EXPECT_FALSE(run.app->quick_menu);
+    run.app->shutdown();
+    UnregisterClassW(L"QuilletMain", GetModuleHandleW(nullptr));
+    // A failed database open, by contrast, is no reason to stop.
+    RunningApp bad_db;
+    bad_db.files.database_path = bad_db.folder.file(L"no\\such\\folder\\quillet.db");
+    ASSERT_TRUE(bad_db.start());
+    EXPECT_TRUE(IsWindow(bad_db.window()));
+    EXPECT_FALSE(bad_db.app->database->is_open());
+}
+
+TEST(WndProcStart, StoredSizeClampedAndUnplacedWindowGoesToCursor) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetCursorPos(1000, 500);
+    RunningApp run([](Settings& s) {
+        s.window_w = 300;
+        s.window_h = 200;
+        s.window_x = -1;
+        s.window_y = 100;
+    });
+    ASSERT_TRUE(run.start());
+    RECT rc{};
+    GetWindowRect(run.window(), &rc);
+    int w = std::min(576, std::max(static_cast<int>(work.right - work.left) - 20, 400));
+    int h = std::min(783, std::max(static_cast<int>(work.bottom - work.top) - 40, 300));
+    EXPECT_EQ(rc.right - rc.left, w);
+    EXPECT_EQ(rc.bottom - rc.top, h);
+    EXPECT_EQ(rc.left, std::min(std::max(1000 - 310, static_cast<int>(work.left)),
+                                std::max(static_cast<int>(work.left), static_cast<int>(work.right) - w)));
+    EXPECT_EQ(rc.top, std::min(std::max(500 - 40, static_cast<int>(work.top)),
+                               std::max(static_cast<int>(work.top), static_cast<int>(work.bottom) - h)));
+    EXPECT_TRUE(IsWindowVisible(run.window()));
+}
+
+TEST(WndProcStart, StartInTrayStaysHiddenWhereCreated) {
+    SetCursorPos(1000, 500);
+    RunningApp run([](Settings& s) {
+        s.start_in_tray = true;
+        s.window_x = 30;
+        s.window_y = 40;
+        s.always_on_top = false;
+    });
+    ASSERT_TRUE(run.start());
+    EXPECT_FALSE(IsWindowVisible(run.window()));
+    RECT rc{};
+    GetWindowRect(run.window(), &rc);
+    EXPECT_EQ(rc.left, 30);
+    EXPECT_EQ(rc.top, 40);
+    EXPECT_FALSE(GetWindowLongW(run.window(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST(WndProcStart, DamagedDatabaseIsToldOnce) {
+    TempFolder keep;
+    RunningApp run;
+    ASSERT_TRUE(test_support::write_file(run.files.database_path, std::string(4096, 'x')));
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    ASSERT_TRUE(app.tray_icon->is_added());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
+    std::wstring damaged = app.database->damaged_file_path();
+    std::wstring name = damaged.substr(damaged.find_last_of(L"\\/") + 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr_format(L"tray.database_damaged.text", name));
+    EXPECT_NE(GetFileAttributesW(damaged.c_str()), INVALID_FILE_ATTRIBUTES);
+    // The next start opens the fresh file and says nothing.
+    run.stop();
+    run.app = std::make_unique<App>();
+    ASSERT_TRUE(run.app->init(GetModuleHandleW(nullptr), run.files));
+    EXPECT_FALSE(run.app->database->recovered_damaged_file());
+    EXPECT_EQ(run.app->tray_icon->balloons_shown, 0);
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+// The object behind the main window (class "QuilletMain"): its child
+// controls, their fonts, theme and places, the owner-painted buttons with
+// their tooltips, the side-panel collapse, the font size, the language
+// switch and the toast.
+//
+// App owns it; MainWndProc calls init on WM_CREATE, forwards size, draw,
+// colour and wheel messages, and calls destroy_popups on WM_DESTROY.
+// Interface thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/handles.h"
+#include "ui/list_model.h"
+#include "ui/paste_actions.h"
+#include "ui/side_panel.h"
+#include "ui/thumbnail_cache.h"
+
+class App;
+struct EntryCommandContext;
+struct CommandResult;
+
+// Text and background colour of a child control (WM_CTLCOLOR*), none when
+// the control keeps the system's colours.
+struct ControlColors {
+    COLORREF text;
+    COLORREF background;
+};
+bool main_control_colors(UINT message, int control_id, bool toolbar_button, bool dark, ControlColors& out);
+
+// Glyph colour of a toolbar or search button by control id.
+COLORREF toolbar_glyph_color(int control_id, bool dark);
+
+// The full text of a child control.
+std::wstring get_dlg_item_text(HWND dialog, int id);
+
+// Text measurement on a DC with its selected font (DT_CALCRECT, DT_NOPREFIX):
+// the word-wrapped height at the width (at least minimum; the minimum for
+// an empty text), the word-wrapped width within 340 pixels, and the
+// single-line width (0 for an empty text).
+int measure_text_height(HDC dc, const std::wstring& text, int width, int minimum);
+int measure_wrapped_width(HDC dc, const std::wstring& text);
+int measure_text_width(HDC dc, const std::wstring& text);
+
+// True when GetWindowPlacement succeeds for the window.
+bool window_is_placed(HWND window);
+
+class MainWindow {
+public:
+    MainWindow() = default;
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    void init(HWND window, App* app);
+    void create_controls();
+    void relayout();
+    // Client width the menu bar needs.
+    int menu_bar_width();
+    void toggle_category_panel();
+    void remember_width();
+    void apply_dark_mode(bool dark);
+    void toggle_always_on_top();
+    void apply_font_size();
+    void apply_language();
+    void show_button_tooltip(HWND button);
+    void hide_button_tooltip();
+    // A rectangle in main-window client coordinates, invalidated (with
+    // erase) in the cards list; an empty rectangle does nothing.
+    void invalidate_child_rect(const RECT& rc);
+    void listbox_add(const std::wstring& text, LPARAM item_data);
+    void destroy_popups();
+    void release_resources();
+    void hide_entry_hint();
+
+    // The toast over the bottom of the cards list.
+    void show_copied_toast();
+    void position_toast();
+    void hide_toast();
+
+    // Wheel routing: the list under a screen point, and scrolling a list by
+    // whole notches.
+    HWND list_at_point(POINT screen) const;
+    void wheel_scroll_list(HWND list, int delta);
+
+    // WM_CTLCOLOR*: sets the DC's colours and returns the brush, or null
+    // when the control keeps the system's colours.
+    HBRUSH control_color(UINT message, HDC dc, HWND control);
+    // WM_DRAWITEM of the owner-drawn buttons; false for anything else.
+    bool draw_item(const DRAWITEMSTRUCT* dis);
+    // WM_MEASUREITEM height of a row of the side list or the cards list.
+    static int row_height(const MainWindow* self, int control_id, int index);
+
+    // ---- the lists (main_window_view.cpp) ------------------------------------------
+    void refresh_view(bool to_top);
+    void refresh_list();
+    void refresh_all();
+    void build_side_panel();
+    void set_view(int kind, std::int64_t category);
+    void show_images();
+    void show_templates();
+    void show_template_group(const std::wstring& name);
+    void open_templates();
+    void open_templates_node();
+    void toggle_templates_node();
+    void expand_templates_node();
+    void publish_current_category();
+    void sync_side_selection();
+    std::int64_t selected_category_id() const;
+    void on_side_selection();
+    void on_selection_changed();
+    void set_link_title(std::int64_t id, const std::wstring& title);
+    ListView current_view() const;
+    bool search_empty() const;
+    // WM_DRAWITEM of the two owner-drawn lists; false for anything else.
+    bool draw_list_item(const DRAWITEMSTRUCT* dis);
+
+    // ---- entry actions (main_window_actions.cpp) ----------------------------------
+    PasteContext paste_context() const;
+    EntryCommandContext command_context() const;
+    void apply_result(const CommandResult& result);
+    void on_paste_selected();
+    void on_paste_multiple();
+    void paste_selected_plain();
+    void paste_selected_transformed(int transform);
+    void copy_selected();
+    void arm_click_copy(std::int64_t key);
+    void cancel_click_copy();
+    void on_click_copy_timer();
+    void toggle_pin_selected();
+    void toggle_keep_selected();
+    void delete_selected();
+    void restore_selected();
+    void delete_forever_selected();
+    void move_selected_up();
+    void move_selected_down();
+    void show_to_category_menu();
+    void remove_selected_from_category();
+    void add_selected_to_slots();
+    void remove_selected_from_slots();
+    void edit_selected();
+    void new_entry_in_current_view();
+    void new_entry_in_category(std::int64_t id);
+    void select_all();
+    void focus_search();
+    void toggle_show_time();
+    void empty_trash();
+    bool selected_has_text() const;
+    bool selected_is_kept() const;
+    bool rows_can_move() const;
+
+    // ---- categories (main_window_categories.cpp) ----------------------------------
+    void new_category();
+    void rename_category();
+    void toggle_category_pinned();
+    void move_category(int direction);
+    void delete_category();
+    void delete_category_with_entries();
+
+    // ---- templates (main_window_templates.cpp) ------------------------------------
+    void new_template();
+    void new_template_in_group(const std::wstring& group);
+    void new_template_in_current_group();
+    void new_template_group();
+    void rename_template_group(const std::wstring& old_name);
+    void delete_template_group(const std::wstring& name);
+    void move_group_templates(const std::wstring& group, const std::wstring& new_group);
+    void set_template_group(std::int64_t key, const std::wstring& group);
+    void open_selected_entry();
+
+    bool dark_mode() const { return dark; }
+    bool is_toolbar_button(HWND control) const;
+    bool is_menu_button(HWND control) const;
+    // Painting of the owner-painted buttons (subclass and WM_DRAWITEM).
+    void paint_button(HWND button, HDC dc, bool pressed);
+
+    // ---- fields ----------------------------------------------------------------
+    HWND window = nullptr;
+    App* app = nullptr;
+    HWND cards = nullptr;
+    HWND search = nullptr;
+    HWND search_button = nullptr;
+    HWND side = nullptr;
+    HWND watch_box = nullptr;
+    HWND total_label = nullptr;
+    HWND empty_hint = nullptr;
+    HWND tooltip = nullptr;
+    HWND hint_popup = nullptr;
+    RECT tooltip_rect{};
+    bool tooltip_visible = false;
+    HWND toast = nullptr;
+    bool toast_visible = false;
+    std::wstring toast_text;
+    RECT toast_rect{};
+    raii::Font toast_font;
+    raii::Font toast_icon_font;
+    std::map<HWND, std::wstring> tooltip_texts;
+    std::array<HWND, 11> toolbar_buttons{};
+    std::vector<HWND> menu_buttons;
+    std::vector<const wchar_t*> menu_keys;
+    int top_bar_height = 30;
+    bool always_on_top = true;
+    bool close_on_paste = true;
+    bool tray_on_minimize = false;
+    bool categories_collapsed = false;
+    int categories_width = 130;
+    bool show_time = true;
+    bool dark = false;
+    bool trash_view = false;
+    bool templates_mode = false;
+    int view_kind = 0;
+    int category_id = -1;
+    int expanded_width = 0;
+    std::wstring group_filter;
+    bool scroll_to_top = false;
+    raii::Font menu_font;
+    raii::Font small_font;
+    raii::Font glyph_font;
+    raii::Font tooltip_font;
+    raii::Font list_font;
+    int font_size = 14;
+
+    // The lists' state: the model of the cards, the rows the cards list
+    // shows, the side panel, the thumbnails of image cards, the pending
+    // click-to-copy and whether a refresh is under way.
+    ListModel model;
+    std::vector<ListRow> shown_rows;
+    SidePanel panel;
+    ThumbnailCache thumbnails;
+    ClickCopy click_copy;
+    bool refreshing = false;
+
+    // The owner-painted button under the pointer, if any.
+    HWND hovered_button = nullptr;
+
+private:
+    void create_toolbar();
+    void create_menu_buttons();
+    void fill_tooltip_map();
+    void register_hint_class();
+    std::vector<int> menu_text_widths();
+    int total_text_width();
+    HBRUSH brush_for(COLORREF color);
+    void apply_theme_to_controls();
+
+    std::map<COLORREF, raii::Brush> brushes_;
+    int cards_wheel_remainder_ = 0;
+    int side_wheel_remainder_ = 0;
+    bool released_ = false;
+};
+
+// Subclass procedures of the main window's controls (reference data: the
+// MainWindow).
+LRESULT CALLBACK flat_button_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK icon_button_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK list_subclass_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK toast_subclass_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+// Drawing of the toast over its client rectangle.
+struct Toast {
+    static void paint(const MainWindow& owner, HDC dc, const RECT& rc);
+};

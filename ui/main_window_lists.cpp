@@ -1,0 +1,108 @@
+// The subclass of the two list boxes of the main window.
+#include <windows.h>
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/app.h"
+#include "app/app_ids.h"
+#include "core/settings.h"
+#include "theme/geometry.h"
+#include "theme/painters.h"
+#include "ui/main_window.h"
+
+namespace {
+
+bool key_down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+// A press or double click on no row focuses the list and clears its
+// selection; true when it was on no row (the message is then consumed).
+bool click_on_empty_area(MainWindow& mw, HWND list, LPARAM lp) {
+    POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    if (listbox_item_from_point(list, pt) >= 0) return false;
+    SetFocus(list);
+    listbox_clear_selection(list);
+    mw.cancel_click_copy();
+    return true;
+}
+
+// A press on a card arms click-to-copy when the settings ask for it.
+void arm_on_press(MainWindow& mw, HWND list, LPARAM lp) {
+    POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    int row = listbox_item_from_point(list, pt);
+    std::int64_t key = row >= 0 ? static_cast<std::int64_t>(SendMessageW(list, LB_GETITEMDATA, row, 0)) : 0;
+    if (is_group_header_key(key)) key = 0;
+    const Settings* s = mw.app && mw.app->settings ? mw.app->settings.get() : nullptr;
+    if (should_arm_click_copy(click_to_copy_enabled(s), mw.trash_view, key_down(VK_CONTROL), key_down(VK_SHIFT), key))
+        mw.arm_click_copy(key);
+}
+
+// A press on the templates node of the side panel opens or folds it.
+bool press_on_templates_node(MainWindow& mw, HWND list, LPARAM lp) {
+    POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    const SidePanelRow* row = mw.panel.row(listbox_item_from_point(list, pt));
+    if (!row || row->kind != SideRowKind::TemplatesNode) return false;
+    SetFocus(list);
+    mw.open_templates_node();
+    return true;
+}
+
+}  // namespace
+
+LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
+    auto& mw = *reinterpret_cast<MainWindow*>(ref);
+    const bool is_cards = list == mw.cards;
+    switch (msg) {
+        case WM_ERASEBKGND: {
+            RECT rc{};
+            GetClientRect(list, &rc);
+            fill_rect_color(reinterpret_cast<HDC>(wp), rc, mw.dark_mode() ? 0x2B2B2B : 0xFFFFFF);
+            return 1;
+        }
+        case WM_KEYDOWN:
+            if (is_cards) mw.cancel_click_copy();
+            if (is_cards && wp == VK_RETURN) {
+                mw.on_paste_selected();
+                return 0;
+            }
+            if (is_cards && wp == 'A' && key_down(VK_CONTROL)) {
+                SendMessageW(list, LB_SETSEL, TRUE, -1);
+                return 0;
+            }
+            break;
+        case WM_LBUTTONDOWN:
+            if (is_cards) {
+                if (click_on_empty_area(mw, list, lp)) return 0;
+                arm_on_press(mw, list, lp);
+            } else if (press_on_templates_node(mw, list, lp)) {
+                return 0;
+            }
+            break;
+        case WM_LBUTTONDBLCLK:
+            if (is_cards) {
+                if (click_on_empty_area(mw, list, lp)) return 0;
+                // The second click of a double click pastes; nothing is copied.
+                mw.cancel_click_copy();
+            }
+            break;
+        case WM_TIMER:
+            if (is_cards && wp == kClickCopyTimer) {
+                KillTimer(list, kClickCopyTimer);
+                mw.on_click_copy_timer();
+                return 0;
+            }
+            break;
+        case WM_GETDLGCODE:
+            // Enter reaches the cards list as a key press (it pastes).
+            if (is_cards) return DefSubclassProc(list, msg, wp, lp) | DLGC_WANTALLKEYS;
+            break;
+        case WM_MOUSEWHEEL: {
+            // The wheel scrolls the list under the pointer, whichever has the focus.
+            POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            if (HWND target = mw.list_at_point(pt)) mw.wheel_scroll_list(target, GET_WHEEL_DELTA_WPARAM(wp));
+            return 0;
+        }
+        case WM_NCDESTROY: RemoveWindowSubclass(list, list_subclass_proc, id); break;
+        default: break;
+    }
+    return DefSubclassProc(list, msg, wp, lp);
+}

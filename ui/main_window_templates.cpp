@@ -1,0 +1,98 @@
+// The main window's template-group commands: add, rename and delete a
+// group, move a group's templates into another one, and set one
+// template's group.
+#include <windows.h>
+
+#include <array>
+#include <cwchar>
+
+#include "app/app.h"
+#include "core/i18n.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "ui/main_window.h"
+#include "ui/message_boxes.h"
+
+namespace {
+
+Database* database_of(App* app) { return app ? app->database.get() : nullptr; }
+
+}  // namespace
+
+void MainWindow::new_template() {
+    // Pending: the template editor opens here (show_template_editor) once it
+    // exists.
+}
+
+void MainWindow::new_template_in_group(const std::wstring& group) {
+    // Pending: the template editor opens here, preset with the group.
+    (void)group;
+}
+
+void MainWindow::new_template_in_current_group() {
+    if (!group_filter.empty() && group_filter != std::wstring(1, kUngroupedFilter))
+        new_template_in_group(group_filter);
+    else
+        new_template();
+}
+
+void MainWindow::open_selected_entry() {
+    // Pending: the entry view window opens here for entry_to_open.
+}
+
+void MainWindow::new_template_group() {
+    Database* db = database_of(app);
+    if (!db) return;
+    std::array<wchar_t, 256> buffer{};
+    if (!input_box(window, tr(L"input.new_group"), tr(L"prompt.group_name"), buffer.data(),
+                   static_cast<int>(buffer.size()), false))
+        return;
+    buffer.back() = L'\0';
+    std::wstring name = trim(buffer.data());
+    if (name.empty()) {
+        show_message(window, tr(L"side.templates"), tr(L"message.enter_name"));
+        return;
+    }
+    if (!db->add_snippet_group(name)) show_message(window, tr(L"side.templates"), tr(L"message.dup_group"));
+    refresh_all();
+}
+
+void MainWindow::rename_template_group(const std::wstring& old_name) {
+    Database* db = database_of(app);
+    if (!db) return;
+    std::array<wchar_t, 256> buffer{};
+    wcsncpy(buffer.data(), old_name.c_str(), buffer.size() - 1);
+    if (!input_box(window, tr(L"input.rename_group"), tr(L"prompt.new_name"), buffer.data(),
+                   static_cast<int>(buffer.size()), false))
+        return;
+    buffer.back() = L'\0';
+    std::wstring name = trim(buffer.data());
+    if (name.empty() || name == old_name) return;
+    if (!db->rename_snippet_group(old_name, name)) show_message(window, tr(L"side.templates"), tr(L"message.dup_group2"));
+    refresh_all();
+}
+
+void MainWindow::delete_template_group(const std::wstring& name) {
+    Database* db = database_of(app);
+    if (!db) return;
+    if (!ask_confirmation(window, tr(L"side.templates"), tr(L"confirm.delete_group"), tr(L"action.delete"))) return;
+    db->delete_snippet_group(name);
+    refresh_all();
+}
+
+void MainWindow::move_group_templates(const std::wstring& group, const std::wstring& new_group) {
+    Database* db = database_of(app);
+    if (!db) return;
+    // The records are copied first: the refresh below replaces them.
+    std::vector<Snippet> listed = model.templates();
+    for (const Snippet& s : listed)
+        if (s.grp == group) db->set_snippet_group(s.id, new_group);
+    refresh_all();
+}
+
+void MainWindow::set_template_group(std::int64_t key, const std::wstring& group) {
+    Database* db = database_of(app);
+    if (!db || key == 0) return;
+    db->set_snippet_group(key < 0 ? -key : key, group);
+    refresh_all();
+}
