@@ -23,23 +23,16 @@
 #include "core/text.h"
 #include "store/database.h"
 #include "store/import.h"
+#include "bench/bench_timing.h"
 
 namespace {
+
+using bench::now_ms;
+using bench::check;
 
 constexpr int kTexts = 10000;
 constexpr int kImages = 200;
 constexpr int kImageSide = 512;  // 512 x 512 x 4 bytes = 1 MiB of pixels
-
-double now_ms() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
 
 double peak_mib() {
     PROCESS_MEMORY_COUNTERS pmc{};
@@ -62,13 +55,6 @@ double file_mib(const std::wstring& path) {
 void fail(const char* what) {
     std::printf("backup bench: %s failed\n", what);
     std::exit(1);
-}
-
-void check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::printf("SQLite error in %s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
-    }
 }
 
 // Appends one result line to the run's result file.

@@ -24,8 +24,11 @@
 #include "capture/watcher.h"
 #include "core/settings.h"
 #include "store/database.h"
+#include "bench/bench_timing.h"
 
 namespace {
+
+using bench::median;
 
 constexpr int kCopies = 50;
 constexpr std::int32_t kWidth = 1920, kHeight = 1080;
@@ -53,11 +56,6 @@ LONGLONG now_ticks() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t.QuadPart;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 // A screen-like 1920x1080 32-bit bottom-up bitmap: gradients and bands.

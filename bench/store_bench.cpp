@@ -16,47 +16,18 @@
 
 #include "core/text.h"
 #include "store/database.h"
+#include "bench/bench_timing.h"
 
 namespace {
+
+using bench::now_ms;
+using bench::median;
+using bench::time_median;
+using bench::check;
 
 constexpr int kLive = 200;
 constexpr int kPinnedTexts = 10000;
 constexpr int kPinnedImages = 500;
-
-double now_ms() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Median time of fn over n runs, after one run to warm up.
-double time_median(int n, const std::function<void(int)>& fn) {
-    fn(-1);
-    std::vector<double> times;
-    for (int i = 0; i < n; ++i) {
-        double t0 = now_ms();
-        fn(i);
-        times.push_back(now_ms() - t0);
-    }
-    return median(times);
-}
-
-void check(int rc, sqlite3* db, const char* what) {
-    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        std::printf("SQLite error in %s: %s\n", what, sqlite3_errmsg(db));
-        std::exit(1);
-    }
-}
 
 // Creates the store at path: the schema through Database, then the rows in
 // one transaction on a plain connection.

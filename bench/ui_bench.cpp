@@ -26,41 +26,18 @@
 #include "ui/cards_list.h"
 #include "ui/list_model.h"
 #include "ui/thumbnail_cache.h"
+#include "bench/bench_timing.h"
 
 namespace {
+
+using bench::now_ms;
+using bench::median;
+using bench::time_median;
 
 constexpr int kEntries = 200;
 constexpr int kImages = 20;
 constexpr int kPinnedTexts = 1000;
 constexpr std::uint32_t kImageSide = 512;  // 512 x 512 x 4 bytes = 1 MiB
-
-double now_ms() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Median time of fn over n runs, after one run to warm up.
-double time_median(int n, const std::function<void(int)>& fn) {
-    fn(-1);
-    std::vector<double> times;
-    for (int i = 0; i < n; ++i) {
-        double t0 = now_ms();
-        fn(i);
-        times.push_back(now_ms() - t0);
-    }
-    return median(times);
-}
 
 void pump() {
     MSG msg;

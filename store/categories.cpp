@@ -68,8 +68,7 @@ bool Database::set_category_pinned(std::int64_t id, bool pinned) {
     Guard guard(lock_);
     Statement s = cached("UPDATE categories SET pinned=?1 WHERE id=?2");
     s.bind_int(1, pinned ? 1 : 0).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::toggle_category_pinned(std::int64_t id) {
@@ -85,8 +84,7 @@ bool Database::toggle_category_pinned(std::int64_t id) {
     }
     Statement s = cached("UPDATE categories SET pinned=?1 WHERE id=?2");
     s.bind_int(1, was_pinned ? 0 : 1).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::move_category(std::int64_t id, int direction) {

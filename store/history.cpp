@@ -291,32 +291,28 @@ bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
     Guard guard(lock_);
     Statement s = cached("UPDATE history SET text=?1 WHERE id=?2");
     s.bind_text(1, text).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
     Guard guard(lock_);
     Statement s = cached("UPDATE history SET custom_title=?1 WHERE id=?2");
     s.bind_text(1, title).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::increment_use_count(std::int64_t id) {
     Guard guard(lock_);
     Statement s = cached("UPDATE history SET use_count=use_count+1 WHERE id=?1");
     s.bind_int64(1, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::set_entry_category(std::int64_t id, std::optional<std::int64_t> category_id) {
     Guard guard(lock_);
     Statement s = cached("UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id=?2");
     s.bind_optional(1, opt_ptr(category_id)).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 int Database::set_entries_category(const std::vector<std::int64_t>& ids,
@@ -344,8 +340,7 @@ bool Database::set_keep(std::int64_t id, bool keep) {
     }
     Statement s = cached("UPDATE history SET keep=?1 WHERE id=?2");
     s.bind_int(1, keep ? 1 : 0).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::is_kept(std::int64_t id) {

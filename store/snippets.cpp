@@ -84,16 +84,14 @@ bool Database::update_snippet(std::int64_t id, const std::wstring& title, const 
     Guard guard(lock_);
     Statement s = cached("UPDATE snippets SET title=?1, text=?2, grp=?3 WHERE id=?4");
     s.bind_text(1, t).bind_text(2, text).bind_text(3, g).bind_int64(4, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::set_snippet_group(std::int64_t id, const std::wstring& group) {
     Guard guard(lock_);
     Statement s = cached("UPDATE snippets SET grp=?1 WHERE id=?2");
     s.bind_text(1, group).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::trash_snippet(std::int64_t id) {
@@ -101,32 +99,28 @@ bool Database::trash_snippet(std::int64_t id) {
     Guard guard(lock_);
     Statement s = cached("UPDATE snippets SET deleted_at=?1 WHERE id=?2");
     s.bind_text(1, stamp).bind_int64(2, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::restore_snippet(std::int64_t id) {
     Guard guard(lock_);
     Statement s = cached("UPDATE snippets SET deleted_at=NULL WHERE id=?1");
     s.bind_int64(1, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::purge_snippet(std::int64_t id) {
     Guard guard(lock_);
     Statement s = cached("DELETE FROM snippets WHERE id=?1");
     s.bind_int64(1, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::increment_snippet_use_count(std::int64_t id) {
     Guard guard(lock_);
     Statement s = cached("UPDATE snippets SET use_count=use_count+1 WHERE id=?1");
     s.bind_int64(1, id);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 std::vector<std::wstring> Database::list_snippet_groups() {
@@ -201,8 +195,7 @@ bool Database::rename_snippet_group(const std::wstring& old_name, const std::wst
     if (has_row) {
         s.bind_text(2, from);
     }
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
 
 bool Database::delete_snippet_group(const std::wstring& name) {
@@ -214,6 +207,5 @@ bool Database::delete_snippet_group(const std::wstring& name) {
     }
     Statement s = cached("DELETE FROM snippet_groups WHERE name=?1");
     s.bind_text(1, name);
-    s.run();
-    return true;
+    return s.run() == SQLITE_DONE;
 }
