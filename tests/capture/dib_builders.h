@@ -25,7 +25,7 @@ inline Rgb pattern(std::uint32_t x, std::uint32_t y) {
 
 inline void put32(Bytes& b, size_t at, std::uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
 
-struct DibSpec {
+struct DibShape {
     std::int32_t width = 5;
     std::int32_t height = 3;        // positive: bottom-up rows
     std::uint16_t bits = 24;
@@ -38,7 +38,7 @@ struct DibSpec {
 
 // A bitmap of the test pattern. For 1, 4 and 8 bits the table holds
 // pattern colours and the pixels index them in turn.
-inline Bytes make_dib(const DibSpec& s) {
+inline Bytes make_dib(const DibShape& s) {
     const std::uint32_t rows = static_cast<std::uint32_t>(s.height < 0 ? -s.height : s.height);
     const std::uint32_t stride = ((static_cast<std::uint32_t>(s.width) * s.bits + 31) / 32) * 4;
     std::uint32_t table = 0;
@@ -103,7 +103,7 @@ inline Rgb palette_pattern(std::uint32_t x, std::uint32_t y, std::uint32_t table
 
 // The program's own 32-bit bottom-up form of the test pattern.
 inline Bytes make_own_dib(std::int32_t width, std::int32_t height) {
-    DibSpec s;
+    DibShape s;
     s.width = width;
     s.height = height;
     s.bits = 32;

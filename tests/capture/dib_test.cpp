@@ -26,7 +26,7 @@ bool all_opaque(const Bytes& px) {
 
 struct ValidCase {
     const char* name;
-    DibSpec spec;
+    DibShape shape;
 };
 
 }  // namespace
@@ -48,7 +48,7 @@ TEST(DibConversion, EveryReadDepthAndRowOrderGivesThePattern) {
     };
     for (const ValidCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const DibSpec& s = c.spec;
+        const DibShape& s = c.shape;
         const Bytes dib = make_dib(s);
         Bytes px;
         std::uint32_t w = 0, h = 0;
@@ -71,7 +71,7 @@ TEST(DibConversion, PalettedBitmapsLookUpTheirTable) {
     const Case cases[] = {{1, 0, 3}, {4, 0, 4}, {4, 5, -4}, {8, 0, 2}, {8, 7, -3}, {1, 2, -9}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.colours_used << " colours, height " << c.height);
-        DibSpec s;
+        DibShape s;
         s.width = 13;
         s.height = c.height;
         s.bits = c.bits;
@@ -88,7 +88,7 @@ TEST(DibConversion, PalettedBitmapsLookUpTheirTable) {
 }
 
 TEST(DibConversion, IndexBeyondTheTableIsBlack) {
-    DibSpec s;
+    DibShape s;
     s.width = 4;
     s.height = 1;
     s.bits = 8;
@@ -108,7 +108,7 @@ TEST(DibConversion, IndexBeyondTheTableIsBlack) {
 }
 
 TEST(DibLayout, ColourTableCountedUpTo256Entries) {
-    DibSpec s;
+    DibShape s;
     s.width = 2;
     s.height = 2;
     s.bits = 8;
@@ -181,7 +181,7 @@ TEST(DibLayout, MalformedHeadersAreRefused) {
 }
 
 TEST(DibLayout, BitfieldsMasksMustFitTheBuffer) {
-    DibSpec s;
+    DibShape s;
     s.width = 1;
     s.height = 1;
     s.bits = 32;
@@ -196,7 +196,7 @@ TEST(DibLayout, BitfieldsMasksMustFitTheBuffer) {
 }
 
 TEST(DibConversion, SixteenBitsAndOddMasksAreNotConverted) {
-    DibSpec sixteen;
+    DibShape sixteen;
     sixteen.width = 4;
     sixteen.height = 2;
     sixteen.bits = 16;
@@ -207,7 +207,7 @@ TEST(DibConversion, SixteenBitsAndOddMasksAreNotConverted) {
     std::uint32_t w = 0, h = 0;
     EXPECT_FALSE(winutil::dib_to_bgra(dib16, px, w, h));
 
-    DibSpec odd;
+    DibShape odd;
     odd.width = 2;
     odd.height = 2;
     odd.bits = 32;
@@ -254,13 +254,13 @@ TEST(DibConversion, OwnFormRoundTrip) {
 // either refused or converted to exactly width x rows pixels, never read
 // out of bounds (the pixel reads are checked against the layout here).
 TEST(DibFuzz, MutatedBitmapsAreRefusedOrReadWithinBounds) {
-    const DibSpec seeds[] = {
+    const DibShape seeds[] = {
         {5, 3, 24}, {7, -4, 32}, {6, 5, 32, 40, true}, {3, -2, 32, 124, true}, {13, 3, 1}, {13, -4, 4}, {9, 2, 8},
         {4, 4, 16},
     };
     std::mt19937 rng(20240611u);
     int accepted = 0, refused = 0;
-    for (const DibSpec& seed : seeds) {
+    for (const DibShape& seed : seeds) {
         const Bytes base = make_dib(seed);
         for (size_t n = 0; n <= base.size(); ++n) {
             Bytes cut(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(n));

@@ -163,7 +163,7 @@ TEST(SavePngFile, RefusesEmptyArgumentsAndUnencodableImages) {
     EXPECT_TRUE(path.empty());
     EXPECT_FALSE(winutil::save_png_file(dir.path(), L"", make_dib({2, 2, 24}), path));
     EXPECT_FALSE(winutil::save_png_file(dir.path(), L"Img", {}, path));
-    DibSpec sixteen;
+    DibShape sixteen;
     sixteen.bits = 16;
     EXPECT_FALSE(winutil::save_png_file(dir.path(), L"Img", make_dib(sixteen), path));
     // A file where the folder should be.

@@ -33,11 +33,11 @@ void mutate(Bytes& b, std::mt19937& rng, size_t header_span) {
 }  // namespace
 
 TEST(ImageFuzz, DamagedBitmapsThroughEncoderAndDrawing) {
-    const DibSpec seeds[] = {{12, 9, 24}, {10, -8, 32}, {7, 6, 32, 40, true}, {9, 4, 8}, {15, -3, 4}, {6, 6, 16},
+    const DibShape seeds[] = {{12, 9, 24}, {10, -8, 32}, {7, 6, 32, 40, true}, {9, 4, 8}, {15, -3, 4}, {6, 6, 16},
                              {5, 5, 32, 124, true}};
     std::mt19937 rng(7301u);
     int encoded = 0, drawn = 0;
-    for (const DibSpec& seed : seeds) {
+    for (const DibShape& seed : seeds) {
         const Bytes base = make_dib(seed);
         for (int round = 0; round < 300; ++round) {
             Bytes b = base;

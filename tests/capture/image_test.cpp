@@ -55,8 +55,8 @@ TEST(Png, SignatureTest) {
 }
 
 TEST(Png, RoundTripKeepsEveryPixelAndGivesTheOwnForm) {
-    const DibSpec specs[] = {{9, 5, 24}, {9, -5, 32}, {8, 3, 32, 40, true}, {11, 4, 8}, {17, -3, 1}};
-    for (const DibSpec& s : specs) {
+    const DibShape specs[] = {{9, 5, 24}, {9, -5, 32}, {8, 3, 32, 40, true}, {11, 4, 8}, {17, -3, 1}};
+    for (const DibShape& s : specs) {
         SCOPED_TRACE(testing::Message() << s.bits << " bits, height " << s.height);
         const Bytes dib = make_dib(s);
         Bytes png;
@@ -110,7 +110,7 @@ TEST(Png, BadInputsFailCleanly) {
     Bytes out{1};
     EXPECT_FALSE(winutil::dib_to_png({}, out));
     EXPECT_TRUE(out.empty());
-    DibSpec sixteen;
+    DibShape sixteen;
     sixteen.bits = 16;
     EXPECT_FALSE(winutil::dib_to_png(make_dib(sixteen), out));
     out = {1};
@@ -180,7 +180,7 @@ TEST(StoredImage, TwoMebibyteRule) {
     EXPECT_FALSE(winutil::prepare_image_for_storage(big_png, kStoredImageLimit, out));
 
     // 16 bits: kept under the limit, nothing over it.
-    DibSpec s;
+    DibShape s;
     s.width = 100;
     s.height = 100;
     s.bits = 16;
@@ -216,8 +216,8 @@ TEST(DrawBitmap, ScaledSizes) {
 }
 
 TEST(DrawBitmap, OwnSizeKeepsPixelsAndIsOpaque) {
-    const DibSpec specs[] = {{9, 7, 24}, {9, -7, 32}, {6, 5, 32, 40, true}, {3, -4, 32, 124, true}, {12, 3, 8}};
-    for (const DibSpec& s : specs) {
+    const DibShape specs[] = {{9, 7, 24}, {9, -7, 32}, {6, 5, 32, 40, true}, {3, -4, 32, 124, true}, {12, 3, 8}};
+    for (const DibShape& s : specs) {
         SCOPED_TRACE(testing::Message() << s.bits << " bits, header " << s.header_size);
         raii::Bitmap bmp(winutil::dib_to_bitmap(make_dib(s), 100, 100, false));
         ASSERT_TRUE(bmp);
@@ -236,7 +236,7 @@ TEST(DrawBitmap, OwnSizeKeepsPixelsAndIsOpaque) {
 }
 
 TEST(DrawBitmap, ScalesDownAndThumbnailsReadPng) {
-    DibSpec s;
+    DibShape s;
     s.width = 200;
     s.height = 100;
     s.bits = 24;
@@ -283,7 +283,7 @@ TEST(DrawBitmap, UnreadableBitmapsGiveNull) {
 }
 
 TEST(DrawBitmap, SixteenBitsAreDrawnThoughNotEncoded) {
-    DibSpec s;
+    DibShape s;
     s.width = 4;
     s.height = 2;
     s.bits = 16;
