@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <set>
 
 #include "core/clipboard_text.h"
 #include "core/i18n.h"
@@ -15,6 +14,7 @@
 #include "core/web_url.h"
 #include "store/database.h"
 #include "theme/geometry.h"
+#include "ui/cards_list.h"
 #include "ui/list_model.h"
 #include "ui/message_boxes.h"
 #include "ui/popup_menu.h"
@@ -357,17 +357,7 @@ void apply_row_move(HWND list, const CommandResult& result, const std::function<
     const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (move_row) move_row(result.move_from, result.move_to);
-    SendMessageW(list, LB_SETSEL, FALSE, -1);
-    const std::set<std::int64_t> ids(result.moved_ids.begin(), result.moved_ids.end());
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    int first = -1;
-    for (int i = 0; i < count; ++i) {
-        const auto key = static_cast<std::int64_t>(SendMessageW(list, LB_GETITEMDATA, i, 0));
-        if (!ids.count(key)) continue;
-        SendMessageW(list, LB_SETSEL, TRUE, i);
-        if (first < 0) first = i;
-    }
-    if (first >= 0) SendMessageW(list, LB_SETCARETINDEX, first, FALSE);
+    list_select_keys(list, result.moved_ids);
     if (top >= 0) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);

@@ -250,6 +250,16 @@ bool ListModel::set_search(const std::wstring& search) {
     return same;
 }
 
+void ListModel::release_records() {
+    std::vector<HistoryEntry>().swap(entries_);
+    std::vector<Snippet>().swap(templates_);
+    std::vector<std::wstring>().swap(store_groups_);
+    std::vector<std::wstring>().swap(lowered_entries_);
+    std::vector<std::wstring>().swap(lowered_templates_);
+    lowered_ = false;
+    entry_index_.clear();
+}
+
 void ListModel::set_categories(const std::vector<Category>& categories) {
     category_names_.clear();
     for (const Category& c : categories) category_names_[c.id] = c.name;
@@ -422,6 +432,7 @@ bool ListModel::set_link_title(std::int64_t id, const std::wstring& title) {
 bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
                const std::wstring& search, ThumbnailCache* thumbnails) {
     const ListLabels labels = current_list_labels();
+    model.release_records();
     bool same = false;
     if (view.templates_mode) {
         same = model.set_templates(view, search, db.list_snippets(), db.list_snippet_groups(), labels);

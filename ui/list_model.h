@@ -190,6 +190,13 @@ public:
     // same_view as above (false whenever the search changed).
     bool set_search(const std::wstring& search);
 
+    // Drops the held records (entries, templates, groups and their
+    // lower-cased texts) but keeps the rows the list box shows. load_list
+    // calls it before reading the store, so a rebuild holds one list in
+    // memory and the allocator reuses the old list's blocks; set_history or
+    // set_templates follows.
+    void release_records();
+
     // The category names shown on the cards.
     void set_categories(const std::vector<Category>& categories);
 

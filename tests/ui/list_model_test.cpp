@@ -327,6 +327,25 @@ TEST(Lookups, EntriesAndTemplates) {
     EXPECT_EQ(m.count_templates_in_group(L""), 0);  // not in templates mode
 }
 
+// A rebuild lets the old records go before the store is read; the rows the
+// list box shows stay until the new records arrive, and a search over the
+// new ones is not confused by lower-cased texts of the old.
+TEST(Lookups, ReleasedRecordsKeepTheRows) {
+    ListModel m;
+    m.set_history(history(kViewAll), L"", {entry(1, L"Alpha"), entry(2, L"Beta")}, {}, kLabels);
+    m.set_search(L"alp");
+    const std::vector<ListRow> rows = m.rows();
+    m.release_records();
+    EXPECT_EQ(m.rows(), rows);
+    EXPECT_TRUE(m.entries().empty());
+    EXPECT_EQ(m.find_entry(1), nullptr);
+    EXPECT_EQ(m.entry_position(1), -1);
+    const bool same = m.set_history(history(kViewAll), L"alp", {entry(3, L"Gamma"), entry(1, L"alpha again")}, {}, kLabels);
+    EXPECT_TRUE(same);
+    EXPECT_EQ(keys_of(m), (std::vector<std::int64_t>{1}));
+    EXPECT_EQ(m.find_entry(1)->text, L"alpha again");
+}
+
 TEST(Moves, RowAndRecordMoveTogether) {
     ListModel m;
     m.set_history(history(kViewAll), L"", {entry(1, L"a"), entry(2, L"b"), entry(3, L"c")}, {}, kLabels);
