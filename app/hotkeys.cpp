@@ -15,6 +15,7 @@
 #include "core/winutil.h"
 #include "store/database.h"
 #include "ui/main_window.h"
+#include "ui/paste_actions.h"
 
 namespace {
 
@@ -123,16 +124,7 @@ void App::on_quick_slot(int n) {
     const HistoryEntry& entry = slots[static_cast<size_t>(n - 1)];
     database->increment_use_count(entry.id);
     if (watcher) watcher->remember_own_text(entry.text);
-
-    auto remember_image = [this](const std::vector<std::uint8_t>& dib) {
-        if (watcher) watcher->remember_own_image(dib);
-    };
-    if (entry.is_image && !entry.image.empty())
-        winutil::set_clipboard_entry(entry.text, {}, {}, entry.image, remember_image);
-    else if (!entry.rtf.empty() || !entry.html.empty())
-        winutil::set_clipboard_entry(entry.text, entry.rtf, entry.html, {});
-    else
-        winutil::set_clipboard_text(entry.text);
+    put_entry_on_clipboard(entry, watcher.get());
 
     if (settings && settings->sound_on_paste) winutil::play_paste_sound(settings->sound_paste_id);
 

@@ -105,8 +105,17 @@ public:
     // ---- lists and moves --------------------------------------------------
     // View keys: "all", "images", "none", "cat:<id>", "pinned", "trash",
     // "slots"; any other key lists every row.
+    // What a list reads of each entry: everything, or everything but the
+    // RTF, HTML and image bytes (the entries then come with
+    // payload_deferred set, and load_payload reads the bytes of one when
+    // they are needed).
+    enum class Payload { Full, Deferred };
     std::vector<HistoryEntry> list_entries(const std::wstring& view, bool sort_by_use,
-                                           bool pinned_first);
+                                           bool pinned_first, Payload payload = Payload::Full);
+    // Reads the RTF, HTML and image bytes of an entry listed without them
+    // and clears payload_deferred; an entry that has them is left as it is.
+    // False when the entry is gone or could not be read (it is unchanged).
+    bool load_payload(HistoryEntry& entry);
     std::vector<HistoryEntry> list_slot_entries();
     bool reorder_entries(const std::vector<std::int64_t>& selected, int direction,
                          bool pinned_first, const MoveScope& scope);
@@ -198,8 +207,8 @@ private:
     void remove_orphan_slots();
     bool set_pinned_unlocked(std::int64_t id, bool pinned);
     std::vector<std::wstring> image_paths_where(const std::wstring& condition);
-    int load_entry_payload(HistoryEntry& entry);
-    std::vector<HistoryEntry> read_entries(Statement& list, std::int64_t expected);
+    int load_entry_details(HistoryEntry& entry, Payload payload);
+    std::vector<HistoryEntry> read_entries(Statement& list, std::int64_t expected, Payload payload);
     bool add_to_slot_unlocked(std::int64_t id, int max_slots);
     bool entry_is_live(std::int64_t id);
     bool run_in_transaction_end(bool ok);

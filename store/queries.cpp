@@ -157,30 +157,38 @@ std::vector<std::int64_t> filter_keys_by_sign(const std::vector<std::int64_t>& k
 
 // ---- lists ---------------------------------------------------------------------------------
 
-int Database::load_entry_payload(HistoryEntry& entry) {
-    Statement s = cached(
-        "SELECT rtf, html, image, source_app, source_title, source_url, custom_title, link_title "
-        "FROM history WHERE id=?1");
+// The fields of an entry that its list row does not carry: the text
+// columns stored after the payload columns, and with Payload::Full the
+// RTF, HTML and image bytes.
+int Database::load_entry_details(HistoryEntry& entry, Payload payload) {
+    const bool full = payload == Payload::Full;
+    Statement s = cached(full ? "SELECT source_app, source_title, source_url, custom_title, link_title, "
+                                "rtf, html, image FROM history WHERE id=?1"
+                              : "SELECT source_app, source_title, source_url, custom_title, link_title "
+                                "FROM history WHERE id=?1");
     if (!s) {
         return SQLITE_ERROR;
     }
     s.bind_int64(1, entry.id);
     if (s.step() == SQLITE_ROW) {
-        s.read_blob(0, entry.rtf);
-        s.read_blob(1, entry.html);
-        s.read_blob(2, entry.image);
-        entry.source_app = s.column_text(3);
-        entry.source_title = s.column_text(4);
-        entry.source_url = s.column_text(5);
-        if (!s.column_is_null(6)) {
-            entry.custom_title = s.column_text(6);
+        entry.source_app = s.column_text(0);
+        entry.source_title = s.column_text(1);
+        entry.source_url = s.column_text(2);
+        if (!s.column_is_null(3)) {
+            entry.custom_title = s.column_text(3);
         }
-        entry.link_title = s.column_text(7);
+        entry.link_title = s.column_text(4);
+        if (full) {
+            s.read_blob(5, entry.rtf);
+            s.read_blob(6, entry.html);
+            s.read_blob(7, entry.image);
+        }
+        entry.payload_deferred = !full;
     }
     return s.finish();
 }
 
-std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t expected) {
+std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t expected, Payload payload) {
     std::vector<HistoryEntry> entries;
     if (expected > 0) {
         entries.reserve(static_cast<std::size_t>(expected));
@@ -200,14 +208,45 @@ std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t e
         e.effective_pinned = list.column_flag(kColEffectivePin);
         e.keep = list.column_flag(kColKeep);
         // Within the list statement's read transaction: the row is as listed.
-        load_entry_payload(e);
+        load_entry_details(e, payload);
         entries.push_back(std::move(e));
     }
     return entries;
 }
 
+bool Database::load_payload(HistoryEntry& entry) {
+    if (!entry.payload_deferred) {
+        return true;
+    }
+    Guard guard(lock_);
+    if (!connection_) {
+        return false;
+    }
+    Statement s = cached("SELECT rtf, html, image FROM history WHERE id=?1");
+    if (!s) {
+        return false;
+    }
+    s.bind_int64(1, entry.id);
+    if (s.step() != SQLITE_ROW) {
+        return false;
+    }
+    std::string rtf, html;
+    std::vector<std::uint8_t> image;
+    s.read_blob(0, rtf);
+    s.read_blob(1, html);
+    s.read_blob(2, image);
+    if (s.finish() != SQLITE_OK) {
+        return false;
+    }
+    entry.rtf = std::move(rtf);
+    entry.html = std::move(html);
+    entry.image = std::move(image);
+    entry.payload_deferred = false;
+    return true;
+}
+
 std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool sort_by_use,
-                                                 bool pinned_first) {
+                                                 bool pinned_first, Payload payload) {
     Guard guard(lock_);
     if (!connection_) {
         return {};
@@ -216,7 +255,7 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
         Statement list = cached("SELECT " + list_columns("h") +
                                 " FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
                                 "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
-        return read_entries(list, 0);
+        return read_entries(list, 0, payload);
     }
     std::string where;
     bool by_category = false;
@@ -262,7 +301,7 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
     if (by_category) {
         list.bind_int64(1, category);
     }
-    return read_entries(list, expected);
+    return read_entries(list, expected, payload);
 }
 
 std::vector<HistoryEntry> Database::list_slot_entries() {

@@ -28,6 +28,7 @@ struct HistoryEntry {
     std::wstring source_url;
     std::wstring custom_title;
     std::wstring link_title;
+    bool payload_deferred = false;  // rtf, html and image not read (Database::load_payload)
 };
 
 // One category of history entries.

@@ -437,12 +437,21 @@ bool load_list(ListModel& model, Database& db, const Settings& settings, const L
     if (view.templates_mode) {
         same = model.set_templates(view, search, db.list_snippets(), db.list_snippet_groups(), labels);
     } else {
-        std::vector<HistoryEntry> entries =
-            db.list_entries(view_key_for(view), settings.sort_by_frequency, settings.pinned_first);
+        std::vector<HistoryEntry> entries = db.list_entries(view_key_for(view), settings.sort_by_frequency,
+                                                            settings.pinned_first, Database::Payload::Deferred);
         std::vector<Snippet> trashed;
         if (view.view_kind == kViewTrash) trashed = db.list_trashed_snippets();
         same = model.set_history(view, search, std::move(entries), std::move(trashed), labels);
-        if (thumbnails) thumbnails->prune(model.entry_ids());
+        if (thumbnails) {
+            thumbnails->prune(model.entry_ids());
+            thumbnails->set_source([&db](std::int64_t id) {
+                HistoryEntry e;
+                e.id = id;
+                e.payload_deferred = true;
+                db.load_payload(e);
+                return std::move(e.image);
+            });
+        }
         model.set_categories(db.list_categories());
     }
     return same;

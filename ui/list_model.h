@@ -277,8 +277,10 @@ private:
 // Reads the store for the view and rebuilds the model: in templates mode
 // the live templates and the groups; otherwise list_entries with the
 // settings' sort_by_frequency and pinned_first, the trashed templates in
-// the trash view and the categories for the card names, and the cached
-// thumbnails of entries no longer listed are dropped when a cache is
-// given. Returns same_view.
+// the trash view and the categories for the card names. Entries are listed
+// without their RTF, HTML and image bytes (payload_deferred): whoever needs
+// them reads them with Database::load_payload, and a cache given here gets
+// the store as the source of its thumbnails' bytes, after the thumbnails of
+// entries no longer listed are dropped. Returns same_view.
 bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
                const std::wstring& search, ThumbnailCache* thumbnails);

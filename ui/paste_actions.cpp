@@ -104,6 +104,14 @@ std::wstring join_selected(const PasteContext& ctx, bool count_entries) {
     return joined.text();
 }
 
+// A template's text, placeholders filled, on the clipboard; its use counted.
+void write_template_to_clipboard(const PasteContext& ctx, const Snippet& snippet) {
+    if (ctx.db) ctx.db->increment_snippet_use_count(snippet.id);
+    const std::wstring text = template_display_text(snippet);
+    remember_text(ctx, text);
+    winutil::set_clipboard_text(text);
+}
+
 // The single selected row when it is a listed entry that is not an image.
 const HistoryEntry* single_text_entry(const PasteContext& ctx) {
     if (ctx.selected.size() != 1) return nullptr;
@@ -123,8 +131,7 @@ bool paste_entry_text(const PasteContext& ctx, const HistoryEntry& entry, const 
 
 // --- clipboard writes ----------------------------------------------------------------
 
-bool write_entry_to_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher) {
-    if (watcher) watcher->remember_own_text(own_text_of(entry));
+bool put_entry_on_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher) {
     if (entry.is_image && !entry.image.empty()) {
         auto remember_image = [watcher](const std::vector<std::uint8_t>& dib) {
             if (watcher) watcher->remember_own_image(dib);
@@ -134,6 +141,18 @@ bool write_entry_to_clipboard(const HistoryEntry& entry, ClipboardWatcher* watch
     if (!entry.rtf.empty() || !entry.html.empty())
         return winutil::set_clipboard_entry(entry.text, entry.rtf, entry.html, {});
     return winutil::set_clipboard_text(entry.text);
+}
+
+bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher) {
+    const HistoryEntry* full = &entry;
+    HistoryEntry loaded;
+    if (entry.payload_deferred) {
+        loaded = entry;
+        if (!db || !db->load_payload(loaded)) return false;
+        full = &loaded;
+    }
+    if (watcher) watcher->remember_own_text(own_text_of(*full));
+    return put_entry_on_clipboard(*full, watcher);
 }
 
 // --- paste -------------------------------------------------------------------------------
@@ -147,15 +166,12 @@ bool on_paste_selected(const PasteContext& ctx) {
     if (key < 0) {
         const Snippet* s = find_listed_template(ctx, key);
         if (!s) return false;
-        if (ctx.db) ctx.db->increment_snippet_use_count(s->id);
-        const std::wstring text = template_display_text(*s);
-        remember_text(ctx, text);
-        winutil::set_clipboard_text(text);
+        write_template_to_clipboard(ctx, *s);
     } else {
         const HistoryEntry* e = find_listed_entry(ctx, key);
         if (!e) return false;
         if (ctx.db) ctx.db->increment_use_count(e->id);
-        write_entry_to_clipboard(*e, ctx.watcher);
+        write_entry_to_clipboard(*e, ctx.db, ctx.watcher);
     }
     play_sound(ctx);
     launch_paste(ctx);
@@ -200,16 +216,12 @@ bool copy_entry_to_clipboard(const PasteContext& ctx, std::int64_t key) {
     if (key < 0) {
         const Snippet* s = find_listed_template(ctx, key);
         if (!s) return false;
-        if (ctx.db) ctx.db->increment_snippet_use_count(s->id);
-        const std::wstring text = template_display_text(*s);
-        remember_text(ctx, text);
-        winutil::set_clipboard_text(text);
+        write_template_to_clipboard(ctx, *s);
         return true;
     }
     const HistoryEntry* e = find_listed_entry(ctx, key);
     if (!e) return false;
-    write_entry_to_clipboard(*e, ctx.watcher);
-    return true;
+    return write_entry_to_clipboard(*e, ctx.db, ctx.watcher);
 }
 
 bool copy_selected(const PasteContext& ctx) {

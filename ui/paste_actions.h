@@ -7,8 +7,8 @@
 // The actions are plain functions over a PasteContext that the main window
 // fills for each call: the store, the watcher, the settings, its own window,
 // the remembered paste target, and the selected row keys with the listed
-// entries and templates they are looked up in (the store is never read for
-// them). Everything runs on the interface thread except the paste thread,
+// entries and templates they are looked up in (the store is read only for
+// the RTF, HTML and image bytes of an entry listed without them). Everything runs on the interface thread except the paste thread,
 // which owns its PasteJob and only posts WM_APP+4 to the main window.
 //
 // Every clipboard write here tells the watcher first: the text written, and
@@ -85,12 +85,18 @@ const HistoryEntry* find_listed_entry(const PasteContext& ctx, std::int64_t key)
 // The listed template of a template key (below 0, above the group headers), or null.
 const Snippet* find_listed_template(const PasteContext& ctx, std::int64_t key);
 
-// Puts a history entry on the clipboard as the paste does: image bytes with
-// the entry's own text; else text, RTF and HTML when it has RTF or HTML;
-// else its text alone. The watcher is told the text (tr("card.image") for an
-// image without text) and, for an image, the bitmap bytes written. True
-// when the clipboard took everything.
-bool write_entry_to_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher);
+// Puts a history entry that has its payload on the clipboard: image bytes
+// with the entry's own text; else text, RTF and HTML when it has RTF or
+// HTML; else its text alone. The watcher is told the bitmap bytes written
+// for an image (its text is the caller's to tell). True when the clipboard
+// took everything.
+bool put_entry_on_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher);
+
+// The paste's and copy's write of a listed entry: its payload read from the
+// store when it was listed without it, the watcher told the text
+// (tr("card.image") for an image without text), then put_entry_on_clipboard.
+// False, with the clipboard untouched, when the payload cannot be read.
+bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher);
 
 // Paste of the selection: several selected rows go to on_paste_multiple;
 // one template or history row is written, its use counted, and pasted.

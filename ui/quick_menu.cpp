@@ -15,6 +15,7 @@
 #include "store/database.h"
 #include "theme/controls.h"
 #include "theme/fonts.h"
+#include "ui/paste_actions.h"
 
 namespace {
 
@@ -169,7 +170,7 @@ void QuickMenu::resize_popup() {
 void QuickMenu::populate() {
     target = quick_menu_target(GetForegroundWindow(), target);
     std::vector<HistoryEntry> listed;
-    if (services.db) listed = services.db->list_entries(L"all", false, true);
+    if (services.db) listed = services.db->list_entries(L"all", false, true, Database::Payload::Deferred);
     entries.clear();
     const std::size_t n = std::min(listed.size(), kQuickMenuMaxEntries);
     entries.reserve(n);
@@ -217,17 +218,7 @@ void QuickMenu::on_activate(int index) {
     const HistoryEntry entry = entries[static_cast<std::size_t>(index)];
     if (services.db) services.db->increment_use_count(entry.id);
 
-    const std::wstring own = entry.is_image && entry.text.empty() ? tr(L"card.image") : entry.text;
-    if (services.watcher) services.watcher->remember_own_text(own);
-    auto remember_image = [w = services.watcher](const std::vector<std::uint8_t>& dib) {
-        if (w) w->remember_own_image(dib);
-    };
-    if (entry.is_image && !entry.image.empty())
-        winutil::set_clipboard_entry(entry.text, std::string(), std::string(), entry.image, remember_image);
-    else if (!entry.rtf.empty() || !entry.html.empty())
-        winutil::set_clipboard_entry(entry.text, entry.rtf, entry.html, {});
-    else
-        winutil::set_clipboard_text(entry.text);
+    write_entry_to_clipboard(entry, services.db, services.watcher);
 
     hide();
     if (target) winutil::bring_to_front(target);

@@ -14,7 +14,13 @@ ThumbnailCache::ThumbnailCache(Maker maker) : maker_(std::move(maker)) {}
 HBITMAP ThumbnailCache::get(std::int64_t id, const std::vector<std::uint8_t>& image, int size) {
     auto it = items_.find(id);
     if (it != items_.end()) return it->second.get();
-    HBITMAP made = maker_ && !image.empty() ? maker_(image, size) : nullptr;
+    HBITMAP made = nullptr;
+    if (maker_ && !image.empty()) {
+        made = maker_(image, size);
+    } else if (maker_ && source_) {
+        const std::vector<std::uint8_t> read = source_(id);
+        if (!read.empty()) made = maker_(read, size);
+    }
     ++made_;
     return items_.emplace(id, raii::Bitmap(made)).first->second.get();
 }

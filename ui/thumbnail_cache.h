@@ -29,8 +29,13 @@ public:
     ThumbnailCache(const ThumbnailCache&) = delete;
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
+    // Reads the image bytes of an entry whose list came without them.
+    using Source = std::function<std::vector<std::uint8_t>(std::int64_t id)>;
+    void set_source(Source source) { source_ = std::move(source); }
+
     // The cached bitmap of the id (even a null one); otherwise a new one is
-    // made, kept under the id and returned. The cache keeps ownership.
+    // made of the image bytes (read from the source when none are given),
+    // kept under the id and returned. The cache keeps ownership.
     HBITMAP get(std::int64_t id, const std::vector<std::uint8_t>& image, int size);
 
     // True when the id has a cached entry (null or not).
@@ -48,6 +53,7 @@ public:
 
 private:
     Maker maker_;
+    Source source_;
     std::unordered_map<std::int64_t, raii::Bitmap> items_;
     std::size_t made_ = 0;
 };

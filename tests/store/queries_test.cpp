@@ -2,6 +2,8 @@
 // moves of entries and quick slots.
 #include "store_fixture.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <map>
 
 using namespace store_test;
@@ -114,6 +116,46 @@ TEST_F(ViewsTest, RecordFieldsAndPayload) {
     EXPECT_EQ(t1.use_count, 5);
     EXPECT_FALSE(t1.category_id);
     EXPECT_TRUE(t1.image.empty());
+}
+
+// A list without payload has every other field of the full list; the
+// payload read afterwards is the full list's, and an entry that is gone
+// stays as it was listed.
+TEST_F(ViewsTest, DeferredPayloadIsReadOnRequest) {
+    const std::int64_t rich =
+        db().add_entry(L"rich text", "{\\rtf1 r}", "<b>r</b>", {}, L"word.exe", false, false, a_, L"Doc", L"", false);
+    ASSERT_EQ(db().add_to_slots({id_["t5"], rich}, 9), 2);
+    for (const wchar_t* view : {L"all", L"images", L"pinned", L"trash", L"slots"}) {
+        SCOPED_TRACE(testing::Message() << std::string(view, view + wcslen(view)));
+        const auto full = db().list_entries(view, false, true);
+        auto deferred = db().list_entries(view, false, true, Database::Payload::Deferred);
+        ASSERT_EQ(ids_of(deferred), ids_of(full));
+        for (std::size_t i = 0; i < full.size(); ++i) {
+            HistoryEntry e = deferred[i];
+            EXPECT_TRUE(e.payload_deferred);
+            EXPECT_TRUE(e.rtf.empty() && e.html.empty() && e.image.empty());
+            EXPECT_EQ(e.source_app, full[i].source_app);
+            EXPECT_EQ(e.source_title, full[i].source_title);
+            EXPECT_EQ(e.custom_title, full[i].custom_title);
+            EXPECT_EQ(e.created_at, full[i].created_at);
+            EXPECT_EQ(e.effective_pinned, full[i].effective_pinned);
+            ASSERT_TRUE(db().load_payload(e));
+            EXPECT_FALSE(e.payload_deferred);
+            EXPECT_EQ(e.rtf, full[i].rtf);
+            EXPECT_EQ(e.html, full[i].html);
+            EXPECT_EQ(e.image, full[i].image);
+            EXPECT_TRUE(db().load_payload(e)) << "a second read changes nothing";
+            EXPECT_EQ(e.image, full[i].image);
+        }
+    }
+    auto listed = db().list_entries(L"all", false, true, Database::Payload::Deferred);
+    auto it = std::find_if(listed.begin(), listed.end(), [&](const HistoryEntry& e) { return e.id == rich; });
+    ASSERT_NE(it, listed.end());
+    HistoryEntry gone = *it;
+    ASSERT_TRUE(db().purge_entry(rich));
+    EXPECT_FALSE(db().load_payload(gone));
+    EXPECT_TRUE(gone.payload_deferred);
+    EXPECT_EQ(gone.text, L"rich text");
 }
 
 TEST_F(ViewsTest, SlotsListLiveEntriesInSlotOrder) {

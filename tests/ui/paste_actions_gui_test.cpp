@@ -215,10 +215,12 @@ protected:
         return db_->add_snippet(title, body, L"");
     }
 
-    // The listed records: the texts of the "all" view and the images view.
+    // The listed records as the main window lists them (without their
+    // payload): the texts of the "all" view and the images view.
     void reload() {
-        entries_ = db_->list_entries(L"all", false, true);
-        for (HistoryEntry& e : db_->list_entries(L"images", false, true)) entries_.push_back(std::move(e));
+        constexpr auto deferred = Database::Payload::Deferred;
+        entries_ = db_->list_entries(L"all", false, true, deferred);
+        for (HistoryEntry& e : db_->list_entries(L"images", false, true, deferred)) entries_.push_back(std::move(e));
         templates_ = db_->list_snippets();
     }
     std::vector<HistoryEntry> every_entry() { return db_->list_entries(L"every", false, false); }
@@ -486,6 +488,20 @@ TEST_F(PasteActions, EachKindOfRowGoesOnTheClipboardWithItsFormats) {
     EXPECT_EQ(use_count(rich), 1) << "a copy counts no use of an entry";
     EXPECT_EQ(use_count(image), 1);
     EXPECT_EQ(template_use_count(tpl), 2) << "a template's copy counts a use";
+}
+
+// An entry deleted from the store after it was listed has no bytes to give:
+// the copy reports it and leaves the clipboard alone.
+TEST_F(PasteActions, AnEntryGoneSinceItWasListedIsNotWritten) {
+    const std::int64_t image = add_image(L"", capture_test::make_dib({}));
+    PasteContext ctx = context({});
+    ASSERT_NE(find_listed_entry(ctx, image), nullptr);
+    ASSERT_TRUE(db_->purge_entry(image));
+    ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+    EXPECT_FALSE(copy_entry_to_clipboard(ctx, image));
+    ClipboardContent clip = read_clipboard_content();
+    EXPECT_EQ(clip.text, L"before");
+    EXPECT_TRUE(clip.dib.empty());
 }
 
 TEST_F(PasteActions, NothingHappensForHeadersMissingRowsAndNoSelection) {

@@ -54,6 +54,28 @@ TEST(ThumbnailCache, MadeOncePerEntryAndRemembersFailures) {
     EXPECT_EQ(cache.size(), 0u);
 }
 
+// Entries listed without their bytes get them from the source, once per
+// entry; given bytes are used as they are.
+TEST(ThumbnailCache, BytesComeFromTheSourceOnlyWhenNotGiven) {
+    std::vector<std::int64_t> asked;
+    std::vector<std::vector<std::uint8_t>> made_from;
+    ThumbnailCache cache([&](const std::vector<std::uint8_t>& bytes, int size) {
+        made_from.push_back(bytes);
+        return CreateBitmap(size, size, 1, 32, nullptr);
+    });
+    cache.set_source([&](std::int64_t id) {
+        asked.push_back(id);
+        return id == 9 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>{static_cast<std::uint8_t>(id)};
+    });
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(cache.get(7, {}, 42), nullptr);
+        EXPECT_NE(cache.get(8, {8, 8}, 42), nullptr);
+        EXPECT_EQ(cache.get(9, {}, 42), nullptr);  // the store has no bytes for it
+    }
+    EXPECT_EQ(asked, (std::vector<std::int64_t>{7, 9}));
+    EXPECT_EQ(made_from, (std::vector<std::vector<std::uint8_t>>{{7}, {8, 8}}));
+}
+
 TEST(ThumbnailCache, RealThumbnailsFitTheCard) {
     ThumbnailCache cache;
     HBITMAP wide = cache.get(10, solid_dib(200, 100, 0x00FF0000), 42);
