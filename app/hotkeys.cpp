@@ -124,7 +124,8 @@ void App::on_quick_slot(int n) {
     const HistoryEntry& entry = slots[static_cast<size_t>(n - 1)];
     database->increment_use_count(entry.id);
     if (watcher) watcher->remember_own_text(entry.text);
-    put_entry_on_clipboard(entry, watcher.get());
+    // Ctrl+V would paste what was on the clipboard before.
+    if (!put_entry_on_clipboard(entry, watcher.get())) return;
 
     if (settings && settings->sound_on_paste) winutil::play_paste_sound(settings->sound_paste_id);
 

@@ -149,6 +149,7 @@ LRESULT on_measure_item(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
 
 LRESULT on_mouse_wheel(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     if (app.main_window) {
+        app.main_window->cancel_click_copy();
         POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
         if (HWND list = app.main_window->list_at_point(pt)) {
             app.main_window->wheel_scroll_list(list, GET_WHEEL_DELTA_WPARAM(wparam));

@@ -99,6 +99,9 @@ public:
     // ---- the lists (main_window_view.cpp) ------------------------------------------
     void refresh_view(bool to_top);
     void refresh_list();
+    // The count of live entries on the total label; the window is laid out
+    // again when the text changed (its width follows the text).
+    void update_total_label();
     void refresh_all();
     void build_side_panel();
     void set_view(int kind, std::int64_t category);
@@ -188,6 +191,7 @@ public:
     HWND side = nullptr;
     HWND watch_box = nullptr;
     HWND total_label = nullptr;
+    std::wstring total_text_shown;
     HWND empty_hint = nullptr;
     HWND tooltip = nullptr;
     HWND hint_popup = nullptr;

@@ -25,7 +25,8 @@ bool click_on_empty_area(MainWindow& mw, HWND list, LPARAM lp) {
     return true;
 }
 
-// A press on a card arms click-to-copy when the settings ask for it.
+// A press on a card arms click-to-copy when the settings ask for it; any
+// other press (Ctrl or Shift held, a group header) cancels a pending one.
 void arm_on_press(MainWindow& mw, HWND list, LPARAM lp) {
     POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
     int row = listbox_item_from_point(list, pt);
@@ -34,6 +35,8 @@ void arm_on_press(MainWindow& mw, HWND list, LPARAM lp) {
     const Settings* s = mw.app && mw.app->settings ? mw.app->settings.get() : nullptr;
     if (should_arm_click_copy(click_to_copy_enabled(s), mw.trash_view, key_down(VK_CONTROL), key_down(VK_SHIFT), key))
         mw.arm_click_copy(key);
+    else
+        mw.cancel_click_copy();
 }
 
 // A press on the templates node of the side panel opens or folds it.
@@ -73,9 +76,15 @@ LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, U
             if (is_cards) {
                 if (click_on_empty_area(mw, list, lp)) return 0;
                 arm_on_press(mw, list, lp);
-            } else if (press_on_templates_node(mw, list, lp)) {
-                return 0;
+                break;
             }
+            mw.cancel_click_copy();
+            if (press_on_templates_node(mw, list, lp)) return 0;
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+            mw.cancel_click_copy();
             break;
         case WM_LBUTTONDBLCLK:
             if (is_cards) {
@@ -97,6 +106,7 @@ LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, U
             break;
         case WM_MOUSEWHEEL: {
             // The wheel scrolls the list under the pointer, whichever has the focus.
+            mw.cancel_click_copy();
             POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
             if (HWND target = mw.list_at_point(pt)) mw.wheel_scroll_list(target, GET_WHEEL_DELTA_WPARAM(wp));
             return 0;

@@ -40,9 +40,6 @@ void MainWindow::refresh_list() {
     if (!cards) return;
     cancel_click_copy();
     Database* db = database_of(app);
-    if (total_label) {
-        SetWindowTextW(total_label, total_label_text(db ? db->count_entries() : 0).c_str());
-    }
     ListPosition old = read_list_position(cards);
     const bool to_top = scroll_to_top;
     scroll_to_top = false;
@@ -58,6 +55,17 @@ void MainWindow::refresh_list() {
     apply_rows_to_list(cards, shown_rows, model.rows(), old, same, to_top);
     refreshing = false;
     if (empty_hint) ShowWindow(empty_hint, model.rows().empty() ? SW_SHOW : SW_HIDE);
+    update_total_label();
+}
+
+void MainWindow::update_total_label() {
+    Database* db = database_of(app);
+    if (!total_label || !db) return;
+    std::wstring text = total_label_text(db->count_entries());
+    if (text == total_text_shown) return;
+    total_text_shown = std::move(text);
+    SetWindowTextW(total_label, total_text_shown.c_str());
+    relayout();
 }
 
 void MainWindow::refresh_all() {
@@ -111,6 +119,9 @@ void MainWindow::show_template_group(const std::wstring& name) {
     view_kind = kViewAll;
     category_id = -1;
     expand_templates_node();
+    // Every group: the templates row. A group row chosen in the side panel
+    // stays selected.
+    if (name.empty()) sync_side_selection();
     publish_current_category();
     refresh_list();
 }
@@ -150,10 +161,7 @@ void MainWindow::toggle_templates_node() {
 
 void MainWindow::expand_templates_node() {
     Settings* s = settings_of(app);
-    if (!s || !s->snippet_panel_collapsed) {
-        sync_side_selection();
-        return;
-    }
+    if (!s || !s->snippet_panel_collapsed) return;
     s->snippet_panel_collapsed = false;
     if (app) app->save_settings();
     build_side_panel();

@@ -105,11 +105,12 @@ std::wstring join_selected(const PasteContext& ctx, bool count_entries) {
 }
 
 // A template's text, placeholders filled, on the clipboard; its use counted.
-void write_template_to_clipboard(const PasteContext& ctx, const Snippet& snippet) {
+// True when the clipboard took it.
+bool write_template_to_clipboard(const PasteContext& ctx, const Snippet& snippet) {
     if (ctx.db) ctx.db->increment_snippet_use_count(snippet.id);
     const std::wstring text = template_display_text(snippet);
     remember_text(ctx, text);
-    winutil::set_clipboard_text(text);
+    return winutil::set_clipboard_text(text);
 }
 
 // The single selected row when it is a listed entry that is not an image.
@@ -163,15 +164,16 @@ bool on_paste_selected(const PasteContext& ctx) {
     const std::int64_t key = ctx.selected.front();
     if (key == 0 || is_group_header_key(key)) return false;
 
+    // Nothing is pasted when the clipboard did not take the row: Ctrl+V would
+    // paste whatever was there before.
     if (key < 0) {
         const Snippet* s = find_listed_template(ctx, key);
-        if (!s) return false;
-        write_template_to_clipboard(ctx, *s);
+        if (!s || !write_template_to_clipboard(ctx, *s)) return false;
     } else {
         const HistoryEntry* e = find_listed_entry(ctx, key);
         if (!e) return false;
         if (ctx.db) ctx.db->increment_use_count(e->id);
-        write_entry_to_clipboard(*e, ctx.db, ctx.watcher);
+        if (!write_entry_to_clipboard(*e, ctx.db, ctx.watcher)) return false;
     }
     play_sound(ctx);
     launch_paste(ctx);
@@ -215,9 +217,7 @@ bool copy_entry_to_clipboard(const PasteContext& ctx, std::int64_t key) {
     if (key == 0 || is_group_header_key(key)) return false;
     if (key < 0) {
         const Snippet* s = find_listed_template(ctx, key);
-        if (!s) return false;
-        write_template_to_clipboard(ctx, *s);
-        return true;
+        return s && write_template_to_clipboard(ctx, *s);
     }
     const HistoryEntry* e = find_listed_entry(ctx, key);
     if (!e) return false;

@@ -218,10 +218,12 @@ void QuickMenu::on_activate(int index) {
     const HistoryEntry entry = entries[static_cast<std::size_t>(index)];
     if (services.db) services.db->increment_use_count(entry.id);
 
-    write_entry_to_clipboard(entry, services.db, services.watcher);
+    const bool written = write_entry_to_clipboard(entry, services.db, services.watcher);
 
     hide();
     if (target) winutil::bring_to_front(target);
+    // Ctrl+V would paste what was on the clipboard before.
+    if (!written) return;
     std::thread([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         winutil::send_ctrl_v();

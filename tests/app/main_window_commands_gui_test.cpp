@@ -8,15 +8,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/app_ids.h"
+#include "capture/watcher.h"
+#include "core/clipboard_text.h"
 #include "core/i18n.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
 #include "ui/cards_list.h"
+#include "ui/entry_commands.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -177,6 +181,87 @@ TEST_F(MainWindowCommands, SideRowsChooseTheViewAndTheCaptureCategory) {
     EXPECT_EQ(mw->view_kind, kViewAll);
     EXPECT_FALSE(run.app->capture_category.has_value());
     EXPECT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 2);
+}
+
+// A group row chosen in the side panel stays selected, so the arrow keys go
+// on from it; the templates of every group select the templates row.
+TEST_F(MainWindowCommands, AChosenGroupRowStaysSelected) {
+    run.app->settings->snippet_panel_collapsed = false;
+    mw->refresh_all();
+    const auto& rows = mw->panel.rows();
+    int group = -1, node = -1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].kind == SideRowKind::TemplateGroup && group < 0) group = static_cast<int>(i);
+        if (rows[i].kind == SideRowKind::TemplatesNode) node = static_cast<int>(i);
+    }
+    ASSERT_GE(group, 0) << "the store seeds template groups";
+    ASSERT_GE(node, 0);
+    choose_side_row(wnd, *mw, group);
+    EXPECT_TRUE(mw->templates_mode);
+    EXPECT_EQ(mw->group_filter, rows[static_cast<size_t>(group)].group_name);
+    EXPECT_EQ(SendMessageW(mw->side, LB_GETCURSEL, 0, 0), group);
+    mw->show_templates();
+    EXPECT_EQ(SendMessageW(mw->side, LB_GETCURSEL, 0, 0), node);
+}
+
+// The total label is as wide as its text: a count that gains a digit
+// widens it at once.
+TEST_F(MainWindowCommands, TheTotalLabelGrowsWithItsText) {
+    HWND label = GetDlgItem(wnd, kIdTotalLabel);
+    auto width = [&] {
+        RECT rc{};
+        GetWindowRect(label, &rc);
+        return rc.right - rc.left;
+    };
+    EXPECT_EQ(get_dlg_item_text(wnd, kIdTotalLabel), total_label_text(2));
+    const int narrow = width();
+    for (int i = 0; i < 9; ++i) db->add_text_entry(L"more entry " + std::to_wstring(i), std::nullopt, false, false);
+    mw->refresh_view(true);
+    EXPECT_EQ(get_dlg_item_text(wnd, kIdTotalLabel), total_label_text(11));
+    EXPECT_GT(width(), narrow);
+}
+
+// Click-to-copy waits 250 ms for a second click; a wheel turn or another
+// button's press in that time cancels it.
+TEST_F(MainWindowCommands, ClickToCopyIsCancelledByTheWheelAndOtherClicks) {
+    run.app->settings->click_to_copy = true;
+    // The test's own clipboard writes are not to be recorded (a capture
+    // refreshes the list, which cancels a pending copy too).
+    run.app->watcher->set_enabled(false);
+    RECT row{};
+    SendMessageW(mw->cards, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+    const LPARAM at = MAKELPARAM(row.left + 40, row.top + 10);
+    POINT screen{row.left + 40, row.top + 10};
+    ClientToScreen(mw->cards, &screen);
+    auto press = [&] {
+        SendMessageW(mw->cards, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(mw->cards, WM_LBUTTONUP, 0, at);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> then;
+        bool copied;
+    } cases[] = {
+        {"nothing else", [] {}, true},
+        {"a wheel turn over the list",
+         [&] { SendMessageW(mw->cards, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(screen.x, screen.y)); }, false},
+        {"a wheel turn elsewhere",
+         [&] { SendMessageW(wnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(0, 0)); }, false},
+        {"a right click", [&] { SendMessageW(mw->cards, WM_RBUTTONDOWN, MK_RBUTTON, at); }, false},
+        {"a press in the side panel", [&] { SendMessageW(mw->side, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)); },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+        press();
+        c.then();
+        pump(450);
+
+        EXPECT_EQ(winutil::get_clipboard_text(), c.copied ? std::wstring(L"second entry") : std::wstring(L"before"));
+        SendMessageW(mw->side, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        mw->set_view(kViewAll, -1);
+    }
 }
 
 TEST_F(MainWindowCommands, CategoryCommandsMoveAndPinTheSelectedCategory) {

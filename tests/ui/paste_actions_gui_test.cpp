@@ -491,14 +491,18 @@ TEST_F(PasteActions, EachKindOfRowGoesOnTheClipboardWithItsFormats) {
 }
 
 // An entry deleted from the store after it was listed has no bytes to give:
-// the copy reports it and leaves the clipboard alone.
+// the copy reports it, the paste sends no Ctrl+V (it would paste what was
+// there before), and the clipboard is left alone.
 TEST_F(PasteActions, AnEntryGoneSinceItWasListedIsNotWritten) {
     const std::int64_t image = add_image(L"", capture_test::make_dib({}));
-    PasteContext ctx = context({});
+    PasteContext ctx = context({image});
     ASSERT_NE(find_listed_entry(ctx, image), nullptr);
     ASSERT_TRUE(db_->purge_entry(image));
     ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
     EXPECT_FALSE(copy_entry_to_clipboard(ctx, image));
+    g_show_main_times.clear();
+    EXPECT_FALSE(on_paste_selected(ctx));
+    EXPECT_FALSE(pump_until([] { return !g_show_main_times.empty(); }, 800)) << "no paste thread ran";
     ClipboardContent clip = read_clipboard_content();
     EXPECT_EQ(clip.text, L"before");
     EXPECT_TRUE(clip.dib.empty());
