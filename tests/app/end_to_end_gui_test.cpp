@@ -166,14 +166,27 @@ const HistoryEntry* find_text(const std::vector<HistoryEntry>& list, const std::
 
 std::wstring unique_text(const wchar_t* what) { return std::wstring(what) + L" " + std::to_wstring(GetTickCount64()); }
 
+// Starts the portable copy and waits for its main window, then lets it
+// settle; null when no window came.
+HWND start_copy(Process& quillet, const PortableCopy& copy, DWORD settle_ms = 1000) {
+    if (!quillet.start(copy.exe(), L"", copy.path())) return nullptr;
+    HWND main = main_window_of(quillet.id(), 30000);
+    if (main) pump(settle_ms);
+    return main;
+}
+
+// The quit command of the running copy; its exit code.
+int quit(Process& quillet, HWND main) {
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+    return quillet.wait(20000);
+}
+
 TEST(EndToEnd, CopiesAreStoredWithTheirSource) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
     Process quillet;
-    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(quillet.id(), 30000);
+    HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main) << "no QuilletMain window";
-    pump(1000);
 
     ClipboardSource source;
     const std::wstring text = unique_text(L"end to end text");
@@ -183,8 +196,7 @@ TEST(EndToEnd, CopiesAreStoredWithTheirSource) {
     ASSERT_TRUE(source.put_dib(dib));
     pump(1500);
 
-    ASSERT_TRUE(PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0));
-    EXPECT_EQ(quillet.wait(20000), 0);
+    EXPECT_EQ(quit(quillet, main), 0);
 
     Database db(copy.database());
     ASSERT_TRUE(db.is_open());
@@ -207,10 +219,8 @@ TEST(EndToEnd, QuickCopiesAreAllStoredInOrder) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
     Process quillet;
-    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(quillet.id(), 30000);
+    HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main);
-    pump(1000);
     ClipboardSource source;
     const std::wstring base = unique_text(L"quick copy");
     for (int i = 0; i < 20; ++i) {
@@ -218,8 +228,7 @@ TEST(EndToEnd, QuickCopiesAreAllStoredInOrder) {
         pump(100);
     }
     pump(1000);
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    EXPECT_EQ(quillet.wait(20000), 0);
+    EXPECT_EQ(quit(quillet, main), 0);
 
     Database db(copy.database());
     std::vector<HistoryEntry> list = db.list_entries(L"all", false, true);
@@ -238,10 +247,8 @@ TEST(EndToEnd, SecondStartShowsTheFirstAndExits) {
     CreateDirectoryW(copy.data().c_str(), nullptr);
     write_settings(copy.ini(), [](Settings& s) { s.start_in_tray = true; });
     Process first;
-    ASSERT_TRUE(first.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(first.id(), 30000);
+    HWND main = start_copy(first, copy, 500);
     ASSERT_TRUE(main);
-    pump(500);
     EXPECT_FALSE(IsWindowVisible(main));
 
     Process second;
@@ -250,18 +257,15 @@ TEST(EndToEnd, SecondStartShowsTheFirstAndExits) {
     EXPECT_TRUE(pump_until([&] { return IsWindowVisible(main) != FALSE; }, 5000));
     EXPECT_TRUE(first.running());
 
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    EXPECT_EQ(first.wait(20000), 0);
+    EXPECT_EQ(quit(first, main), 0);
 }
 
 TEST(EndToEnd, KilledRightAfterCopyKeepsWhatWasStored) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
     Process quillet;
-    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(quillet.id(), 30000);
+    HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main);
-    pump(1000);
     ClipboardSource source;
     const std::wstring first = unique_text(L"stored before the kill");
     ASSERT_TRUE(source.put_text(first));
@@ -287,16 +291,13 @@ TEST(EndToEnd, DamagedDatabaseIsPutAside) {
     const std::string garbage(8192, 'Q');
     ASSERT_TRUE(test_support::write_file(copy.database(), garbage));
     Process quillet;
-    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(quillet.id(), 30000);
+    HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main);
-    pump(1000);
     ClipboardSource source;
     const std::wstring text = unique_text(L"after the repair");
     ASSERT_TRUE(source.put_text(text));
     pump(1500);
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    EXPECT_EQ(quillet.wait(20000), 0);
+    EXPECT_EQ(quit(quillet, main), 0);
 
     // The damaged file is kept under a new name, byte for byte.
     WIN32_FIND_DATAW found{};
@@ -375,10 +376,8 @@ TEST(EndToEnd, AnEntryChosenByKeyboardIsPastedIntoTheWindowInFront) {
     PasteTarget target;
     ASSERT_TRUE(target.window());
     Process quillet;
-    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
-    HWND main = main_window_of(quillet.id(), 30000);
+    HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main) << "no QuilletMain window";
-    pump(1000);
 
     // The user is in the target window and presses the history hotkey.
     target.bring_to_front();
@@ -403,8 +402,7 @@ TEST(EndToEnd, AnEntryChosenByKeyboardIsPastedIntoTheWindowInFront) {
     // Close-on-paste hides the history.
     EXPECT_FALSE(IsWindowVisible(main));
 
-    ASSERT_TRUE(PostMessageW(main, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0));
-    EXPECT_EQ(quillet.wait(20000), 0);
+    EXPECT_EQ(quit(quillet, main), 0);
     Database db(copy.database());
     ASSERT_TRUE(db.is_open());
     std::vector<HistoryEntry> after = db.list_entries(L"all", false, true);

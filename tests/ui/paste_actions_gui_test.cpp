@@ -28,6 +28,7 @@
 #include "tests/capture/dib_builders.h"
 #include "tests/core/temp_folder.h"
 #include "tests/theme/gui_support.h"
+#include "tests/ui/edit_target_client.h"
 #include "ui/list_model.h"
 
 namespace {
@@ -104,49 +105,7 @@ LRESULT CALLBACK key_hook(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-// --- the paste target: an edit box in another process ---------------------------------
-
-class EditTarget {
-public:
-    explicit EditTarget(const std::wstring& title) : title_(title) {
-        std::wstring exe = gui_test::exe_dir() + L"\\ui_edit_target.exe";
-        std::wstring cmd = L"\"" + exe + L"\" " + title;
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi{};
-        if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            process_.reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-        gui_test::wait_until(
-            [&] {
-                window = FindWindowW(L"QuilletTestEditTarget", title_.c_str());
-                edit = window ? FindWindowExW(window, nullptr, L"EDIT", nullptr) : nullptr;
-                return edit != nullptr && IsWindowVisible(window);
-            },
-            10000);
-    }
-    ~EditTarget() {
-        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        if (process_ && WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
-    }
-    std::wstring text() const {
-        std::vector<wchar_t> buf(65536, L'\0');
-        SendMessageTimeoutW(edit, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
-                            2000, nullptr);
-        return buf.data();
-    }
-    void clear() const {
-        SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG, 2000, nullptr);
-    }
-
-    HWND window = nullptr;
-    HWND edit = nullptr;
-
-private:
-    std::wstring title_;
-    raii::Handle process_;
-};
+using gui_test::EditTarget;
 
 // --- clipboard inspection ---------------------------------------------------------------
 

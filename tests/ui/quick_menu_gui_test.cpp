@@ -18,6 +18,7 @@
 #include "store/database.h"
 #include "tests/core/temp_folder.h"
 #include "tests/theme/gui_support.h"
+#include "tests/ui/edit_target_client.h"
 #include "ui/quick_menu.h"
 
 namespace {
@@ -51,52 +52,7 @@ void press(WORD vk) {
     Sleep(20);
 }
 
-// The edit target process (ui_edit_target.exe beside this test).
-class EditTarget {
-public:
-    explicit EditTarget(const std::wstring& title) : title_(title) {
-        std::wstring exe = gui_test::exe_dir() + L"\\ui_edit_target.exe";
-        std::wstring cmd = L"\"" + exe + L"\" " + title;
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi{};
-        if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            process_.reset(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-        // The window can be found while it is still creating its edit box.
-        wait_until(
-            [&] {
-                window = FindWindowW(L"QuilletTestEditTarget", title_.c_str());
-                edit = window ? FindWindowExW(window, nullptr, L"EDIT", nullptr) : nullptr;
-                return edit != nullptr && IsWindowVisible(window);
-            },
-            10000);
-    }
-    ~EditTarget() {
-        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        if (process_) {
-            if (WaitForSingleObject(process_.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
-        }
-    }
-    std::wstring text() const {
-        wchar_t buf[4096] = {};
-        SendMessageTimeoutW(edit, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
-        return buf;
-    }
-    void clear() const { SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG, 2000, nullptr); }
-    void bring_to_front() const {
-        winutil::bring_to_front(window);
-        wait_until([&] { return GetForegroundWindow() == window; }, 3000);
-    }
-
-    HWND window = nullptr;
-    HWND edit = nullptr;
-
-private:
-    std::wstring title_;
-    raii::Handle process_;
-};
+using gui_test::EditTarget;
 
 class QuickMenuGui : public testing::Test {
 protected:
