@@ -10,6 +10,8 @@
 #include "core/i18n.h"
 #include "core/text.h"
 #include "store/database.h"
+#include "ui/dialogs/view_dialog.h"
+#include "ui/entry_commands.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 
@@ -37,7 +39,9 @@ void MainWindow::new_template_in_current_group() {
 }
 
 void MainWindow::open_selected_entry() {
-    // Pending: the entry view window opens here for entry_to_open.
+    // A copy: the view window's loop may refresh the list meanwhile.
+    std::optional<HistoryEntry> entry = entry_to_open(command_context());
+    if (entry) show_view_dialog(this, *entry);
 }
 
 void MainWindow::new_template_group() {

@@ -1,0 +1,303 @@
+// The entry view window over a running main window, driven with real
+// input (SendInput wheel turns, button presses and pointer moves) from a
+// helper thread while its loop runs: fit, zoom limits, drag limits, the
+// reset on resize, a small picture at its own size, text read-only, the
+// main window disabled meanwhile, WM_QUIT posted again, the context-menu
+// road, and the GDI objects after many openings.
+#include "ui/dialogs/view_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "app/app_ids.h"
+#include "capture/image.h"
+#include "store/database.h"
+#include "tests/app/app_test_support.h"
+#include "tests/app/view_test_images.h"
+#include "tests/theme/gui_support.h"
+#include "ui/main_window.h"
+
+namespace {
+
+const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
+
+using namespace app_test;
+
+// Runs show_view_dialog on this thread while `act` runs on a helper thread
+// with the window and its state; the window is closed afterwards when act
+// left it open. Returns what show_view_dialog returned.
+bool with_view(MainWindow* mw, const HistoryEntry& entry, const std::function<void(HWND, ViewDialog*)>& act) {
+    const DWORD ui_thread = GetCurrentThreadId();
+    std::thread helper([&] {
+        std::vector<HWND> found = gui_test::wait_for_windows(ui_thread, kViewDialogClass, 1);
+        if (found.empty()) return;
+        HWND dialog = found[0];
+        auto* d = reinterpret_cast<ViewDialog*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (d) act(dialog, d);
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_CLOSE, 0, 0);
+    });
+    const bool shown = show_view_dialog(mw, entry);
+    helper.join();
+    return shown;
+}
+
+void send_mouse(DWORD flags, DWORD data = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    in.mi.mouseData = data;
+    SendInput(1, &in, sizeof(in));
+}
+
+// A pointer move through the system's input queue, to a screen point.
+void send_move(POINT screen) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof(in));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+POINT area_center(HWND dialog, const ViewDialog& d) {
+    RECT area = d.content_rect(dialog);
+    POINT c{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    ClientToScreen(dialog, &c);
+    return c;
+}
+
+// Wheel notches over the picture, one at a time, waiting for each to land.
+void wheel(HWND dialog, const ViewDialog& d, int notches) {
+    SetForegroundWindow(dialog);
+    gui_test::move_pointer(area_center(dialog, d));
+    for (int i = 0; i < std::abs(notches); ++i) {
+        const float before = d.zoom;
+        send_mouse(MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches > 0 ? WHEEL_DELTA : -WHEEL_DELTA));
+        gui_test::wait_until([&] { return d.zoom != before; }, 500);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+// A drag from the area's centre by (dx, dy) in small steps.
+void drag(HWND dialog, const ViewDialog& d, int dx, int dy) {
+    SetForegroundWindow(dialog);
+    const POINT from = area_center(dialog, d);
+    gui_test::move_pointer(from);
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    for (int i = 1; i <= 10; ++i) send_move(POINT{from.x + dx * i / 10, from.y + dy * i / 10});
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    send_mouse(MOUSEEVENTF_LEFTUP);
+    gui_test::wait_until([&] { return !d.dragging; }, 1000);
+}
+
+class ViewDialogWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(running.start());
+        mw = running.app->main_window.get();
+        ASSERT_NE(mw, nullptr);
+    }
+    RunningApp running;
+    MainWindow* mw = nullptr;
+};
+
+TEST_F(ViewDialogWindow, SmallPictureOpensAtItsOwnSize) {
+    HistoryEntry e = view_test::image_entry(view_test::gradient_png(100, 100));
+    int fit_w = 0, fit_h = 0, image_w = 0;
+    bool fit_button = false;
+    EXPECT_TRUE(with_view(mw, e, [&](HWND, ViewDialog* d) {
+        fit_w = d->fit_width;
+        fit_h = d->fit_height;
+        image_w = d->image_width;
+        fit_button = d->fit_button != nullptr;
+    }));
+    EXPECT_EQ(image_w, 100);
+    EXPECT_EQ(fit_w, 100);
+    EXPECT_EQ(fit_h, 100);
+    EXPECT_TRUE(fit_button);
+}
+
+TEST_F(ViewDialogWindow, LargePictureIsFittedAndOnlyDraggedWhenZoomedIn) {
+    HistoryEntry e = view_test::image_entry(view_test::gradient_png(1200, 900));
+    EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog* d) {
+        const RECT area = d->content_rect(dialog);
+        const int aw = area.right - area.left, ah = area.bottom - area.top;
+        // Fitted: one side meets the area, neither passes it.
+        EXPECT_TRUE(d->fit_width == aw || d->fit_height == ah) << d->fit_width << "x" << d->fit_height;
+        EXPECT_LE(d->fit_width, aw);
+        EXPECT_LE(d->fit_height, ah);
+
+        // At the fit, a drag moves nothing and starts no drag.
+        drag(dialog, *d, 80, 60);
+        EXPECT_EQ(d->pan_x, 0);
+        EXPECT_EQ(d->pan_y, 0);
+
+        // Fifteen notches up reach 8 and more change nothing.
+        wheel(dialog, *d, 15);
+        EXPECT_FLOAT_EQ(d->zoom, 8.0f);
+        wheel(dialog, *d, 2);
+        EXPECT_FLOAT_EQ(d->zoom, 8.0f);
+
+        // Back to the fit, then three notches in: a little larger than the area.
+        SendMessageW(dialog, WM_COMMAND, kViewFitId, 0);
+        EXPECT_FLOAT_EQ(d->zoom, 1.0f);
+        wheel(dialog, *d, 3);
+        EXPECT_NEAR(d->zoom, 1.520875f, 1e-4);
+        // Dragged far right and down: the picture's left and top edges stop
+        // at the area's edges.
+        const SIZE z = view_zoomed_size(d->fit_width, d->fit_height, d->zoom);
+        drag(dialog, *d, 300, 200);
+        EXPECT_EQ(d->pan_x, (z.cx - aw) / 2);
+        EXPECT_EQ(d->pan_y, (z.cy - ah) / 2);
+        const RECT pic = view_picture_rect(area, z, d->pan_x, d->pan_y);
+        EXPECT_EQ(pic.left, area.left);
+        EXPECT_LE(std::abs(pic.top - area.top), 1);
+        // Far back the other way: the right edge stops at the area's right edge.
+        const int before = d->pan_x;
+        drag(dialog, *d, -300, 0);
+        EXPECT_EQ(d->pan_x, -before);
+        EXPECT_EQ(view_picture_rect(area, z, d->pan_x, d->pan_y).right - area.right, (z.cx - aw) % 2)
+            << "an odd excess leaves its last pixel beyond the right edge";
+
+        // Far down, the zoom ends at 0.25; the pan returns to the centre.
+        wheel(dialog, *d, -15);
+        EXPECT_FLOAT_EQ(d->zoom, 0.25f);
+        EXPECT_EQ(d->pan_x, 0);
+        EXPECT_EQ(d->pan_y, 0);
+
+        // Fit brings zoom 1 back.
+        SendMessageW(dialog, WM_COMMAND, kViewFitId, 0);
+        EXPECT_FLOAT_EQ(d->zoom, 1.0f);
+    }));
+}
+
+TEST_F(ViewDialogWindow, ResizingResetsZoomAndPan) {
+    HistoryEntry e = view_test::image_entry(view_test::gradient_png(1200, 900));
+    EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog* d) {
+        wheel(dialog, *d, 5);
+        drag(dialog, *d, 50, 40);
+        EXPECT_GT(d->zoom, 1.5f);
+        EXPECT_NE(d->pan_x, 0);
+        const int old_fit = d->fit_width;
+        SetWindowPos(dialog, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+        gui_test::wait_until([&] { return d->zoom == 1.0f; }, 1000);
+        EXPECT_FLOAT_EQ(d->zoom, 1.0f);
+        EXPECT_EQ(d->pan_x, 0);
+        EXPECT_EQ(d->pan_y, 0);
+        EXPECT_GT(d->fit_width, old_fit) << "the fit follows the larger area";
+        RECT client{};
+        GetClientRect(dialog, &client);
+        const RECT close = gui_test::window_rect(d->close_button);
+        POINT at{close.left, close.top};
+        ScreenToClient(dialog, &at);
+        EXPECT_EQ(at.x, client.right - 112);
+        EXPECT_EQ(at.y, client.bottom - 40);
+    }));
+}
+
+TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
+    HistoryEntry e;
+    e.id = 5;
+    e.text = L"first line\r\nsecond line with more words";
+    e.created_at = L"2024-03-05T07:08:09";
+    bool read_only = false, has_scroll = false, main_enabled = true;
+    std::wstring shown;
+    EXPECT_TRUE(with_view(mw, e, [&](HWND, ViewDialog* d) {
+        ASSERT_NE(d->text_edit, nullptr);
+        EXPECT_EQ(d->fit_button, nullptr);
+        const LONG style = GetWindowLongW(d->text_edit, GWL_STYLE);
+        read_only = (style & ES_READONLY) != 0;
+        has_scroll = (style & WS_VSCROLL) != 0;
+        wchar_t buf[256] = {};
+        GetWindowTextW(d->text_edit, buf, 256);
+        shown = buf;
+        main_enabled = IsWindowEnabled(running.window()) != FALSE;
+        EXPECT_NE(d->info.find(L"05.03.2024 07:08"), std::wstring::npos);
+        EXPECT_NE(d->info.find(L"\u2014"), std::wstring::npos) << "no source application";
+    }));
+    EXPECT_TRUE(read_only);
+    EXPECT_TRUE(has_scroll);
+    EXPECT_EQ(shown, e.text);
+    EXPECT_FALSE(main_enabled);
+    EXPECT_TRUE(IsWindowEnabled(running.window()));
+}
+
+TEST_F(ViewDialogWindow, QuitDuringTheWindowIsPostedAgain) {
+    HistoryEntry e;
+    e.text = L"text";
+    const DWORD ui = GetCurrentThreadId();
+    HWND seen = nullptr;
+    EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog*) {
+        seen = dialog;
+        PostThreadMessageW(ui, WM_QUIT, 7, 0);
+        gui_test::wait_until([&] { return !IsWindow(dialog); }, 3000);
+    }));
+    EXPECT_FALSE(IsWindow(seen));
+    MSG msg{};
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            EXPECT_EQ(msg.wParam, 7u);
+        }
+    EXPECT_TRUE(quit);
+    EXPECT_TRUE(IsWindowEnabled(running.window()));
+}
+
+TEST_F(ViewDialogWindow, NoMainWindowShowsNothing) {
+    HistoryEntry e;
+    e.text = L"x";
+    EXPECT_FALSE(show_view_dialog(nullptr, e));
+    MainWindow detached;
+    EXPECT_FALSE(show_view_dialog(&detached, e));
+}
+
+TEST_F(ViewDialogWindow, ContextMenuViewOpensTheSelectedEntry) {
+    Database& db = *running.app->database;
+    const std::int64_t id = db.add_text_entry(L"an entry to read in full", std::nullopt, false, false);
+    ASSERT_GT(id, 0);
+    mw->refresh_view(true);
+    const int row = mw->model.row_of_key(id);
+    ASSERT_GE(row, 0);
+    SendMessageW(mw->cards, LB_SETSEL, FALSE, -1);
+    SendMessageW(mw->cards, LB_SETSEL, TRUE, row);
+    const DWORD ui = GetCurrentThreadId();
+    std::wstring shown;
+    std::thread helper([&] {
+        std::vector<HWND> found = gui_test::wait_for_windows(ui, kViewDialogClass, 1);
+        if (found.empty()) return;
+        auto* d = reinterpret_cast<ViewDialog*>(GetWindowLongPtrW(found[0], GWLP_USERDATA));
+        if (d && d->text_edit) {
+            wchar_t buf[128] = {};
+            GetWindowTextW(d->text_edit, buf, 128);
+            shown = buf;
+        }
+        PostMessageW(found[0], WM_CLOSE, 0, 0);
+    });
+    mw->open_selected_entry();
+    helper.join();
+    EXPECT_EQ(shown, L"an entry to read in full");
+}
+
+TEST_F(ViewDialogWindow, ManyOpeningsLeaveNoGdiObjects) {
+    HistoryEntry e = view_test::image_entry(view_test::gradient_png(300, 200));
+    with_view(mw, e, [](HWND, ViewDialog*) {});
+    pump(100);
+    const DWORD before = gui_test::gdi_object_count();
+    for (int i = 0; i < 10; ++i)
+        with_view(mw, e, [](HWND dialog, ViewDialog* d) {
+            wheel(dialog, *d, 2);
+            InvalidateRect(dialog, nullptr, TRUE);
+        });
+    pump(100);
+    EXPECT_LE(gui_test::gdi_object_count(), before + 2);
+}
+
+}  // namespace

@@ -1,0 +1,454 @@
+// The entry view window: the pure zoom and pan arithmetic, the window
+// procedure and the modal run.
+#include "ui/dialogs/view_dialog.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/app.h"
+#include "capture/image.h"
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "core/winutil.h"
+#include "store/database.h"
+#include "theme/controls.h"
+#include "theme/dark_mode.h"
+#include "theme/fonts.h"
+#include "theme/geometry.h"
+#include "ui/main_window.h"
+#include "ui/modal_loop.h"
+
+// --- geometry and zoom --------------------------------------------------------------
+
+RECT view_image_area(const RECT& client) {
+    RECT area{client.left + 10, client.top + 10, client.right - 10, client.bottom - 118};
+    area.right = std::max(area.right, area.left);
+    area.bottom = std::max(area.bottom, area.top);
+    return area;
+}
+
+float view_wheel_zoom(float zoom, int wheel_delta) {
+    const double z = static_cast<double>(zoom) * std::pow(1.15, static_cast<double>(wheel_delta) / 120.0);
+    return static_cast<float>(std::clamp(z, static_cast<double>(kViewMinZoom), static_cast<double>(kViewMaxZoom)));
+}
+
+SIZE view_zoomed_size(int fit_width, int fit_height, float zoom) {
+    const auto side = [zoom](int fit) {
+        const double v = static_cast<double>(fit) * static_cast<double>(zoom);
+        return v < 1.0 ? 1 : static_cast<int>(std::min(v, 1.0e9));
+    };
+    return SIZE{side(fit_width), side(fit_height)};
+}
+
+int view_clamp_pan(int pan, int zoomed, int area) {
+    if (zoomed <= area) return 0;
+    const int limit = (zoomed - area) / 2;
+    return std::clamp(pan, -limit, limit);
+}
+
+bool view_oversized(SIZE zoomed, const RECT& area) {
+    return zoomed.cx > area.right - area.left || zoomed.cy > area.bottom - area.top;
+}
+
+RECT view_picture_rect(const RECT& area, SIZE zoomed, int pan_x, int pan_y) {
+    const int cx = area.left + (area.right - area.left) / 2 + pan_x;
+    const int cy = area.top + (area.bottom - area.top) / 2 + pan_y;
+    const int left = cx - zoomed.cx / 2;
+    const int top = cy - zoomed.cy / 2;
+    return RECT{left, top, left + zoomed.cx, top + zoomed.cy};
+}
+
+std::wstring view_time_text(const std::wstring& created_at) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    swscanf(created_at.c_str(), L"%d-%d-%dT%d:%d", &year, &month, &day, &hour, &minute);
+    if (year == 0) return created_at;
+    wchar_t buf[64] = {};
+    swprintf(buf, 64, L"%02d.%02d.%04d %02d:%02d", day, month, year, hour, minute);
+    return buf;
+}
+
+std::wstring view_info_text(const HistoryEntry& entry) {
+    std::wstring app = entry.source_app.empty() ? std::wstring(L"\u2014") : winutil::app_display_name(entry.source_app);
+    if (app.empty()) app = L"\u2014";
+    std::wstring out = tr(L"card.app") + app;
+    if (entry.is_browser_page) {
+        if (!entry.source_title.empty()) out += L"\n" + tr(L"card.page") + entry.source_title;
+        if (!entry.source_url.empty()) out += L"\n" + tr(L"card.url") + entry.source_url;
+    }
+    out += L"\n" + tr(L"card.created") + view_time_text(entry.created_at);
+    return out;
+}
+
+RECT ViewDialog::content_rect(HWND window) const {
+    RECT client{};
+    GetClientRect(window, &client);
+    return view_image_area(client);
+}
+
+// --- the window -----------------------------------------------------------------------
+
+namespace {
+
+constexpr COLORREF kBackground[2] = {0xF3F3F3, 0x202020};
+constexpr COLORREF kEditBackground[2] = {0xFFFFFF, 0x2B2B2B};
+constexpr COLORREF kText[2] = {0x141414, 0xF2F2F2};
+
+ViewDialog* state_of(HWND window) { return reinterpret_cast<ViewDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+HWND make_button(HWND parent, const std::wstring& caption, int id, int x, int y, HFONT font, bool dark) {
+    HWND b = CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y,
+                             100, 28, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), nullptr);
+    if (b && font) SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    theme_button(b, dark, false);
+    return b;
+}
+
+void refit(ViewDialog& d, HWND window) {
+    const RECT area = d.content_rect(window);
+    const FittedSize fit =
+        fit_size(d.image_width, d.image_height, area.right - area.left, area.bottom - area.top);
+    d.fit_width = fit.width;
+    d.fit_height = fit.height;
+}
+
+SIZE zoomed_of(const ViewDialog& d) { return view_zoomed_size(d.fit_width, d.fit_height, d.zoom); }
+
+void repaint_area(const ViewDialog& d, HWND window) {
+    const RECT area = d.content_rect(window);
+    InvalidateRect(window, &area, FALSE);
+}
+
+// Pans limited again for the current zoom and area; true when they changed.
+bool limit_pan(ViewDialog& d, HWND window, int pan_x, int pan_y) {
+    const RECT area = d.content_rect(window);
+    const SIZE z = zoomed_of(d);
+    const int x = view_clamp_pan(pan_x, z.cx, area.right - area.left);
+    const int y = view_clamp_pan(pan_y, z.cy, area.bottom - area.top);
+    const bool changed = x != d.pan_x || y != d.pan_y;
+    d.pan_x = x;
+    d.pan_y = y;
+    return changed;
+}
+
+LRESULT on_create(HWND window, LPARAM lparam) {
+    auto* d = static_cast<ViewDialog*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    if (!d) return -1;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d));
+    d->background_brush.reset(CreateSolidBrush(kBackground[d->dark]));
+    d->edit_brush.reset(CreateSolidBrush(kEditBackground[d->dark]));
+    HFONT font = d->font ? d->font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    RECT client{};
+    GetClientRect(window, &client);
+    if (d->is_image) {
+        // A picture smaller than 1600 x 1200 keeps its own size: it is never
+        // scaled up, so a small image opens at its size.
+        d->bitmap.reset(winutil::image_thumbnail(d->image_bytes, 1600, 1200, false));
+        BITMAP bm{};
+        if (d->bitmap && GetObjectW(d->bitmap.get(), sizeof(bm), &bm)) {
+            d->image_width = std::max<int>(bm.bmWidth, 1);
+            d->image_height = std::max<int>(bm.bmHeight, 1);
+        }
+        refit(*d, window);
+        d->fit_button = make_button(window, tr(L"view.fit"), kViewFitId, client.right - 224, client.bottom - 40, font,
+                                    d->dark);
+    }
+    d->close_button = make_button(window, tr(L"action.close"), kViewCloseId, client.right - 112, client.bottom - 40,
+                                  font, d->dark);
+    if (!d->is_image) {
+        const RECT area = view_image_area(client);
+        d->text_edit = CreateWindowExW(
+            0, L"EDIT", d->text.c_str(),
+            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, area.left,
+            area.top, area.right - area.left, area.bottom - area.top, window, nullptr, GetModuleHandleW(nullptr),
+            nullptr);
+        if (d->text_edit) {
+            SendMessageW(d->text_edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            theme_child_colors(d->text_edit, d->dark);
+            theme_framed_control(d->text_edit, d->dark);
+            SetFocus(d->text_edit);
+        }
+    }
+    return 0;
+}
+
+LRESULT on_size(ViewDialog& d, HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const RECT area = view_image_area(client);
+    if (d.is_image) {
+        refit(d, window);
+        d.zoom = 1.0f;
+        d.pan_x = d.pan_y = 0;
+        if (d.fit_button) SetWindowPos(d.fit_button, nullptr, client.right - 224, client.bottom - 40, 0, 0,
+                                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (d.text_edit) {
+        MoveWindow(d.text_edit, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    }
+    if (d.close_button)
+        SetWindowPos(d.close_button, nullptr, client.right - 112, client.bottom - 40, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+void draw_picture(const ViewDialog& d, HDC dc, const RECT& area) {
+    FillRect(dc, &area, d.background_brush.get());
+    if (!d.bitmap) return;
+    const RECT to = view_picture_rect(area, zoomed_of(d), d.pan_x, d.pan_y);
+    raii::MemoryDC src(CreateCompatibleDC(dc));
+    if (!src) return;
+    raii::SelectGuard picture(src.get(), d.bitmap.get());
+    // The picture stays inside its area, off the band below.
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, src.get(), 0, 0, d.image_width,
+               d.image_height, SRCCOPY);
+    RestoreDC(dc, saved);
+}
+
+void draw_view(const ViewDialog& d, HDC dc, const RECT& client) {
+    FillRect(dc, &client, d.background_brush.get());
+    HFONT font = d.font ? d.font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    raii::SelectGuard selected(dc, font);
+    SetTextColor(dc, kText[d.dark]);
+    SetBkMode(dc, TRANSPARENT);
+    RECT band{14, client.bottom - 110, client.right - 112, client.bottom - 48};
+    DrawTextW(dc, d.info.c_str(), static_cast<int>(d.info.size()), &band,
+              DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
+    if (d.is_image) draw_picture(d, dc, view_image_area(client));
+}
+
+LRESULT on_paint(ViewDialog& d, HWND window) {
+    PAINTSTRUCT ps{};
+    HDC dc = BeginPaint(window, &ps);
+    if (!dc) return 0;
+    RECT client{};
+    GetClientRect(window, &client);
+    if (d.is_image) {
+        // Double-buffered: the whole client drawn into memory, then copied.
+        const int w = std::max<int>(client.right, 1);
+        const int h = std::max<int>(client.bottom, 1);
+        raii::MemoryDC mem(CreateCompatibleDC(dc));
+        raii::Bitmap back(mem ? CreateCompatibleBitmap(dc, w, h) : nullptr);
+        if (mem && back) {
+            {
+                raii::SelectGuard sel(mem.get(), back.get());
+                draw_view(d, mem.get(), client);
+                BitBlt(dc, 0, 0, w, h, mem.get(), 0, 0, SRCCOPY);
+            }
+            EndPaint(window, &ps);
+            return 0;
+        }
+    }
+    draw_view(d, dc, client);
+    EndPaint(window, &ps);
+    return 0;
+}
+
+LRESULT on_mouse_wheel(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (!d.is_image) return DefWindowProcW(window, WM_MOUSEWHEEL, wparam, lparam);
+    const float zoom = view_wheel_zoom(d.zoom, GET_WHEEL_DELTA_WPARAM(wparam));
+    if (std::fabs(zoom - d.zoom) >= 0.0005f) {
+        d.zoom = zoom;
+        limit_pan(d, window, d.pan_x, d.pan_y);
+        repaint_area(d, window);
+    }
+    return 0;
+}
+
+LRESULT on_left_down(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    const POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    const RECT area = d.content_rect(window);
+    if (d.is_image && PtInRect(&area, pt) && view_oversized(zoomed_of(d), area)) {
+        d.dragging = true;
+        d.drag_start_x = pt.x;
+        d.drag_start_y = pt.y;
+        d.drag_start_pan = POINT{d.pan_x, d.pan_y};
+        SetCapture(window);
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
+        return 0;
+    }
+    return DefWindowProcW(window, WM_LBUTTONDOWN, wparam, lparam);
+}
+
+LRESULT on_mouse_move(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (!d.dragging) return DefWindowProcW(window, WM_MOUSEMOVE, wparam, lparam);
+    const int x = d.drag_start_pan.x + (GET_X_LPARAM(lparam) - d.drag_start_x);
+    const int y = d.drag_start_pan.y + (GET_Y_LPARAM(lparam) - d.drag_start_y);
+    if (limit_pan(d, window, x, y)) repaint_area(d, window);
+    return 0;
+}
+
+LRESULT on_left_up(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (!d.dragging) return DefWindowProcW(window, WM_LBUTTONUP, wparam, lparam);
+    d.dragging = false;
+    ReleaseCapture();
+    return 0;
+}
+
+LRESULT on_capture_changed(ViewDialog& d) {
+    d.dragging = false;
+    return 0;
+}
+
+LRESULT on_set_cursor(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (d.is_image && LOWORD(lparam) == HTCLIENT) {
+        POINT pt{};
+        GetCursorPos(&pt);
+        ScreenToClient(window, &pt);
+        const RECT area = d.content_rect(window);
+        if (PtInRect(&area, pt) && view_oversized(zoomed_of(d), area)) {
+            SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
+            return TRUE;
+        }
+    }
+    return DefWindowProcW(window, WM_SETCURSOR, wparam, lparam);
+}
+
+LRESULT on_command(ViewDialog& d, HWND window, WPARAM wparam) {
+    switch (LOWORD(wparam)) {
+        case kViewFitId:
+            d.zoom = 1.0f;
+            d.pan_x = d.pan_y = 0;
+            repaint_area(d, window);
+            return 0;
+        case kViewCloseId: DestroyWindow(window); return 0;
+        default: return 0;
+    }
+}
+
+LRESULT on_erase_background(ViewDialog& d, HWND window, HDC dc) {
+    RECT client{};
+    GetClientRect(window, &client);
+    FillRect(dc, &client, d.background_brush.get());
+    return 1;
+}
+
+LRESULT on_ctl_color(ViewDialog& d, UINT message, HDC dc) {
+    SetTextColor(dc, kText[d.dark]);
+    SetBkMode(dc, TRANSPARENT);
+    // The buttons' colour is that of the edit: one brush serves both.
+    if (message == WM_CTLCOLORSTATIC) {
+        SetBkColor(dc, kBackground[d.dark]);
+        return reinterpret_cast<LRESULT>(d.background_brush.get());
+    }
+    SetBkColor(dc, kEditBackground[d.dark]);
+    return reinterpret_cast<LRESULT>(d.edit_brush.get());
+}
+
+LRESULT on_destroy(ViewDialog& d) {
+    d.bitmap.reset();
+    d.dragging = false;
+    return 0;
+}
+
+LRESULT on_nc_destroy(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    // The children are gone now: their brushes and font can go too.
+    d.background_brush.reset();
+    d.edit_brush.reset();
+    d.font.reset();
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return DefWindowProcW(window, WM_NCDESTROY, wparam, lparam);
+}
+
+bool register_view_class() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = view_dialog_wnd_proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kViewDialogClass;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+}  // namespace
+
+LRESULT CALLBACK view_dialog_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_CREATE) return on_create(window, lparam);
+    ViewDialog* d = state_of(window);
+    if (!d) return DefWindowProcW(window, message, wparam, lparam);
+    switch (message) {
+        case WM_SIZE: return on_size(*d, window);
+        case WM_PAINT: return on_paint(*d, window);
+        case WM_ERASEBKGND: return on_erase_background(*d, window, reinterpret_cast<HDC>(wparam));
+        case WM_MOUSEWHEEL: return on_mouse_wheel(*d, window, wparam, lparam);
+        case WM_LBUTTONDOWN: return on_left_down(*d, window, wparam, lparam);
+        case WM_MOUSEMOVE: return on_mouse_move(*d, window, wparam, lparam);
+        case WM_LBUTTONUP: return on_left_up(*d, window, wparam, lparam);
+        case WM_CAPTURECHANGED: return on_capture_changed(*d);
+        case WM_SETCURSOR: return on_set_cursor(*d, window, wparam, lparam);
+        case WM_COMMAND: return on_command(*d, window, wparam);
+        case WM_CLOSE: DestroyWindow(window); return 0;
+        case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: return on_ctl_color(*d, message, reinterpret_cast<HDC>(wparam));
+        case WM_DESTROY: return on_destroy(*d);
+        case WM_NCDESTROY: return on_nc_destroy(*d, window, wparam, lparam);
+        default: return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+bool show_view_dialog(MainWindow* main_window, const HistoryEntry& entry) {
+    if (!main_window || !main_window->window || !IsWindow(main_window->window)) return false;
+    if (!register_view_class()) return false;
+    HWND owner = main_window->window;
+    App* app = main_window->app;
+
+    // Everything shown is copied here: the loop below dispatches timers, and
+    // a refresh of the main window's list may replace the caller's record.
+    ViewDialog d;
+    d.main_window = main_window;
+    d.dark = app && app->settings && app->settings->dark_mode;
+    d.font = create_ui_font(main_window->font_size, 400);
+    HistoryEntry copy = entry;
+    if (copy.payload_deferred && app && app->database) app->database->load_payload(copy);
+    d.text = std::move(copy.text);
+    d.is_image = copy.is_image && !copy.image.empty();
+    d.image_bytes = std::move(copy.image);
+    d.info = view_info_text(entry);
+
+    HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, kViewDialogClass, tr(L"view.title").c_str(),
+                                  WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN, 0, 0, 640, 480, owner,
+                                  nullptr, GetModuleHandleW(nullptr), &d);
+    if (!dialog) return false;
+    apply_dark_title_bar(dialog, d.dark);
+    apply_round_corners(dialog);
+    center_window(dialog, owner);
+    ShowWindow(dialog, SW_SHOW);
+    UpdateWindow(dialog);
+
+    ModalLoopScope modal;
+    const bool disabled_here = IsWindowEnabled(owner) != FALSE;
+    if (disabled_here) EnableWindow(owner, FALSE);
+    bool quit = false;
+    int quit_code = 0;
+    MSG msg{};
+    while (IsWindow(dialog)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quit_code = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    // The window never outlives the record it points at.
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
+    if (IsWindow(owner)) SetForegroundWindow(owner);
+    if (quit) PostQuitMessage(quit_code);
+    return true;
+}
