@@ -103,9 +103,8 @@ LRESULT on_get_min_max_info(App& app, HWND window, LPARAM lparam) {
 LRESULT on_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     if (LOWORD(wparam) == WA_INACTIVE && app.main_window && app.main_window->window) {
         HWND fg = GetForegroundWindow();
-        // Pending: the entry hint's own modal actions (its view window and
-        // menu) keep it open; they come with the entry hint.
-        if (fg && fg != window) app.main_window->hide_entry_hint();
+        // The hint's own view window and menu keep it open.
+        if (fg && fg != window && !app.main_window->hint.busy) app.main_window->hide_entry_hint();
     }
     return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
 }
@@ -258,7 +257,6 @@ LRESULT on_link_title(App& app, WPARAM id, LPARAM lparam) {
     std::optional<std::wstring> title = take_posted_text(lparam);
     if (!title || title->empty() || !app.database) return 0;
     if (app.database->set_link_title(static_cast<std::int64_t>(id), *title) && app.main_window) {
-        // Pending: an open entry hint of the entry follows once the hint exists.
         app.main_window->set_link_title(static_cast<std::int64_t>(id), *title);
     }
     return 0;

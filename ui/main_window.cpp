@@ -22,6 +22,7 @@ namespace {
 
 constexpr UINT_PTR kButtonSubclassIdMain = 1;
 constexpr UINT_PTR kListSubclassId = 2;
+constexpr UINT_PTR kHintSubclassId = 3;
 constexpr UINT_PTR kToastSubclassId = 5;
 
 const wchar_t* const kMenuKeys[] = {L"menu.file", L"menu.edit",     L"menu.categories",
@@ -231,7 +232,10 @@ void MainWindow::create_controls() {
     register_hint_class();
     hint_popup = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kHintClass, L"", WS_POPUP, 0, 0,
                                  10, 10, window, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (hint_popup) SendMessageW(hint_popup, WM_SETFONT, reinterpret_cast<WPARAM>(list_font.get()), FALSE);
+    if (hint_popup) {
+        SendMessageW(hint_popup, WM_SETFONT, reinterpret_cast<WPARAM>(list_font.get()), FALSE);
+        SetWindowSubclass(hint_popup, entry_hint_subclass_proc, kHintSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
 
     toast = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window,
                             nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -292,7 +296,9 @@ void MainWindow::register_hint_class() {
 }
 
 void MainWindow::destroy_popups() {
-    // Pending: the entry hint's low-level mouse hook comes with the entry hint.
+    remove_mouse_hook();
+    hint.shown = false;
+    hint.bitmap = nullptr;
     if (hint_popup) DestroyWindow(hint_popup);
     hint_popup = nullptr;
     if (tooltip) DestroyWindow(tooltip);
@@ -313,15 +319,10 @@ void MainWindow::release_resources() {
     toast_font.reset();
     toast_icon_font.reset();
     brushes_.clear();
+    hint.previews.clear();
     tooltip_texts.clear();
     menu_buttons.clear();
     menu_keys.clear();
-}
-
-void MainWindow::hide_entry_hint() {
-    // Pending: the hint's own state (its entry, the mouse hook) comes with
-    // the entry hint; here only the popup is hidden.
-    if (hint_popup && IsWindowVisible(hint_popup)) ShowWindow(hint_popup, SW_HIDE);
 }
 
 // ---- layout ---------------------------------------------------------------------------
@@ -464,12 +465,17 @@ void MainWindow::apply_font_size() {
     font_size = s ? clamp_font_size(s->font_size) : 14;
     raii::Font font = create_ui_font(font_size, 400);
     if (cards) SendMessageW(cards, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-    // Pending: a visible entry hint is rebuilt for its entry once the hint
-    // exists.
     if (app && app->quick_menu) app->quick_menu->set_font_size(font_size);
     if (hint_popup) SendMessageW(hint_popup, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     list_font = std::move(font);
     relayout();
+    // A shown hint is measured again with the new font.
+    if (hint.shown) {
+        if (hint.hinted_key < 0)
+            show_template_hint(hint.hinted_key);
+        else
+            show_entry_hint(hint.hinted_key);
+    }
     if (cards) InvalidateRect(cards, nullptr, TRUE);
     if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "ui/entry_hint.h"
 #include "ui/list_model.h"
 #include "ui/paste_actions.h"
 #include "ui/side_panel.h"
@@ -176,6 +177,26 @@ public:
     void set_template_group(std::int64_t key, const std::wstring& group);
     void open_selected_entry();
 
+    // ---- the entry hint (entry_hint.cpp) ------------------------------------------
+    // The hint follows the single selected row (on_selection_changed) and is
+    // re-evaluated after a refresh or a move of rows (refresh_hint).
+    void refresh_hint();
+    void show_entry_hint(std::int64_t id);
+    void show_template_hint(std::int64_t key);
+    // Sizes, places and shows the popup level with the row (-1: the list's
+    // top) and installs the mouse hook.
+    void place_entry_hint(int width, int height, int row);
+    void align_entry_hint(std::int64_t id);
+    void install_mouse_hook();
+    void remove_mouse_hook();
+    void scroll_entry_hint(int delta);
+    bool hint_url_hit(POINT client) const;
+    bool hint_view_button_hit(POINT client) const;
+    void open_hinted_entry();
+    // The address line's menu at a screen point: open (web addresses) or copy.
+    void choose_hint_address(POINT screen);
+    HFONT hint_font() const;
+
     bool dark_mode() const { return dark; }
     bool is_toolbar_button(HWND control) const;
     bool is_menu_button(HWND control) const;
@@ -236,6 +257,7 @@ public:
     std::vector<ListRow> shown_rows;
     SidePanel panel;
     ThumbnailCache thumbnails;
+    EntryHint hint;
     ClickCopy click_copy;
     bool refreshing = false;
 

@@ -61,7 +61,7 @@ void MainWindow::apply_result(const CommandResult& result) {
         apply_row_move(cards, result,
                        [this](int from, int to) { return move_list_row(cards, shown_rows, model, from, to); });
         refreshing = false;
-        on_selection_changed();
+        refresh_hint();
         return;
     }
     if (result.clear_search && search) SetWindowTextW(search, L"");

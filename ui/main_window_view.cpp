@@ -55,7 +55,9 @@ void MainWindow::refresh_list() {
     apply_rows_to_list(cards, shown_rows, model.rows(), old, same, to_top);
     refreshing = false;
     if (empty_hint) ShowWindow(empty_hint, model.rows().empty() ? SW_SHOW : SW_HIDE);
+    hint.previews.prune(model.entry_ids());
     update_total_label();
+    refresh_hint();
 }
 
 void MainWindow::update_total_label() {
@@ -198,14 +200,10 @@ void MainWindow::on_side_selection() {
     }
 }
 
-void MainWindow::on_selection_changed() {
-    // Pending: the entry hint follows the selection once it exists; a refresh moves
-    // the selection without the user.
-    if (refreshing) return;
-}
-
 void MainWindow::set_link_title(std::int64_t id, const std::wstring& title) {
-    if (!model.set_link_title(id, title) || !cards) return;
+    if (title.empty() || !model.set_link_title(id, title) || !cards) return;
+    // The hint of this entry shows the title at once.
+    if (hint.shown && hint.hinted_key == id) show_entry_hint(id);
     int row = model.row_of_key(id);
     if (row < 0) return;
     RECT rc{};
