@@ -164,7 +164,7 @@ TEST_F(EntryHintWindow, ImageEntryShowsItsPictureAndTheViewButton) {
     POINT at{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
     ClientToScreen(mw->hint_popup, &at);
     const DWORD ui = GetCurrentThreadId();
-    std::atomic<bool> done{false}, dialog_seen{false}, hint_kept{false};
+    std::atomic<bool> done{false}, dialog_seen{false}, hint_kept{false}, view_still_open{false};
     std::thread t([&] {
         click_at(at);
         std::vector<HWND> found = gui_test::wait_for_windows(ui, kViewDialogClass, 1);
@@ -174,6 +174,13 @@ TEST_F(EntryHintWindow, ImageEntryShowsItsPictureAndTheViewButton) {
             // A press inside the view window leaves the hint too.
             click_at(gui_test::rect_center(gui_test::window_rect(found[0])));
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            // Under the window, a link title for the entry rebuilds the hint
+            // and a search change rebuilds the list the hint was made from.
+            post_text_message(running.window(), WM_LINK_TITLE, static_cast<WPARAM>(id), L"Arrived meanwhile");
+            PostMessageW(running.window(), WM_COMMAND, MAKEWPARAM(kIdSearch, EN_CHANGE),
+                         reinterpret_cast<LPARAM>(mw->search));
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            view_still_open = IsWindowVisible(found[0]) != FALSE;
             hint_kept = IsWindowVisible(mw->hint_popup) != FALSE;
             PostMessageW(found[0], WM_CLOSE, 0, 0);
         }
@@ -184,7 +191,10 @@ TEST_F(EntryHintWindow, ImageEntryShowsItsPictureAndTheViewButton) {
     pump(200);
     EXPECT_TRUE(dialog_seen);
     EXPECT_TRUE(hint_kept);
+    EXPECT_TRUE(view_still_open);
     EXPECT_TRUE(hint_visible());
+    EXPECT_EQ(mw->hint.hinted_key, id) << "the hint still knows its entry after the list was rebuilt";
+    EXPECT_NE(mw->model.find_entry(id), nullptr);
     EXPECT_FALSE(mw->hint.busy);
     (void)text;
 }
@@ -347,6 +357,51 @@ TEST_F(EntryHintWindow, LongTextScrollsTenPixelsANotch) {
     EXPECT_EQ(mw->hint.scroll, 0);
     SendMessageW(mw->hint_popup, WM_MOUSEWHEEL, wheel(-120 * 200), 0);
     EXPECT_EQ(mw->hint.scroll, mw->hint.layout.content_height - mw->hint.layout.visible_body_height);
+}
+
+TEST_F(EntryHintWindow, FontSizeChangeRebuildsTheShownHint) {
+    const std::int64_t id = db->add_text_entry(L"Some words that make a line of text in the hint", std::nullopt,
+                                               false, false);
+    mw->refresh_all();
+    pump(100);
+    ASSERT_TRUE(list_select_entry(mw->cards, id));
+    mw->on_selection_changed();
+    ASSERT_TRUE(hint_visible());
+    const RECT before = gui_test::window_rect(mw->hint_popup);
+    running.app->settings->font_size = 18;
+    mw->apply_font_size();
+    pump(100);
+    const RECT after = gui_test::window_rect(mw->hint_popup);
+    EXPECT_TRUE(hint_visible());
+    EXPECT_GT(after.right - after.left, before.right - before.left);
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(EntryHintWindow, ShowingAndHidingLeavesNoGdiObjects) {
+    const std::int64_t text = db->add_text_entry(L"text entry", std::nullopt, false, false);
+    const std::int64_t image = db->add_entry(L"", "", "", view_test::gradient_png(200, 150), L"mspaint.exe", true,
+                                             false, std::nullopt, L"", L"", false);
+    mw->refresh_all();
+    pump(100);
+    auto cycle = [&](std::int64_t id) {
+        list_select_entry(mw->cards, id);
+        mw->on_selection_changed();
+        UpdateWindow(mw->hint_popup);
+        mw->hide_entry_hint();
+    };
+    cycle(text);
+    mw->show_images();
+    pump(100);
+    cycle(image);
+    pump(100);
+    const DWORD before = gui_test::gdi_object_count();
+    for (int i = 0; i < 30; ++i) cycle(image);
+    mw->set_view(0, -1);
+    pump(100);
+    for (int i = 0; i < 30; ++i) cycle(text);
+    pump(100);
+    EXPECT_LE(gui_test::gdi_object_count(), before + 2);
+    EXPECT_EQ(mw->hint.previews.made_count(), 1u) << "one picture for the one image entry";
 }
 
 TEST_F(EntryHintWindow, TemplateHintShowsItsTextAndTime) {

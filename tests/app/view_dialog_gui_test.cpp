@@ -20,6 +20,7 @@
 #include "tests/app/view_test_images.h"
 #include "tests/theme/gui_support.h"
 #include "ui/main_window.h"
+#include "ui/modal_loop.h"
 
 namespace {
 
@@ -208,6 +209,7 @@ TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
     e.text = L"first line\r\nsecond line with more words";
     e.created_at = L"2024-03-05T07:08:09";
     bool read_only = false, has_scroll = false, main_enabled = true;
+    int modal_depth = 0;
     std::wstring shown;
     EXPECT_TRUE(with_view(mw, e, [&](HWND, ViewDialog* d) {
         ASSERT_NE(d->text_edit, nullptr);
@@ -219,6 +221,7 @@ TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
         GetWindowTextW(d->text_edit, buf, 256);
         shown = buf;
         main_enabled = IsWindowEnabled(running.window()) != FALSE;
+        modal_depth = modal_loop_depth();
         EXPECT_NE(d->info.find(L"05.03.2024 07:08"), std::wstring::npos);
         EXPECT_NE(d->info.find(L"\u2014"), std::wstring::npos) << "no source application";
     }));
@@ -226,6 +229,8 @@ TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
     EXPECT_TRUE(has_scroll);
     EXPECT_EQ(shown, e.text);
     EXPECT_FALSE(main_enabled);
+    EXPECT_EQ(modal_depth, 1) << "the clipboard poll waits while the window runs";
+    EXPECT_EQ(modal_loop_depth(), 0);
     EXPECT_TRUE(IsWindowEnabled(running.window()));
 }
 
