@@ -9,8 +9,8 @@
 #include <new>
 
 #include "capture/dib.h"
-#include "core/image_header.h"
 #include "core/handles.h"
+#include "core/image_header.h"
 #include "core/winutil.h"
 
 bool is_png(const std::vector<std::uint8_t>& bytes) {
