@@ -146,6 +146,13 @@ LRESULT on_measure_item(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(window, WM_MEASUREITEM, wparam, lparam);
 }
 
+// The window's own keys while it holds the focus itself (its children
+// answer them through their subclass).
+LRESULT on_key_down(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (app.main_window && app.main_window->on_key(wparam)) return 0;
+    return DefWindowProcW(window, WM_KEYDOWN, wparam, lparam);
+}
+
 LRESULT on_mouse_wheel(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     if (app.main_window) {
         app.main_window->cancel_click_copy();
@@ -300,6 +307,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORSTATIC: return on_ctl_color(*app, window, message, wparam, lparam);
         case WM_MOUSEWHEEL: return on_mouse_wheel(*app, window, wparam, lparam);
+        case WM_KEYDOWN: return on_key_down(*app, window, wparam, lparam);
         case WM_EXITSIZEMOVE: return on_exit_size_move(*app, window);
         case WM_HOTKEY: return on_hotkey(*app, window, wparam);
         case WM_TRAYICON: on_tray_notify(*app, window, lparam); return 0;

@@ -6,6 +6,7 @@
 
 #include "capture/image.h"
 #include "core/handles.h"
+#include "core/image_header.h"
 #include "core/winutil.h"
 
 namespace winutil {
@@ -120,11 +121,14 @@ bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const
                          const std::vector<std::uint8_t>& image,
                          const std::function<void(const std::vector<std::uint8_t>&)>& before_image_write) {
     const Formats& f = formats();
-    bool image_ok = true;
+    // The bitmap is ready before the clipboard is touched: an image that
+    // cannot be written leaves the user's clipboard as it was, never the
+    // entry's text alone.
     std::vector<std::uint8_t> dib;
     if (is_png(image)) {
-        image_ok = png_to_dib(image, dib);
-    } else {
+        if (!png_to_dib(image, dib)) return false;
+    } else if (!image.empty()) {
+        if (!image_bytes_keepable(image)) return false;
         dib = image;
     }
     if (!dib.empty() && before_image_write) before_image_write(dib);
@@ -137,7 +141,7 @@ bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const
     if (!html.empty()) ok = set_clipboard_bytes(f.html, html.data(), html.size()) && ok;
     if (!dib.empty()) ok = set_clipboard_bytes(CF_DIB, dib.data(), dib.size()) && ok;
     const bool closed = clip.close();
-    return ok && closed && image_ok;
+    return ok && closed;
 }
 
 bool is_clipboard_excluded() {

@@ -58,7 +58,9 @@ bool set_clipboard_bytes(UINT format, const void* bytes, std::size_t length);
 // bottom-up bitmap, bitmap bytes as they are. before_image_write, when
 // given, receives the exact bitmap bytes right before the clipboard is
 // opened (the watcher's remember_own_image). True only when every format
-// was placed; a PNG that does not decode gives false after writing the rest.
+// was placed. Image bytes that cannot be written (a PNG that does not
+// decode, a bitmap image_bytes_keepable refuses) give false before the
+// clipboard is opened: it keeps what it held.
 bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const std::string& html,
                          const std::vector<std::uint8_t>& image,
                          const std::function<void(const std::vector<std::uint8_t>&)>& before_image_write = {});

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <cstring>
 #include <new>
 
@@ -11,16 +10,9 @@ namespace winutil {
 
 namespace {
 
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-
 std::uint32_t u32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-bool known_header_size(std::uint32_t size) {
-    // BITMAPINFOHEADER, the two Adobe variants (masks inside), V4 and V5.
-    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
 // Position of the lowest bit of an eight-bit contiguous mask, or -1.
@@ -38,21 +30,22 @@ int byte_mask_shift(std::uint32_t mask) {
 
 bool read_dib_layout(const std::uint8_t* data, std::size_t size, DibLayout& out) {
     out = DibLayout{};
-    if (!data || size < 40) return false;
+    BitmapHeader h;
+    if (!read_bitmap_header(data, size, size, h)) return false;
+    // The 12- and 64-byte headers are kept as the clipboard gave them, but
+    // their pixels are not read here.
+    if (h.header_size == 12 || h.header_size == 64) return false;
     DibLayout l;
-    l.header_size = u32(data);
-    if (!known_header_size(l.header_size) || l.header_size > size) return false;
-    l.width = static_cast<std::int32_t>(u32(data + 4));
-    l.height = static_cast<std::int32_t>(u32(data + 8));
-    if (l.width <= 0 || l.height == 0 || l.height == INT_MIN) return false;
-    l.rows = static_cast<std::uint32_t>(l.height < 0 ? -static_cast<std::int64_t>(l.height) : l.height);
-    l.bits = u16(data + 14);
-    if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32) return false;
-    l.compression = u32(data + 16);
+    l.header_size = h.header_size;
+    l.width = h.width;
+    l.height = h.height;
+    l.rows = h.rows;
+    l.bits = h.bits;
+    l.compression = h.compression;
     if (l.compression != BI_RGB && l.compression != BI_BITFIELDS) return false;
     if (l.compression == BI_BITFIELDS && l.bits != 16 && l.bits != 32) return false;
-    l.image_size = u32(data + 20);
-    const std::uint32_t colours_used = u32(data + 32);
+    l.image_size = h.image_size;
+    const std::uint32_t colours_used = h.colours_used;
 
     std::uint64_t offset = l.header_size;
     if (l.compression == BI_BITFIELDS) {
@@ -74,7 +67,6 @@ bool read_dib_layout(const std::uint8_t* data, std::size_t size, DibLayout& out)
 
     l.stride = ((static_cast<std::uint64_t>(l.width) * l.bits + 31) / 32) * 4;
     l.pixel_bytes = l.stride * l.rows;
-    if (static_cast<std::uint64_t>(l.width) * l.rows * 4 > kMaxPixelBytes) return false;
     if (offset > size || l.pixel_bytes > size - offset) return false;
     l.pixel_offset = static_cast<std::size_t>(offset);
     out = l;

@@ -8,11 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace winutil {
+#include "core/image_header.h"
 
-// Largest pixel buffer the program builds or accepts: width x height x 4
-// bytes above this are refused.
-inline constexpr std::uint64_t kMaxPixelBytes = 256ull * 1024 * 1024;
+namespace winutil {
 
 // Where the parts of a bitmap lie, as read from its header.
 struct DibLayout {
@@ -31,12 +29,11 @@ struct DibLayout {
     std::uint64_t pixel_bytes = 0;   // stride x rows, all inside the buffer
 };
 
-// Reads and checks the layout. False for anything that cannot be read
-// safely: fewer than 40 bytes, a header size other than those above or
-// beyond the buffer, a width not above 0, a height of 0 or INT_MIN, another
-// bit depth, a compression other than BI_RGB and BI_BITFIELDS (the latter at
-// 16 and 32 bits only), pixels beyond the buffer or more than
-// kMaxPixelBytes of them once converted to 32 bits.
+// Reads and checks the layout, starting from read_bitmap_header. False for
+// anything that cannot be read safely: a header read_bitmap_header refuses,
+// a 12- or 64-byte header (kept as they are, but not read here), a
+// compression other than BI_RGB and BI_BITFIELDS (the latter at 16 and 32
+// bits only), or pixels beyond the buffer.
 //
 // Masks follow a 40-byte header when the compression is BI_BITFIELDS and
 // lie inside every larger header. Up to 8 bits per pixel the colour table

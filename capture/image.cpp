@@ -10,6 +10,7 @@
 
 #include "capture/dib.h"
 #include "core/handles.h"
+#include "core/image_header.h"
 #include "core/winutil.h"
 
 bool is_png(const std::vector<std::uint8_t>& bytes) {
@@ -270,7 +271,9 @@ HBITMAP image_thumbnail(const std::vector<std::uint8_t>& image, int max_width, i
 bool prepare_image_for_storage(const std::vector<std::uint8_t>& dib, std::size_t limit,
                                std::vector<std::uint8_t>& out) {
     out.clear();
-    if (dib.empty()) return false;
+    // Only what a backup of the history can carry back (the import takes
+    // the same bytes).
+    if (dib.empty() || !image_bytes_keepable(dib)) return false;
     if (dib.size() <= limit) {
         out = dib;
         return true;

@@ -48,7 +48,7 @@ HBITMAP image_thumbnail(const std::vector<std::uint8_t>& image, int max_width, i
 // The bytes to store for a captured bitmap: the bitmap itself when it has at
 // most limit bytes, else its PNG when that has at most limit bytes. False
 // with an empty out when neither fits (a PNG over the limit is not
-// re-encoded) or the input is empty.
+// re-encoded), the input is empty, or image_bytes_keepable refuses it.
 bool prepare_image_for_storage(const std::vector<std::uint8_t>& dib, std::size_t limit,
                                std::vector<std::uint8_t>& out);
 

@@ -2,12 +2,12 @@
 // string, number and image of the file checked first.
 #include "store/import.h"
 
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <utility>
 
 #include "core/i18n.h"
+#include "core/image_header.h"
 #include "core/json.h"
 #include "core/text.h"
 
@@ -107,16 +107,6 @@ bool read_snippet(JsonValue& object, ImportedSnippet& s) {
     std::int64_t uses = json_get_int(object, "use_count", 0);
     s.use_count = uses < 0 ? 0 : uses;
     return !s.title.empty() && !s.text.empty();
-}
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-
-std::uint32_t be32(const std::uint8_t* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-           std::uint32_t(p[3]);
 }
 
 // The value of a Base64 character, 64 for "=", 255 for anything else.
@@ -231,54 +221,10 @@ bool backup_image_text_acceptable(std::string_view base64) {
     if (!base64_strict_size(base64, size)) {
         return false;
     }
-    // 64 characters give the first 48 bytes, more than any header check reads.
+    // 64 characters give the first 48 bytes, more than the header check reads.
+    static_assert(winutil::kImageHeadBytes <= 48);
     std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 64));
-    return backup_image_acceptable(head.data(), head.size(), size);
-}
-
-bool backup_image_acceptable(const std::vector<std::uint8_t>& bytes) {
-    return backup_image_acceptable(bytes.data(), bytes.size(), bytes.size());
-}
-
-bool backup_image_acceptable(const std::uint8_t* p, std::size_t head_size, std::uint64_t n) {
-    if (n == 0 || n > kBackupImageMaxBytes || head_size > n) {
-        return false;
-    }
-    static const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (head_size >= 8 && std::memcmp(p, kPngSignature, 8) == 0) {
-        // Signature, then the IHDR chunk: length 13, type, width, height ...
-        if (head_size < 33 || be32(p + 8) != 13 || std::memcmp(p + 12, "IHDR", 4) != 0) {
-            return false;
-        }
-        const std::uint64_t w = be32(p + 16);
-        const std::uint64_t h = be32(p + 20);
-        if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) {
-            return false;
-        }
-        return w * h <= kBackupImageMaxBytes / 4;
-    }
-    if (head_size < 40) {
-        return false;
-    }
-    const std::uint32_t header = le32(p);
-    if (header != 40 && header != 52 && header != 56 && header != 108 && header != 124) {
-        return false;
-    }
-    if (header > n) {
-        return false;
-    }
-    const std::int32_t width = static_cast<std::int32_t>(le32(p + 4));
-    const std::int32_t height = static_cast<std::int32_t>(le32(p + 8));
-    const std::uint16_t bits = static_cast<std::uint16_t>(p[14] | (p[15] << 8));
-    if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) {
-        return false;
-    }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        return false;
-    }
-    const std::uint64_t rows =
-        height < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(height)) : static_cast<std::uint64_t>(height);
-    return static_cast<std::uint64_t>(width) * rows <= kBackupImageMaxBytes / 4;
+    return winutil::image_bytes_keepable(head.data(), head.size(), size);
 }
 
 bool parse_backup_document(const std::string& bytes, JsonValue& out) {

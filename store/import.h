@@ -95,19 +95,9 @@ bool base64_strict_size(std::string_view text, std::uint64_t& size);
 // out empty, for anything else.
 bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out);
 
-// Largest image a backup may carry, in bytes and in pixels times 4.
-inline constexpr std::uint64_t kBackupImageMaxBytes = 256ull * 1024 * 1024;
-
-// True when the bytes start like a PNG (signature and IHDR chunk) or a
-// bitmap (BITMAPINFOHEADER or a later header, positive width, non-zero
-// height, a known bit depth) whose width x height x 4 is at most
-// kBackupImageMaxBytes, and there are at most kBackupImageMaxBytes of them.
-// Only the header is examined; the readers check the pixels themselves.
-bool backup_image_acceptable(const std::vector<std::uint8_t>& bytes);
-// The same for the first bytes of an image of total_size bytes.
-bool backup_image_acceptable(const std::uint8_t* head, std::size_t head_size, std::uint64_t total_size);
-// True when the text is strict Base64 of bytes that backup_image_acceptable
-// takes; only the first bytes are decoded.
+// True when the text is strict Base64 of image bytes the history may keep
+// (winutil::image_bytes_keepable, the capture's rule); only the first bytes
+// are decoded.
 bool backup_image_text_acceptable(std::string_view base64);
 
 // The message shown after an import: the entry counts, the snippet lines

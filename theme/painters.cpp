@@ -98,14 +98,6 @@ void draw_button(HDC dc, const RECT& rc, bool dark, bool accent, bool hover, boo
         raii::SelectGuard use_pen(dc, pen.get());
         RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, 4, 4);
     }
-    if (accent && !pressed) {
-        // A white highlight along the upper half of the inner ellipse.
-        raii::Pen white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
-        raii::SelectGuard use_pen(dc, white.get());
-        const int old_dir = SetArcDirection(dc, AD_COUNTERCLOCKWISE);
-        Arc(dc, rc.left, rc.top, rc.right - 1, rc.bottom - 1, rc.right - 1, rc.top, rc.left, rc.top);
-        SetArcDirection(dc, old_dir);
-    }
     if (control) {
         wchar_t text[256];
         const int n = control_text(control, text, 256);

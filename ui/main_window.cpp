@@ -242,6 +242,7 @@ void MainWindow::create_controls() {
     if (toast) SetWindowSubclass(toast, toast_subclass_proc, kToastSubclassId, reinterpret_cast<DWORD_PTR>(this));
 
     fill_tooltip_map();
+    install_key_handling();
 }
 
 void MainWindow::create_menu_buttons() {

@@ -152,6 +152,11 @@ public:
     void new_entry_in_category(std::int64_t id);
     void select_all();
     void focus_search();
+    // The window's own keys (main_window_keys.h) from any child or the
+    // window itself; true when the key was one of them.
+    bool on_key(WPARAM virtual_key);
+    // Esc: hidden as after a paste, the program stays in the tray.
+    void hide_to_tray();
     void toggle_show_time();
     void empty_trash();
     bool selected_has_text() const;
@@ -273,6 +278,8 @@ private:
     int total_text_width();
     HBRUSH brush_for(COLORREF color);
     void apply_theme_to_controls();
+    // Esc and Ctrl+F from every child control (main_window_key_input.cpp).
+    void install_key_handling();
 
     std::map<COLORREF, raii::Brush> brushes_;
     int cards_wheel_remainder_ = 0;
@@ -286,6 +293,7 @@ LRESULT CALLBACK flat_button_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PT
 LRESULT CALLBACK icon_button_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 LRESULT CALLBACK list_subclass_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 LRESULT CALLBACK toast_subclass_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+LRESULT CALLBACK main_keys_subclass_proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
 // Drawing of the toast over its client rectangle.
 struct Toast {

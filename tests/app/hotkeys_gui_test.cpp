@@ -15,6 +15,7 @@
 #include "core/i18n.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/ui/edit_target_client.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ std::vector<std::uint8_t> small_dib(std::uint8_t shade) {
 }
 
 std::int64_t use_count_of(Database& db, std::int64_t id) {
-    for (const HistoryEntry& e : db.list_entries(L"all", false, true))
+    for (const HistoryEntry& e : db.list_entries(L"every", false, true))
         if (e.id == id) return e.use_count;
     return -1;
 }
@@ -212,6 +213,43 @@ TEST_F(RunningHotkeys, QuickSlotImageIsNotRecordedAgain) {
     EXPECT_EQ(snap.dib, dib);
     pump(2000);
     EXPECT_EQ(db.count_entries(), before);
+}
+
+TEST_F(RunningHotkeys, QuickSlotOfAnImageThatCannotBeDecodedWritesNothingAndSendsNoPaste) {
+    App& app = *run.app;
+    Database& db = *app.database;
+    // A PNG whose header reads well but whose image data is broken.
+    std::vector<std::uint8_t> broken = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D',
+                                        'R', 0, 0, 0, 4, 0, 0, 0, 4, 8, 6, 0, 0, 0, 0x12, 0x34, 0x56, 0x78};
+    for (int i = 0; i < 40; ++i) broken.push_back(static_cast<std::uint8_t>(i * 7));
+    const std::int64_t image_id =
+        db.add_entry(L"caption of the picture", {}, {}, broken, L"paint.exe", true, false, std::nullopt, L"", L"",
+                     false);
+    ASSERT_GT(image_id, 0);
+    ASSERT_TRUE(db.add_to_slot(image_id, 9));
+    const std::int64_t text_id = db.add_text_entry(L"slot text that pastes", std::nullopt, false, true);
+    ASSERT_GT(text_id, 0);
+    ASSERT_EQ(db.list_slot_entries().size(), 2u);
+
+    gui_test::EditTarget target(L"QuickSlotTarget");
+    ASSERT_TRUE(target.edit);
+    target.bring_to_front();
+    app.paste_target = target.window;  // the window the user pastes into
+    ASSERT_TRUE(winutil::set_clipboard_text(L"the user's own copy"));
+    pump(700);
+
+    app.on_quick_slot(1);
+    pump(1500);  // a paste would have arrived well within this
+    EXPECT_EQ(winutil::get_clipboard_text(), L"the user's own copy");
+    EXPECT_TRUE(winutil::read_clipboard().dib.empty());
+    EXPECT_EQ(target.text(), L"") << "Ctrl+V was sent";
+    EXPECT_EQ(use_count_of(db, image_id), 0);
+
+    // The same road with an entry that can be written does paste.
+    target.bring_to_front();
+    app.on_quick_slot(2);
+    EXPECT_TRUE(pump_until([&] { return target.text() == L"slot text that pastes"; }, 5000)) << "no paste arrived";
+    EXPECT_EQ(use_count_of(db, text_id), 1);
 }
 
 TEST_F(RunningHotkeys, PlainTextHotkeyLeavesFocusAndWindowsAlone) {

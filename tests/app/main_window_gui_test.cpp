@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/app_ids.h"
+#include "app/main_wndproc.h"
+#include "app/tray_icon.h"
 #include "capture/image.h"
 #include "capture/image_file.h"
 #include "capture/watcher.h"
@@ -348,6 +350,84 @@ TEST_F(MainWindowShell, SearchButtonPressFocusesSearchBox) {
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     EXPECT_EQ(GetFocus(), mw->search);
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// Real key presses through the system's input queue, each down and up;
+// modifiers held around the key.
+void press_keys(std::initializer_list<WORD> held, WORD key) {
+    std::vector<INPUT> in;
+    auto add = [&](WORD vk, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    for (WORD m : held) add(m, false);
+    add(key, false);
+    add(key, true);
+    for (WORD m : held) add(m, true);
+    for (INPUT& i : in) {
+        SendInput(1, &i, sizeof(INPUT));
+        Sleep(15);
+    }
+}
+
+std::wstring window_text(HWND w) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(w, buf, 256);
+    return buf;
+}
+
+TEST_F(MainWindowShell, CtrlFFocusesTheSearchBoxFromWhereverTheFocusIs) {
+    SetWindowTextW(mw->search, L"notes");
+    pump(50);
+    HWND toolbar_button = GetDlgItem(wnd, kIdPin);
+    for (HWND from : {mw->cards, mw->side, toolbar_button, wnd}) {
+        SCOPED_TRACE(window_text(from).empty() ? L"a control" : window_text(from));
+        SetForegroundWindow(wnd);
+        SetFocus(from);
+        ASSERT_EQ(GetFocus(), from);
+        press_keys({VK_CONTROL}, 'F');
+        EXPECT_TRUE(pump_until([&] { return GetFocus() == mw->search; }, 2000)) << "the search box has no focus";
+        pump(50);
+        EXPECT_EQ(window_text(mw->search), L"notes") << "the key left no character";
+        DWORD start = 0, end = 0;
+        SendMessageW(mw->search, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, 5u) << "its text is selected, ready to be typed over";
+    }
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    // F alone is only a letter in the search box.
+    press_keys({}, 'F');
+    EXPECT_TRUE(pump_until([&] { return window_text(mw->search) == L"f"; }, 2000)) << window_text(mw->search);
+}
+
+TEST(MainWindowKeys, EscHidesTheWindowAndTheProgramStaysInTheTray) {
+    // Closing would end the program with these settings; Esc never does.
+    RunningApp run([](Settings& s) { s.tray_on_minimize = false; });
+    ASSERT_TRUE(run.start());
+    HWND wnd = run.window();
+    MainWindow* mw = run.app->main_window.get();
+    ASSERT_TRUE(wnd && mw);
+    SetWindowTextW(mw->search, L"query");
+    for (HWND from : {mw->search, mw->cards, wnd}) {
+        show_main_window(*run.app, wnd);
+        pump(100);
+        ASSERT_TRUE(IsWindowVisible(wnd));
+        SetFocus(from);
+        ASSERT_EQ(GetFocus(), from);
+        press_keys({}, VK_ESCAPE);
+        EXPECT_TRUE(pump_until([&] { return !IsWindowVisible(wnd); }, 2000)) << "Esc did not hide the window";
+        pump(100);
+        EXPECT_TRUE(IsWindow(wnd)) << "the window was destroyed";
+        ASSERT_TRUE(run.app->tray_icon);
+        EXPECT_TRUE(run.app->tray_icon->is_added()) << "the tray icon is gone";
+        EXPECT_EQ(window_text(mw->search), L"query");
+    }
+    // The history hotkey brings it back.
+    PostMessageW(wnd, WM_HOTKEY, kHotkeyHistory, 0);
+    EXPECT_TRUE(pump_until([&] { return IsWindowVisible(wnd) != FALSE; }, 2000));
 }
 
 TEST_F(MainWindowShell, AlwaysOnTopToggles) {

@@ -1,6 +1,7 @@
-// The main window's layout arithmetic.
+// The main window's layout arithmetic and its key table.
 #include <gtest/gtest.h>
 
+#include "ui/main_window_keys.h"
 #include "ui/main_window_layout.h"
 
 namespace {
@@ -256,3 +257,26 @@ TEST(RestoreView, FromSettings) {
 }
 
 }  // namespace
+
+TEST(MainKeys, EscHidesAndCtrlFSearches) {
+    struct Case {
+        unsigned vk;
+        bool ctrl, shift, alt;
+        MainKeyAction action;
+    };
+    const Case cases[] = {
+        {VK_ESCAPE, false, false, false, MainKeyAction::Hide},
+        {VK_ESCAPE, false, true, false, MainKeyAction::Hide},
+        {VK_ESCAPE, true, false, false, MainKeyAction::None},   // the system's Start menu
+        {VK_ESCAPE, false, false, true, MainKeyAction::None},   // the system's window switch
+        {'F', true, false, false, MainKeyAction::FocusSearch},
+        {'F', false, false, false, MainKeyAction::None},        // a letter for the search box
+        {'F', true, true, false, MainKeyAction::None},
+        {'F', true, false, true, MainKeyAction::None},          // AltGr on some layouts
+        {VK_RETURN, false, false, false, MainKeyAction::None},  // the cards list's own
+        {'G', true, false, false, MainKeyAction::None},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(main_key_action(c.vk, c.ctrl, c.shift, c.alt), c.action)
+            << c.vk << " ctrl " << c.ctrl << " shift " << c.shift << " alt " << c.alt;
+}

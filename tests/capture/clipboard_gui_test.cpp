@@ -173,14 +173,20 @@ TEST(ClipboardWrite, ImageWithoutTextAndStoredPng) {
     for (size_t i = 40 + 3; i < snap.dib.size(); i += 4) ASSERT_EQ(snap.dib[i], 255);
 }
 
-TEST(ClipboardWrite, UndecodablePngIsReportedAndLeftOut) {
-    const Bytes bad = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 9, 9, 9};
-    bool told = false;
-    EXPECT_FALSE(winutil::set_clipboard_entry(L"still text", "", "", bad, [&](const Bytes&) { told = true; }));
-    EXPECT_FALSE(told);
-    const ClipboardSnapshot snap = winutil::read_clipboard();
-    EXPECT_EQ(snap.text, L"still text");
-    EXPECT_TRUE(snap.dib.empty());
+TEST(ClipboardWrite, AnImageThatCannotBeWrittenLeavesTheClipboardAsItWas) {
+    const Bytes bad_png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 9, 9, 9};
+    Bytes bad_header = make_dib({2, 2, 24});
+    put32(bad_header, 0, 20);
+    for (const Bytes& bad : {bad_png, bad_header}) {
+        ASSERT_TRUE(winutil::set_clipboard_entry(L"the user's own copy", "{\\rtf1 own}", "", {}));
+        bool told = false;
+        EXPECT_FALSE(winutil::set_clipboard_entry(L"entry text", "", "", bad, [&](const Bytes&) { told = true; }));
+        EXPECT_FALSE(told);
+        const ClipboardSnapshot snap = winutil::read_clipboard();
+        EXPECT_EQ(snap.text, L"the user's own copy");
+        EXPECT_EQ(snap.rtf, "{\\rtf1 own}");
+        EXPECT_TRUE(snap.dib.empty());
+    }
 }
 
 TEST(ClipboardWrite, HeldOpenElsewhereNothingIsReadOrWritten) {

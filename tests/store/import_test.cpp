@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/i18n.h"
+#include "core/image_header.h"
 #include "core/text.h"
 #include "store/database.h"
 #include "store/export.h"
@@ -530,6 +531,20 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
     std::vector<std::uint8_t> short_png(png.begin(), png.begin() + 20);
     std::vector<std::uint8_t> with_v5 = dib_with(124, 1, 1, 32);
     with_v5.resize(130, 0);
+    std::vector<std::uint8_t> with_os2 = dib_with(64, 2, 2, 24);
+    with_os2.resize(64 + 16, 0);
+    // The 12-byte core header: 16-bit width and height, planes, depth.
+    auto core_with = [](std::uint16_t w, std::uint16_t h, std::uint16_t bits) {
+        std::vector<std::uint8_t> dib(12 + 16, 0);
+        dib[0] = 12;
+        dib[4] = static_cast<std::uint8_t>(w);
+        dib[5] = static_cast<std::uint8_t>(w >> 8);
+        dib[6] = static_cast<std::uint8_t>(h);
+        dib[7] = static_cast<std::uint8_t>(h >> 8);
+        dib[8] = 1;
+        dib[10] = static_cast<std::uint8_t>(bits);
+        return dib;
+    };
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
@@ -545,7 +560,13 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
         {"bitmap", backup_test::make_dib(3, 2, 1), true},
         {"top-down bitmap", dib_with(40, 4, -4, 24), true},
         {"bitmap with a v5 header", with_v5, true},
-        {"header size 12", dib_with(12, 1, 1, 32), false},
+        {"12-byte core header", core_with(2, 2, 24), true},
+        {"core header 0 wide", core_with(0, 2, 24), false},
+        {"core header 0 high", core_with(2, 0, 24), false},
+        {"core header 3 bits per pixel", core_with(2, 2, 3), false},
+        {"64-byte header", with_os2, true},
+        {"header size 16", dib_with(16, 1, 1, 32), false},
+        {"header size 41", dib_with(41, 1, 1, 32), false},
         {"header beyond the bytes", dib_with(124, 1, 1, 32), false},
         {"width 0", dib_with(40, 0, 1, 32), false},
         {"negative width", dib_with(40, -1, 1, 32), false},
@@ -557,7 +578,11 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
         {"empty", {}, false},
         {"text", {'h', 'e', 'l', 'l', 'o'}, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(backup_image_acceptable(c.bytes), c.ok) << c.name;
+    for (const Case& c : cases) {
+        // The capture keeps exactly what a backup may carry back.
+        EXPECT_EQ(winutil::image_bytes_keepable(c.bytes), c.ok) << c.name;
+        EXPECT_EQ(backup_image_text_acceptable(base64_encode(c.bytes)), c.ok) << c.name;
+    }
 }
 
 TEST(BackupText, ReadingKeepsTheFirstMemberOfTheRightKind) {

@@ -106,6 +106,24 @@ void space(HWND w) {
 
 bool checked(HWND w) { return SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
+// Pixels of the upper rows of a painted button (above its text) that are
+// neither the outside colour, the border nor the fill.
+int stray_top_pixels(const Canvas& canvas, int width, COLORREF outside, bool dark, bool accent, bool hover,
+                     bool pressed) {
+    const COLORREF fill = button_fill(dark, accent, hover, pressed);
+    const COLORREF border = button_colors(dark, accent).border;
+    int stray = 0;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF p = canvas.at(x, y);
+            if (p != outside && p != border && p != fill) {
+                if (stray == 0) ADD_FAILURE() << "first stray pixel at " << x << "," << y << ": " << std::hex << p;
+                ++stray;
+            }
+        }
+    return stray;
+}
+
 // --- painters (no window) ---------------------------------------------------------
 
 TEST(Painters, ToggleSwitchPixels) {
@@ -140,9 +158,8 @@ TEST(Painters, ButtonFillBorderAndHighlight) {
         EXPECT_EQ(canvas.at(0, 16), button_colors(r.dark, r.accent).border);
         EXPECT_EQ(canvas.at(117, 16), button_colors(r.dark, r.accent).border);
         EXPECT_EQ(canvas.at(0, 0), RGB(255, 0, 255)) << "rounded corner left untouched";
-        // The accent highlight arc runs along the top edge unless pressed.
-        const bool arc = r.accent && !r.pressed;
-        EXPECT_EQ(canvas.at(58, 0) == RGB(255, 255, 255), arc);
+        EXPECT_EQ(canvas.at(58, 0), button_colors(r.dark, r.accent).border) << "the top edge is the border";
+        EXPECT_EQ(stray_top_pixels(canvas, 118, RGB(255, 0, 255), r.dark, r.accent, r.hover, r.pressed), 0);
     }
 }
 
@@ -339,6 +356,27 @@ TEST_F(Host, ButtonPaintsNormalHoverAndPressed) {
     for (int x = 30; x < 90 && !dark_text; ++x)
         for (int y = 8; y < 24 && !dark_text; ++y) dark_text = GetRValue(canvas.at(x, y)) < 0x60;
     EXPECT_TRUE(dark_text);
+}
+
+TEST_F(Host, AccentButtonsHaveACleanTopEdgeInBothThemes) {
+    for (bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        HWND b = child(L"BUTTON", L"OK", BS_PUSHBUTTON, 10, 100, 118, 32, 5);
+        theme_button(b, dark, true);
+        pump();
+        const COLORREF page = theme_colors(dark).page_background;
+        Canvas normal = print(b);
+        EXPECT_EQ(normal.at(0, 0), page);
+        EXPECT_EQ(normal.at(59, 0), button_colors(dark, true).border);
+        EXPECT_EQ(normal.at(59, 3), button_fill(dark, true, false, false));
+        EXPECT_EQ(stray_top_pixels(normal, 118, page, dark, true, false, false), 0);
+        PostMessageW(b, WM_MOUSEMOVE, 0, MAKELPARAM(50, 16));
+        pump();
+        Canvas hover = print(b);
+        EXPECT_EQ(hover.at(59, 3), button_fill(dark, true, true, false));
+        EXPECT_EQ(stray_top_pixels(hover, 118, page, dark, true, true, false), 0);
+        DestroyWindow(b);
+    }
 }
 
 // --- combo box, up-down, framed edit, background ------------------------------------

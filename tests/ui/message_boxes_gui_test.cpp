@@ -537,6 +537,19 @@ TEST_F(Boxes, ScreenshotsInBothThemes) {
         }, false, L"The backup was saved.");
         EXPECT_TRUE(gui_test::save_png(shot, gui_test::exe_dir() + L"\\message_box" + suffix));
         EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, true, false, false));
+        // The accent button's top edge: the border over the fill, no arcs.
+        auto stray_top_pixels = [&](const RECT& button) {
+            int stray = 0;
+            for (LONG y = button.top; y < button.top + 6; ++y)
+                for (LONG x = button.left; x < button.right; ++x) {
+                    const COLORREF p = at(x, y);
+                    stray += p != c.background && p != button_colors(dark, true).border &&
+                             p != button_fill(dark, true, false, false) && p != button_fill(dark, true, true, false);
+                }
+            return stray;
+        };
+        EXPECT_EQ(at((ok.left + ok.right) / 2, ok.top), button_colors(dark, true).border);
+        EXPECT_EQ(stray_top_pixels(ok), 0);
 
         // The input box with some text.
         wchar_t buffer[64] = L"Work notes";
@@ -557,6 +570,7 @@ TEST_F(Boxes, ScreenshotsInBothThemes) {
         EXPECT_EQ(at(edit.right - 1, edit.top + 30), theme_colors(dark).frame);
         EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, true, false, false));
         EXPECT_EQ(at(cancel.left + 6, cancel.top + 16), button_fill(dark, false, false, false));
+        EXPECT_EQ(stray_top_pixels(ok), 0);
     }
 }
 
