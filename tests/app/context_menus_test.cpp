@@ -1,7 +1,7 @@
-// The context menus of the cards list, the side panel and the tray icon,
-// built for every state they depend on with English loaded: every label,
-// submenus included, is a real text and none shows its own key; and the
-// items and their command ids are those each state offers.
+// The context menus of the cards list, the side panel, the tray icon and the
+// address line, built for every state they depend on in every language:
+// every label, submenus included, is a real text and none shows its own
+// key; and the items and their command ids are those each state offers.
 #include "app/context_menus.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "core/i18n.h"
 #include "tests/app/menu_labels.h"
 #include "tests/core/temp_folder.h"
+#include "ui/entry_commands.h"
 #include "ui/list_model.h"
 #include "ui/side_panel.h"
 
@@ -99,6 +100,8 @@ std::vector<std::pair<std::string, std::vector<PopupMenuItem>>> every_menu() {
         for (int entries : {0, 4})
             menus.emplace_back("side row " + to_utf8(row.text), side_menu_items(row, groups, L"Notes", entries));
     menus.emplace_back("tray", tray_menu_items());
+    menus.emplace_back("web address", address_menu_items(L"https://example.com/page"));
+    menus.emplace_back("file address", address_menu_items(L"C:\\notes\\a.txt"));
     return menus;
 }
 
