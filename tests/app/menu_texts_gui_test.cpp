@@ -1,8 +1,8 @@
 // The texts of the menus and boxes a running App shows, with English
 // loaded: every context menu of the side panel and the cards list opened
 // with a right click on each row kind of each view (one row, several rows,
-// the empty area), the tray menu, and the confirmation, message and input
-// boxes of the main window's commands. The menu's items (submenus
+// the empty area), the tray menu, the main window's own labels and
+// tooltips, and the confirmation, message and input boxes of its commands. The menu's items (submenus
 // included) and the box's title, text and buttons are read while they are
 // open; none may be empty or show a language key instead of its text.
 #include <gtest/gtest.h>
@@ -326,6 +326,33 @@ TEST_F(MenuTexts, EveryContextMenuOfEveryViewShowsRealTexts) {
     for (bool s : saw) EXPECT_TRUE(s) << "a kind of side row is missing from the panel";
     EXPECT_GE(side_menus, 5);
     EXPECT_GE(card_menus, 20);
+}
+
+// The window's own texts: its title, the menu-bar buttons, every control,
+// the toolbar's tooltips and the side panel's rows.
+TEST_F(MenuTexts, TheMainWindowShowsRealTexts) {
+    add_entries();
+    std::vector<std::pair<std::string, std::wstring>> texts;
+    texts.emplace_back("title", text_of(wnd));
+    for (HWND b : mw->menu_buttons) texts.emplace_back("menu button", text_of(b));
+    EXPECT_EQ(mw->menu_buttons.size(), 6u);
+    for (const auto& [button, tip] : mw->tooltip_texts) texts.emplace_back("tooltip", tip);
+    EXPECT_FALSE(mw->tooltip_texts.empty());
+    for (const SidePanelRow& row : mw->panel.rows()) texts.emplace_back("side row", side_row_label(row.text));
+    std::vector<HWND> children;
+    EnumChildWindows(
+        wnd,
+        [](HWND w, LPARAM lp) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children)
+        if (_wcsicmp(class_of(child).c_str(), L"Edit") != 0) texts.emplace_back(to_utf8(class_of(child)), text_of(child));
+    for (const auto& [what, text] : texts)
+        EXPECT_FALSE(looks_like_key(text)) << what << ": " << to_utf8(text);
+    for (HWND b : mw->menu_buttons) EXPECT_FALSE(text_of(b).empty());
+    EXPECT_EQ(text_of(mw->menu_buttons.front()), L"File");
 }
 
 TEST_F(MenuTexts, TheTrayMenuShowsRealTexts) {
