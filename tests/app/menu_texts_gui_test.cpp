@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -50,6 +51,9 @@ struct Seen {
 };
 
 Seen* g_seen = nullptr;
+// When set, an input box is answered with this text and OK instead of
+// being cancelled.
+const std::wstring* g_input_answer = nullptr;
 
 std::wstring class_of(HWND w) {
     wchar_t cls[64] = {};
@@ -86,6 +90,11 @@ void inspect(HWND w) {
     box.title = text_of(w);
     EnumChildWindows(w, collect_child, reinterpret_cast<LPARAM>(&box));
     g_seen->boxes.push_back(box);
+    if (cls == kInputClass && g_input_answer) {
+        SetWindowTextW(GetDlgItem(w, 100), g_input_answer->c_str());
+        PostMessageW(w, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, 1)));
+        return;
+    }
     PostMessageW(w, WM_CLOSE, 0, 0);
 }
 
@@ -239,20 +248,31 @@ protected:
         return seen.menus.size();
     }
 
-    // Exactly one box was seen and its title, text and buttons are real texts.
-    void check_one_box(const Seen& seen, const std::string& where) {
+    // The boxes seen, as many as expected, and the title, text and buttons
+    // of each are real texts.
+    void check_boxes(const Seen& seen, size_t expected, const std::string& where) {
         EXPECT_TRUE(seen.menus.empty()) << where;
-        ASSERT_EQ(seen.boxes.size(), 1u) << where << ": the box did not open";
-        const BoxTexts& box = seen.boxes.front();
-        EXPECT_FALSE(box.title.empty()) << where;
-        EXPECT_FALSE(looks_like_key(box.title)) << where << ": title " << to_utf8(box.title);
-        int buttons = 0;
-        for (const std::wstring& text : box.texts) {
-            EXPECT_FALSE(looks_like_key(text)) << where << ": " << to_utf8(text);
-            if (!text.empty()) ++buttons;
+        ASSERT_EQ(seen.boxes.size(), expected) << where << ": not every box opened";
+        for (const BoxTexts& box : seen.boxes) {
+            EXPECT_FALSE(box.title.empty()) << where;
+            EXPECT_FALSE(looks_like_key(box.title)) << where << ": title " << to_utf8(box.title);
+            int filled = 0;
+            for (const std::wstring& text : box.texts) {
+                EXPECT_FALSE(looks_like_key(text)) << where << ": " << to_utf8(text);
+                if (!text.empty()) ++filled;
+            }
+            // The icon or prompt, the text and at least one button.
+            EXPECT_GE(filled, 2) << where;
         }
-        // The icon or prompt, the text and at least one button.
-        EXPECT_GE(buttons, 2) << where;
+    }
+    void check_one_box(const Seen& seen, const std::string& where) { check_boxes(seen, 1, where); }
+
+    // What opened while the action ran, input boxes answered with the text.
+    Seen answering(const std::wstring& answer, const std::function<void()>& action) {
+        g_input_answer = &answer;
+        Seen seen = while_running(action);
+        g_input_answer = nullptr;
+        return seen;
     }
 
     void add_entries() {
@@ -408,6 +428,30 @@ TEST_F(MenuTexts, EveryBoxOfTheMainWindowShowsRealTexts) {
     check_one_box(while_running([&] { mw->new_template_group(); }), "new group");
     check_one_box(while_running([&] { mw->rename_template_group(groups.front()); }), "rename group");
     check_one_box(while_running([&] { mw->delete_template_group(groups.front()); }), "delete group");
+    // The messages that answer a name the store cannot take.
+    ASSERT_GE(groups.size(), 2u);
+    const struct {
+        std::wstring answer;
+        bool rename;
+        const wchar_t* message;
+    } names[] = {
+        {L"   ", false, L"message.enter_name"},
+        {groups[1], false, L"message.dup_group"},
+        {groups[1], true, L"message.dup_group2"},
+    };
+    for (const auto& n : names) {
+        Seen seen = answering(n.answer, [&] {
+            if (n.rename)
+                mw->rename_template_group(groups[0]);
+            else
+                mw->new_template_group();
+        });
+        check_boxes(seen, 2, to_utf8(n.message));
+        if (seen.boxes.size() == 2) {
+            const auto& texts = seen.boxes[1].texts;
+            EXPECT_NE(std::find(texts.begin(), texts.end(), tr(n.message)), texts.end()) << to_utf8(n.message);
+        }
+    }
 
     const int ungrouped = side_row_of(SideRowKind::Ungrouped);
     ASSERT_GE(ungrouped, 0);
