@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/context_menus.h"
 #include "app/main_wndproc.h"
-#include "core/i18n.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "store/database.h"
@@ -20,22 +20,6 @@
 
 namespace {
 
-constexpr std::uint32_t kCodeSetGroup = 50;
-constexpr std::uint32_t kCodeMoveGroup = 60;
-
-PopupMenuItem item(const std::wstring& key, std::uint64_t id) {
-    PopupMenuItem it;
-    it.label = tr(key);
-    it.id = id;
-    return it;
-}
-
-PopupMenuItem separator() {
-    PopupMenuItem it;
-    it.separator = true;
-    return it;
-}
-
 std::uint64_t track(App& app, HWND window, const std::vector<PopupMenuItem>& items) {
     if (items.empty()) return 0;
     POINT pt{};
@@ -46,22 +30,6 @@ std::uint64_t track(App& app, HWND window, const std::vector<PopupMenuItem>& ite
 
 std::vector<std::wstring> snippet_groups(App& app) {
     return app.database ? app.database->list_snippet_groups() : std::vector<std::wstring>{};
-}
-
-// The submenu that moves every template of a group into another one.
-PopupMenuItem move_group_submenu(const std::vector<std::wstring>& groups, const std::wstring& group) {
-    PopupMenuItem sub;
-    sub.label = tr(L"action.move_to_other_group");
-    for (size_t i = 0; i < groups.size(); ++i) {
-        if (groups[i] == group) continue;
-        PopupMenuItem it;
-        it.label = groups[i];
-        it.id = static_cast<std::uint64_t>(i) * 256 + kCodeMoveGroup;
-        sub.children.push_back(it);
-    }
-    PopupMenuItem none = item(L"editor.ungrouped_group", static_cast<std::uint64_t>(groups.size()) * 256 + kCodeMoveGroup);
-    sub.children.push_back(none);
-    return sub;
 }
 
 // ---- the cards list ------------------------------------------------------------------------
@@ -82,11 +50,7 @@ std::wstring row_text(HWND list, int row) {
 void group_menu(App& app, HWND window, const std::wstring& group, bool side) {
     MainWindow& mw = *app.main_window;
     std::vector<std::wstring> groups = snippet_groups(app);
-    std::vector<PopupMenuItem> items{item(L"action.new_template_group", 21), separator(),
-                                     item(L"action.rename_group", 22), move_group_submenu(groups, group)};
-    if (side) items.push_back(separator());
-    items.push_back(item(L"action.delete_group", 24));
-    std::uint64_t choice = track(app, window, items);
+    std::uint64_t choice = track(app, window, group_menu_items(groups, group, side));
     if (choice == 0) return;
     if (choice == 21) {
         mw.new_template_in_group(group);
@@ -103,10 +67,12 @@ void group_menu(App& app, HWND window, const std::wstring& group, bool side) {
 
 void template_row_menu(App& app, HWND window, std::int64_t key, int selected) {
     MainWindow& mw = *app.main_window;
+    const Snippet* snippet = selected >= 2 ? nullptr : mw.model.find_template(key);
+    std::wstring group = snippet ? snippet->grp : std::wstring();
+    std::vector<std::wstring> groups = selected >= 2 ? std::vector<std::wstring>{} : snippet_groups(app);
+    std::uint64_t choice = track(app, window, template_menu_items(groups, group, selected));
     if (selected >= 2) {
-        std::vector<PopupMenuItem> items{item(L"action.paste_all", 1), item(L"action.copy_all", 2), separator(),
-                                         item(L"action.delete", 10)};
-        switch (track(app, window, items)) {
+        switch (choice) {
             case 1: mw.on_paste_selected(); break;
             case 2: mw.copy_selected(); break;
             case 10: mw.delete_selected(); break;
@@ -114,25 +80,6 @@ void template_row_menu(App& app, HWND window, std::int64_t key, int selected) {
         }
         return;
     }
-    const Snippet* snippet = mw.model.find_template(key);
-    std::wstring group = snippet ? snippet->grp : std::wstring();
-    std::vector<std::wstring> groups = snippet_groups(app);
-    PopupMenuItem sub;
-    sub.label = tr(L"action.move_to_group");
-    for (size_t i = 0; i < groups.size(); ++i) {
-        PopupMenuItem it;
-        it.label = groups[i];
-        it.id = static_cast<std::uint64_t>(i) * 256 + kCodeSetGroup;
-        it.checked = groups[i] == group;
-        sub.children.push_back(it);
-    }
-    PopupMenuItem none = item(L"editor.ungrouped_group", static_cast<std::uint64_t>(groups.size()) * 256 + kCodeSetGroup);
-    none.checked = group.empty();
-    sub.children.push_back(none);
-    std::vector<PopupMenuItem> items{item(L"action.paste", 1), item(L"action.copy", 2),  separator(),
-                                     item(L"action.edit", 9),  item(L"action.delete", 10), separator(),
-                                     sub,                      separator(),              item(L"action.new_template", 12)};
-    std::uint64_t choice = track(app, window, items);
     switch (choice) {
         case 0: return;
         case 1: mw.on_paste_selected(); return;
@@ -147,63 +94,19 @@ void template_row_menu(App& app, HWND window, std::int64_t key, int selected) {
         mw.set_template_group(key, c.index < groups.size() ? groups[c.index] : std::wstring());
 }
 
-// The history menu (and the trash and templates variants of it).
-std::vector<PopupMenuItem> history_row_items(MainWindow& mw, int selected) {
-    std::vector<PopupMenuItem> items;
-    const bool slots = mw.view_kind == kViewSlots;
-    if (mw.trash_view) {
-        for (const MenuKeyItem& k : trash_menu_items(selected < 2))
-            items.push_back(k.separator ? separator() : item(k.key, k.id));
-        return items;
+// What the history menu depends on, read from the main window.
+CardsMenuState cards_menu_state(MainWindow& mw, int selected) {
+    CardsMenuState state;
+    state.trash_view = mw.trash_view;
+    state.templates_mode = mw.templates_mode;
+    state.view_kind = mw.view_kind;
+    state.selected = selected;
+    if (!mw.trash_view && !mw.templates_mode && selected < 2) {
+        state.has_text = mw.selected_has_text();
+        state.is_kept = mw.selected_is_kept();
     }
-    if (mw.templates_mode) {
-        if (selected >= 2)
-            return {item(L"action.paste_all", 1), item(L"action.copy_all", 2), separator(), item(L"action.delete", 10)};
-        return {item(L"action.paste", 1), item(L"action.copy", 2),   separator(),
-                item(L"action.edit", 9),  item(L"action.delete", 10), separator(),
-                item(L"action.new_template", 12)};
-    }
-    if (selected >= 2) {
-        items = {item(L"action.paste_all", 1), item(L"action.copy_all", 2), separator()};
-        if (slots) {
-            items.push_back(item(L"action.remove_slot", 30));
-        } else {
-            items.push_back(item(L"action.pin", 4));
-            items.push_back(item(L"action.to_category", 5));
-            items.push_back(item(L"action.add_slot", 6));
-        }
-    } else {
-        items = {item(L"action.paste", 1), item(L"action.copy", 2), item(L"action.paste_delete", 3), separator()};
-        if (mw.selected_has_text()) {
-            PopupMenuItem sub;
-            sub.label = tr(L"action.paste_as");
-            const wchar_t* keys[] = {L"action.transform_upper",    L"action.transform_lower",
-                                     L"action.transform_capitalize", L"action.transform_sentence",
-                                     L"action.transform_invert",   L"action.transform_trim",
-                                     L"action.transform_remove_lf"};
-            for (int k = 0; k < 7; ++k) sub.children.push_back(item(keys[k], 21 + 100 * static_cast<std::uint64_t>(k)));
-            items.push_back(sub);
-            items.push_back(item(L"action.paste_plain", 20));
-        }
-        items.push_back(item(L"action.view", 22));
-        PopupMenuItem keep = item(L"action.keep_forever", 23);
-        keep.checked = mw.selected_is_kept();
-        items.push_back(keep);
-        items.push_back(separator());
-        items.push_back(item(L"action.pin", 4));
-        items.push_back(item(L"action.to_category", 5));
-        items.push_back(item(L"action.add_slot", 6));
-        if (slots) items.push_back(item(L"action.remove_slot", 30));
-    }
-    if (mw.rows_can_move()) {
-        items.push_back(separator());
-        items.push_back(item(L"action.move_up", 7));
-        items.push_back(item(L"action.move_down", 8));
-    }
-    items.push_back(separator());
-    if (selected < 2) items.push_back(item(L"action.edit", 9));
-    items.push_back(item(L"action.delete", 10));
-    return items;
+    if (!mw.trash_view && !mw.templates_mode) state.rows_can_move = mw.rows_can_move();
+    return state;
 }
 
 void run_history_choice(MainWindow& mw, std::uint64_t choice) {
@@ -251,22 +154,16 @@ void cards_menu(App& app, HWND window) {
     const int selected = list_selected_count(mw.cards);
 
     if (row < 0) {
-        std::vector<PopupMenuItem> items;
+        std::uint64_t choice =
+            track(app, window, cards_area_menu_items(mw.templates_mode, mw.trash_view, mw.view_kind, mw.category_id));
         if (mw.templates_mode && !mw.trash_view) {
-            items = {item(L"action.add_group", 20), item(L"action.new_template", 12)};
-            std::uint64_t choice = track(app, window, items);
             if (choice == 20) mw.new_template_group();
             if (choice == 12) mw.new_template_in_current_group();
-            return;
+        } else if (mw.trash_view) {
+            if (choice == 11) mw.empty_trash();
+        } else if (choice == 1) {
+            mw.new_entry_in_current_view();
         }
-        if (mw.trash_view) {
-            if (track(app, window, {item(L"action.empty_trash", 11)}) == 11) mw.empty_trash();
-            return;
-        }
-        if (mw.templates_mode || mw.view_kind == kViewImages || mw.view_kind < 0 ||
-            (mw.view_kind == kViewCategory && mw.category_id < 1))
-            return;
-        if (track(app, window, {item(L"action.add_entry", 1)}) == 1) mw.new_entry_in_current_view();
         return;
     }
 
@@ -282,7 +179,7 @@ void cards_menu(App& app, HWND window) {
             return;
         }
     }
-    run_history_choice(mw, track(app, window, history_row_items(mw, selected)));
+    run_history_choice(mw, track(app, window, history_menu_items(cards_menu_state(mw, selected))));
 }
 
 // ---- the side panel --------------------------------------------------------------------------
@@ -294,53 +191,37 @@ void side_menu(App& app, HWND window) {
     select_row_at(mw.side, screen, false);
     const SidePanelRow* row = mw.panel.row(static_cast<int>(SendMessageW(mw.side, LB_GETCURSEL, 0, 0)));
     if (!row) return;
+    if (row->kind == SideRowKind::TemplateGroup) {
+        group_menu(app, window, row->group_name, true);
+        return;
+    }
+    const std::int64_t id = row->category_id;
+    std::wstring name;
+    int n = 0;
+    if (row->kind == SideRowKind::Category) {
+        if (app.database)
+            for (const Category& c : app.database->list_categories())
+                if (c.id == id) name = c.name;
+        n = app.database && id > 0 ? app.database->count_category_entries(id) : 0;
+    }
+    const std::vector<PopupMenuItem> items = side_menu_items(*row, {}, name, n);
     switch (row->kind) {
         case SideRowKind::View:
-            if (row->view_kind == kViewTrash && track(app, window, {item(L"action.empty_trash", 1)}) == 1)
-                mw.empty_trash();
+            if (row->view_kind == kViewTrash && track(app, window, items) == 1) mw.empty_trash();
             return;
         case SideRowKind::TemplatesNode: {
-            std::uint64_t choice = track(app, window,
-                                         {item(L"action.add_group", 1), item(L"action.new_template", 2), separator(),
-                                          item(L"action.toggle_snippets", 3)});
+            std::uint64_t choice = track(app, window, items);
             if (choice == 1) mw.new_template_group();
             if (choice == 2) mw.new_template();
             if (choice == 3) mw.toggle_templates_node();
             return;
         }
         case SideRowKind::Ungrouped:
-            if (track(app, window, {item(L"action.new_template", 1)}) == 1) mw.new_template();
+            if (track(app, window, items) == 1) mw.new_template();
             return;
-        case SideRowKind::TemplateGroup: group_menu(app, window, row->group_name, true); return;
+        case SideRowKind::TemplateGroup:
         case SideRowKind::Category: break;
     }
-    const std::int64_t id = row->category_id;
-    std::wstring name;
-    if (app.database)
-        for (const Category& c : app.database->list_categories())
-            if (c.id == id) name = c.name;
-    const int n = app.database && id > 0 ? app.database->count_category_entries(id) : 0;
-    PopupMenuItem second;
-    if (n > 0) {
-        second.label = tr_format(L"action.delete_category_with_entries", n);
-        second.id = 6;
-    } else {
-        second = item(L"action.delete_category_with_entries_empty", 6);
-        second.enabled = false;
-    }
-    PopupMenuItem add;
-    add.label = tr_format(L"action.add_entry_to_category", name);
-    add.id = 7;
-    std::vector<PopupMenuItem> items{add,
-                                     separator(),
-                                     item(L"action.rename", 1),
-                                     item(L"action.pin_category", 2),
-                                     separator(),
-                                     item(L"action.move_up", 3),
-                                     item(L"action.move_down", 4),
-                                     separator(),
-                                     item(L"action.delete_category", 5),
-                                     second};
     switch (track(app, window, items)) {
         case 1: mw.rename_category(); break;
         case 2: mw.toggle_category_pinned(); break;

@@ -106,9 +106,7 @@ void TrayIcon::show_balloon(const std::wstring& title, const std::wstring& text)
     ++balloons_shown;
 }
 
-namespace {
-
-void show_tray_menu(App& app, HWND window) {
+std::vector<PopupMenuItem> tray_menu_items() {
     std::vector<PopupMenuItem> items;
     PopupMenu::add_item(items, kTrayOpenHistory, tr(L"tray.open_history"));
     PopupMenu::add_item(items, kTraySettings, tr(L"action.open_settings"));
@@ -117,6 +115,13 @@ void show_tray_menu(App& app, HWND window) {
     PopupMenu::add_item(items, kTrayScreenshot, tr(L"action.screenshot"));
     PopupMenu::add_separator(items);
     PopupMenu::add_item(items, kTrayQuit, tr(L"action.quit"));
+    return items;
+}
+
+namespace {
+
+void show_tray_menu(App& app, HWND window) {
+    const std::vector<PopupMenuItem> items = tray_menu_items();
 
     POINT pt{};
     GetCursorPos(&pt);

@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "ui/popup_menu.h"
 
 class App;
 
@@ -46,6 +49,10 @@ public:
 private:
     bool notify_add();
 };
+
+// The tray icon's menu: open history, settings, clear history, snippets,
+// screenshot, a separator and quit, with the kTray* command ids.
+std::vector<PopupMenuItem> tray_menu_items();
 
 // The tray icon's callback (WM_APP+1): the mouse message is in the low word
 // of lParam.

@@ -1,7 +1,9 @@
 // The shipped language files against the program's sources: every key that
-// the code looks up with tr(L"...") or tr_format(L"...") has a text in every
-// language, every language has the same keys as English, and a translated
-// format text takes the same arguments as the English one.
+// the code names has a text in every language, every language has the same
+// keys as English, and a translated format text takes the same arguments as
+// the English one. A key is named either in a call tr(L"...") or
+// tr_format(L"..."), or as any wide string literal shaped like a key of a
+// known section (menu tables, records of keys, keys handed on to a helper).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -68,7 +70,85 @@ std::set<std::string> keys_in_source(const std::string& src) {
     return keys;
 }
 
-void scan_folder(const std::wstring& dir, std::map<std::string, std::wstring>& keys) {
+// The sections the program files its texts under, besides those that
+// en.ini already holds: a key of a section that has no text at all yet
+// is still caught.
+const char* const kProgramSections[] = {"about",  "action",   "advanced", "capture", "card",  "clipboard", "confirm",
+                                        "editor", "hint",     "hotkey",   "hotkey_field", "hotkeys", "input",
+                                        "label",  "license",  "menu",     "message", "nav",   "prompt",    "screenshot",
+                                        "settings", "side",   "sound",    "startup", "status", "storage",  "templates",
+                                        "time",   "title",    "toast",    "toggle",  "tooltip", "tray",    "update",
+                                        "view",   "win"};
+
+// Endings that make a dotted literal a file name ("license.txt",
+// "settings.ini"), never a key.
+const char* const kFileExtensions[] = {"bmp", "db",  "dll", "exe", "htm", "html", "ico", "ini",
+                                       "jpg", "json", "lnk", "log", "png", "tmp",  "txt", "xml"};
+
+bool is_lower_word(const std::string& s) {
+    if (s.empty() || !(s[0] >= 'a' && s[0] <= 'z')) return false;
+    for (char c : s)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    return true;
+}
+
+// A key's shape: two or more lower-case words joined by dots, each word
+// starting with a letter ("card.app.unknown"), in a known section, and not
+// ending in a file name's extension.
+bool is_key_of(const std::string& text, const std::set<std::string>& sections) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    for (;;) {
+        size_t dot = text.find('.', start);
+        words.push_back(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+        if (dot == std::string::npos) break;
+        start = dot + 1;
+    }
+    if (words.size() < 2) return false;
+    for (const std::string& w : words)
+        if (!is_lower_word(w)) return false;
+    if (!sections.count(words.front())) return false;
+    for (const char* ext : kFileExtensions)
+        if (words.back() == ext) return false;
+    return true;
+}
+
+// Every wide string literal L"..." of a source text that has the shape of a
+// key of one of the sections. Comments are not told apart from code: a key
+// written as a wide literal in a comment counts too.
+std::set<std::string> key_literals_in_source(const std::string& src, const std::set<std::string>& sections) {
+    std::set<std::string> keys;
+    size_t pos = 0;
+    while ((pos = src.find("L\"", pos)) != std::string::npos) {
+        const size_t at = pos;
+        pos += 2;
+        if (at > 0 && (is_ident(src[at - 1]) || src[at - 1] == '\'' || src[at - 1] == '"')) continue;
+        std::string text;
+        size_t i = pos;
+        for (; i < src.size() && src[i] != '"' && src[i] != '\n'; ++i) {
+            if (src[i] == '\\' && i + 1 < src.size()) text += src[i++];
+            text += src[i];
+        }
+        if (i >= src.size() || src[i] != '"') continue;
+        pos = i + 1;
+        if (is_key_of(text, sections)) keys.insert(text);
+    }
+    return keys;
+}
+
+// The sections of the keys of a language file.
+std::set<std::string> sections_of(const std::map<std::wstring, std::wstring>& texts) {
+    std::set<std::string> sections;
+    for (const auto& [key, text] : texts) {
+        size_t dot = key.find(L'.');
+        if (dot != std::wstring::npos && dot > 0) sections.insert(to_utf8(key.substr(0, dot)));
+    }
+    return sections;
+}
+
+// Calls visit(path, text) for every .cpp and .h file under the folder.
+template <typename Visit>
+void for_each_source(const std::wstring& dir, const Visit& visit) {
     WIN32_FIND_DATAW found{};
     raii::FindHandle find(FindFirstFileW((dir + L"\\*").c_str(), &found));
     if (!find) return;
@@ -77,13 +157,13 @@ void scan_folder(const std::wstring& dir, std::map<std::string, std::wstring>& k
         if (name == L"." || name == L"..") continue;
         std::wstring path = dir + L"\\" + name;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            scan_folder(path, keys);
+            for_each_source(path, visit);
             continue;
         }
         size_t dot = name.rfind(L'.');
         std::wstring ext = dot == std::wstring::npos ? L"" : name.substr(dot);
         if (ext != L".cpp" && ext != L".h") continue;
-        for (const std::string& key : keys_in_source(read_file(path))) keys.emplace(key, path);
+        visit(path, read_file(path));
     } while (FindNextFileW(find.get(), &found));
 }
 
@@ -97,7 +177,21 @@ protected:
             std::string bytes = read_file(*root_ + L"\\resources\\lang\\" + code + L".ini");
             if (!bytes.empty()) (*files_)[code] = parse_language_file(bytes);
         }
-        for (const wchar_t* sub : kSourceDirs) scan_folder(*root_ + L"\\" + sub, *used_);
+        std::map<std::wstring, std::string> sources;
+        for (const wchar_t* sub : kSourceDirs)
+            for_each_source(*root_ + L"\\" + sub,
+                            [&sources](const std::wstring& path, std::string text) { sources[path] = std::move(text); });
+        // The known sections: the program's own list, those of en.ini and
+        // those of the keys looked up with tr(...).
+        std::set<std::string> sections(std::begin(kProgramSections), std::end(kProgramSections));
+        if (files_->count(L"en")) sections.merge(sections_of(files_->at(L"en")));
+        for (const auto& [path, text] : sources)
+            for (const std::string& key : keys_in_source(text)) {
+                used_->emplace(key, path);
+                sections.insert(key.substr(0, key.find('.')));
+            }
+        for (const auto& [path, text] : sources)
+            for (const std::string& key : key_literals_in_source(text, sections)) used_->emplace(key, path);
     }
     static void TearDownTestSuite() {
         delete root_;
@@ -122,6 +216,37 @@ TEST(LangKeysScanner, FindsLookupsOnly) {
         "e = ctr(L\"no.either\");");
     std::set<std::string> expected{"menu.file", "update.ask", "card.app.unknown"};
     EXPECT_EQ(keys, expected);
+}
+
+TEST(LangKeysScanner, FindsKeyShapedWideLiteralsOfKnownSections) {
+    const std::set<std::string> sections{"action", "card", "editor", "license", "settings"};
+    std::set<std::string> keys = key_literals_in_source(
+        "const wchar_t* keys[] = {L\"action.paste\", L\"action.paste_as\"};\n"
+        "PopupMenuItem none = item(L\"editor.ungrouped_group\", 50);\n"
+        "std::wstring k = cond ? L\"card.app.unknown\" : L\"card.image2\";\n"
+        "open(L\"quillet.db\"); open(L\"license.txt\"); open(L\"settings.ini\"); get(L\"youtube.com\");\n"
+        "x(L\"Action.Paste\"); x(L\"action.\"); x(L\"action\"); x(L\"action.paste now\"); x(L\"action..x\");\n"
+        "x(L\"menu.file\"); x(\"action.narrow\"); x(myL\"action.glued\"); x(L\"action.2x\");\n"
+        "x(L\"escaped \\\"action.inner\\\" quote\"); x('L'); x(L\"card.\\x41\");",
+        sections);
+    std::set<std::string> expected{"action.paste", "action.paste_as", "editor.ungrouped_group", "card.app.unknown",
+                                   "card.image2"};
+    EXPECT_EQ(keys, expected);
+}
+
+TEST(LangKeysScanner, KeyShape) {
+    const std::set<std::string> sections{"action", "view"};
+    struct Case {
+        const char* text;
+        bool key;
+    };
+    const Case cases[] = {
+        {"action.paste", true},      {"view.show_time", true},   {"action.a.b.c", true},   {"action.x1", true},
+        {"action", false},           {"action.", false},         {".action", false},       {"action..paste", false},
+        {"action.Paste", false},     {"action.1st", false},      {"action.paste-x", false}, {"other.paste", false},
+        {"view.html", false},        {"action.png", false},      {"action.paste ", false}, {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(is_key_of(c.text, sections), c.key) << c.text;
 }
 
 TEST_F(LangKeys, SourceTreeAndEveryLanguageFileAreFound) {
