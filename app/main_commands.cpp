@@ -155,6 +155,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdHotkeyHelp:
         case kCmdHotkeyHelp2: show_hotkey_help(window); return;
         case kCmdAbout: show_about_window(window, &app); return;
+        case kCmdCheckUpdates: app.check_updates_now(); return;
         case kCmdLicense: open_license(window); return;
         default:
             // The side buttons 201-206 and 221 are clicks of child buttons;
@@ -163,8 +164,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // Pending, each with the part that builds its target: the
             // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
             // button and command (220, 1118, App::take_screenshot); settings
-            // (208, 1404, App::show_settings); the update check (1504,
-            // App::check_updates_now); help (1505, open_help).
+            // (208, 1404, App::show_settings); help (1505, open_help).
             return;
     }
 }
