@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/app_ids.h"
 #include "app/commands_backup.h"
+#include "app/help.h"
 #include "app/hotkey_help.h"
 #include "app/main_wndproc.h"
 #include "capture/watcher.h"
@@ -156,6 +157,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdHotkeyHelp2: show_hotkey_help(window); return;
         case kCmdAbout: show_about_window(window, &app); return;
         case kCmdCheckUpdates: app.check_updates_now(); return;
+        case kCmdGuide: open_help(window); return;
         case kCmdLicense: open_license(window); return;
         default:
             // The side buttons 201-206 and 221 are clicks of child buttons;
@@ -164,7 +166,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // Pending, each with the part that builds its target: the
             // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
             // button and command (220, 1118, App::take_screenshot); settings
-            // (208, 1404, App::show_settings); help (1505, open_help).
+            // (208, 1404, App::show_settings).
             return;
     }
 }
