@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <cwctype>
 
 #include "app/app.h"
 #include "app/hotkey_help.h"
@@ -324,6 +325,66 @@ TEST_F(Dialogs, AboutLinksHoverAndHandCursor) {
     EXPECT_EQ(site_normal, RGB(0x00, 0x66, 0xCC)) << "the other link keeps its colour";
     EXPECT_EQ(cursor_answer.load(), TRUE);
     EXPECT_NE(plain_answer.load(), TRUE) << "elsewhere the class cursor";
+}
+
+// ---- the licence file ----------------------------------------------------------------------
+
+// A visible top-level window of another process whose title holds the text.
+HWND find_window_titled(const std::wstring& part) {
+    struct Search {
+        std::wstring part;
+        HWND found = nullptr;
+    } search{part};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() || !IsWindowVisible(w)) return TRUE;
+            std::wstring title = text_of(w);
+            for (wchar_t& c : title) c = static_cast<wchar_t>(towlower(c));
+            if (title.find(s->part) != std::wstring::npos) {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Dialogs, LicenceFileBesideTheProgramIsOpened) {
+    const std::wstring path = gui_test::exe_dir() + L"\\license.txt";
+    {
+        raii::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        ASSERT_TRUE(file);
+        const char text[] = "Quillet licence\r\n";
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), text, sizeof(text) - 1, &written, nullptr));
+    }
+    // A fresh Wine prefix knows no text files; Windows opens them with Notepad.
+    raii::RegKey txt;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, KEY_READ, txt.put()) != ERROR_SUCCESS) {
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, txt.put(), nullptr),
+                  ERROR_SUCCESS);
+        static const wchar_t kTxtFile[] = L"txtfile";
+        RegSetValueExW(txt.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kTxtFile), sizeof(kTxtFile));
+    }
+    txt.reset();
+    EXPECT_TRUE(open_license(owner_.get()));
+    // The system's text viewer shows the file.
+    HWND viewer = nullptr;
+    EXPECT_TRUE(gui_test::wait_until([&] { return (viewer = find_window_titled(L"license")) != nullptr; }, 15000));
+    if (viewer) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(viewer, &pid);
+        PostMessageW(viewer, WM_CLOSE, 0, 0);
+        raii::Handle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+        if (process && WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process.get(), 0);
+    }
+    DeleteFileW(path.c_str());
 }
 
 // ---- GDI objects ----------------------------------------------------------------------------
