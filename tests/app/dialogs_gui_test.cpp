@@ -290,7 +290,7 @@ TEST_F(Dialogs, AboutLinksHoverAndHandCursor) {
         ClientToScreen(w, &origin);
         auto underline = [&](const RECT& link) {
             // The underline: 2 pixels above the link's bottom, in the middle.
-            RECT rc{origin.x + (link.left + link.right) / 2, origin.y + link.bottom - 3, 0, 0};
+            RECT rc{origin.x + (link.left + link.right) / 2, origin.y + link.bottom - 2, 0, 0};
             rc.right = rc.left + 1;
             rc.bottom = rc.top + 1;
             return gui_test::grab_screen(rc).at(0, 0);

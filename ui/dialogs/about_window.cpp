@@ -161,7 +161,7 @@ void draw_link(HDC dc, const AboutWindow& r, const std::wstring& text, const REC
     const AboutColors& c = colors(r.dark);
     const COLORREF color = hovered ? c.link_hover : c.link;
     draw_text(dc, r.link_font.get(), color, text, rc, DT_SINGLELINE);
-    RECT line{rc.left, rc.bottom - 3, rc.right, rc.bottom - 2};
+    RECT line{rc.left, rc.bottom - 2, rc.right, rc.bottom - 1};
     fill_rect_color(dc, line, color);
 }
 
