@@ -70,6 +70,10 @@ public:
     void save_settings();
     // last_update_check = now, then the settings file is written.
     void mark_update_checked();
+    // The automatic update check, when check_updates is on and the last
+    // check is a day old (update_check.cpp); the manual one, always.
+    void start_update_check();
+    void check_updates_now();
 
     // ---- hotkeys (hotkeys.cpp) -----------------------------------------------
     void register_hotkeys(HWND window);

@@ -3,9 +3,12 @@
 #include "app/app.h"
 #include "app/app_ids.h"
 #include "app/commands_backup.h"
+#include "app/help.h"
+#include "app/hotkey_help.h"
 #include "app/main_wndproc.h"
 #include "capture/watcher.h"
 #include "core/settings.h"
+#include "ui/dialogs/about_window.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -150,6 +153,12 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdAlwaysOnTop:
             if (mw) mw->toggle_always_on_top();
             return;
+        case kCmdHotkeyHelp:
+        case kCmdHotkeyHelp2: show_hotkey_help(window); return;
+        case kCmdAbout: show_about_window(window, &app); return;
+        case kCmdCheckUpdates: app.check_updates_now(); return;
+        case kCmdGuide: open_help(window); return;
+        case kCmdLicense: open_license(window); return;
         default:
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
@@ -157,10 +166,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // Pending, each with the part that builds its target: the
             // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
             // button and command (220, 1118, App::take_screenshot); settings
-            // (208, 1404, App::show_settings); the hotkey overview (1403,
-            // 1502, show_hotkey_help); about (1501); the update check (1504,
-            // App::check_updates_now); help (1505, open_help); the licence
-            // (1506).
+            // (208, 1404, App::show_settings).
             return;
     }
 }

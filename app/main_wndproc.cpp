@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "app/app_ids.h"
 #include "app/tray_icon.h"
+#include "app/update_check.h"
 #include "capture/watcher.h"
 #include "capture/posted_text.h"
 #include "core/i18n.h"
@@ -194,8 +195,7 @@ LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
             return 0;
         case kTimerUpdateStart:
             KillTimer(window, kTimerUpdateStart);
-            // Pending: App::start_update_check (the update check is built
-            // separately); nothing is started yet.
+            app.start_update_check();
             return 0;
         default: return DefWindowProcW(window, WM_TIMER, id, lparam);
     }
@@ -253,9 +253,7 @@ LRESULT on_update_manual_result(App& app, WPARAM newer, LPARAM lparam) {
     std::optional<std::wstring> text = result_text(lparam);
     if (!text) return 0;
     app.mark_update_checked();
-    // Pending: the information window (with the download button when
-    // newer == 1) comes with the about and information windows.
-    (void)newer;
+    show_manual_update_result(app, newer == 1, *text);
     return 0;
 }
 

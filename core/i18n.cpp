@@ -18,9 +18,11 @@ struct LanguageState {
     std::wstring code;
 };
 
+// Never destroyed: a detached worker thread (the manual update check
+// formats its result text) may still look up a text while the process ends.
 LanguageState& state() {
-    static LanguageState s;
-    return s;
+    static LanguageState* const s = new LanguageState;
+    return *s;
 }
 
 struct LanguageName {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "app/app_ids.h"
 #include "app/tray_icon.h"
 #include "capture/posted_text.h"
@@ -13,6 +15,7 @@
 #include "core/winutil.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/theme/gui_support.h"
 #include "ui/main_window.h"
 #include "ui/modal_loop.h"
 
@@ -159,8 +162,21 @@ TEST_F(WndProc, AutomaticUpdateResultAnnouncesAndMarksCheck) {
 TEST_F(WndProc, ManualUpdateResultMarksCheck) {
     App& app = *run.app;
     app.settings->last_update_check = 0;
+    // The result is shown in the information window, closed here once it is up.
+    const DWORD ui_thread = GetCurrentThreadId();
+    std::wstring caption;
+    std::thread closer([&] {
+        std::vector<HWND> found = gui_test::wait_for_windows(ui_thread, L"QuilletInfo", 1, 10000);
+        if (found.empty()) return;
+        wchar_t text[128] = {};
+        GetWindowTextW(found.front(), text, 128);
+        caption = text;
+        PostMessageW(found.front(), WM_CLOSE, 0, 0);
+    });
     ASSERT_TRUE(post_text_message(wnd, WM_UPDATE_MANUAL_RESULT, 0, L"latest"));
-    pump(100);
+    pump(300);
+    closer.join();
+    EXPECT_EQ(caption, tr(L"action.check_updates"));
     EXPECT_GT(app.settings->last_update_check, 0);
     EXPECT_EQ(saved_settings(run).last_update_check, app.settings->last_update_check);
 }

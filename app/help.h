@@ -1,0 +1,34 @@
+// The help pages: the local page of the user's language in the folder
+// "help" beside the executable, else the English one there, else the online
+// documentation on the update server.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// What open_help opens.
+struct HelpTarget {
+    bool local = false;   // a file: opened with the executable's folder as working folder
+    std::wstring target;  // the file's path or the web address
+};
+
+// The language code for the help: the settings' language through the App,
+// "en" without an App or settings, or when the code is empty or not a safe
+// code (letters, digits, "-", "_").
+std::wstring help_language_code();
+
+// The page for the language code: "help\index.html" for "ru", else
+// "help\index.<code>.html", in exe_folder (which ends with its separator or
+// is empty); when is_file does not accept it, "help\index.en.html"; when
+// that is missing too, the online page: "/docs/" for "ru", "/docs/index.<code>.html"
+// for en, de, es, fr, it, pl and pt, else "/docs/index.en.html", on the
+// update server docs_base.
+HelpTarget help_target(const std::wstring& exe_folder, const std::wstring& code, const std::wstring& docs_base,
+                       bool (*is_file)(const std::wstring& path));
+
+// The online documentation address for the code (see help_target).
+std::wstring online_help_address(const std::wstring& docs_base, const std::wstring& code);
+
+// Opens the help for the owner (command 1505); true when the shell took it.
+bool open_help(HWND owner);
