@@ -11,10 +11,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/app_ids.h"
 #include "app/autostart.h"
 #include "app/hotkey_text.h"
+#include "theme/controls.h"
 #include "capture/watcher.h"
 #include "core/i18n.h"
 #include "store/database.h"
@@ -72,11 +74,14 @@ TEST_F(SettingsWindowTest, OpensOnceOnItsPageWithTheWholeLayout) {
     GetClientRect(first, &client);
     EXPECT_EQ(client.right, 760);
     EXPECT_EQ(client.bottom, 604 + 72) << "the lowest control is the last side-panel toggle";
-    // The menu command, the toolbar button and the tray item open the same window.
+    // The menu command and the toolbar button show the same window where it stands.
+    SetWindowPos(first, nullptr, 33, 44, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SendMessageW(run->window(), WM_COMMAND, kCmdOpenSettings, 0);
     SendMessageW(run->window(), WM_COMMAND, MAKEWPARAM(kIdSettings, BN_CLICKED), 0);
     pump(app(), 100);
     EXPECT_EQ(sw().window, first);
+    EXPECT_EQ(gui_test::window_rect(first).left, 33);
+    EXPECT_EQ(gui_test::window_rect(first).top, 44);
     EXPECT_EQ(gui_test::thread_windows(GetCurrentThreadId(), kSettingsWindowClass).size(), 1u);
     // Closing on page 5 and opening again shows page 5.
     open_page(app(), 5);
@@ -90,6 +95,16 @@ TEST_F(SettingsWindowTest, OpensOnceOnItsPageWithTheWholeLayout) {
     ASSERT_TRUE(sw().window);
     EXPECT_EQ(SendMessageW(sw().page_list, LB_GETCURSEL, 0, 0), 5);
     EXPECT_TRUE(IsWindowVisible(on_page(5, kSetCheckUpdates)));
+    // The tray menu's second item opens it too.
+    click(app(), GetDlgItem(sw().window, kSetClose));
+    ASSERT_EQ(sw().window, nullptr);
+    // Down with nothing highlighted goes to the second item.
+    PostMessageW(run->window(), WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(run->window(), WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(run->window(), WM_TRAYICON, 1, WM_RBUTTONUP);
+    pump(app(), 200);
+    ASSERT_TRUE(sw().window);
+    EXPECT_TRUE(IsWindowVisible(sw().window));
     // Enter and Esc do not close it.
     SetFocus(on_page(5, kSetCheckUpdates));
     press(app(), VK_ESCAPE);
@@ -338,6 +353,15 @@ TEST_F(SettingsWindowTest, TypingARetentionLimitPurgesOnlyWhenTheFieldIsLeft) {
     EXPECT_TRUE(has_entry(db, recent));
     EXPECT_TRUE(has_entry(db, older));
     EXPECT_FALSE(has_entry(db, oldest)) << "the 365-day limit applies once the field is left";
+    // A limit typed just before the window closes applies when it closes.
+    retype(app(), on_page(1, kSetTtlDays), L"50");
+    EXPECT_TRUE(has_entry(db, older));
+    PostMessageW(sw().window, WM_CLOSE, 0, 0);
+    pump(app(), 200);
+    EXPECT_EQ(sw().window, nullptr);
+    EXPECT_TRUE(has_entry(db, recent));
+    EXPECT_FALSE(has_entry(db, older));
+    EXPECT_EQ(saved().ttl_days, 50);
 }
 
 TEST_F(SettingsWindowTest, BuildingThePagesWritesNothing) {
@@ -391,6 +415,127 @@ TEST_F(SettingsWindowTest, LanguageChangeRebuildsTheWindowOnTheSamePage) {
     EXPECT_EQ(SendMessageW(sw().page_list, LB_GETCURSEL, 0, 0), 5);
     EXPECT_TRUE(IsWindowVisible(on_page(5, kSetCheckUpdates)));
     set_language(L"en");
+}
+
+// The folder dialog of this process once it shows, or null after 10 s.
+HWND wait_for_folder_dialog() {
+    HWND found = nullptr;
+    gui_test::wait_until(
+        [&] {
+            EnumWindows(
+                [](HWND w, LPARAM lp) -> BOOL {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(w, &pid);
+                    wchar_t cls[16] = {};
+                    GetClassNameW(w, cls, 16);
+                    if (pid == GetCurrentProcessId() && IsWindowVisible(w) && wcscmp(cls, L"#32770") == 0) {
+                        *reinterpret_cast<HWND*>(lp) = w;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&found));
+            return found != nullptr;
+        },
+        10000);
+    return found;
+}
+
+// The first edit box inside the window (the dialog's name field).
+HWND first_edit(HWND parent) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (_wcsicmp(cls, L"Edit") != 0 || !IsWindowVisible(w)) return TRUE;
+            *reinterpret_cast<HWND*>(lp) = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST_F(SettingsWindowTest, BrowseButtonsTakeTheChosenFolder) {
+    start();
+    open_page(app(), 5);
+    const std::string file_before = test_support::read_file(run->files.settings_path);
+    // Cancelled: nothing changes, nothing is written.
+    std::wstring title;
+    std::thread cancel([&] {
+        HWND dialog = wait_for_folder_dialog();
+        if (!dialog) return;
+        title = window_text(dialog);
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), sw().window);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    click(app(), on_page(5, kSetBackupBrowse));
+    cancel.join();
+    pump(app(), 200);
+    EXPECT_EQ(title, tr(L"settings.backup_picker"));
+    EXPECT_EQ(app().settings->backup_folder, L"");
+    EXPECT_EQ(test_support::read_file(run->files.settings_path), file_before);
+    // A folder typed into the dialog and confirmed.
+    const std::wstring folder = run->folder.path();
+    std::thread choose([&] {
+        HWND dialog = wait_for_folder_dialog();
+        if (!dialog) return;
+        HWND name = first_edit(dialog);
+        if (name) SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        // A dialog that opened the folder instead waits for a second OK.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        if (IsWindow(dialog) && IsWindowVisible(dialog)) PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    click(app(), on_page(5, kSetBackupBrowse));
+    choose.join();
+    pump(app(), 300);
+    EXPECT_EQ(_wcsicmp(app().settings->backup_folder.c_str(), folder.c_str()), 0) << "got " << app().settings->backup_folder.size();
+    EXPECT_EQ(_wcsicmp(window_text(on_page(5, kSetBackupFolder)).c_str(), folder.c_str()), 0);
+    EXPECT_EQ(_wcsicmp(saved().backup_folder.c_str(), folder.c_str()), 0);
+}
+
+TEST_F(SettingsWindowTest, DarkModeReachesEveryControlAtOnce) {
+    start();
+    open_page(app(), 2);
+    click(app(), on_page(2, kSetDarkMode));
+    EXPECT_TRUE(app().settings->dark_mode);
+    EXPECT_TRUE(app().main_window->dark_mode());
+    for (HWND w : sw().check_boxes) EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 1);
+    for (HWND w : sw().edits) EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 1);
+    for (HWND w : sw().hotkey_fields) EXPECT_TRUE(hotkey_field_state(w)->dark);
+    ASSERT_FALSE(sw().buttons.empty());
+    for (HWND w : sw().buttons) EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA) & (kButtonDarkBit | kButtonAccentBit), kButtonDarkBit);
+    // The window's own background follows.
+    pump(app(), 200);
+    POINT p{740, 70};
+    ClientToScreen(sw().window, &p);
+    RECT one{p.x, p.y, p.x + 1, p.y + 1};
+    EXPECT_EQ(app_test::capture_screen(one).at(0, 0), static_cast<COLORREF>(0x202020));
+}
+
+TEST_F(SettingsWindowTest, FontSizeStaysWithinItsRange) {
+    start();
+    open_page(app(), 2);
+    HWND edit = on_page(2, kSetFontSize);
+    retype(app(), edit, L"25");
+    EXPECT_EQ(app().settings->font_size, 18);
+    EXPECT_EQ(app().main_window->font_size, 18);
+    // The arrows stop at 18 and at 10. Clicks go to alternating spots, so
+    // that none counts as a double click.
+    retype(app(), edit, L"17");
+    RECT ud = gui_test::window_rect(up_down_on_page(sw(), 2, kSetHotkeySnippets));
+    const int mid = (ud.left + ud.right) / 2;
+    for (int i = 0; i < 3; ++i) click_at(app(), POINT{mid, ud.top + (i % 2 ? 3 : 9)});
+    EXPECT_EQ(app().settings->font_size, 18);
+    EXPECT_EQ(window_text(edit), L"18");
+    for (int i = 0; i < 10; ++i) click_at(app(), POINT{mid, ud.bottom - (i % 2 ? 3 : 9)});
+    EXPECT_EQ(app().settings->font_size, 10);
+    EXPECT_EQ(saved().font_size, 10);
+    // Text that is no number changes nothing but is still saved.
+    retype(app(), edit, L"x");
+    EXPECT_EQ(app().settings->font_size, 10);
 }
 
 TEST_F(SettingsWindowTest, HotkeyFieldAnswersWhatItCopied) {

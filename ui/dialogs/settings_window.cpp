@@ -128,8 +128,9 @@ bool SettingsWindow::open(HWND owner_window, App* the_app) {
         apply_dark_title_bar(window, dark());
         create_fonts();
         build_pages();
+        center_window(window, owner);
     }
-    center_window(window, owner);
+    // A window that is already open stays where the user put it.
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
     return true;

@@ -81,8 +81,8 @@ public:
     SettingsWindow(const SettingsWindow&) = delete;
     SettingsWindow& operator=(const SettingsWindow&) = delete;
 
-    // Creates the window when there is none (false when that fails), then
-    // centres it on its owner, shows it and brings it to the front.
+    // Creates the window centred on its owner when there is none (false
+    // when that fails), then shows it and brings it to the front.
     bool open(HWND owner, App* app);
     // Destroys the window and opens it again on the same page.
     void reopen();
