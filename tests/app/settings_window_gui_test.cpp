@@ -538,6 +538,25 @@ TEST_F(SettingsWindowTest, FontSizeStaysWithinItsRange) {
     EXPECT_EQ(app().settings->font_size, 10);
 }
 
+TEST_F(SettingsWindowTest, OpeningAgainLeavesNoGdiObjects) {
+    start();
+    auto cycle = [&] {
+        DestroyWindow(sw().window);
+        pump(app(), 50);
+        app().show_settings();
+        for (int n = 0; n < kSettingsPageCount; ++n) {
+            sw().show_page(n);
+            UpdateWindow(sw().window);
+        }
+        pump(app(), 100);
+    };
+    cycle();
+    const DWORD after_first = gui_test::gdi_object_count();
+    ASSERT_GT(after_first, 0u);
+    for (int i = 0; i < 10; ++i) cycle();
+    EXPECT_EQ(gui_test::gdi_object_count(), after_first);
+}
+
 TEST_F(SettingsWindowTest, HotkeyFieldAnswersWhatItCopied) {
     start();
     open_page(app(), 3);
