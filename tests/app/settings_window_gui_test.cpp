@@ -557,6 +557,24 @@ TEST_F(SettingsWindowTest, OpeningAgainLeavesNoGdiObjects) {
     EXPECT_EQ(gui_test::gdi_object_count(), after_first);
 }
 
+TEST_F(SettingsWindowTest, TabMovesOnUnlessRecordingAndAltCombinationsRecord) {
+    start();
+    open_page(app(), 3);
+    HWND open_field = on_page(3, kSetHotkeyOpen);
+    HWND plain_field = on_page(3, kSetHotkeyPlain);
+    SetFocus(open_field);
+    press(app(), VK_TAB);
+    EXPECT_EQ(GetFocus(), plain_field);
+    // Enter starts recording; an Alt combination arrives as system keys.
+    press(app(), VK_RETURN);
+    EXPECT_TRUE(hotkey_field_state(plain_field)->recording);
+    chord(app(), {VK_MENU}, VK_F9);
+    EXPECT_EQ(app().settings->plain_hotkey, L"alt+f9");
+    EXPECT_FALSE(combination_free(ALT, VK_F9));
+    EXPECT_EQ(GetFocus(), plain_field);
+    EXPECT_TRUE(sw().window && IsWindowVisible(sw().window));
+}
+
 TEST_F(SettingsWindowTest, HotkeyFieldAnswersWhatItCopied) {
     start();
     open_page(app(), 3);
