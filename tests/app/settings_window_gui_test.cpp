@@ -491,7 +491,8 @@ TEST_F(SettingsWindowTest, BrowseButtonsTakeTheChosenFolder) {
     click(app(), on_page(5, kSetBackupBrowse));
     choose.join();
     pump(app(), 300);
-    EXPECT_EQ(_wcsicmp(app().settings->backup_folder.c_str(), folder.c_str()), 0) << "got " << app().settings->backup_folder.size();
+    EXPECT_EQ(_wcsicmp(app().settings->backup_folder.c_str(), folder.c_str()), 0)
+        << "got " << app().settings->backup_folder.size();
     EXPECT_EQ(_wcsicmp(window_text(on_page(5, kSetBackupFolder)).c_str(), folder.c_str()), 0);
     EXPECT_EQ(_wcsicmp(saved().backup_folder.c_str(), folder.c_str()), 0);
 }
@@ -506,7 +507,8 @@ TEST_F(SettingsWindowTest, DarkModeReachesEveryControlAtOnce) {
     for (HWND w : sw().edits) EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA), 1);
     for (HWND w : sw().hotkey_fields) EXPECT_TRUE(hotkey_field_state(w)->dark);
     ASSERT_FALSE(sw().buttons.empty());
-    for (HWND w : sw().buttons) EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA) & (kButtonDarkBit | kButtonAccentBit), kButtonDarkBit);
+    for (HWND w : sw().buttons)
+        EXPECT_EQ(GetWindowLongPtrW(w, GWLP_USERDATA) & (kButtonDarkBit | kButtonAccentBit), kButtonDarkBit);
     // The window's own background follows.
     pump(app(), 200);
     POINT p{740, 70};

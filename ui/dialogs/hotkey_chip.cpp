@@ -89,7 +89,8 @@ void paint_field(HWND w, const HotkeyField& f, HDC target) {
             draw_plain(dc, box, tr(L"hotkey_field.recording"), plain);
     } else if (!f.hotkey.empty()) {
         const HotkeyBinding b = parse_hotkey(f.hotkey);
-        const std::vector<std::wstring> chips = b.bound() ? hotkey_chips(b.modifiers, b.key) : std::vector<std::wstring>{};
+        const std::vector<std::wstring> chips =
+            b.bound() ? hotkey_chips(b.modifiers, b.key) : std::vector<std::wstring>{};
         if (!chips.empty())
             draw_chips(dc, client, chips, c);
         else
@@ -185,9 +186,11 @@ LRESULT on_paint(HWND w, const HotkeyField& f) {
 }  // namespace
 
 void register_hotkey_field_class(HINSTANCE instance) {
-    WNDCLASSEXW existing{sizeof(existing)};
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
     if (GetClassInfoExW(instance, kHotkeyFieldClass, &existing)) return;
-    WNDCLASSEXW wc{sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = hotkey_field_proc;
     wc.hInstance = instance;

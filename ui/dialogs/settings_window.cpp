@@ -51,9 +51,11 @@ RECT client_of(HWND w) {
 }
 
 void register_settings_class(HINSTANCE instance) {
-    WNDCLASSEXW existing{sizeof(existing)};
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
     if (GetClassInfoExW(instance, kSettingsWindowClass, &existing)) return;
-    WNDCLASSEXW wc{sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = settings_wnd_proc;
     wc.hInstance = instance;
@@ -255,7 +257,8 @@ void SettingsWindow::on_draw_item(const DRAWITEMSTRUCT* dis) {
     const LRESULT length = SendMessageW(dis->hwndItem, LB_GETTEXTLEN, dis->itemID, 0);
     if (length > 0) {
         std::wstring label(static_cast<size_t>(length) + 1, L'\0');
-        const LRESULT got = SendMessageW(dis->hwndItem, LB_GETTEXT, dis->itemID, reinterpret_cast<LPARAM>(label.data()));
+        const LRESULT got =
+            SendMessageW(dis->hwndItem, LB_GETTEXT, dis->itemID, reinterpret_cast<LPARAM>(label.data()));
         label.resize(got > 0 ? static_cast<size_t>(got) : 0);
         draw_single_line(dc, label, RECT{rc.left + 50, rc.top, rc.right - 8, rc.bottom}, list_font, text,
                          DT_END_ELLIPSIS);
@@ -341,7 +344,8 @@ HWND create_page_list(SettingsWindow& s, HINSTANCE instance) {
     SendMessageW(list, LB_SETITEMHEIGHT, 0, 40);
     for (const PageInfo& p : kPages) {
         const LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(tr(p.key).c_str()));
-        if (index >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(p.glyph));
+        if (index >= 0)
+            SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(p.glyph));
     }
     SetWindowSubclass(list, page_list_proc, kPageListSubclassId, reinterpret_cast<DWORD_PTR>(&s));
     return list;

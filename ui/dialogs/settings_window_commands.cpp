@@ -19,6 +19,7 @@
 #include "ui/dialogs/settings_values.h"
 #include "ui/dialogs/settings_window.h"
 #include "ui/main_window.h"
+#include "ui/modal_loop.h"
 
 namespace {
 
@@ -93,6 +94,8 @@ bool browse_for_folder(HWND owner, std::wstring& out, const wchar_t* title_key) 
 
 bool pick_folder(HWND owner, const std::wstring& initial, std::wstring& out, const wchar_t* title_key) {
     out.clear();
+    // The dialog runs its own message loop: the clipboard poll waits for it.
+    ModalLoopScope modal;
     raii::ComInit com(COINIT_APARTMENTTHREADED);
     raii::ComPtr<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(kFileOpenDialogClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileOpenDialog),
@@ -106,7 +109,8 @@ bool pick_folder(HWND owner, const std::wstring& initial, std::wstring& out, con
     dialog->SetTitle(title.c_str());
     if (!initial.empty()) {
         raii::ComPtr<IShellItem> start;
-        if (SUCCEEDED(SHCreateItemFromParsingName(initial.c_str(), nullptr, __uuidof(IShellItem), start.put_void())) && start)
+        if (SUCCEEDED(SHCreateItemFromParsingName(initial.c_str(), nullptr, __uuidof(IShellItem), start.put_void())) &&
+            start)
             dialog->SetFolder(start.get());
     }
     if (FAILED(dialog->Show(owner))) return false;
@@ -129,7 +133,8 @@ void SettingsWindow::on_command(int id, int code, HWND control) {
         return;
     }
     if (is_check_box(id)) {
-        if (code == 0 && repaint_before(id) && control) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+        if (code == 0 && repaint_before(id) && control)
+            RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
         on_toggle(id, control && checked(control));
         return;
     }
@@ -203,7 +208,8 @@ void SettingsWindow::on_toggle(int id, bool on) {
             set_autostart(on);
             // The box shows what the registry holds now.
             const bool now = is_autostart_enabled();
-            if (HWND box = GetDlgItem(window, kSetAutostart)) SendMessageW(box, BM_SETCHECK, now ? BST_CHECKED : BST_UNCHECKED, 0);
+            if (HWND box = GetDlgItem(window, kSetAutostart))
+                SendMessageW(box, BM_SETCHECK, now ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         }
         case kSetSoundOnCopy: s.sound_on_copy = on; break;
@@ -240,8 +246,12 @@ void SettingsWindow::on_click(int id) {
         case kSetExport: export_backup(*app, window); return;
         case kSetImport: import_backup(*app, window); return;
         case kSetClose: DestroyWindow(window); return;
-        case kSetShotBrowse: browse_folder(kSetShotFolder, L"screenshot.folder_picker", &app->settings->screenshot_folder); return;
-        case kSetBackupBrowse: browse_folder(kSetBackupFolder, L"settings.backup_picker", &app->settings->backup_folder); return;
+        case kSetShotBrowse:
+            browse_folder(kSetShotFolder, L"screenshot.folder_picker", &app->settings->screenshot_folder);
+            return;
+        case kSetBackupBrowse:
+            browse_folder(kSetBackupFolder, L"settings.backup_picker", &app->settings->backup_folder);
+            return;
         default: return;
     }
 }

@@ -46,8 +46,9 @@ public:
     }
 
     HWND edit(int left, int y, int w, int id, const std::wstring& t) {
-        HWND e = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", t.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-                                 left, y, w, 24, s_.window, menu(id), instance_, nullptr);
+        HWND e =
+            CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", t.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                            left, y, w, 24, s_.window, menu(id), instance_, nullptr);
         add(e);
         theme_framed_control(e, dark_);
         s_.edits.push_back(e);
