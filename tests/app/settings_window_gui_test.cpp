@@ -22,7 +22,9 @@
 #include "store/database.h"
 #include "tests/app/settings_test_support.h"
 #include "ui/dialogs/hotkey_chip.h"
+#include "ui/list_model.h"
 #include "ui/main_window.h"
+#include "ui/side_panel.h"
 
 namespace {
 
@@ -575,6 +577,52 @@ TEST_F(SettingsWindowTest, TabMovesOnUnlessRecordingAndAltCombinationsRecord) {
     EXPECT_FALSE(combination_free(ALT, VK_F9));
     EXPECT_EQ(GetFocus(), plain_field);
     EXPECT_TRUE(sw().window && IsWindowVisible(sw().window));
+}
+
+bool side_panel_has_trash(MainWindow& mw) {
+    for (const SidePanelRow& row : mw.panel.rows())
+        if (row.kind == SideRowKind::View && row.view_kind == kViewTrash) return true;
+    return false;
+}
+
+TEST_F(SettingsWindowTest, HidingTheTrashViewTakesItsRowAwayAtOnce) {
+    start();
+    MainWindow& mw = *app().main_window;
+    ASSERT_TRUE(side_panel_has_trash(mw));
+    const LRESULT rows_before = SendMessageW(mw.side, LB_GETCOUNT, 0, 0);
+    open_page(app(), 2);
+    HWND trash = on_page(2, kSetHidePinned + 3);
+    click(app(), trash);
+    EXPECT_EQ(app().settings->categories_hidden, 0x08);
+    EXPECT_FALSE(side_panel_has_trash(mw));
+    EXPECT_EQ(SendMessageW(mw.side, LB_GETCOUNT, 0, 0), rows_before - 1);
+    // Space on the focused toggle brings it back.
+    SetFocus(trash);
+    press(app(), VK_SPACE);
+    EXPECT_EQ(app().settings->categories_hidden, 0);
+    EXPECT_TRUE(side_panel_has_trash(mw));
+    EXPECT_EQ(saved().categories_hidden, 0);
+}
+
+TEST_F(SettingsWindowTest, BackupButtonsOpenTheirFileDialogs) {
+    start();
+    open_page(app(), 5);
+    const std::string file_before = test_support::read_file(run->files.settings_path);
+    for (int id : {kSetExport, kSetImport}) {
+        HWND owner = nullptr;
+        std::thread cancel([&] {
+            HWND dialog = wait_for_folder_dialog();
+            if (!dialog) return;
+            owner = GetWindow(dialog, GW_OWNER);
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        click(app(), on_page(5, id));
+        cancel.join();
+        pump(app(), 200);
+        EXPECT_EQ(owner, sw().window) << id;
+    }
+    EXPECT_EQ(test_support::read_file(run->files.settings_path), file_before);
+    EXPECT_TRUE(IsWindowEnabled(sw().window));
 }
 
 TEST_F(SettingsWindowTest, HotkeyFieldAnswersWhatItCopied) {
