@@ -146,9 +146,13 @@ void SettingsWindow::reopen() {
 void SettingsWindow::show_page(int n) {
     if (n < 0 || n >= kSettingsPageCount) return;
     page = n;
+    // One repaint for the whole switch instead of one per control.
+    if (window) SendMessageW(window, WM_SETREDRAW, FALSE, 0);
     for (int p = 0; p < kSettingsPageCount; ++p)
         for (HWND control : page_controls[static_cast<size_t>(p)]) ShowWindow(control, p == n ? SW_SHOW : SW_HIDE);
-    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (!window) return;
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SettingsWindow::destroy() {
