@@ -14,6 +14,7 @@
 #include "core/winutil.h"
 #include "store/database.h"
 #include "theme/dark_mode.h"
+#include "ui/dialogs/settings_window.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/quick_menu.h"
@@ -73,8 +74,8 @@ int App::run() {
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(msg.wParam);
         if (got == -1) return -1;
-        // Pending: while the settings window exists, IsDialogMessageW for it
-        // first (it comes with the settings window).
+        // The settings window's controls are reached with Tab and the arrows.
+        if (settings_window && settings_window->window && IsDialogMessageW(settings_window->window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -87,8 +88,8 @@ void App::shutdown() {
     set_box_context(BoxContext{});
     if (quick_menu) quick_menu->release();
     quick_menu.reset();
-    // Pending: the SettingsWindow (after SettingsWindow::destroy) is deleted
-    // here, once it exists.
+    if (settings_window) settings_window->destroy();
+    settings_window.reset();
     tray_icon.reset();
     if (main_window) main_window->release_resources();
     main_window.reset();
@@ -132,9 +133,17 @@ void App::apply_dark_mode(bool on) {
     if (wnd) {
         apply_round_corners(wnd);
         apply_dark_title_bar(wnd, on);
-        // Pending: the settings window's title bar, once it exists.
+        if (settings_window && settings_window->window) apply_dark_title_bar(settings_window->window, on);
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
+}
+
+void App::show_settings() {
+    if (!settings_window) settings_window = std::make_unique<SettingsWindow>();
+    // open shows and raises a window that is already there.
+    if (!settings_window->open(main_window_handle(), this)) return;
+    ShowWindow(settings_window->window, SW_SHOW);
+    SetForegroundWindow(settings_window->window);
 }
 
 void App::show_quick_menu() {

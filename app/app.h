@@ -21,6 +21,7 @@ class MainWindow;
 class TrayIcon;
 class ClipboardWatcher;
 class QuickMenu;
+class SettingsWindow;
 
 // Where App::init reads and writes its files.
 struct AppFiles {
@@ -55,6 +56,8 @@ public:
     // shows the start of the text.
     void notify_copied(const std::wstring& text);
     void clear_history();
+    // Opens the settings window, or brings it to the front when it is open.
+    void show_settings();
     void apply_dark_mode(bool on);
     void toggle_dark_mode();
     // Fills the quick menu and opens it at the pointer.
@@ -97,6 +100,7 @@ public:
     std::unique_ptr<TrayIcon> tray_icon;
     std::unique_ptr<QuickMenu> quick_menu;
     std::unique_ptr<ClipboardWatcher> watcher;
+    std::unique_ptr<SettingsWindow> settings_window;  // made on first use
 
     HotkeyBinding history_binding;
     int history_hotkey_id = 10;

@@ -150,6 +150,8 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             return;
         case kCmdDarkMode: app.toggle_dark_mode(); return;
         case kCmdWatchClipboard: on_toggle_watch_command(app); return;
+        case kIdSettings:
+        case kCmdOpenSettings: app.show_settings(); return;
         case kCmdAlwaysOnTop:
             if (mw) mw->toggle_always_on_top();
             return;
@@ -165,8 +167,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
             // Pending, each with the part that builds its target: the
             // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
-            // button and command (220, 1118, App::take_screenshot); settings
-            // (208, 1404, App::show_settings).
+            // button and command (220, 1118, App::take_screenshot).
             return;
     }
 }

@@ -135,9 +135,7 @@ void show_tray_menu(App& app, HWND window) {
             SetForegroundWindow(window);
             if (app.main_window) app.main_window->refresh_view(false);
             break;
-        case kTraySettings:
-            // Pending: App::show_settings comes with the settings window.
-            break;
+        case kTraySettings: app.show_settings(); break;
         case kTrayClearHistory: app.clear_history(); break;
         case kTrayQuit: DestroyWindow(window); break;
         case kTraySnippets:
