@@ -54,6 +54,9 @@ public:
     // A capture was stored: the list goes back to the top, a tray balloon
     // shows the start of the text.
     void notify_copied(const std::wstring& text);
+    // A capture could not be written to the store: told once in a tray
+    // balloon, and again only after a capture was stored in between.
+    void notify_store_failed();
     void clear_history();
     void apply_dark_mode(bool on);
     void toggle_dark_mode();
@@ -104,6 +107,7 @@ public:
     HotkeyBinding window_shot_binding;
     HotkeyBinding full_shot_binding;
     bool screenshot_busy = false;
+    bool store_failure_told = false;
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
 

@@ -153,6 +153,10 @@ LRESULT CALLBACK host_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         g_watcher->poll();
         return 0;
     }
+    if (msg == kMsgClipboardRead && g_watcher) {
+        g_watcher->take_finished_read();
+        return 0;
+    }
     return DefWindowProcW(wnd, msg, wp, lp);
 }
 

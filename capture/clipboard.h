@@ -28,6 +28,14 @@ struct ClipboardSnapshot {
     // A privacy marker is present: "ExcludeClipboardContentFromMonitorProcessing",
     // "Clipboard Viewer Ignore", or "CanIncludeInClipboardHistory" holding 0.
     bool excluded = false;
+    // CF_DIB is there but could not be read (too large, or no memory for
+    // it): dib is empty, yet the copy carries a bitmap.
+    bool bitmap_unread = false;
+    // The clipboard could be opened, and its sequence number while it was.
+    bool opened = false;
+    DWORD sequence = 0;
+
+    bool has_bitmap() const { return !dib.empty() || bitmap_unread; }
 };
 
 // Largest CF_DIB block read: bigger bitmaps could never be converted.

@@ -6,6 +6,7 @@
 //   --text <text>           add CF_UNICODETEXT with the text
 //   --file <format> <path>  add a format with the bytes of a file
 //   --dword <format> <n>    add a format holding a 32-bit number
+//   --noise-dib <w> <h>     add CF_DIB: a 32-bit bitmap of random pixels
 //   --commit                open, empty, place every added format, close
 //   --wait <ms>             keep running (and answering messages) for a while
 //
@@ -61,9 +62,35 @@ void pump_for(DWORD ms) {
     }
 }
 
+// A w x h 32-bit bottom-up bitmap of random pixels (alpha 255): it hardly
+// compresses, so its PNG is as large as the pixels.
+std::vector<std::uint8_t> noise_dib(std::uint32_t w, std::uint32_t h) {
+    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(w) * h * 4);
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = static_cast<LONG>(w);
+    header.biHeight = static_cast<LONG>(h);
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = w * h * 4;
+    std::memcpy(dib.data(), &header, 40);
+    std::uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (size_t i = 40; i + 8 <= dib.size(); i += 8) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        const std::uint64_t opaque = x | 0xFF000000FF000000ull;
+        std::memcpy(dib.data() + i, &opaque, 8);
+    }
+    return dib;
+}
+
 bool commit(HWND owner, std::vector<Pending>& pending) {
     bool ok = false;
-    for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    // Another program may hold the clipboard open for a while (reading a
+    // large bitmap): up to 10 s.
+    for (int attempt = 0; attempt < 500 && !ok; ++attempt) {
         ok = OpenClipboard(owner) != FALSE;
         if (!ok) pump_for(20);
     }
@@ -127,6 +154,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             const DWORD v = std::wcstoul(arg(2).c_str(), nullptr, 10);
             const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
             pending.push_back({format_of(arg(1)), std::vector<std::uint8_t>(p, p + sizeof v)});
+            i += 2;
+        } else if (op == L"--noise-dib") {
+            pending.push_back({CF_DIB, noise_dib(std::wcstoul(arg(1).c_str(), nullptr, 10),
+                                                 std::wcstoul(arg(2).c_str(), nullptr, 10))});
             i += 2;
         } else if (op == L"--commit") {
             if (!commit(wnd, pending)) status = 1;
