@@ -374,3 +374,25 @@ TEST_F(WatcherGui, AHugeNoiseImageNeverFreezesTheWindow) {
     for (int i = 0; i < 3; ++i) watcher_->poll();
     EXPECT_FALSE(watcher_->reading());
 }
+
+TEST_F(WatcherGui, AHugeSmoothImageIsStoredAsPngWithoutFreezingTheWindow) {
+    // 8000 x 8000 gradients: 256 MB whose PNG fits the limit. Encoding it
+    // takes seconds, on the read thread.
+    Pinger pinger(host_);
+    run_writer({L"--gradient-dib", L"8000", L"8000", L"--commit", L"--wait", L"300"});
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (entries().empty() && GetTickCount64() < end) pump_for(100);
+    pinger.stop();
+    std::printf("gradient image: %d pings, longest answer %.0f ms\n", pinger.pings(), pinger.longest_ms());
+
+    EXPECT_EQ(pinger.unanswered(), 0);
+    EXPECT_LT(pinger.longest_ms(), 1000.0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].is_image);
+    ASSERT_TRUE(is_png(all[0].image));
+    EXPECT_LE(all[0].image.size(), kStoredImageLimit);
+    Bytes back;
+    ASSERT_TRUE(winutil::png_to_dib(all[0].image, back));
+    EXPECT_EQ(back.size(), 40u + 8000u * 8000u * 4u);
+}
