@@ -1,9 +1,12 @@
 // The clipboard watcher: decides, on every poll, whether what is on the
 // clipboard is a new item for the history, and stores it.
 //
-// Interface thread only. The main window calls poll() from its 500 ms
-// clipboard timer and on WM_CLIPBOARDUPDATE; every road that writes the
-// clipboard itself first calls remember_own_text / remember_own_image.
+// Interface thread only; the clipboard itself is read on a thread of the
+// watcher's own (capture/clipboard_reader.h), which only posts back. The
+// main window calls poll() from its 500 ms clipboard timer and on
+// WM_CLIPBOARDUPDATE, and take_finished_read() on kMsgClipboardRead; every
+// road that writes the clipboard itself first calls remember_own_text /
+// remember_own_image.
 #pragma once
 
 #include <windows.h>
