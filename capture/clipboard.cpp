@@ -90,10 +90,10 @@ void read_clipboard_bytes(UINT format, std::string& out) {
     }
 }
 
-ClipboardSnapshot read_clipboard() {
+ClipboardSnapshot read_clipboard(HWND opener) {
     const Formats& f = formats();
     ClipboardSnapshot snap;
-    raii::ClipboardOpen clip(nullptr);
+    raii::ClipboardOpen clip(opener);
     if (!clip.ok()) return snap;
     snap.opened = true;
     snap.sequence = GetClipboardSequenceNumber();

@@ -49,8 +49,9 @@ UINT rtf_clipboard_format();
 UINT html_clipboard_format();
 
 // Opens the clipboard once and reads text, RTF, HTML, bitmap, owner and the
-// privacy markers. Empty when the clipboard cannot be opened.
-ClipboardSnapshot read_clipboard();
+// privacy markers. Empty when the clipboard cannot be opened. opener is the
+// window the clipboard is opened for (none: the calling thread).
+ClipboardSnapshot read_clipboard(HWND opener = nullptr);
 
 // While the clipboard is open: replaces out with the whole block of the
 // format; leaves it unchanged when the data, its size or its lock is missing.

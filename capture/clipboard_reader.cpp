@@ -9,6 +9,13 @@
 #include "capture/watcher.h"
 #include "core/handles.h"
 
+ClipboardReader::ClipboardReader(HWND notify, UINT message)
+    : notify_(notify), message_(message), clipboard_free_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+
+bool ClipboardReader::wait_clipboard_free(DWORD ms) const {
+    return !clipboard_free_ || WaitForSingleObject(clipboard_free_.get(), ms) == WAIT_OBJECT_0;
+}
+
 ClipboardReader::~ClipboardReader() {
     if (thread_.joinable()) thread_.join();
 }
@@ -20,9 +27,13 @@ bool ClipboardReader::start(ClipboardReadRequest request) {
         std::lock_guard<std::mutex> lock(mutex_);
         result_.reset();
     }
+    // Reset here, on the thread that also writes the clipboard, so that a
+    // write after a started read always waits for it.
+    if (clipboard_free_) ResetEvent(clipboard_free_.get());
     try {
         thread_ = std::thread(&ClipboardReader::run, this, std::move(request));
     } catch (const std::system_error&) {
+        if (clipboard_free_) SetEvent(clipboard_free_.get());
         return false;
     }
     started_ = true;
@@ -48,7 +59,12 @@ void ClipboardReader::run(ClipboardReadRequest request) {
     raii::ComInit com;
     ClipboardRead read;
     try {
-        read.snap = winutil::read_clipboard();
+        {
+            raii::Window opener(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                GetModuleHandleW(nullptr), nullptr));
+            read.snap = winutil::read_clipboard(opener.get());
+        }
+        if (clipboard_free_) SetEvent(clipboard_free_.get());
         if (!read.snap.dib.empty()) {
             read.hash = image_hash(read.snap.dib);
             const auto& known = request.known_hashes;
@@ -62,6 +78,7 @@ void ClipboardReader::run(ClipboardReadRequest request) {
         // Out of memory half-way: the content counts as not read.
         read = ClipboardRead{};
     }
+    if (clipboard_free_) SetEvent(clipboard_free_.get());
     read.request = std::move(request);
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capture/clipboard.h"
+#include "core/handles.h"
 
 // Posted to the watcher's window when a read has finished (no parameters).
 inline constexpr UINT kMsgClipboardRead = WM_APP + 12;
@@ -40,9 +41,12 @@ struct ClipboardRead {
     std::vector<std::uint8_t> image;
 };
 
+// The thread opens the clipboard for a message-only window of its own, so
+// that no other thread of the program can open it (and empty it) while the
+// data is being copied.
 class ClipboardReader {
 public:
-    ClipboardReader(HWND notify, UINT message) : notify_(notify), message_(message) {}
+    ClipboardReader(HWND notify, UINT message);
     // Waits for a read still running.
     ~ClipboardReader();
     ClipboardReader(const ClipboardReader&) = delete;
@@ -54,6 +58,9 @@ public:
     bool start(ClipboardReadRequest request);
     // The finished read, once; none while it runs or when none was started.
     std::optional<ClipboardRead> take();
+    // Waits up to ms milliseconds until the read no longer holds the
+    // clipboard open; true when it does not (or no read runs).
+    bool wait_clipboard_free(DWORD ms) const;
 
 private:
     void run(ClipboardReadRequest request);
@@ -61,6 +68,8 @@ private:
     HWND notify_;
     UINT message_;
     bool started_ = false;  // interface thread only
+    // Signalled while no read holds the clipboard open (manual reset).
+    raii::Handle clipboard_free_;
     std::thread thread_;
     std::mutex mutex_;
     std::optional<ClipboardRead> result_;  // guarded by mutex_

@@ -94,7 +94,15 @@ void ClipboardWatcher::reload_filters() {
     filters_loaded_ = true;
 }
 
+void ClipboardWatcher::wait_for_clipboard() {
+    // The program's write comes right after: it could not open a clipboard
+    // that the read thread holds. A text is read in milliseconds; a huge
+    // bitmap is not waited for longer than a second.
+    if (reader_) reader_->wait_clipboard_free(1000);
+}
+
 void ClipboardWatcher::remember_own_text(const std::wstring& text) {
+    wait_for_clipboard();
     last_text_ = text;
     ignore_until_ = now() + 0.5;
     // A read under way may bring what was there before this write; deciding
@@ -104,6 +112,7 @@ void ClipboardWatcher::remember_own_text(const std::wstring& text) {
 }
 
 void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) {
+    wait_for_clipboard();
     if (dib.empty()) return;
     own_image_hash_ = image_hash(dib);
     own_image_pending_ = true;

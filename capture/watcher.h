@@ -115,6 +115,8 @@ private:
     static double now();
     void take_current_clipboard_as_seen();
     void take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash);
+    // Waits briefly while the read thread holds the clipboard open.
+    void wait_for_clipboard();
     // The decision; read, when given, brings the bitmap's hash and the
     // image bytes made on the read thread.
     std::int64_t decide(const ClipboardSnapshot& snap, bool force, ClipboardRead* read);
