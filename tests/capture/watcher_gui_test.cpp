@@ -418,3 +418,20 @@ TEST_F(WatcherGui, ABitmapTooLargeToReadIsStoredWithItsTextAsAnImageCopy) {
     ASSERT_EQ(captured_.size(), 1u);
     EXPECT_TRUE(captured_[0].has_bitmap);
 }
+
+TEST_F(WatcherGui, AnOwnWriteWaitsForARunningRead) {
+    // A 64 MB bitmap, copied while capture is off, takes a moment to read:
+    // switching capture on starts that read at once, and it holds the
+    // clipboard open for a part of a second.
+    watcher_->set_enabled(false);
+    run_writer({L"--noise-dib", L"4000", L"4000", L"--commit", L"--wait", L"300"});
+    watcher_->set_enabled(true);
+    ASSERT_TRUE(watcher_->reading());
+    Sleep(50);
+    // A paste of the program's own: the clipboard can be written.
+    watcher_->remember_own_text(L"pasted by the program");
+    EXPECT_TRUE(winutil::set_clipboard_text(L"pasted by the program"));
+    pump_for(1500);
+    EXPECT_EQ(winutil::get_clipboard_text(), L"pasted by the program");
+    EXPECT_TRUE(entries().empty()) << "neither the bitmap taken as seen nor the own text is recorded";
+}
