@@ -308,16 +308,26 @@ TickFigures unchanged_tick(bool huge, const std::wstring& folder) {
     HWND host = CreateWindowExW(0, L"QuilletCaptureBenchHost", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
     g_watcher = &watcher;
+    auto finish_read = [&] {
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (watcher.reading() && GetTickCount64() < end) {
+            pump_messages();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        return !watcher.reading();
+    };
     const double t0 = bench::now_ms();
     watcher.start(host);
-    while (watcher.reading() && GetTickCount64() < deadline + 60000) {
-        pump_messages();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
+    out.ok = finish_read();
     out.first_look_ms = bench::now_ms() - t0;
-    out.ok = !watcher.reading();
-    out.tick_ms = bench::time_median(501, [&](int) { watcher.poll(); });
-    out.ok = out.ok && !watcher.reading();
+    // Someone else (the system's clipboard synchronisation) may change the
+    // clipboard meanwhile; then that copy is read first and the ticks are
+    // timed again.
+    for (int attempt = 0; attempt < 3 && out.ok; ++attempt) {
+        out.tick_ms = bench::time_median(501, [&](int) { watcher.poll(); });
+        if (!watcher.reading()) break;
+        out.ok = finish_read() && attempt < 2;
+    }
 
     g_watcher = nullptr;
     DestroyWindow(host);
@@ -333,7 +343,7 @@ void tick_figures(const std::wstring& folder) {
     const TickFigures text = unchanged_tick(false, folder);
     const TickFigures huge = unchanged_tick(true, folder);
     if (!text.ok || !huge.ok) {
-        std::printf("watcher tick: a read did not finish\n");
+        std::printf("watcher tick: the clipboard did not stay unchanged (%s)\n", text.ok ? "bitmap" : "text");
         return;
     }
     std::printf("%-44s median %8.4f ms\n", "watcher tick, unchanged short text", text.tick_ms);
