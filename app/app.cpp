@@ -44,6 +44,7 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     ClipboardWatcher::Hooks hooks;
     hooks.capture_category = [this] { return capture_category; };
     hooks.captured = [this](const CapturedItem& item) { notify_copied(item.label); };
+    hooks.store_failed = [this] { notify_store_failed(); };
     watcher = std::make_unique<ClipboardWatcher>(*database, *settings, std::move(hooks));
 
     history_binding = parse_hotkey(settings->hotkey);
@@ -111,8 +112,15 @@ void App::mark_update_checked() {
 }
 
 void App::notify_copied(const std::wstring& text) {
+    store_failure_told = false;
     if (main_window) main_window->refresh_view(true);
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.copied"), shorten_with_ellipsis(text, 60));
+}
+
+void App::notify_store_failed() {
+    if (store_failure_told) return;
+    store_failure_told = true;
+    if (tray_icon) tray_icon->show_balloon(tr(L"tray.store_failed.title"), tr(L"tray.store_failed.text"));
 }
 
 void App::clear_history() {

@@ -55,6 +55,9 @@ public:
     // A capture was stored: the list goes back to the top, a tray balloon
     // shows the start of the text.
     void notify_copied(const std::wstring& text);
+    // A capture could not be written to the store: told once in a tray
+    // balloon, and again only after a capture was stored in between.
+    void notify_store_failed();
     void clear_history();
     // Opens the settings window, or brings it to the front when it is open.
     void show_settings();
@@ -112,6 +115,7 @@ public:
     HotkeyBinding window_shot_binding;
     HotkeyBinding full_shot_binding;
     bool screenshot_busy = false;
+    bool store_failure_told = false;
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
 

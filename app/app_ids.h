@@ -9,6 +9,7 @@ inline constexpr UINT WM_SHOW_MAIN = WM_APP + 4;              // show and activa
 inline constexpr UINT WM_UPDATE_AUTO_RESULT = WM_APP + 5;     // wParam 1: newer; lParam: posted text (version)
 inline constexpr UINT WM_LINK_TITLE = WM_APP + 10;            // wParam: entry id; lParam: posted text (title)
 inline constexpr UINT WM_UPDATE_MANUAL_RESULT = WM_APP + 11;  // wParam 1: newer; lParam: posted text to show
+inline constexpr UINT WM_CLIPBOARD_READ = WM_APP + 12;        // the watcher's clipboard read has finished
 
 // Timers of the main window.
 inline constexpr UINT_PTR kTimerClipboardPoll = 1;  // 500 ms, repeating

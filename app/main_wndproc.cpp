@@ -277,6 +277,15 @@ LRESULT on_clipboard_update(App& app) {
     return 0;
 }
 
+static_assert(WM_CLIPBOARD_READ == kMsgClipboardRead, "the watcher posts its read to the main window");
+
+LRESULT on_clipboard_read(App& app) {
+    // Like the poll, the decision waits while a nested loop runs; the next
+    // poll after it takes the read.
+    if (app.watcher && modal_loop_depth() == 0) app.watcher->take_finished_read();
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -314,6 +323,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case WM_UPDATE_MANUAL_RESULT: return on_update_manual_result(*app, wparam, lparam);
         case WM_LINK_TITLE: return on_link_title(*app, wparam, lparam);
         case WM_CLIPBOARDUPDATE: return on_clipboard_update(*app);
+        case WM_CLIPBOARD_READ: return on_clipboard_read(*app);
         default: break;
     }
     UINT taskbar_created = TrayIcon::taskbar_created_message();

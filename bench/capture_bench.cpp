@@ -5,9 +5,16 @@
 //  - the bitmap-to-PNG conversion of that bitmap, beside the time the
 //    imaging component alone takes for the same encode.
 //
+//  - one watcher tick while the clipboard holds an unchanged 256 MiB bitmap,
+//    against one tick with an unchanged short text;
+//  - the size decision on an 8000x8000 bitmap of random pixels (its PNG
+//    does not fit the stored-image limit) against dib_to_png of the
+//    1920x1080 bitmap.
+//
 // The writer is this program started again with "--writer <kind>"; it
 // writes copy i when told through an event and leaves the time of its
-// CloseClipboard in shared memory.
+// CloseClipboard in shared memory. With "--hold <kind>" it writes one copy
+// and keeps running until told.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -145,12 +152,57 @@ int run_writer(bool image) {
     return 0;
 }
 
+// A w x h 32-bit bottom-up bitmap of random pixels.
+std::vector<std::uint8_t> noise_bitmap(std::int32_t w, std::int32_t h) {
+    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(w) * h * 4);
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = w;
+    header.biHeight = h;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(w) * h * 4;
+    std::memcpy(dib.data(), &header, 40);
+    std::uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (size_t i = 40; i + 8 <= dib.size(); i += 8) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        const std::uint64_t opaque = x | 0xFF000000FF000000ull;
+        std::memcpy(dib.data() + i, &opaque, 8);
+    }
+    return dib;
+}
+
+// Puts one copy on the clipboard ("huge": a 256 MiB bitmap, else a short
+// text) and keeps running until the go event.
+int run_holder(bool huge) {
+    HANDLE go = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kGo);
+    if (!go) return 2;
+    HWND owner = CreateWindowExW(0, L"STATIC", L"bench holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    bool ok;
+    if (huge) {
+        const std::vector<std::uint8_t> bitmap = noise_bitmap(8192, 8192);
+        ok = put_on_clipboard(owner, CF_DIB, bitmap.data(), bitmap.size());
+    } else {
+        const std::wstring text = L"short text";
+        ok = put_on_clipboard(owner, CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    }
+    if (!ok) return 3;
+    return wait_answering_messages(go, 300000) ? 0 : 4;
+}
+
 // The main window's part: poll on clipboard updates and on the 500 ms timer.
 ClipboardWatcher* g_watcher = nullptr;
 
 LRESULT CALLBACK host_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if ((msg == WM_CLIPBOARDUPDATE || msg == WM_TIMER) && g_watcher) {
         g_watcher->poll();
+        return 0;
+    }
+    if (msg == kMsgClipboardRead && g_watcher) {
+        g_watcher->take_finished_read();
         return 0;
     }
     return DefWindowProcW(wnd, msg, wp, lp);
@@ -219,6 +271,104 @@ std::vector<double> copy_latencies(bool image, const std::wstring& folder) {
     return out;
 }
 
+void pump_messages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+struct TickFigures {
+    double first_look_ms = 0;   // from the watcher's start to its first read taken
+    double tick_ms = 0;         // median poll() with the clipboard unchanged
+    bool ok = false;
+};
+
+// A watcher on a host window while another process holds a copy on the
+// clipboard: how long its first look takes (on the read thread) and what
+// a timer tick costs afterwards.
+TickFigures unchanged_tick(bool huge, const std::wstring& folder) {
+    TickFigures out;
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, kGo);
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --hold " + (huge ? L"huge" : L"text");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return out;
+    // The holder has put its copy there when the sequence number moves.
+    const DWORD before = GetClipboardSequenceNumber();
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    while (GetClipboardSequenceNumber() == before && GetTickCount64() < deadline) Sleep(20);
+    Sleep(200);
+
+    Database db(folder + (huge ? L"\\tick-huge.db" : L"\\tick-text.db"));
+    Settings settings;
+    settings.sound_on_copy = false;
+    ClipboardWatcher watcher(db, settings);
+    HWND host = CreateWindowExW(0, L"QuilletCaptureBenchHost", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    g_watcher = &watcher;
+    auto finish_read = [&] {
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (watcher.reading() && GetTickCount64() < end) {
+            pump_messages();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        return !watcher.reading();
+    };
+    const double t0 = bench::now_ms();
+    watcher.start(host);
+    out.ok = finish_read();
+    out.first_look_ms = bench::now_ms() - t0;
+    // Someone else (the system's clipboard synchronisation) may change the
+    // clipboard meanwhile; then that copy is read first and the ticks are
+    // timed again.
+    for (int attempt = 0; attempt < 3 && out.ok; ++attempt) {
+        out.tick_ms = bench::time_median(501, [&](int) { watcher.poll(); });
+        if (!watcher.reading()) break;
+        out.ok = finish_read() && attempt < 2;
+    }
+
+    g_watcher = nullptr;
+    DestroyWindow(host);
+    SetEvent(go);
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(go);
+    return out;
+}
+
+void tick_figures(const std::wstring& folder) {
+    const TickFigures text = unchanged_tick(false, folder);
+    const TickFigures huge = unchanged_tick(true, folder);
+    if (!text.ok || !huge.ok) {
+        std::printf("watcher tick: the clipboard did not stay unchanged (%s)\n", text.ok ? "bitmap" : "text");
+        return;
+    }
+    std::printf("%-44s median %8.4f ms\n", "watcher tick, unchanged short text", text.tick_ms);
+    std::printf("%-44s median %8.4f ms  (%.2fx the text tick)\n", "watcher tick, unchanged 256 MiB bitmap",
+                huge.tick_ms, text.tick_ms > 0 ? huge.tick_ms / text.tick_ms : 0.0);
+    std::printf("%-44s %8.0f ms on the read thread (text: %.1f ms)\n", "first look at the 256 MiB bitmap",
+                huge.first_look_ms, text.first_look_ms);
+}
+
+// The size decision on noise, against the ordinary screen-sized encode.
+void decision_figures() {
+    const std::vector<std::uint8_t> noise = noise_bitmap(8000, 8000);
+    const std::vector<std::uint8_t> screen = screen_bitmap(0);
+    std::vector<std::uint8_t> out;
+    bool kept = true;
+    const double decide = bench::time_median(5, [&](int) { kept = winutil::prepare_image_for_storage(noise, kStoredImageLimit, out); });
+    const double encode = bench::time_median(5, [&](int) { winutil::dib_to_png(screen, out); });
+    std::uint32_t rows = 0;
+    winutil::dib_to_png_within(noise, kStoredImageLimit, out, &rows);
+    std::printf("%-44s median %8.2f ms  (%s; the encoder stopped after %u of 8000 rows)\n",
+                "size decision, 8000x8000 noise", decide, kept ? "stored" : "refused", rows);
+    std::printf("%-44s median %8.2f ms  (decision / encode = %.2f)\n", "dib_to_png 1920x1080x32, same run", encode,
+                encode > 0 ? decide / encode : 0.0);
+}
+
 void print_latencies(const char* what, const std::vector<double>& v) {
     if (v.empty()) {
         std::printf("%-44s no copy was stored\n", what);
@@ -257,6 +407,7 @@ int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc >= 3 && std::wstring(argv[1]) == L"--writer") return run_writer(std::wstring(argv[2]) == L"image");
+    if (argc >= 3 && std::wstring(argv[1]) == L"--hold") return run_holder(std::wstring(argv[2]) == L"huge");
 
     WNDCLASSW wc{};
     wc.lpfnWndProc = host_proc;
@@ -270,6 +421,8 @@ int main() {
     CreateDirectoryW(folder.c_str(), nullptr);
 
     encode_figures();
+    decision_figures();
+    tick_figures(folder);
     print_latencies("copy to stored, text", copy_latencies(false, folder));
     print_latencies("copy to stored, 1920x1080x32 bitmap", copy_latencies(true, folder));
 

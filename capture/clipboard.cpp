@@ -51,17 +51,24 @@ bool open_clipboard_is_excluded() {
     return false;
 }
 
-// With the clipboard open: the whole CF_DIB block, bounded in size.
-std::vector<std::uint8_t> open_clipboard_dib() {
+// With the clipboard open: the whole CF_DIB block, bounded in size. unread
+// is set when a bitmap is there but too large to keep.
+std::vector<std::uint8_t> open_clipboard_dib(bool& unread) {
     std::vector<std::uint8_t> out;
+    unread = false;
     if (!IsClipboardFormatAvailable(CF_DIB)) return out;
     raii::GlobalLocked<const std::uint8_t> lock(GetClipboardData(CF_DIB));
     const std::size_t size = lock.size();
-    if (!lock.ok() || size == 0 || size > kMaxClipboardDibBytes) return out;
+    if (!lock.ok() || size == 0) return out;
+    if (size > kMaxClipboardDibBytes) {
+        unread = true;
+        return out;
+    }
     try {
         out.assign(lock.get(), lock.get() + size);
     } catch (const std::bad_alloc&) {
         out.clear();
+        unread = true;
     }
     return out;
 }
@@ -84,11 +91,13 @@ void read_clipboard_bytes(UINT format, std::string& out) {
     }
 }
 
-ClipboardSnapshot read_clipboard() {
+ClipboardSnapshot read_clipboard(HWND opener) {
     const Formats& f = formats();
     ClipboardSnapshot snap;
-    raii::ClipboardOpen clip(nullptr);
+    raii::ClipboardOpen clip(opener);
     if (!clip.ok()) return snap;
+    snap.opened = true;
+    snap.sequence = GetClipboardSequenceNumber();
     try {
         snap.text = read_open_clipboard_text();
     } catch (const std::bad_alloc&) {
@@ -96,7 +105,7 @@ ClipboardSnapshot read_clipboard() {
     }
     if (available(f.rtf)) read_clipboard_bytes(f.rtf, snap.rtf);
     if (available(f.html)) read_clipboard_bytes(f.html, snap.html);
-    snap.dib = open_clipboard_dib();
+    snap.dib = open_clipboard_dib(snap.bitmap_unread);
     snap.excluded = open_clipboard_is_excluded();
     snap.owner_app = process_name_of_window(GetClipboardOwner());
     if (snap.owner_app.empty()) snap.owner_app = foreground_process_name();

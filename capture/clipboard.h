@@ -28,6 +28,14 @@ struct ClipboardSnapshot {
     // A privacy marker is present: "ExcludeClipboardContentFromMonitorProcessing",
     // "Clipboard Viewer Ignore", or "CanIncludeInClipboardHistory" holding 0.
     bool excluded = false;
+    // CF_DIB is there but could not be read (too large, or no memory for
+    // it): dib is empty, yet the copy carries a bitmap.
+    bool bitmap_unread = false;
+    // The clipboard could be opened, and its sequence number while it was.
+    bool opened = false;
+    DWORD sequence = 0;
+
+    bool has_bitmap() const { return !dib.empty() || bitmap_unread; }
 };
 
 // Largest CF_DIB block read: bigger bitmaps could never be converted.
@@ -41,8 +49,9 @@ UINT rtf_clipboard_format();
 UINT html_clipboard_format();
 
 // Opens the clipboard once and reads text, RTF, HTML, bitmap, owner and the
-// privacy markers. Empty when the clipboard cannot be opened.
-ClipboardSnapshot read_clipboard();
+// privacy markers. Empty when the clipboard cannot be opened. opener is the
+// window the clipboard is opened for (none: the calling thread).
+ClipboardSnapshot read_clipboard(HWND opener = nullptr);
 
 // While the clipboard is open: replaces out with the whole block of the
 // format; leaves it unchanged when the data, its size or its lock is missing.

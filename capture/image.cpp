@@ -9,6 +9,7 @@
 #include <new>
 
 #include "capture/dib.h"
+#include "capture/limited_stream.h"
 #include "core/handles.h"
 #include "core/image_header.h"
 #include "core/winutil.h"
@@ -39,10 +40,14 @@ namespace {
 // Encodes width x height BGRA rows as PNG. rows(first, count, buffer) fills
 // count rows from row first (top-down) into buffer, or returns a pointer to
 // them when they lie in memory already.
+// The output goes into a stream that takes at most limit bytes: once the
+// PNG grows past it, the next write fails and the encoder stops there.
+// rows_done, when given, receives the number of rows handed to the encoder.
 template <class Rows>
-bool encode_png(std::uint32_t width, std::uint32_t height, Rows rows, std::uint32_t batch,
-                std::vector<std::uint8_t>& out) {
+bool encode_png(std::uint32_t width, std::uint32_t height, Rows rows, std::uint32_t batch, std::uint64_t limit,
+                std::vector<std::uint8_t>& out, std::uint32_t* rows_done = nullptr) {
     out.clear();
+    if (rows_done) *rows_done = 0;
     if (width == 0 || height == 0) return false;
     const std::uint64_t stride = static_cast<std::uint64_t>(width) * 4;
     if (stride * height > kMaxPixelBytes) return false;
@@ -50,8 +55,9 @@ bool encode_png(std::uint32_t width, std::uint32_t height, Rows rows, std::uint3
 
     raii::ComPtr<IWICImagingFactory> factory = imaging_factory();
     if (!factory) return false;
-    raii::ComPtr<IStream> memory;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, memory.put()))) return false;
+    raii::ComPtr<LimitedMemoryStream> memory(
+        LimitedMemoryStream::create(static_cast<std::size_t>(std::min<std::uint64_t>(limit, kMaxPngBytes))));
+    if (!memory) return false;
     raii::ComPtr<IWICStream> stream;
     if (FAILED(factory->CreateStream(stream.put())) || FAILED(stream->InitializeFromIStream(memory.get())))
         return false;
@@ -75,28 +81,13 @@ bool encode_png(std::uint32_t width, std::uint32_t height, Rows rows, std::uint3
         const std::uint8_t* block = rows(first, count, buffer);
         if (!block) return false;
         const UINT bytes = static_cast<UINT>(stride * count);
-        if (FAILED(frame->WritePixels(count, static_cast<UINT>(stride), bytes, const_cast<BYTE*>(block))))
+        if (FAILED(frame->WritePixels(count, static_cast<UINT>(stride), bytes, const_cast<BYTE*>(block))) ||
+            memory->overflowed())
             return false;
+        if (rows_done) *rows_done = first + count;
     }
-    if (FAILED(frame->Commit()) || FAILED(encoder->Commit())) return false;
-
-    STATSTG stat{};
-    if (FAILED(memory->Stat(&stat, STATFLAG_NONAME))) return false;
-    const std::uint64_t size = stat.cbSize.QuadPart;
-    if (size < 1 || size > kMaxPngBytes) return false;
-    LARGE_INTEGER zero{};
-    if (FAILED(memory->Seek(zero, STREAM_SEEK_SET, nullptr))) return false;
-    try {
-        out.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        out.clear();
-        return false;
-    }
-    ULONG got = 0;
-    if (FAILED(memory->Read(out.data(), static_cast<ULONG>(size), &got)) || got != size) {
-        out.clear();
-        return false;
-    }
+    if (FAILED(frame->Commit()) || FAILED(encoder->Commit()) || memory->overflowed()) return false;
+    out = memory->take_bytes();
     return !out.empty();
 }
 
@@ -110,11 +101,17 @@ bool encode_bgra_png(const std::uint8_t* pixels, std::uint32_t width, std::uint3
     return encode_png(
         width, height,
         [&](std::uint32_t first, std::uint32_t, std::vector<std::uint8_t>&) { return pixels + first * stride; },
-        height, out);
+        height, kMaxPngBytes, out);
 }
 
 bool dib_to_png(const std::vector<std::uint8_t>& dib, std::vector<std::uint8_t>& out) {
+    return dib_to_png_within(dib, kMaxPngBytes, out);
+}
+
+bool dib_to_png_within(const std::vector<std::uint8_t>& dib, std::uint64_t limit, std::vector<std::uint8_t>& out,
+                       std::uint32_t* rows_encoded) {
     out.clear();
+    if (rows_encoded) *rows_encoded = 0;
     const DibRowReader reader(dib);
     if (!reader.ok()) return false;
     const std::size_t stride = static_cast<std::size_t>(reader.width()) * 4;
@@ -129,7 +126,7 @@ bool dib_to_png(const std::vector<std::uint8_t>& dib, std::vector<std::uint8_t>&
         for (std::uint32_t i = 0; i < count; ++i) reader.read_row(first + i, buffer.data() + i * stride);
         return buffer.data();
     };
-    return encode_png(reader.width(), reader.height(), rows, batch, out);
+    return encode_png(reader.width(), reader.height(), rows, batch, limit, out, rows_encoded);
 }
 
 bool png_to_dib(const std::vector<std::uint8_t>& png, std::vector<std::uint8_t>& out) {
@@ -280,7 +277,7 @@ bool prepare_image_for_storage(const std::vector<std::uint8_t>& dib, std::size_t
     }
     if (is_png(dib)) return false;
     std::vector<std::uint8_t> png;
-    if (!dib_to_png(dib, png) || png.size() > limit) return false;
+    if (!dib_to_png_within(dib, limit, png) || png.size() > limit) return false;
     out = std::move(png);
     return true;
 }

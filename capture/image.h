@@ -26,6 +26,12 @@ namespace winutil {
 // 32-bit BGRA PNG, every pixel opaque. True with a non-empty out.
 bool dib_to_png(const std::vector<std::uint8_t>& dib, std::vector<std::uint8_t>& out);
 
+// The same, stopping as soon as the PNG grows past limit bytes (false with
+// an empty out then). rows_encoded, when given, receives how many rows the
+// encoder was given before it finished or stopped.
+bool dib_to_png_within(const std::vector<std::uint8_t>& dib, std::uint64_t limit, std::vector<std::uint8_t>& out,
+                       std::uint32_t* rows_encoded = nullptr);
+
 // The encoding step alone: width x height top-down BGRA pixels (stride
 // width x 4, alpha kept as given) to PNG bytes through the imaging component.
 bool encode_bgra_png(const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height,
@@ -46,9 +52,10 @@ HBITMAP dib_to_bitmap(const std::vector<std::uint8_t>& dib, int max_width, int m
 HBITMAP image_thumbnail(const std::vector<std::uint8_t>& image, int max_width, int max_height, bool always_scale);
 
 // The bytes to store for a captured bitmap: the bitmap itself when it has at
-// most limit bytes, else its PNG when that has at most limit bytes. False
-// with an empty out when neither fits (a PNG over the limit is not
-// re-encoded), the input is empty, or image_bytes_keepable refuses it.
+// most limit bytes, else its PNG when that has at most limit bytes (the
+// encoding stops as soon as its output passes the limit). False with an
+// empty out when neither fits (a PNG over the limit is not re-encoded), the
+// input is empty, or image_bytes_keepable refuses it.
 bool prepare_image_for_storage(const std::vector<std::uint8_t>& dib, std::size_t limit,
                                std::vector<std::uint8_t>& out);
 

@@ -1,6 +1,7 @@
 // The capture step of the clipboard watcher.
 #include "capture/watcher.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "capture/image.h"
@@ -35,28 +36,54 @@ double ClipboardWatcher::now() {
     return static_cast<double>(duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count()) / 1e9;
 }
 
-void ClipboardWatcher::take_current_clipboard_as_seen() {
-    const ClipboardSnapshot snap = winutil::read_clipboard();
+void ClipboardWatcher::take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash) {
     last_text_ = snap.text;
     if (!snap.dib.empty()) {
-        last_image_hash_ = image_hash(snap.dib);
+        last_image_hash_ = hash;
         has_last_image_hash_ = true;
+    }
+}
+
+void ClipboardWatcher::take_current_clipboard_as_seen() {
+    const ClipboardSnapshot snap = winutil::read_clipboard();
+    take_as_seen(snap, snap.dib.empty() ? 0 : image_hash(snap.dib));
+    if (snap.opened) {
+        last_sequence_ = snap.sequence;
+        has_last_sequence_ = true;
     }
 }
 
 void ClipboardWatcher::start(HWND main) {
     main_ = main;
     enabled_ = settings_.watch_clipboard;
-    take_current_clipboard_as_seen();
     ignore_until_ = 0;
     filter_mode_ = L"all";
     last_filter_reload_ = 0;
     filters_loaded_ = false;
-    if (main_) listening_ = AddClipboardFormatListener(main_) != FALSE;
+    if (main_) {
+        // The text now; the whole content (a bitmap may take long) on the
+        // read thread.
+        last_text_ = winutil::get_clipboard_text();
+        reader_ = std::make_unique<ClipboardReader>(main_, kMsgClipboardRead);
+        prime_pending_ = true;
+        if (enabled_) request_read();
+        listening_ = AddClipboardFormatListener(main_) != FALSE;
+    } else {
+        take_current_clipboard_as_seen();
+    }
 }
 
 void ClipboardWatcher::set_enabled(bool on) {
-    if (on && !enabled_) take_current_clipboard_as_seen();
+    if (on && !enabled_) {
+        if (reader_) {
+            last_text_ = winutil::get_clipboard_text();
+            prime_pending_ = true;
+            enabled_ = true;
+            request_read();
+            return;
+        }
+        take_current_clipboard_as_seen();
+    }
     enabled_ = on;
 }
 
@@ -67,12 +94,25 @@ void ClipboardWatcher::reload_filters() {
     filters_loaded_ = true;
 }
 
+void ClipboardWatcher::wait_for_clipboard() {
+    // The program's write comes right after: it could not open a clipboard
+    // that the read thread holds. A text is read in milliseconds; a huge
+    // bitmap is not waited for longer than a second.
+    if (reader_) reader_->wait_clipboard_free(1000);
+}
+
 void ClipboardWatcher::remember_own_text(const std::wstring& text) {
+    wait_for_clipboard();
     last_text_ = text;
     ignore_until_ = now() + 0.5;
+    // A read under way may bring what was there before this write; deciding
+    // about it would replace the text just remembered. It is dropped, and
+    // the clipboard read again once the ignore time is over.
+    if (reading()) drop_running_read_ = true;
 }
 
 void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) {
+    wait_for_clipboard();
     if (dib.empty()) return;
     own_image_hash_ = image_hash(dib);
     own_image_pending_ = true;
@@ -80,24 +120,95 @@ void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) 
 }
 
 void ClipboardWatcher::poll() {
-    if (enabled_ && now() >= ignore_until_) check_clipboard(false);
+    if (!enabled_ || now() < ignore_until_) return;
+    if (!reader_) {
+        check_clipboard(false);
+        return;
+    }
+    take_finished_read();
+    request_read();
+}
+
+void ClipboardWatcher::request_read() {
+    if (!enabled_ || !reader_ || reader_->busy()) return;
+    // An unchanged clipboard is not read again. 0 means the number cannot
+    // be had: then every look reads.
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (!prime_pending_ && sequence != 0 && has_last_sequence_ && sequence == last_sequence_) return;
+    ClipboardReadRequest request;
+    request.take_as_seen = prime_pending_;
+    request.image_limit = kStoredImageLimit;
+    if (has_last_image_hash_) request.known_hashes.push_back(last_image_hash_);
+    if (own_image_pending_) request.known_hashes.push_back(own_image_hash_);
+    request.known_hashes.insert(request.known_hashes.end(), refused_hashes_.begin(), refused_hashes_.end());
+    reader_->start(std::move(request));
+}
+
+void ClipboardWatcher::take_finished_read() {
+    if (!reader_) return;
+    std::optional<ClipboardRead> read = reader_->take();
+    if (!read) return;
+    // A read that could not open the clipboard is tried again at the next
+    // poll; one begun before capture was switched off or on, or before the
+    // program wrote the clipboard itself, is dropped.
+    const bool dropped = drop_running_read_;
+    drop_running_read_ = false;
+    if (!read->snap.opened || !enabled_ || dropped) return;
+    if (prime_pending_ && !read->request.take_as_seen) {
+        request_read();
+        return;
+    }
+    if (read->request.take_as_seen) {
+        take_as_seen(read->snap, read->hash);
+        prime_pending_ = false;
+    } else {
+        decide(read->snap, false, &*read);
+    }
+    last_sequence_ = read->snap.sequence;
+    has_last_sequence_ = true;
+    // Copied again while this one was read.
+    request_read();
+}
+
+bool ClipboardWatcher::is_refused(std::uint64_t hash) const {
+    return std::find(refused_hashes_.begin(), refused_hashes_.end(), hash) != refused_hashes_.end();
+}
+
+void ClipboardWatcher::remember_refused(std::uint64_t hash) {
+    if (is_refused(hash)) return;
+    refused_hashes_.push_back(hash);
+    constexpr std::size_t kRemembered = 16;
+    if (refused_hashes_.size() > kRemembered) refused_hashes_.pop_front();
 }
 
 std::int64_t ClipboardWatcher::check_clipboard(bool force) {
     if (!enabled_) return 0;
-    return check_snapshot(winutil::read_clipboard(), force);
+    const ClipboardSnapshot snap = winutil::read_clipboard();
+    const std::int64_t id = decide(snap, force, nullptr);
+    if (snap.opened) {
+        last_sequence_ = snap.sequence;
+        has_last_sequence_ = true;
+    }
+    return id;
 }
 
 std::int64_t ClipboardWatcher::check_snapshot(const ClipboardSnapshot& snap, bool force) {
+    return decide(snap, force, nullptr);
+}
+
+std::int64_t ClipboardWatcher::decide(const ClipboardSnapshot& snap, bool force, ClipboardRead* read) {
     if (!enabled_) return 0;
-    const bool has_bitmap = !snap.dib.empty();
+    // A bitmap too large to read counts as a bitmap without a hash: it is
+    // new whenever the clipboard is.
+    const bool has_bitmap = snap.has_bitmap();
+    const bool has_bytes = !snap.dib.empty();
     if (snap.text.empty() && !has_bitmap) return 0;
 
-    const std::uint64_t hash = has_bitmap ? image_hash(snap.dib) : 0;
+    const std::uint64_t hash = !has_bytes ? 0 : read ? read->hash : image_hash(snap.dib);
     const double t = now();
 
     // The program's own screenshot or image paste.
-    if (has_bitmap && own_image_pending_) {
+    if (has_bytes && own_image_pending_) {
         if (hash == own_image_hash_) {
             last_image_hash_ = hash;
             has_last_image_hash_ = true;
@@ -109,16 +220,16 @@ std::int64_t ClipboardWatcher::check_snapshot(const ClipboardSnapshot& snap, boo
 
     // Nothing new since the last look.
     if (!force) {
-        if (has_bitmap) {
+        if (has_bytes) {
             if (has_last_image_hash_ && hash == last_image_hash_) return 0;
-        } else if (!snap.text.empty() && snap.text == last_text_) {
+        } else if (!has_bitmap && !snap.text.empty() && snap.text == last_text_) {
             return 0;
         }
     }
 
     // Seen from here on, even when a later step drops it.
     last_text_ = snap.text;
-    if (has_bitmap) {
+    if (has_bytes) {
         last_image_hash_ = hash;
         has_last_image_hash_ = true;
     }
@@ -136,8 +247,19 @@ std::int64_t ClipboardWatcher::check_snapshot(const ClipboardSnapshot& snap, boo
     if (snap.excluded) return 0;
     if (!has_bitmap && looks_like_card_number(snap.text)) return 0;
 
+    // The image bytes by the size rule. A bitmap refused once is not
+    // converted again; its copy goes on with its text alone, as it did.
     std::vector<std::uint8_t> image;
-    if (has_bitmap) winutil::prepare_image_for_storage(snap.dib, kStoredImageLimit, image);
+    if (has_bytes) {
+        if (read && read->prepared) {
+            image = std::move(read->image);
+        } else if (read && read->refused) {
+            remember_refused(hash);
+        } else if (!is_refused(hash) &&
+                   !winutil::prepare_image_for_storage(snap.dib, kStoredImageLimit, image)) {
+            remember_refused(hash);
+        }
+    }
 
     const std::wstring& app = snap.owner_app;
     const bool is_browser = winutil::is_browser_process(app);
@@ -149,9 +271,14 @@ std::int64_t ClipboardWatcher::check_snapshot(const ClipboardSnapshot& snap, boo
 
     const std::optional<std::int64_t> category =
         hooks_.capture_category ? hooks_.capture_category() : std::optional<std::int64_t>();
+    bool store_failed = false;
     const std::int64_t id = db_.add_entry(snap.text, snap.rtf, snap.html, image, app, has_bitmap,
-                                          settings_.repeat_on_copy, category, page_title, page_url, is_browser);
-    if (id == 0) return 0;
+                                          settings_.repeat_on_copy, category, page_title, page_url, is_browser,
+                                          &store_failed);
+    if (id == 0) {
+        if (store_failed && hooks_.store_failed) hooks_.store_failed();
+        return 0;
+    }
 
     if (is_web_url(snap.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, snap.text);
 

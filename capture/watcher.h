@@ -1,20 +1,26 @@
 // The clipboard watcher: decides, on every poll, whether what is on the
 // clipboard is a new item for the history, and stores it.
 //
-// Interface thread only. The main window calls poll() from its 500 ms
-// clipboard timer and on WM_CLIPBOARDUPDATE; every road that writes the
-// clipboard itself first calls remember_own_text / remember_own_image.
+// Interface thread only; the clipboard itself is read on a thread of the
+// watcher's own (capture/clipboard_reader.h), which only posts back. The
+// main window calls poll() from its 500 ms clipboard timer and on
+// WM_CLIPBOARDUPDATE, and take_finished_read() on kMsgClipboardRead; every
+// road that writes the clipboard itself first calls remember_own_text /
+// remember_own_image.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "capture/clipboard.h"
+#include "capture/clipboard_reader.h"
 
 class Database;
 struct Settings;
@@ -47,6 +53,9 @@ public:
         // file and sound are done: the owner refreshes its list and shows the
         // tray balloon with the label.
         std::function<void(const CapturedItem&)> captured;
+        // Called when a capture was to be stored and the store could not
+        // write it (the item is still taken as seen and not retried).
+        std::function<void()> store_failed;
     };
 
     ClipboardWatcher(Database& db, const Settings& settings, Hooks hooks = {});
@@ -57,7 +66,12 @@ public:
     // Once, while the main window is created: takes enabled from
     // Settings::watch_clipboard, takes what is on the clipboard now as seen
     // (it is not recorded), and registers main as a clipboard listener.
-    // Link-title results are posted to main.
+    // Link-title results and kMsgClipboardRead are posted to main.
+    //
+    // From here on the clipboard is read on a thread of the watcher's own:
+    // poll() starts a read when the clipboard's sequence number has changed
+    // since the last complete look, and the main window hands
+    // kMsgClipboardRead to take_finished_read(), where the decision runs.
     void start(HWND main);
 
     bool enabled() const { return enabled_; }
@@ -75,9 +89,20 @@ public:
     // check within 2 s that sees them does not record them.
     void remember_own_image(const std::vector<std::uint8_t>& dib);
 
-    // The timer's and WM_CLIPBOARDUPDATE's step: check_clipboard(false)
-    // unless disabled or inside an ignore window.
+    // The timer's and WM_CLIPBOARDUPDATE's step, unless disabled or inside
+    // an ignore window: takes a finished read, then starts a read when the
+    // clipboard changed since the last complete look. Before start():
+    // check_clipboard(false).
     void poll();
+
+    // kMsgClipboardRead's step: decides about the finished read, if any,
+    // and reads again when the clipboard changed meanwhile.
+    void take_finished_read();
+    // A read runs or waits to be taken.
+    bool reading() const { return reader_ && reader_->busy(); }
+    // The bitmap with this hash fitted the size rule neither way; it is not
+    // converted again.
+    bool is_refused(std::uint64_t hash) const;
 
     // Reads the clipboard and stores a new item. force skips the unchanged
     // tests. The id stored, or 0 when nothing was stored.
@@ -89,6 +114,16 @@ public:
 private:
     static double now();
     void take_current_clipboard_as_seen();
+    void take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash);
+    // Waits briefly while the read thread holds the clipboard open.
+    void wait_for_clipboard();
+    // The decision; read, when given, brings the bitmap's hash and the
+    // image bytes made on the read thread.
+    std::int64_t decide(const ClipboardSnapshot& snap, bool force, ClipboardRead* read);
+    // Starts a read when none runs and the clipboard changed since the last
+    // complete look (or a take-as-seen read is due).
+    void request_read();
+    void remember_refused(std::uint64_t hash);
 
     Database& db_;
     const Settings& settings_;
@@ -108,4 +143,16 @@ private:
     bool filters_loaded_ = false;
     std::wstring filter_mode_ = L"all";
     std::vector<std::wstring> filter_apps_;
+
+    std::unique_ptr<ClipboardReader> reader_;
+    // The clipboard's sequence number at the last complete look.
+    DWORD last_sequence_ = 0;
+    bool has_last_sequence_ = false;
+    // The next read only takes the content as seen (start, switching on).
+    bool prime_pending_ = false;
+    // The read under way began before an own write: its result is dropped.
+    bool drop_running_read_ = false;
+    // Bitmaps whose image fitted the size rule neither way, newest last:
+    // they are never converted again.
+    std::deque<std::uint64_t> refused_hashes_;
 };

@@ -62,13 +62,16 @@ public:
 
     // ---- storing entries ------------------------------------------------
     // A captured item. Returns the id of the stored or bumped entry, 0 when
-    // nothing was stored.
+    // nothing was stored. failed, when given, tells the two zeros apart: it
+    // is set when there was something to store and the write did not reach
+    // the file (store not open, locked by another program, read-only, full),
+    // and cleared otherwise.
     std::int64_t add_entry(const std::wstring& text, const std::string& rtf,
                            const std::string& html, const std::vector<std::uint8_t>& image,
                            const std::wstring& source_app, bool is_image, bool repeat,
                            std::optional<std::int64_t> category_id,
                            const std::wstring& source_title, const std::wstring& source_url,
-                           bool is_browser_page);
+                           bool is_browser_page, bool* failed = nullptr);
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);

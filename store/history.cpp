@@ -131,7 +131,17 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
                                  const std::wstring& source_app, bool is_image, bool repeat,
                                  std::optional<std::int64_t> category_id,
                                  const std::wstring& source_title, const std::wstring& source_url,
-                                 bool is_browser_page) {
+                                 bool is_browser_page, bool* failed) {
+    if (failed) {
+        *failed = false;
+    }
+    // Something was to be stored and the write did not complete.
+    auto fail = [failed] {
+        if (failed) {
+            *failed = true;
+        }
+        return std::int64_t{0};
+    };
     std::wstring flat = text;
     for (wchar_t& c : flat) {
         if (c == L'\r' || c == L'\n') {
@@ -145,13 +155,13 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
     if (!connection_) {
-        return 0;
+        return fail();
     }
     const std::int64_t* category = opt_ptr(category_id);
     // One transaction for the lookup, the write and the trim: one commit.
     if (exec(L"BEGIN IMMEDIATE") != SQLITE_OK) {
         exec(L"ROLLBACK");
-        return 0;
+        return fail();
     }
 
     if (!repeat && flat.size() >= 2 && !is_image) {
@@ -174,7 +184,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
                 "category_id=(SELECT id FROM categories WHERE id=?3), cat_pin_override=0 "
                 "WHERE id=?4");
             move.bind_text(1, stamp).bind_int64(2, next).bind_optional(3, category).bind_int64(4, found);
-            move.run();
+            const bool moved = move.run() == SQLITE_DONE;
             move.finish();
             Statement payload = cached(
                 "UPDATE history SET rtf=?1, html=?2, image=?3, source_app=?4, is_image=?5, "
@@ -188,9 +198,10 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
                 .bind_text(7, source_url)
                 .bind_int(8, is_browser_page ? 1 : 0)
                 .bind_int64(9, found);
-            payload.run();
+            const bool replaced = moved && payload.run() == SQLITE_DONE;
             payload.finish();
-            return run_in_transaction_end(true) ? found : 0;
+            // A bump that did not reach the file is not reported as stored.
+            return run_in_transaction_end(replaced) ? found : fail();
         }
     }
 
@@ -224,7 +235,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
         trimmed = trim_history();
     }
     if (!run_in_transaction_end(id != 0)) {
-        return 0;
+        return fail();
     }
     // Files go only once their rows are gone for good.
     delete_image_files(trimmed);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <sqlite3.h>
+
 #include <thread>
 
 #include "app/app_ids.h"
@@ -12,6 +14,7 @@
 #include "capture/posted_text.h"
 #include "capture/watcher.h"
 #include "core/i18n.h"
+#include "core/text.h"
 #include "core/winutil.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
@@ -221,11 +224,22 @@ TEST_F(WndProc, ClipboardPollPausesInsideNestedLoops) {
     pump(100);
     Helper writer;
     ASSERT_TRUE(writer.start(L"text \"copied inside a box\""));
+    auto stored = [&] { return find_text(app.database->list_entries(L"all", false, true), L"copied inside a box"); };
     {
         ModalLoopScope box;
         SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
         SendMessageW(wnd, WM_CLIPBOARDUPDATE, 0, 0);
-        EXPECT_EQ(find_text(app.database->list_entries(L"all", false, true), L"copied inside a box"), nullptr);
+        pump(300);
+        EXPECT_FALSE(app.watcher->reading()) << "no read starts inside a box";
+        EXPECT_EQ(stored(), nullptr);
+    }
+    // A read that finishes while a box is open waits for the box to close.
+    SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_TRUE(app.watcher->reading());
+    {
+        ModalLoopScope box;
+        pump(600);
+        EXPECT_EQ(stored(), nullptr);
     }
     SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
     std::vector<HistoryEntry> list = app.database->list_entries(L"all", false, true);
@@ -244,7 +258,76 @@ TEST_F(WndProc, ClipboardUpdateAlsoPolls) {
     Helper writer;
     ASSERT_TRUE(writer.start(L"text \"seen at once\""));
     SendMessageW(wnd, WM_CLIPBOARDUPDATE, 0, 0);
-    EXPECT_NE(find_text(app.database->list_entries(L"all", false, true), L"seen at once"), nullptr);
+    // The read runs on the watcher's thread and comes back as a message.
+    EXPECT_TRUE(pump_until(
+        [&] { return find_text(app.database->list_entries(L"all", false, true), L"seen at once") != nullptr; },
+        3000));
+    // The clipboard has not changed since: further polls read nothing.
+    SendMessageW(wnd, WM_CLIPBOARDUPDATE, 0, 0);
+    SendMessageW(wnd, WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_FALSE(app.watcher->reading());
+}
+
+// A second connection to the store's file, holding its write lock while it
+// lives, as another program could.
+class StoreLock {
+public:
+    explicit StoreLock(const std::wstring& path) {
+        if (sqlite3_open(to_utf8(path).c_str(), &db_) == SQLITE_OK)
+            locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~StoreLock() {
+        if (locked_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool locked_ = false;
+};
+
+TEST_F(WndProc, AStoreThatCannotBeWrittenIsToldOnce) {
+    App& app = *run.app;
+    TrayIcon& tray = *app.tray_icon;
+    ASSERT_TRUE(tray.is_added());
+    auto copy = [&](const std::wstring& text) {
+        Helper writer;
+        EXPECT_TRUE(writer.start(L"text \"" + text + L"\""));
+        pump(1200);
+    };
+    auto failure_told = [&] { return tray.last_balloon_title == tr(L"tray.store_failed.title"); };
+    int balloons = tray.balloons_shown;
+    {
+        StoreLock lock(run.files.database_path);
+        ASSERT_TRUE(lock.locked());
+        copy(L"first while locked");
+        EXPECT_EQ(tray.balloons_shown, balloons + 1);
+        EXPECT_TRUE(failure_told());
+        EXPECT_EQ(tray.last_balloon_text, tr(L"tray.store_failed.text"));
+        // Told once: the next failure shows nothing new.
+        copy(L"second while locked");
+        EXPECT_EQ(tray.balloons_shown, balloons + 1);
+        EXPECT_TRUE(IsWindow(wnd));
+    }
+    copy(L"after the lock");
+    EXPECT_EQ(tray.last_balloon_title, tr(L"tray.copied"));
+    EXPECT_EQ(tray.balloons_shown, balloons + 2);
+    {
+        // After a success in between, a failure is told again.
+        StoreLock lock(run.files.database_path);
+        ASSERT_TRUE(lock.locked());
+        copy(L"locked again");
+        EXPECT_EQ(tray.balloons_shown, balloons + 3);
+        EXPECT_TRUE(failure_told());
+    }
+    const std::vector<HistoryEntry> list = app.database->list_entries(L"all", false, true);
+    EXPECT_NE(find_text(list, L"after the lock"), nullptr);
+    EXPECT_EQ(find_text(list, L"first while locked"), nullptr);
+    EXPECT_EQ(find_text(list, L"second while locked"), nullptr);
+    EXPECT_EQ(find_text(list, L"locked again"), nullptr);
 }
 
 TEST_F(WndProc, SecondInstanceMessageShowsWindow) {

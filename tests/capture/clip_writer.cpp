@@ -6,6 +6,8 @@
 //   --text <text>           add CF_UNICODETEXT with the text
 //   --file <format> <path>  add a format with the bytes of a file
 //   --dword <format> <n>    add a format holding a 32-bit number
+//   --noise-dib <w> <h>     add CF_DIB: a 32-bit bitmap of random pixels
+//   --gradient-dib <w> <h>  add CF_DIB: a 32-bit bitmap of smooth gradients
 //   --commit                open, empty, place every added format, close
 //   --wait <ms>             keep running (and answering messages) for a while
 //
@@ -61,9 +63,57 @@ void pump_for(DWORD ms) {
     }
 }
 
+// A w x h 32-bit bottom-up bitmap of random pixels (alpha 255): it hardly
+// compresses, so its PNG is as large as the pixels.
+std::vector<std::uint8_t> noise_dib(std::uint32_t w, std::uint32_t h) {
+    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(w) * h * 4);
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = static_cast<LONG>(w);
+    header.biHeight = static_cast<LONG>(h);
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = w * h * 4;
+    std::memcpy(dib.data(), &header, 40);
+    std::uint64_t x = 0x9E3779B97F4A7C15ull;
+    for (size_t i = 40; i + 8 <= dib.size(); i += 8) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        const std::uint64_t opaque = x | 0xFF000000FF000000ull;
+        std::memcpy(dib.data() + i, &opaque, 8);
+    }
+    return dib;
+}
+
+// A w x h 32-bit bottom-up bitmap of gradients: its PNG is small.
+std::vector<std::uint8_t> gradient_dib(std::uint32_t w, std::uint32_t h) {
+    std::vector<std::uint8_t> dib = noise_dib(1, 1);
+    dib.resize(40 + static_cast<size_t>(w) * h * 4);
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, dib.data(), 40);
+    header.biWidth = static_cast<LONG>(w);
+    header.biHeight = static_cast<LONG>(h);
+    header.biSizeImage = w * h * 4;
+    std::memcpy(dib.data(), &header, 40);
+    for (std::uint32_t y = 0; y < h; ++y) {
+        std::uint8_t* row = dib.data() + 40 + static_cast<size_t>(y) * w * 4;
+        for (std::uint32_t x = 0; x < w; ++x) {
+            row[4 * x] = static_cast<std::uint8_t>(x * 255 / w);
+            row[4 * x + 1] = static_cast<std::uint8_t>(y * 255 / h);
+            row[4 * x + 2] = static_cast<std::uint8_t>(128);
+            row[4 * x + 3] = 255;
+        }
+    }
+    return dib;
+}
+
 bool commit(HWND owner, std::vector<Pending>& pending) {
     bool ok = false;
-    for (int attempt = 0; attempt < 50 && !ok; ++attempt) {
+    // Another program may hold the clipboard open for a while (reading a
+    // large bitmap): up to 10 s.
+    for (int attempt = 0; attempt < 500 && !ok; ++attempt) {
         ok = OpenClipboard(owner) != FALSE;
         if (!ok) pump_for(20);
     }
@@ -127,6 +177,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             const DWORD v = std::wcstoul(arg(2).c_str(), nullptr, 10);
             const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
             pending.push_back({format_of(arg(1)), std::vector<std::uint8_t>(p, p + sizeof v)});
+            i += 2;
+        } else if (op == L"--noise-dib") {
+            pending.push_back({CF_DIB, noise_dib(std::wcstoul(arg(1).c_str(), nullptr, 10),
+                                                 std::wcstoul(arg(2).c_str(), nullptr, 10))});
+            i += 2;
+        } else if (op == L"--gradient-dib") {
+            pending.push_back({CF_DIB, gradient_dib(std::wcstoul(arg(1).c_str(), nullptr, 10),
+                                                    std::wcstoul(arg(2).c_str(), nullptr, 10))});
             i += 2;
         } else if (op == L"--commit") {
             if (!commit(wnd, pending)) status = 1;

@@ -196,6 +196,31 @@ TEST(StoredImage, TwoMebibyteRule) {
     EXPECT_FALSE(winutil::prepare_image_for_storage({}, kStoredImageLimit, out));
 }
 
+TEST(StoredImage, EncodingStopsOnceThePngPassesTheLimit) {
+    // Noise of 16 MB: its PNG is as large, so the encoder is stopped long
+    // before the last row.
+    const Bytes noise = noise_dib(2000, 2000, 11);
+    Bytes out;
+    std::uint32_t rows = 0;
+    EXPECT_FALSE(winutil::dib_to_png_within(noise, kStoredImageLimit, out, &rows));
+    EXPECT_TRUE(out.empty());
+    EXPECT_GT(rows, 0u);
+    EXPECT_LT(rows, 2000u / 2) << "the encoder went on after its output passed the limit";
+
+    // Within the limit the output is the whole PNG, the same as without one.
+    const Bytes smooth = make_own_dib(900, 700);
+    Bytes whole;
+    ASSERT_TRUE(winutil::dib_to_png(smooth, whole));
+    ASSERT_TRUE(winutil::dib_to_png_within(smooth, kStoredImageLimit, out, &rows));
+    EXPECT_EQ(out, whole);
+    EXPECT_EQ(rows, 700u);
+    // A limit one byte below the PNG's size refuses it; its exact size takes it.
+    EXPECT_FALSE(winutil::dib_to_png_within(smooth, whole.size() - 1, out));
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(winutil::dib_to_png_within(smooth, whole.size(), out));
+    EXPECT_EQ(out, whole);
+}
+
 TEST(DrawBitmap, ScaledSizes) {
     struct Case {
         int w, h, mw, mh;

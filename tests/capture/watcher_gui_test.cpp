@@ -3,8 +3,11 @@
 // WM_CLIPBOARDUPDATE), and the real store in a temporary folder is checked.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "capture/clipboard.h"
 #include "capture/image.h"
@@ -39,6 +42,9 @@ LRESULT CALLBACK host_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLIPBOARDUPDATE:
             ++g_host.clipboard_updates;
             if (g_host.watcher) g_host.watcher->poll();
+            return 0;
+        case kMsgClipboardRead:
+            if (g_host.watcher) g_host.watcher->take_finished_read();
             return 0;
         case kMsgLinkTitle:
             if (auto title = take_posted_text(lp)) {
@@ -86,6 +92,43 @@ std::wstring server_base() {
     return port > 0 ? L"http://127.0.0.1:" + std::to_wstring(port) : std::wstring();
 }
 
+// Asks a window every 100 ms from a thread of its own whether it answers
+// (WM_NULL with a 1 s time-out), as the system does to find hung windows.
+class Pinger {
+public:
+    explicit Pinger(HWND window) : window_(window), thread_([this] { run(); }) {}
+    ~Pinger() { stop(); }
+    void stop() {
+        done_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    int pings() const { return pings_; }
+    int unanswered() const { return unanswered_; }
+    double longest_ms() const { return longest_ms_; }
+
+private:
+    void run() {
+        while (!done_) {
+            const auto start = std::chrono::steady_clock::now();
+            DWORD_PTR result = 0;
+            const LRESULT ok = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            ++pings_;
+            if (!ok) ++unanswered_;
+            if (ms > longest_ms_) longest_ms_ = ms;
+            Sleep(100);
+        }
+    }
+
+    HWND window_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> pings_{0};
+    std::atomic<int> unanswered_{0};
+    std::atomic<double> longest_ms_{0};
+    std::thread thread_;
+};
+
 class WatcherGui : public WatcherTest {
 protected:
     void SetUp() override {
@@ -102,6 +145,8 @@ protected:
         g_host.watcher = nullptr;
         watcher_.reset();
         DestroyWindow(host_);
+        // A huge bitmap left there would slow down every later test.
+        winutil::set_clipboard_text(L"left by the watcher tests");
     }
     void start_watcher() {
         g_host.watcher = watcher_.get();
@@ -306,4 +351,87 @@ TEST_F(WatcherGui, BrowserCopyRecordsThePage) {
     EXPECT_TRUE(all[1].is_browser_page);
     EXPECT_EQ(all[1].source_title, L"") << "a title over 511 characters is not kept";
     EXPECT_EQ(all[1].source_url, L"https://example.com/article");
+}
+
+TEST_F(WatcherGui, AHugeNoiseImageNeverFreezesTheWindow) {
+    // 8000 x 8000 random pixels: 256 MB that neither fit the stored-image
+    // limit nor compress below it. A text is copied 2 s after it.
+    Pinger pinger(host_);
+    run_writer({L"--noise-dib", L"8000", L"8000", L"--commit", L"--wait", L"2000", L"--text",
+                L"copied after the noise", L"--commit", L"--wait", L"300"});
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (entries().empty() && GetTickCount64() < end) pump_for(100);
+    pump_for(500);
+    pinger.stop();
+    std::printf("noise image: %d pings, longest answer %.0f ms\n", pinger.pings(), pinger.longest_ms());
+
+    EXPECT_GT(pinger.pings(), 20);
+    // Every ping answered within its 1 s time-out. The time a ping takes
+    // also counts the moments in which Wine's server moves the 256 MB block
+    // between the processes and answers nobody; a frozen window would take
+    // seconds.
+    EXPECT_EQ(pinger.unanswered(), 0);
+    EXPECT_LT(pinger.longest_ms(), 2000.0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u) << "the noise image without text stores nothing";
+    EXPECT_EQ(all[0].text, L"copied after the noise");
+    EXPECT_FALSE(all[0].is_image);
+    // The clipboard is not read again while it does not change.
+    for (int i = 0; i < 3; ++i) watcher_->poll();
+    EXPECT_FALSE(watcher_->reading());
+}
+
+TEST_F(WatcherGui, AHugeSmoothImageIsStoredAsPngWithoutFreezingTheWindow) {
+    // 8000 x 8000 gradients: 256 MB whose PNG fits the limit. Encoding it
+    // takes seconds, on the read thread.
+    Pinger pinger(host_);
+    run_writer({L"--gradient-dib", L"8000", L"8000", L"--commit", L"--wait", L"300"});
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (entries().empty() && GetTickCount64() < end) pump_for(100);
+    pinger.stop();
+    std::printf("gradient image: %d pings, longest answer %.0f ms\n", pinger.pings(), pinger.longest_ms());
+
+    EXPECT_EQ(pinger.unanswered(), 0);
+    EXPECT_LT(pinger.longest_ms(), 2000.0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].is_image);
+    ASSERT_TRUE(is_png(all[0].image));
+    EXPECT_LE(all[0].image.size(), kStoredImageLimit);
+    Bytes back;
+    ASSERT_TRUE(winutil::png_to_dib(all[0].image, back));
+    EXPECT_EQ(back.size(), 40u + 8000u * 8000u * 4u);
+}
+
+TEST_F(WatcherGui, ABitmapTooLargeToReadIsStoredWithItsTextAsAnImageCopy) {
+    // 8200 x 8200 x 4 bytes is more than the largest bitmap read.
+    ASSERT_GT(40ull + 8200ull * 8200ull * 4ull, static_cast<unsigned long long>(kMaxClipboardDibBytes));
+    run_writer({L"--text", L"caption of a huge picture", L"--noise-dib", L"8200", L"8200", L"--commit", L"--wait",
+                L"300"});
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (entries().empty() && GetTickCount64() < end) pump_for(100);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text, L"caption of a huge picture");
+    EXPECT_TRUE(all[0].is_image);
+    EXPECT_TRUE(all[0].image.empty());
+    ASSERT_EQ(captured_.size(), 1u);
+    EXPECT_TRUE(captured_[0].has_bitmap);
+}
+
+TEST_F(WatcherGui, AnOwnWriteWaitsForARunningRead) {
+    // A 64 MB bitmap, copied while capture is off, takes a moment to read:
+    // switching capture on starts that read at once, and it holds the
+    // clipboard open for a part of a second.
+    watcher_->set_enabled(false);
+    run_writer({L"--noise-dib", L"4000", L"4000", L"--commit", L"--wait", L"300"});
+    watcher_->set_enabled(true);
+    ASSERT_TRUE(watcher_->reading());
+    Sleep(50);
+    // A paste of the program's own: the clipboard can be written.
+    watcher_->remember_own_text(L"pasted by the program");
+    EXPECT_TRUE(winutil::set_clipboard_text(L"pasted by the program"));
+    pump_for(1500);
+    EXPECT_EQ(winutil::get_clipboard_text(), L"pasted by the program");
+    EXPECT_TRUE(entries().empty()) << "neither the bitmap taken as seen nor the own text is recorded";
 }

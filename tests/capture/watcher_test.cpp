@@ -124,6 +124,79 @@ TEST_F(WatcherTest, LargeBitmapsAreStoredAsPngOrWithoutImage) {
     EXPECT_EQ(all[1].text, L"caption");
 }
 
+TEST_F(WatcherTest, ABitmapTooLargeToReadKeepsTheImageFlag) {
+    // CF_DIB was there but too large to read: the copy is still an image
+    // copy, stored with its text and without image bytes.
+    ClipboardSnapshot s = text_snap(L"caption of a huge picture", L"mspaint.exe");
+    s.bitmap_unread = true;
+    ASSERT_TRUE(s.has_bitmap());
+    ASSERT_NE(watcher_->check_snapshot(s, false), 0);
+    ASSERT_EQ(captured_.size(), 1u);
+    EXPECT_TRUE(captured_[0].has_bitmap);
+    auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].is_image);
+    EXPECT_TRUE(all[0].image.empty());
+    EXPECT_EQ(all[0].text, L"caption of a huge picture");
+    // A readable bitmap is a new image after it.
+    ASSERT_NE(watcher_->check_snapshot(image_snap(make_dib({6, 5, 24}), L"small"), false), 0);
+    // Without text there is nothing to store.
+    ClipboardSnapshot bare;
+    bare.bitmap_unread = true;
+    EXPECT_EQ(watcher_->check_snapshot(bare, false), 0);
+    all = entries();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_TRUE(all[1].is_image);
+    EXPECT_FALSE(all[1].image.empty());
+}
+
+TEST_F(WatcherTest, AnImageRefusedBySizeIsRememberedAndNotConvertedAgain) {
+    const Bytes noise = noise_dib(1024, 1024);
+    const std::uint64_t hash = image_hash(noise);
+    EXPECT_FALSE(watcher_->is_refused(hash));
+    ASSERT_NE(watcher_->check_snapshot(image_snap(noise, L"noise with a caption"), false), 0);
+    EXPECT_TRUE(watcher_->is_refused(hash));
+    // Again after another image: recorded again, with the same result, and
+    // from the remembered refusal.
+    ASSERT_NE(watcher_->check_snapshot(image_snap(make_dib({9, 9, 24})), false), 0);
+    ASSERT_NE(watcher_->check_snapshot(image_snap(noise, L"noise again"), false), 0);
+    // Unchanged: nothing new.
+    EXPECT_EQ(watcher_->check_snapshot(image_snap(noise, L"noise again"), false), 0);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_TRUE(all[2].is_image);
+    EXPECT_TRUE(all[2].image.empty());
+    EXPECT_EQ(all[2].text, L"noise again");
+    // A smooth image that fits is not taken for a refused one.
+    const Bytes smooth = make_own_dib(1024, 600);
+    ASSERT_NE(watcher_->check_snapshot(image_snap(smooth), false), 0);
+    EXPECT_FALSE(watcher_->is_refused(image_hash(smooth)));
+    EXPECT_TRUE(is_png(entries().back().image));
+}
+
+TEST_F(WatcherTest, AFailedStoreIsReportedAndNotTakenForACapture) {
+    int failures = 0;
+    ClipboardWatcher::Hooks hooks;
+    hooks.captured = [this](const CapturedItem& item) { captured_.push_back(item); };
+    hooks.store_failed = [&] { ++failures; };
+    watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    {
+        store_test::RawDb other(db_path_);
+        other.exec("BEGIN EXCLUSIVE");
+        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"while the store is locked"), false), 0);
+        EXPECT_EQ(failures, 1);
+        EXPECT_TRUE(captured_.empty());
+        // Nothing to store is no failure.
+        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"x"), false), 0);
+        EXPECT_EQ(failures, 1);
+        other.exec("ROLLBACK");
+    }
+    EXPECT_NE(watcher_->check_snapshot(text_snap(L"after the lock"), false), 0);
+    EXPECT_EQ(failures, 1);
+    ASSERT_EQ(captured_.size(), 1u);
+    ASSERT_EQ(entries().size(), 1u);
+}
+
 TEST_F(WatcherTest, PrivacyMarkersWithAndWithoutBitmapAndCardNumbers) {
     ClipboardSnapshot marked = text_snap(L"password123");
     marked.excluded = true;

@@ -153,6 +153,35 @@ TEST_F(HistoryTest, FailedInsertReturnsNoId) {
     EXPECT_EQ(raw().number("SELECT COUNT(*) FROM slot_entries"), 0);
 }
 
+TEST_F(HistoryTest, AWriteThatFailsIsToldApartFromNothingToStore) {
+    auto add = [&](const std::wstring& text, bool repeat, bool& failed) {
+        return db().add_entry(text, {}, {}, {}, L"notepad.exe", false, repeat, std::nullopt, L"", L"", false,
+                              &failed);
+    };
+    bool failed = true;
+    EXPECT_EQ(add(L"x", false, failed), 0);
+    EXPECT_FALSE(failed) << "a single character is nothing to store, not a failure";
+    std::int64_t stored = add(L"stored text", false, failed);
+    EXPECT_GT(stored, 0);
+    EXPECT_FALSE(failed);
+
+    // Another program holds the database locked: nothing is written, and
+    // neither a new entry nor a bump is reported as stored.
+    raw().exec("BEGIN EXCLUSIVE");
+    EXPECT_EQ(add(L"while locked", false, failed), 0);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(add(L"stored text", false, failed), 0);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(add(L"x", false, failed), 0);
+    EXPECT_FALSE(failed);
+    raw().exec("ROLLBACK");
+
+    EXPECT_GT(add(L"after the lock", false, failed), 0);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(raw().text("SELECT group_concat(text, '|') FROM history ORDER BY id"), "stored text|after the lock");
+}
+
 TEST_F(HistoryTest, TrimKeepsTheNewest200BySortOrder) {
     std::int64_t pinned_cat = category(L"Pinned", true);
     std::int64_t own_pin = db().add_text_entry(L"own pin", std::nullopt, true, false);
