@@ -61,7 +61,9 @@ std::int32_t clamp_to_int32(std::int64_t v) {
     return static_cast<std::int32_t>(v);
 }
 
-bool read_entry(JsonValue& object, ImportedEntry& e) {
+}  // namespace
+
+bool read_backup_entry(JsonValue& object, ImportedEntry& e) {
     if (object.kind != JsonValue::kObject) {
         return false;
     }
@@ -92,7 +94,7 @@ bool read_entry(JsonValue& object, ImportedEntry& e) {
     return !trim(e.text).empty();
 }
 
-bool read_snippet(JsonValue& object, ImportedSnippet& s) {
+bool read_backup_snippet(JsonValue& object, ImportedSnippet& s) {
     if (object.kind != JsonValue::kObject) {
         return false;
     }
@@ -108,6 +110,8 @@ bool read_snippet(JsonValue& object, ImportedSnippet& s) {
     s.use_count = uses < 0 ? 0 : uses;
     return !s.title.empty() && !s.text.empty();
 }
+
+namespace {
 
 // The value of a Base64 character, 64 for "=", 255 for anything else.
 std::uint8_t base64_value(unsigned char c) {
@@ -277,7 +281,7 @@ ParsedBackup read_backup_value(JsonValue& document) {
         parsed.entries.reserve(entries->elements.size());
         for (JsonValue& element : entries->elements) {
             ImportedEntry e;
-            if (read_entry(element, e)) {
+            if (read_backup_entry(element, e)) {
                 parsed.entries.push_back(std::move(e));
             } else {
                 ++parsed.skipped;
@@ -288,7 +292,7 @@ ParsedBackup read_backup_value(JsonValue& document) {
     if (snippets) {
         for (JsonValue& element : snippets->elements) {
             ImportedSnippet s;
-            if (read_snippet(element, s)) {
+            if (read_backup_snippet(element, s)) {
                 parsed.snippets.push_back(std::move(s));
             } else {
                 ++parsed.skipped;
