@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -174,6 +175,22 @@ namespace {
 
 [[noreturn]] void syntax_error(char awaited) {
     throw std::runtime_error(std::string("expected ") + awaited);
+}
+
+// The first '"' or '\\' in [p, end), or end; eight bytes at a time.
+const char* find_quote_or_backslash(const char* p, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        const uint64_t q = w ^ (kOnes * '"');
+        const uint64_t b = w ^ (kOnes * '\\');
+        if ((((q - kOnes) & ~q) | ((b - kOnes) & ~b)) & kHigh) break;
+        p += 8;
+    }
+    while (p != end && *p != '"' && *p != '\\') ++p;
+    return p;
 }
 
 int hex_value(char c) {
@@ -475,8 +492,7 @@ void JsonReader::parse_string(std::string* out) {
         // Copy the plain run up to the next quote or backslash in one go.
         const char* begin = data_ + pos_;
         const char* end = data_ + size_;
-        const char* stop = begin;
-        while (stop != end && *stop != '"' && *stop != '\\') ++stop;
+        const char* stop = find_quote_or_backslash(begin, end);
         if (out) out->append(begin, static_cast<size_t>(stop - begin));
         pos_ += static_cast<size_t>(stop - begin);
         if (stop == end) continue;  // read on; the end of the text ends the string

@@ -89,7 +89,9 @@ ParsedBackup read_backup_value(JsonValue& document);
 // One entry or snippet object of a file as the merge takes it; false for
 // an element that is skipped (not an object, text that is not UTF-8, an
 // image that is not acceptable, nothing to store).
-bool read_backup_entry(JsonValue& object, ImportedEntry& e);
+// With image_text_checked (the file was checked once already), an image's
+// Base64 is checked as it is decoded rather than here.
+bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_checked = false);
 bool read_backup_snippet(JsonValue& object, ImportedSnippet& s);
 
 // Where the elements of a backup file lie, found by reading the file once
@@ -154,6 +156,9 @@ bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out)
 // (winutil::image_bytes_keepable, the capture's rule); only the first bytes
 // are decoded.
 bool backup_image_text_acceptable(std::string_view base64);
+
+// The same from the text's length and first characters alone.
+bool backup_image_head_acceptable(std::string_view base64);
 
 // The message shown after an import: the entry counts, the snippet lines
 // that apply and the skipped count, or the failure text.

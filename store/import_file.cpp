@@ -152,7 +152,7 @@ bool BackupFileReader::element_at(std::uint64_t offset, JsonValue& out) {
 
 bool BackupFileReader::entry_at(std::uint64_t offset, ImportedEntry& e) {
     JsonValue element;
-    return element_at(offset, element) && read_backup_entry(element, e);
+    return element_at(offset, element) && read_backup_entry(element, e, true);
 }
 
 bool BackupFileReader::snippet_at(std::uint64_t offset, ImportedSnippet& s) {

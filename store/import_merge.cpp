@@ -264,8 +264,8 @@ private:
     bool merge_entry(ImportedEntry& e, std::size_t position, ImportCounts& counts,
                      std::vector<SlotRequest>& slots) {
         // One buffer serves every image of the file.
-        if (!decode_base64_strict(e.image_base64, image_)) {
-            image_.clear();  // no image: checked when the file was read
+        if (!decode_base64_strict(e.image_base64, image_) && !e.image_base64.empty()) {
+            return false;  // the file changed since it was checked
         }
         std::string().swap(e.image_base64);
         std::int64_t id = 0;
