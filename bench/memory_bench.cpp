@@ -144,6 +144,34 @@ int run_writer() {
     return 0;
 }
 
+// The floor of a capture's memory: a bare process that opens the
+// clipboard and copies its text out once, as any reader must.
+int run_reader(const std::wstring& dir) {
+    const std::uint64_t before = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text.assign(p, GlobalSize(data) / sizeof(wchar_t));
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+    }
+    const std::uint64_t peak = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    char line[256];
+    std::snprintf(line, sizeof(line),
+                  "  floor: a bare process reading that text off the clipboard once: largest %.1f MiB above its start",
+                  mib(peak > before ? peak - before : 0));
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
+    if (f) {
+        std::fputs(line, f);
+        std::fputs("\n", f);
+        std::fclose(f);
+    }
+    return text.size() > 1000 ? 0 : 1;
+}
+
 std::int64_t newest_id(sqlite3* db) {
     sqlite3_stmt* s = nullptr;
     std::int64_t id = 0;
@@ -227,6 +255,18 @@ int run_app(const std::wstring& dir) {
            mib(largest) - after_run);
     report(dir, "  settles at %7.1f MiB, %.1f MiB above the figure before", settled, settled - after_run);
     if (!long_stored) report(dir, "  (the long text was not stored)", 0);
+    {
+        // The writer still owns the long text: a bare reader takes it too.
+        std::wstring reader = L"\"" + std::wstring(exe) + L"\" --reader \"" + dir + L"\"";
+        STARTUPINFOW rsi{};
+        rsi.cb = sizeof rsi;
+        PROCESS_INFORMATION rpi{};
+        if (CreateProcessW(exe, reader.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rsi, &rpi)) {
+            while (WaitForSingleObject(rpi.hProcess, 20) == WAIT_TIMEOUT) pump_for(20);
+            CloseHandle(rpi.hProcess);
+            CloseHandle(rpi.hThread);
+        }
+    }
     SetEvent(go);
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);
@@ -296,5 +336,6 @@ int main() {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc >= 2 && std::wstring(argv[1]) == L"--writer") return run_writer();
     if (argc >= 3 && std::wstring(argv[1]) == L"--app") return run_app(argv[2]);
+    if (argc >= 3 && std::wstring(argv[1]) == L"--reader") return run_reader(argv[2]);
     return drive();
 }
