@@ -179,15 +179,32 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
                                  std::optional<std::int64_t> category_id,
                                  const std::wstring& source_title, const std::wstring& source_url,
                                  bool is_browser_page) {
-    std::wstring flat = text;
-    for (wchar_t& c : flat) {
-        if (c == L'\r' || c == L'\n') {
-            c = L' ';
-        }
+    // Line breaks become blanks and the blanks at both ends go, in one
+    // copy of the text; the store then takes it as UTF-8, converted once
+    // and bound without a further copy, so that a long text is not held
+    // several times over.
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
+    while (first < last && blank(text[first])) {
+        ++first;
     }
-    flat = trim(flat);
-    if (flat.size() < 2 && image.empty()) {
+    while (last > first && blank(text[last - 1])) {
+        --last;
+    }
+    const std::size_t flat_size = last - first;
+    if (flat_size < 2 && image.empty()) {
         return 0;
+    }
+    std::string flat;
+    {
+        std::wstring wide(text, first, flat_size);
+        for (wchar_t& c : wide) {
+            if (c == L'\r' || c == L'\n') {
+                c = L' ';
+            }
+        }
+        flat = to_utf8(wide);
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
@@ -201,7 +218,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
         return 0;
     }
 
-    if (!repeat && flat.size() >= 2 && !is_image) {
+    if (!repeat && flat_size >= 2 && !is_image) {
         // Only a text entry is bumped: an image entry with equal text keeps
         // its image.
         std::int64_t found = 0;
@@ -211,7 +228,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             Statement find = cached(
                 "SELECT id FROM history WHERE substr(text,1,64)=substr(?1,1,64) AND text=?1 "
                 "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1");
-            find.bind_text(1, flat);
+            find.bind_utf8_view(1, flat);
             if (find.step() == SQLITE_ROW) {
                 found = find.column_int64(0);
             }
@@ -253,7 +270,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, source_app, "
             "is_image, source_title, source_url, is_browser_page, image) VALUES "
             "(?1,?2,?3,(SELECT id FROM categories WHERE id=?4),?5,?6,?7,?8,?9,?10,?11,?12)");
-        insert.bind_text(1, flat)
+        insert.bind_utf8_view(1, flat)
             .bind_text(2, stamp)
             .bind_int64(3, next)
             .bind_optional(4, category)
