@@ -16,6 +16,7 @@
 
 #include "core/text.h"
 #include "store/database.h"
+#include "store/sql_text.h"
 #include "bench/bench_timing.h"
 
 namespace {
@@ -94,6 +95,178 @@ std::wstring make_temp_dir() {
     return dir;
 }
 
+// The read steps of add_entry, each on its own, on a plain connection: the
+// statements add_entry runs, and the single scans they replace.
+struct StepTimes {
+    double lookup = 0, lookup_scan = 0, next_order = 0, trim = 0, trim_scan = 0;
+};
+
+double time_statement(sqlite3* db, const char* sql, const char* text) {
+    sqlite3_stmt* s = nullptr;
+    check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db, sql);
+    double t = time_median(201, [&](int) {
+        if (text) {
+            sqlite3_bind_text(s, 1, text, -1, SQLITE_TRANSIENT);
+        }
+        while (sqlite3_step(s) == SQLITE_ROW) {
+        }
+        sqlite3_reset(s);
+    });
+    sqlite3_finalize(s);
+    return t;
+}
+
+StepTimes time_add_entry_steps(sqlite3* db) {
+    StepTimes t;
+    // Inside one read transaction, as add_entry runs them inside its own:
+    // the locks of the file are taken once, not per statement.
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    const char* text = "a text that is not in the store";
+    t.lookup = time_statement(db,
+                              "SELECT id FROM history WHERE substr(text,1,64)=substr(?1,1,64) AND text=?1 "
+                              "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1",
+                              text);
+    t.lookup_scan = time_statement(
+        db, "SELECT id FROM history WHERE +text=?1 AND deleted_at IS NULL AND is_image=0 LIMIT 1", text);
+    t.next_order = time_statement(db, "SELECT COALESCE(MAX(sort_order),0) FROM history", nullptr);
+    t.trim_scan = time_statement(db,
+                                 ("SELECT id FROM history WHERE " + kUnpinned +
+                                  " ORDER BY +sort_order DESC, id DESC LIMIT -1 OFFSET 200")
+                                     .c_str(),
+                                 nullptr);
+    // The trim's statements as add_entry runs them for this store: pinned
+    // categories, the rows without a category, then one category (pinned,
+    // so only its overridden rows) and the look for a further one.
+    t.trim = time_statement(db, "SELECT id FROM categories WHERE pinned=1", nullptr) +
+             time_statement(db, "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id IS NULL",
+                            nullptr) +
+             2 * time_statement(db,
+                                "SELECT category_id FROM history WHERE pinned=0 AND category_id>0 "
+                                "ORDER BY category_id LIMIT 1",
+                                nullptr) +
+             time_statement(db,
+                            "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=1 "
+                            "AND cat_pin_override=1",
+                            nullptr);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    return t;
+}
+
+// One capture as add_entry runs it, statement by statement on a plain
+// connection, each step timed on its own: where the time of a capture goes.
+struct CaptureSteps {
+    double begin = 0, lookup = 0, insert = 0, trim_select = 0, trim_delete = 0, commit = 0;
+};
+
+CaptureSteps time_capture_steps(sqlite3* db) {
+    auto prep = [&](const char* sql) {
+        sqlite3_stmt* s = nullptr;
+        check(sqlite3_prepare_v2(db, sql, -1, &s, nullptr), db, sql);
+        return s;
+    };
+    sqlite3_stmt* lookup = prep("SELECT id FROM history WHERE substr(text,1,64)=substr(?1,1,64) AND text=?1 "
+                                "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1");
+    sqlite3_stmt* next = prep("SELECT COALESCE(MAX(sort_order),0) FROM history");
+    sqlite3_stmt* insert = prep(
+        "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, source_app, is_image, "
+        "source_title, source_url, is_browser_page, image) VALUES "
+        "(?1,?2,?3,(SELECT id FROM categories WHERE id=?4),?5,?6,?7,?8,?9,?10,?11,?12)");
+    sqlite3_stmt* pinned = prep("SELECT id FROM categories WHERE pinned=1");
+    sqlite3_stmt* loose = prep("SELECT sort_order, id FROM history WHERE pinned=0 AND category_id IS NULL");
+    sqlite3_stmt* next_cat = prep(
+        "SELECT category_id FROM history WHERE pinned=0 AND category_id>?1 ORDER BY category_id LIMIT 1");
+    sqlite3_stmt* in_cat =
+        prep("SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=?1 AND cat_pin_override=1");
+    auto drain = [](sqlite3_stmt* s) {
+        while (sqlite3_step(s) == SQLITE_ROW) {
+        }
+        sqlite3_reset(s);
+    };
+    std::vector<double> t_begin, t_lookup, t_insert, t_select, t_delete, t_commit;
+    std::string stamp = to_utf8(now_iso_timestamp());
+    for (int i = 0; i < 201; ++i) {
+        std::string text = "step bench text " + std::to_string(i);
+        double t = now_ms();
+        check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db, "begin");
+        double u = now_ms();
+        t_begin.push_back(u - t);
+        t = u;
+        sqlite3_bind_text(lookup, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+        drain(lookup);
+        sqlite3_step(next);
+        std::int64_t order = sqlite3_column_int64(next, 0) + 1;
+        sqlite3_reset(next);
+        u = now_ms();
+        t_lookup.push_back(u - t);
+        t = u;
+        sqlite3_bind_text(insert, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, stamp.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insert, 3, order);
+        sqlite3_bind_null(insert, 4);
+        sqlite3_bind_null(insert, 5);
+        sqlite3_bind_null(insert, 6);
+        sqlite3_bind_text(insert, 7, "Bench", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 8, 0);
+        sqlite3_bind_text(insert, 9, "", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 10, "", -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 11, 0);
+        sqlite3_bind_null(insert, 12);
+        check(sqlite3_step(insert), db, "insert");
+        sqlite3_reset(insert);
+        u = now_ms();
+        t_insert.push_back(u - t);
+        t = u;
+        // The trim's selection: the oldest row without a pin goes.
+        drain(pinned);
+        std::vector<std::pair<std::int64_t, std::int64_t>> rows;
+        while (sqlite3_step(loose) == SQLITE_ROW) {
+            rows.emplace_back(sqlite3_column_int64(loose, 0), sqlite3_column_int64(loose, 1));
+        }
+        sqlite3_reset(loose);
+        sqlite3_bind_int64(next_cat, 1, 0);
+        if (sqlite3_step(next_cat) == SQLITE_ROW) {
+            std::int64_t c = sqlite3_column_int64(next_cat, 0);
+            sqlite3_reset(next_cat);
+            sqlite3_bind_int64(in_cat, 1, c);
+            drain(in_cat);
+            sqlite3_bind_int64(next_cat, 1, c);
+            sqlite3_step(next_cat);
+        }
+        sqlite3_reset(next_cat);
+        std::sort(rows.begin(), rows.end());
+        u = now_ms();
+        t_select.push_back(u - t);
+        t = u;
+        std::string ids;
+        for (std::size_t k = 0; k + 200 < rows.size(); ++k) {
+            ids += (ids.empty() ? "" : ",") + std::to_string(rows[k].second);
+        }
+        if (!ids.empty()) {
+            std::string cond = "id IN (" + ids + ")";
+            sqlite3_stmt* paths = prep(("SELECT image_path FROM history WHERE " + cond +
+                                        " AND image_path IS NOT NULL AND image_path <> ''")
+                                           .c_str());
+            drain(paths);
+            sqlite3_finalize(paths);
+            check(sqlite3_exec(db, ("DELETE FROM history WHERE " + cond).c_str(), nullptr, nullptr, nullptr), db,
+                  "delete");
+            check(sqlite3_exec(db, "DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)",
+                               nullptr, nullptr, nullptr),
+                  db, "slots");
+        }
+        u = now_ms();
+        t_delete.push_back(u - t);
+        t = u;
+        check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+        t_commit.push_back(now_ms() - t);
+    }
+    for (sqlite3_stmt* s : {lookup, next, insert, pinned, loose, next_cat, in_cat}) {
+        sqlite3_finalize(s);
+    }
+    return CaptureSteps{median(t_begin), median(t_lookup), median(t_insert), median(t_select), median(t_delete),
+                        median(t_commit)};
+}
+
 void run(const std::wstring& dir) {
     std::wstring big = dir + L"\\big.db";
     std::wstring small = dir + L"\\small.db";
@@ -165,11 +338,21 @@ void run(const std::wstring& dir) {
     });
     sqlite3_finalize(ins);
     sqlite3_exec(raw, "DELETE FROM history WHERE text LIKE 'bare bench text %'", nullptr, nullptr, nullptr);
+    StepTimes steps = time_add_entry_steps(raw);
+    CaptureSteps capture = time_capture_steps(raw);
     sqlite3_close(raw);
 
     std::printf("add_entry, new text: median %.3f ms\n", add);
     std::printf("bare prepared INSERT of the same row: median %.3f ms (add_entry / INSERT = %.1fx)\n",
                 bare, bare > 0 ? add / bare : 0.0);
+    std::printf("  its steps: duplicate lookup %.3f ms (as one scan of the table: %.3f ms); "
+                "next sort order %.3f ms;\n"
+                "  trim selection %.3f ms (as one scan of the table: %.3f ms)\n",
+                steps.lookup, steps.lookup_scan, steps.next_order, steps.trim, steps.trim_scan);
+    std::printf("  a capture statement by statement: BEGIN IMMEDIATE %.3f ms, lookups %.3f ms, INSERT %.3f ms,\n"
+                "  trim selection %.3f ms, trim deletion %.3f ms, COMMIT %.3f ms\n",
+                capture.begin, capture.lookup, capture.insert, capture.trim_select, capture.trim_delete,
+                capture.commit);
     std::printf("list \"all\" (%zu rows): median %.3f ms\n", all_rows, all_big);
     std::printf("list \"pinned\" (%zu rows, %d MiB of images): median %.3f ms\n", pinned_rows,
                 kPinnedImages, pinned);

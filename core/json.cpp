@@ -4,6 +4,8 @@
 #include "core/text.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -175,6 +177,22 @@ namespace {
     throw std::runtime_error(std::string("expected ") + awaited);
 }
 
+// The first '"' or '\\' in [p, end), or end; eight bytes at a time.
+const char* find_quote_or_backslash(const char* p, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        const uint64_t q = w ^ (kOnes * '"');
+        const uint64_t b = w ^ (kOnes * '\\');
+        if ((((q - kOnes) & ~q) | ((b - kOnes) & ~b)) & kHigh) break;
+        p += 8;
+    }
+    while (p != end && *p != '"' && *p != '\\') ++p;
+    return p;
+}
+
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -182,26 +200,74 @@ int hex_value(char c) {
     return -1;
 }
 
-// Counts one level of nesting for as long as it lives.
-class DepthGuard {
-public:
-    DepthGuard(int& depth, char closing) : depth_(depth) {
-        if (depth_ >= kJsonMaxDepth) syntax_error(closing);
-        ++depth_;
-    }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-private:
-    int& depth_;
-};
-
 }  // namespace
 
+JsonReader::JsonReader(std::FILE* file, uint64_t start) {
+    file_ = file;
+    base_ = start;
+    data_ = window_.data();
+    failed_ = _fseeki64(file_, static_cast<long long>(start), SEEK_SET) != 0;
+}
+
+bool JsonReader::fill(size_t n) {
+    if (!file_ || failed_) {
+        return false;
+    }
+    // Keep the unread bytes, then read on in pieces.
+    constexpr size_t kPiece = 64 * 1024;
+    window_.erase(0, pos_);
+    base_ += pos_;
+    pos_ = 0;
+    while (window_.size() < n) {
+        const size_t had = window_.size();
+        window_.resize(had + kPiece);
+        const size_t got = std::fread(&window_[had], 1, kPiece, file_);
+        window_.resize(had + got);
+        if (got == 0) {
+            failed_ = std::ferror(file_) != 0;
+            break;
+        }
+    }
+    data_ = window_.data();
+    size_ = window_.size();
+    return size_ >= n;
+}
+
+bool JsonReader::seek(uint64_t offset) {
+    depth_ = 0;
+    if (!file_) {
+        pos_ = static_cast<size_t>(std::min<uint64_t>(offset, size_));
+        return true;
+    }
+    if (offset >= base_ && offset - base_ <= size_) {
+        pos_ = static_cast<size_t>(offset - base_);
+        return true;
+    }
+    // Start the window a little before the offset: a walk from the last
+    // element of a list to the first then finds most of them in hand.
+    constexpr uint64_t kBefore = 48 * 1024;
+    const uint64_t from = offset > kBefore ? offset - kBefore : 0;
+    window_.clear();
+    data_ = window_.data();
+    size_ = 0;
+    pos_ = 0;
+    base_ = from;
+    failed_ = false;
+    if (_fseeki64(file_, static_cast<long long>(from), SEEK_SET) != 0) {
+        failed_ = true;
+        return false;
+    }
+    fill(static_cast<size_t>(offset - from) + 1);
+    if (failed_) {
+        return false;
+    }
+    pos_ = static_cast<size_t>(std::min<uint64_t>(offset - from, size_));
+    return true;
+}
+
 char JsonReader::peek() {
-    while (pos_ < text_.size()) {
-        const char c = text_[pos_];
+    while (available(1)) {
+        const char c = data_[pos_];
         if (c != '\t' && c != '\n' && c != '\r' && c != ' ') return c;  // a NUL byte reads as the end
         ++pos_;
     }
@@ -219,7 +285,7 @@ void JsonReader::expect(char c) {
 }
 
 void JsonReader::skip_literal(size_t length) {
-    pos_ = std::min(text_.size(), pos_ + length);
+    for (size_t i = 0; i < length && available(1); ++i) ++pos_;
 }
 
 JsonValue JsonReader::parse_value() {
@@ -240,6 +306,33 @@ JsonValue JsonReader::parse_value() {
     return JsonValue();
 }
 
+void JsonReader::skip_value() {
+    const char c = peek();
+    if (c == '"') {
+        parse_string(nullptr);
+    } else if (c == '-' || (c >= '0' && c <= '9')) {
+        parse_number();
+    } else if (c == '[') {
+        if (begin_array()) {
+            do {
+                skip_value();
+            } while (next_element());
+        }
+    } else if (c == '{') {
+        if (begin_object()) {
+            do {
+                parse_string(nullptr);
+                expect(':');
+                skip_value();
+            } while (next_member());
+        }
+    } else if (c == 't' || c == 'n') {
+        skip_literal(4);
+    } else if (c == 'f') {
+        skip_literal(5);
+    }
+}
+
 JsonValue JsonReader::parse_number() {
     bool negative = false;
     if (peek() == '-') {
@@ -249,8 +342,8 @@ JsonValue JsonReader::parse_number() {
     // The magnitude saturates at the int64 range instead of overflowing.
     const uint64_t limit = negative ? uint64_t(1) << 63 : (uint64_t(1) << 63) - 1;
     uint64_t magnitude = 0;
-    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') {
-        const uint64_t digit = static_cast<uint64_t>(text_[pos_] - '0');
+    while (available(1) && data_[pos_] >= '0' && data_[pos_] <= '9') {
+        const uint64_t digit = static_cast<uint64_t>(data_[pos_] - '0');
         if (magnitude > (limit - digit) / 10)
             magnitude = limit;
         else
@@ -267,56 +360,90 @@ JsonValue JsonReader::parse_number() {
     return JsonValue::from_int(value);
 }
 
-JsonValue JsonReader::parse_array() {
-    DepthGuard guard(depth_, ']');
+bool JsonReader::begin_array() {
+    if (depth_ >= kJsonMaxDepth) syntax_error(']');
+    ++depth_;
     next();  // "["
-    JsonValue array;
-    array.kind = JsonValue::kArray;
     if (peek() == ']') {
         next();
-        return array;
+        --depth_;
+        return false;
     }
-    for (;;) {
-        if (peek() == '\0') syntax_error(']');
-        array.elements.push_back(parse_value());
-        const char c = next();
-        if (c == ']') break;
-        if (c == '\0') syntax_error(']');
-        // any other byte was the separator
+    if (peek() == '\0') syntax_error(']');
+    return true;
+}
+
+bool JsonReader::next_element() {
+    const char c = next();
+    if (c == ']') {
+        --depth_;
+        return false;
+    }
+    if (c == '\0') syntax_error(']');
+    // any other byte was the separator
+    if (peek() == '\0') syntax_error(']');
+    return true;
+}
+
+bool JsonReader::begin_object() {
+    if (depth_ >= kJsonMaxDepth) syntax_error('}');
+    ++depth_;
+    next();  // "{"
+    if (peek() == '}') {
+        next();
+        --depth_;
+        return false;
+    }
+    return true;
+}
+
+std::string JsonReader::member_key() {
+    std::string key = parse_string();
+    expect(':');
+    return key;
+}
+
+bool JsonReader::next_member() {
+    if (next() == '}') {
+        --depth_;
+        return false;
+    }
+    // any other byte was the separator; the end of the text makes the next
+    // key fail
+    return true;
+}
+
+JsonValue JsonReader::parse_array() {
+    JsonValue array;
+    array.kind = JsonValue::kArray;
+    if (begin_array()) {
+        do {
+            array.elements.push_back(parse_value());
+        } while (next_element());
     }
     return array;
 }
 
 JsonValue JsonReader::parse_object() {
-    DepthGuard guard(depth_, '}');
-    next();  // "{"
     JsonValue object;
     object.kind = JsonValue::kObject;
-    if (peek() == '}') {
-        next();
-        return object;
-    }
-    for (;;) {
-        std::string key = parse_string();
-        expect(':');
-        JsonValue value = parse_value();
-        json_object_set(object, std::move(key), std::move(value));
-        if (next() == '}') break;
-        // any other byte was the separator; the end of the text makes the
-        // next key fail
+    if (begin_object()) {
+        do {
+            std::string key = member_key();
+            JsonValue value = parse_value();
+            json_object_set(object, std::move(key), std::move(value));
+        } while (next_member());
     }
     return object;
 }
 
-bool JsonReader::read_hex4(uint32_t& value) {
-    if (text_.size() - pos_ < 4) return false;
+bool JsonReader::hex4_at(size_t at, uint32_t& value) {
     uint32_t v = 0;
     for (size_t i = 0; i < 4; ++i) {
-        const int h = hex_value(text_[pos_ + i]);
+        const int h = hex_value(data_[pos_ + at + i]);
         if (h < 0) return false;
         v = (v << 4) | static_cast<uint32_t>(h);
     }
-    pos_ += 4;
     value = v;
     return true;
 }
@@ -325,59 +452,64 @@ bool JsonReader::read_hex4(uint32_t& value) {
 // by the escape of a low one gives one code point. A lone surrogate gives
 // U+FFFD; an escape without four hex digits gives "?" and the bytes after
 // the "u" are read as ordinary text.
-void JsonReader::read_unicode_escape(std::string& out) {
+void JsonReader::read_unicode_escape(std::string* out) {
+    std::string scratch;
+    std::string& o = out ? *out : scratch;
     uint32_t unit = 0;
-    if (!read_hex4(unit)) {
-        out.push_back('?');
+    if (!available(4) || !hex4_at(0, unit)) {
+        o.push_back('?');
         return;
     }
+    pos_ += 4;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
-        const size_t resume = pos_;
         uint32_t low = 0;
-        if (text_.size() - pos_ >= 2 && text_[pos_] == '\\' && text_[pos_ + 1] == 'u') {
-            pos_ += 2;
-            if (read_hex4(low) && low >= 0xDC00 && low <= 0xDFFF) {
-                append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                return;
-            }
-            pos_ = resume;
+        if (available(6) && data_[pos_] == '\\' && data_[pos_ + 1] == 'u' && hex4_at(2, low) &&
+            low >= 0xDC00 && low <= 0xDFFF) {
+            pos_ += 6;
+            append_utf8(o, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+            return;
         }
-        append_utf8(out, 0xFFFD);
+        append_utf8(o, 0xFFFD);
         return;
     }
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        append_utf8(out, 0xFFFD);
+        append_utf8(o, 0xFFFD);
         return;
     }
-    append_utf8(out, unit);
+    append_utf8(o, unit);
 }
 
 std::string JsonReader::parse_string() {
-    expect('"');
     std::string out;
-    const size_t size = text_.size();
-    while (pos_ < size) {
-        // Copy the plain run up to the next quote or backslash in one go.
-        size_t stop = text_.find_first_of("\"\\", pos_);
-        if (stop == std::string::npos) stop = size;
-        out.append(text_, pos_, stop - pos_);
-        pos_ = stop;
-        if (pos_ >= size) break;  // the end of the text ends the string
-        if (text_[pos_++] == '"') return out;
+    parse_string(&out);
+    return out;
+}
 
-        if (pos_ >= size) break;  // a backslash as the last byte
-        const char e = text_[pos_++];
+// Reads a string into out, or passes over it when out is null.
+void JsonReader::parse_string(std::string* out) {
+    expect('"');
+    while (available(1)) {
+        // Copy the plain run up to the next quote or backslash in one go.
+        const char* begin = data_ + pos_;
+        const char* end = data_ + size_;
+        const char* stop = find_quote_or_backslash(begin, end);
+        if (out) out->append(begin, static_cast<size_t>(stop - begin));
+        pos_ += static_cast<size_t>(stop - begin);
+        if (stop == end) continue;  // read on; the end of the text ends the string
+        if (data_[pos_++] == '"') return;
+
+        if (!available(1)) break;  // a backslash as the last byte
+        const char e = data_[pos_++];
         switch (e) {
-        case 'n': out.push_back('\n'); break;
-        case 'r': out.push_back('\r'); break;
-        case 't': out.push_back('\t'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
+        case 'n': if (out) out->push_back('\n'); break;
+        case 'r': if (out) out->push_back('\r'); break;
+        case 't': if (out) out->push_back('\t'); break;
+        case 'b': if (out) out->push_back('\b'); break;
+        case 'f': if (out) out->push_back('\f'); break;
         case 'u': read_unicode_escape(out); break;
-        default: out.push_back(e); break;  // '"', '/', '\\' and anything else
+        default: if (out) out->push_back(e); break;  // '"', '/', '\\' and anything else
         }
     }
-    return out;
 }
 
 // ---------------------------------------------------------------- Members

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,36 +52,73 @@ struct JsonMember {
 // raises the reader's syntax error.
 constexpr int kJsonMaxDepth = 512;
 
-// Reads JSON leniently from a UTF-8 byte string that must outlive the reader.
+// Reads JSON leniently from a UTF-8 byte string that must outlive the reader,
+// or from an open file, which is read in pieces as the reader moves on.
 // Integers only (a fraction or exponent is not part of a number), unknown
 // characters read as null, any byte after an element counts as a separator.
 // Raises std::runtime_error("expected X") for: a member not starting with a
 // double quote (X = "), a key not followed by ":" (X = :), the end of the
 // text inside an array (X = ]) and nesting deeper than kJsonMaxDepth
 // (X = ] or }).
+//
+// Besides whole values, the reader hands out a document piece by piece:
+// begin_array/next_element and begin_object/member_key/next_member walk a
+// container exactly as parse_value reads it, and skip_value passes over a
+// value without keeping it.
 class JsonReader {
 public:
     explicit JsonReader(const std::string& text, size_t pos = 0)
-        : text_(text), pos_(pos < text.size() ? pos : text.size()) {}
+        : data_(text.data()), size_(text.size()), pos_(pos < text.size() ? pos : text.size()) {}
     JsonReader(std::string&&, size_t = 0) = delete;  // would dangle
+    // Reads the file from byte offset `start`; the file must stay open while
+    // the reader is used.
+    JsonReader(std::FILE* file, uint64_t start);
 
     JsonValue parse_value();
-    size_t position() const { return pos_; }
+    void skip_value();
+    // The offset of the next byte to read, from the start of the text or file.
+    uint64_t position() const { return base_ + pos_; }
+
+    // The next byte that is not white space, without taking it; '\0' at the end.
+    char peek();
+    // At "[": true when the array has a first element, which comes next.
+    bool begin_array();
+    // After an element: true when another follows.
+    bool next_element();
+    // At "{": true when the object has a first member.
+    bool begin_object();
+    // The key of the member that comes next; its value follows.
+    std::string member_key();
+    // After a member's value: true when another member follows.
+    bool next_member();
+    // Moves to a byte offset of a file (a reader of a string: of the text),
+    // at nesting depth 0. False when the file cannot be read there.
+    bool seek(uint64_t offset);
+    // True when reading the file failed (as opposed to reaching its end).
+    bool read_failed() const { return failed_; }
 
 private:
-    char peek();
     char next();
     void expect(char c);
+    void parse_string(std::string* out);
     std::string parse_string();
     JsonValue parse_number();
     JsonValue parse_array();
     JsonValue parse_object();
     void skip_literal(size_t length);
-    void read_unicode_escape(std::string& out);
-    bool read_hex4(uint32_t& value);
+    void read_unicode_escape(std::string* out);
+    bool hex4_at(size_t at, uint32_t& value);
+    // Makes at least n bytes from pos_ available; false at the end.
+    bool available(size_t n) { return size_ - pos_ >= n || fill(n); }
+    bool fill(size_t n);
 
-    const std::string& text_;
-    size_t pos_;
+    const char* data_ = nullptr;
+    size_t size_ = 0;   // bytes in data_
+    size_t pos_ = 0;    // into data_
+    uint64_t base_ = 0; // offset of data_[0] in the file
+    std::FILE* file_ = nullptr;
+    std::string window_;  // the bytes of the file in hand
+    bool failed_ = false;
     int depth_ = 0;
 };
 

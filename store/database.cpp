@@ -260,6 +260,13 @@ void Database::create_indexes() {
     // the image) and snippets by title.
     exec(L"CREATE INDEX IF NOT EXISTS history_created_at ON history(created_at)");
     exec(L"CREATE INDEX IF NOT EXISTS snippets_title ON snippets(title)");
+    // A capture looks for an equal live text by its first characters, and
+    // the trim visits only the rows without their own pin, category by
+    // category; both stay small however many entries are pinned.
+    exec(L"CREATE INDEX IF NOT EXISTS history_live_text ON history(substr(text,1,64)) "
+         L"WHERE deleted_at IS NULL AND is_image=0");
+    exec(L"CREATE INDEX IF NOT EXISTS history_unpinned ON history(category_id, cat_pin_override, sort_order) "
+         L"WHERE pinned=0");
 }
 
 void Database::seed_default_snippets() {

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <ctime>
 #include <cwchar>
 #include <cwctype>
@@ -98,23 +100,68 @@ void Database::remove_orphan_slots() {
 }
 
 std::vector<std::wstring> Database::trim_history() {
-    // The newest entries are those with the highest sort order (an entry
-    // bumped to the top keeps its old id); the id breaks ties. The unary
-    // plus keeps the planner from walking the whole sort_order index with a
-    // row lookup each: scanning and sorting the few unpinned rows is cheaper
-    // when many entries are pinned.
-    std::vector<std::int64_t> ids;
+    // The rows that are not effectively pinned, gathered through the
+    // partial index on unpinned rows one category at a time, so that the
+    // pinned rows are never visited: those without a category, those of a
+    // category that is not pinned (or no longer exists), and those of a
+    // pinned category that carry the override.
+    std::vector<std::int64_t> pinned_categories;
     {
-        Statement s = cached("SELECT id FROM history WHERE " + kUnpinned +
-                             " ORDER BY +sort_order DESC, id DESC LIMIT -1 OFFSET " +
-                             std::to_string(kHistoryKeep));
+        Statement s = cached("SELECT id FROM categories WHERE pinned=1");
         while (s.step() == SQLITE_ROW) {
-            ids.push_back(s.column_int64(0));
+            pinned_categories.push_back(s.column_int64(0));
         }
     }
-    if (ids.empty()) {
+    struct Row {
+        std::int64_t sort_order;
+        std::int64_t id;
+    };
+    std::vector<Row> rows;
+    auto collect = [&](Statement& s) {
+        while (s.step() == SQLITE_ROW) {
+            rows.push_back(Row{s.column_int64(0), s.column_int64(1)});
+        }
+    };
+    {
+        Statement s = cached("SELECT sort_order, id FROM history WHERE pinned=0 AND category_id IS NULL");
+        collect(s);
+    }
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    for (;;) {
+        std::int64_t category = 0;
+        {
+            Statement next = cached(
+                "SELECT category_id FROM history WHERE pinned=0 AND category_id>?1 "
+                "ORDER BY category_id LIMIT 1");
+            next.bind_int64(1, after);
+            if (next.step() != SQLITE_ROW) {
+                break;
+            }
+            category = next.column_int64(0);
+        }
+        after = category;
+        bool pinned = std::find(pinned_categories.begin(), pinned_categories.end(), category) !=
+                      pinned_categories.end();
+        Statement s = cached(pinned ? "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=?1 "
+                                      "AND cat_pin_override=1"
+                                    : "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=?1");
+        s.bind_int64(1, category);
+        collect(s);
+    }
+    if (rows.size() <= static_cast<std::size_t>(kHistoryKeep)) {
         return {};
     }
+    // The newest entries are those with the highest sort order (an entry
+    // bumped to the top keeps its old id); the id breaks ties.
+    auto newer = [](const Row& a, const Row& b) {
+        return a.sort_order != b.sort_order ? a.sort_order > b.sort_order : a.id > b.id;
+    };
+    std::nth_element(rows.begin(), rows.begin() + kHistoryKeep, rows.end(), newer);
+    std::vector<std::int64_t> ids;
+    for (auto it = rows.begin() + kHistoryKeep; it != rows.end(); ++it) {
+        ids.push_back(it->id);
+    }
+    std::sort(ids.begin(), ids.end());
     std::wstring condition = L"id IN (" + join_ids(ids) + L")";
     std::vector<std::wstring> paths = image_paths_where(condition);
     if (exec(L"DELETE FROM history WHERE " + condition) != SQLITE_OK) {
@@ -142,15 +189,33 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
         }
         return std::int64_t{0};
     };
-    std::wstring flat = text;
-    for (wchar_t& c : flat) {
-        if (c == L'\r' || c == L'\n') {
-            c = L' ';
-        }
+    // Line breaks become blanks and the blanks at both ends go, in one
+    // copy of the text; the store then takes it as UTF-8, converted once
+    // and bound without a further copy, so that a long text is not held
+    // several times over.
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    auto blank = [](wchar_t c) { return c == L'	' || c == L'
+' || c == L'' || c == L' '; };
+    while (first < last && blank(text[first])) {
+        ++first;
     }
-    flat = trim(flat);
-    if (flat.size() < 2 && image.empty()) {
+    while (last > first && blank(text[last - 1])) {
+        --last;
+    }
+    const std::size_t flat_size = last - first;
+    if (flat_size < 2 && image.empty()) {
         return 0;
+    }
+    std::string flat;
+    {
+        std::wstring wide(text, first, flat_size);
+        for (wchar_t& c : wide) {
+            if (c == L'\r' || c == L'\n') {
+                c = L' ';
+            }
+        }
+        flat = to_utf8(wide);
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
@@ -164,14 +229,17 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
         return fail();
     }
 
-    if (!repeat && flat.size() >= 2 && !is_image) {
+    if (!repeat && flat_size >= 2 && !is_image) {
         // Only a text entry is bumped: an image entry with equal text keeps
         // its image.
         std::int64_t found = 0;
         {
+            // The first 64 characters find the candidates through the
+            // partial index on live text entries.
             Statement find = cached(
-                "SELECT id FROM history WHERE text=?1 AND deleted_at IS NULL AND is_image=0 LIMIT 1");
-            find.bind_text(1, flat);
+                "SELECT id FROM history WHERE substr(text,1,64)=substr(?1,1,64) AND text=?1 "
+                "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1");
+            find.bind_utf8_view(1, flat);
             if (find.step() == SQLITE_ROW) {
                 found = find.column_int64(0);
             }
@@ -214,7 +282,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, source_app, "
             "is_image, source_title, source_url, is_browser_page, image) VALUES "
             "(?1,?2,?3,(SELECT id FROM categories WHERE id=?4),?5,?6,?7,?8,?9,?10,?11,?12)");
-        insert.bind_text(1, flat)
+        insert.bind_utf8_view(1, flat)
             .bind_text(2, stamp)
             .bind_int64(3, next)
             .bind_optional(4, category)

@@ -61,7 +61,9 @@ std::int32_t clamp_to_int32(std::int64_t v) {
     return static_cast<std::int32_t>(v);
 }
 
-bool read_entry(JsonValue& object, ImportedEntry& e) {
+}  // namespace
+
+bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_checked) {
     if (object.kind != JsonValue::kObject) {
         return false;
     }
@@ -84,7 +86,10 @@ bool read_entry(JsonValue& object, ImportedEntry& e) {
         JsonValue* image = member_of(object, "image", JsonValue::kString);
         if (image && !image->str_value.empty()) {
             e.image_base64 = std::move(image->str_value);
-            return backup_image_text_acceptable(e.image_base64);
+            // Once checked whole, the text is checked again as it is
+            // decoded; its head alone says whether the image may be kept.
+            return image_text_checked ? backup_image_head_acceptable(e.image_base64)
+                                      : backup_image_text_acceptable(e.image_base64);
         }
         // An image entry whose bitmap was too large to keep: its text is
         // all there is, and it is kept as such.
@@ -92,7 +97,7 @@ bool read_entry(JsonValue& object, ImportedEntry& e) {
     return !trim(e.text).empty();
 }
 
-bool read_snippet(JsonValue& object, ImportedSnippet& s) {
+bool read_backup_snippet(JsonValue& object, ImportedSnippet& s) {
     if (object.kind != JsonValue::kObject) {
         return false;
     }
@@ -108,6 +113,8 @@ bool read_snippet(JsonValue& object, ImportedSnippet& s) {
     s.use_count = uses < 0 ? 0 : uses;
     return !s.title.empty() && !s.text.empty();
 }
+
+namespace {
 
 // The value of a Base64 character, 64 for "=", 255 for anything else.
 std::uint8_t base64_value(unsigned char c) {
@@ -194,26 +201,61 @@ bool base64_strict_size(std::string_view text, std::uint64_t& size) {
 
 bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out) {
     out.clear();
-    std::uint64_t size = 0;
-    if (!base64_strict_size(text, size)) {
+    if (text.size() % 4 != 0) {
         return false;
     }
-    out.resize(static_cast<std::size_t>(size));
+    std::size_t pad = 0;
+    if (!text.empty() && text.back() == '=') {
+        pad = text.size() >= 2 && text[text.size() - 2] == '=' ? 2 : 1;
+    }
+    const std::size_t quads = text.size() / 4;
+    out.resize(quads * 3 - pad);
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     std::uint8_t* o = out.data();
-    const std::size_t quads = text.size() / 4;
-    for (std::size_t q = 0; q < quads; ++q, in += 4) {
+    // Every quad but the last has four alphabet characters; checked and
+    // decoded in the same pass.
+    for (std::size_t q = 0; q + 1 < quads; ++q, in += 4, o += 3) {
+        const std::uint32_t a = base64_value(in[0]), b = base64_value(in[1]), c = base64_value(in[2]),
+                            d = base64_value(in[3]);
+        if ((a | b | c | d) >= 64) {
+            out.clear();
+            return false;
+        }
+        const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
+        o[0] = static_cast<std::uint8_t>(v >> 16);
+        o[1] = static_cast<std::uint8_t>(v >> 8);
+        o[2] = static_cast<std::uint8_t>(v);
+    }
+    if (quads > 0) {
+        for (std::size_t k = 0; k < 4 - pad; ++k) {
+            if (base64_value(in[k]) >= 64) {
+                out.clear();
+                return false;
+            }
+        }
         const std::uint32_t v = (std::uint32_t(base64_value(in[0])) << 18) |
                                 (std::uint32_t(base64_value(in[1])) << 12) |
                                 (std::uint32_t(base64_value(in[2]) & 0x3F) << 6) |
                                 std::uint32_t(base64_value(in[3]) & 0x3F);
-        const std::size_t left = out.size() - static_cast<std::size_t>(o - out.data());
+        const std::size_t left = 3 - pad;
         o[0] = static_cast<std::uint8_t>(v >> 16);
         if (left > 1) o[1] = static_cast<std::uint8_t>(v >> 8);
         if (left > 2) o[2] = static_cast<std::uint8_t>(v);
-        o += left < 3 ? left : 3;
     }
     return true;
+}
+
+bool backup_image_head_acceptable(std::string_view base64) {
+    if (base64.size() % 4 != 0) {
+        return false;
+    }
+    std::size_t pad = 0;
+    if (!base64.empty() && base64.back() == '=') {
+        pad = base64.size() >= 2 && base64[base64.size() - 2] == '=' ? 2 : 1;
+    }
+    const std::uint64_t size = static_cast<std::uint64_t>(base64.size() / 4) * 3 - pad;
+    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 64));
+    return winutil::image_bytes_keepable(head.data(), head.size(), size);
 }
 
 bool backup_image_text_acceptable(std::string_view base64) {
@@ -277,7 +319,7 @@ ParsedBackup read_backup_value(JsonValue& document) {
         parsed.entries.reserve(entries->elements.size());
         for (JsonValue& element : entries->elements) {
             ImportedEntry e;
-            if (read_entry(element, e)) {
+            if (read_backup_entry(element, e)) {
                 parsed.entries.push_back(std::move(e));
             } else {
                 ++parsed.skipped;
@@ -288,7 +330,7 @@ ParsedBackup read_backup_value(JsonValue& document) {
     if (snippets) {
         for (JsonValue& element : snippets->elements) {
             ImportedSnippet s;
-            if (read_snippet(element, s)) {
+            if (read_backup_snippet(element, s)) {
                 parsed.snippets.push_back(std::move(s));
             } else {
                 ++parsed.skipped;

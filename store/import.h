@@ -8,11 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct JsonValue;
+class JsonReader;
 
 enum class ImportStatus : std::int32_t {
     kOk = 0,          // merged (possibly nothing, when the file held nothing)
@@ -83,6 +86,60 @@ ParsedBackup read_backup_text(const std::string& bytes);
 // released as each image is decoded).
 ParsedBackup read_backup_value(JsonValue& document);
 
+// One entry or snippet object of a file as the merge takes it; false for
+// an element that is skipped (not an object, text that is not UTF-8, an
+// image that is not acceptable, nothing to store).
+// With image_text_checked (the file was checked once already), an image's
+// Base64 is checked as it is decoded rather than here.
+bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_checked = false);
+bool read_backup_snippet(JsonValue& object, ImportedSnippet& s);
+
+// Where the elements of a backup file lie, found by reading the file once
+// from start to end: what the merge needs up front, without the elements
+// themselves.
+struct BackupIndex {
+    struct Entry {
+        std::uint64_t offset = 0;  // of the entry's object in the file
+        std::wstring category;
+        bool category_pinned = false;
+        bool has_category_pinned = false;
+        std::int64_t category_id = 0;  // resolved during the merge
+    };
+    bool readable = false;
+    std::vector<Entry> entries;           // the valid entries, in file order
+    std::vector<std::uint64_t> snippets;  // offsets of the valid snippets
+    std::vector<std::wstring> groups;     // trimmed, not empty
+    std::int32_t skipped = 0;
+};
+
+// A backup file read as a stream: one element in memory at a time.
+class BackupFileReader {
+public:
+    BackupFileReader();
+    ~BackupFileReader();
+    BackupFileReader(const BackupFileReader&) = delete;
+    BackupFileReader& operator=(const BackupFileReader&) = delete;
+
+    // False when the file cannot be opened.
+    bool open(const std::wstring& path);
+    // Reads the whole file once and lists its elements; readable is false
+    // for a file that is not JSON (truncated, nested too deep), cannot be
+    // read to its end, or is neither an array nor an object. Throws only
+    // std::bad_alloc.
+    BackupIndex scan();
+    // One element again, from its offset; false when it no longer reads as
+    // it did (the file changed meanwhile).
+    bool entry_at(std::uint64_t offset, ImportedEntry& e);
+    bool snippet_at(std::uint64_t offset, ImportedSnippet& s);
+
+private:
+    bool element_at(std::uint64_t offset, JsonValue& out);
+
+    std::FILE* file_ = nullptr;
+    std::uint64_t start_ = 0;  // after a byte-order mark
+    std::unique_ptr<JsonReader> reader_;
+};
+
 // True for UTF-8 without NUL, overlong forms, surrogates or values above
 // U+10FFFF.
 bool is_valid_utf8(std::string_view bytes);
@@ -99,6 +156,9 @@ bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out)
 // (winutil::image_bytes_keepable, the capture's rule); only the first bytes
 // are decoded.
 bool backup_image_text_acceptable(std::string_view base64);
+
+// The same from the text's length and first characters alone.
+bool backup_image_head_acceptable(std::string_view base64);
 
 // The message shown after an import: the entry counts, the snippet lines
 // that apply and the skipped count, or the failure text.

@@ -1,5 +1,5 @@
-// Merging a backup file into the store. The file is read and checked whole
-// before the store is touched; the merge then runs under the store's mutex
+// Merging a backup file into the store. The file is read and checked from
+// start to end before the store is touched; the merge then runs under the store's mutex
 // in one transaction, which is rolled back as a whole when any statement
 // fails, so a failed import leaves the store exactly as it was.
 #include "store/database.h"
@@ -21,27 +21,6 @@ namespace {
 
 constexpr std::int64_t kMaxSlots = 9;
 
-// The whole file; false when it cannot be opened or read to its end.
-bool read_backup_file(const std::wstring& path, std::string& out) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(path.c_str(), L"rb"), &std::fclose);
-    if (!file) {
-        return false;
-    }
-    if (_fseeki64(file.get(), 0, SEEK_END) == 0) {
-        long long size = _ftelli64(file.get());
-        if (size > 0) {
-            out.reserve(static_cast<std::size_t>(size));
-        }
-        _fseeki64(file.get(), 0, SEEK_SET);
-    }
-    std::unique_ptr<char[]> chunk(new char[1 << 16]);
-    std::size_t got;
-    while ((got = std::fread(chunk.get(), 1, 1 << 16, file.get())) > 0) {
-        out.append(chunk.get(), got);
-    }
-    return std::ferror(file.get()) == 0;
-}
-
 }  // namespace
 
 // The steps of one merge; every method runs with the lock held inside the
@@ -50,24 +29,31 @@ class BackupImporter {
 public:
     explicit BackupImporter(Database& db) : db_(db) {}
 
-    bool merge(ParsedBackup& backup, ImportCounts& counts) {
+    bool merge(BackupFileReader& file, BackupIndex& backup, ImportCounts& counts) {
         if (!resolve_categories(backup.entries)) {
             return false;
         }
         // From the last entry to the first: imported rows all have sort
         // order 0 and list newest id first, so the file's first entry comes
         // out on top again, as it was in the store that wrote the file.
+        // Each entry is read from the file again here, one at a time.
         std::vector<SlotRequest> slots;
         for (std::size_t i = backup.entries.size(); i-- > 0;) {
-            if (!merge_entry(backup.entries[i], i, counts, slots)) {
+            ImportedEntry e;
+            if (!file.entry_at(backup.entries[i].offset, e)) {
+                return false;  // the file changed since it was checked
+            }
+            e.category_id = backup.entries[i].category_id;
+            if (!merge_entry(e, i, counts, slots)) {
                 return false;
             }
         }
         if (!add_slots(slots)) {
             return false;
         }
-        for (const ImportedSnippet& s : backup.snippets) {
-            if (!merge_snippet(s, counts)) {
+        for (std::uint64_t offset : backup.snippets) {
+            ImportedSnippet s;
+            if (!file.snippet_at(offset, s) || !merge_snippet(s, counts)) {
                 return false;
             }
         }
@@ -120,10 +106,10 @@ private:
     // Maps every entry's category name to a category, found or created.
     // The first entry naming a category decides its pinned flag; an
     // existing category is never unpinned by a file.
-    bool resolve_categories(std::vector<ImportedEntry>& entries) {
+    bool resolve_categories(std::vector<BackupIndex::Entry>& entries) {
         std::map<std::wstring, std::int64_t> by_name;  // the file's exact text
         std::set<std::int64_t> decided;
-        for (ImportedEntry& e : entries) {
+        for (BackupIndex::Entry& e : entries) {
             if (e.category.empty()) {
                 continue;
             }
@@ -278,8 +264,8 @@ private:
     bool merge_entry(ImportedEntry& e, std::size_t position, ImportCounts& counts,
                      std::vector<SlotRequest>& slots) {
         // One buffer serves every image of the file.
-        if (!decode_base64_strict(e.image_base64, image_)) {
-            image_.clear();  // no image: checked when the file was read
+        if (!decode_base64_strict(e.image_base64, image_) && !e.image_base64.empty()) {
+            return false;  // the file changed since it was checked
         }
         std::string().swap(e.image_base64);
         std::int64_t id = 0;
@@ -459,19 +445,22 @@ private:
 
 ImportCounts Database::import_json(const std::wstring& path) {
     ImportCounts counts;
-    ParsedBackup parsed;
+    // The file is read once to check it and list its elements before the
+    // store is touched; the merge then reads the elements again one by one.
+    BackupFileReader file;
+    BackupIndex index;
+    if (!file.open(path)) {
+        counts.status = ImportStatus::kUnreadable;
+        return counts;
+    }
     try {
-        JsonValue document;
-        {
-            std::string bytes;
-            if (!read_backup_file(path, bytes) || !parse_backup_document(bytes, document)) {
-                counts.status = ImportStatus::kUnreadable;
-                return counts;
-            }
-        }  // the file's bytes are released before its records are built
-        parsed = read_backup_value(document);
+        index = file.scan();
     } catch (const std::exception&) {  // out of memory
         counts.status = ImportStatus::kFailed;
+        return counts;
+    }
+    if (!index.readable) {
+        counts.status = ImportStatus::kUnreadable;
         return counts;
     }
 
@@ -487,7 +476,7 @@ ImportCounts Database::import_json(const std::wstring& path) {
     }
     bool ok = false;
     try {
-        ok = BackupImporter(*this).merge(parsed, counts);
+        ok = BackupImporter(*this).merge(file, index, counts);
     } catch (const std::exception&) {
         ok = false;
     }

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <climits>
+#include <cstring>
+
 #include <sqlite3.h>
 
 #include "core/text.h"
@@ -105,6 +108,14 @@ Statement& Statement::bind_utf8(int index, const std::string& value) {
     return *this;
 }
 
+Statement& Statement::bind_utf8_view(int index, std::string_view value) {
+    if (stmt_) {
+        note_bind(sqlite3_bind_text64(stmt_, index, value.data(), static_cast<sqlite3_uint64>(value.size()),
+                                      SQLITE_STATIC, SQLITE_UTF8));
+    }
+    return *this;
+}
+
 Statement& Statement::bind_bytes(int index, const void* data, std::size_t size) {
     if (stmt_) {
         if (size == 0) {
@@ -191,8 +202,27 @@ std::wstring Statement::column_text(int column) const {
     if (!text) {
         return {};
     }
-    int n = sqlite3_column_bytes(stmt_, column);
-    return from_utf8(std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n)));
+    // Converted straight from SQLite's bytes, up to the first NUL as
+    // from_utf8 reads: a long text is not copied once more on the way.
+    const auto* bytes = reinterpret_cast<const char*>(text);
+    std::size_t len = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column));
+    if (const void* nul = std::memchr(bytes, 0, len)) {
+        len = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
+    }
+    if (len == 0 || len > static_cast<std::size_t>(INT_MAX)) {
+        return {};
+    }
+    const int need = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(len), nullptr, 0);
+    if (need <= 0) {
+        return {};
+    }
+    std::wstring out(static_cast<std::size_t>(need), L'\0');
+    const int got = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(len), out.data(), need);
+    if (got <= 0) {
+        return {};
+    }
+    out.resize(static_cast<std::size_t>(got));
+    return out;
 }
 
 bool Statement::column_flag(int column) const {

@@ -41,6 +41,9 @@ public:
 
     Statement& bind_text(int index, const std::wstring& value);
     Statement& bind_utf8(int index, const std::string& value);
+    // Without a copy: the bytes must stay unchanged until the statement has
+    // been stepped and reset or finished.
+    Statement& bind_utf8_view(int index, std::string_view value);
     // Bytes as a BLOB; an empty range binds NULL.
     Statement& bind_bytes(int index, const void* data, std::size_t size);
     Statement& bind_bytes(int index, const std::string& bytes);

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "tests/core/temp_folder.h"
 
 namespace {
 
@@ -451,4 +456,93 @@ TEST(JsonObjectSet, AppendsAndNeverReplaces) {
     EXPECT_EQ(value.str_value, "copied");  // the argument is copied, not taken
     json_object_set(obj, "self", obj.members[2].value);
     EXPECT_EQ(json_get_string(obj, "self", ""), "copied");
+}
+
+// ------------------------------------------------------------ Reading from a file
+
+namespace {
+
+// The value as a file reader reads it: the text written to a file, read
+// back in pieces.
+JsonValue parse_file(const std::string& text, const std::wstring& path) {
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    EXPECT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    std::unique_ptr<FILE, int (*)(FILE*)> in(_wfopen(path.c_str(), L"rb"), &std::fclose);
+    JsonReader reader(in.get(), 0);
+    JsonValue v = reader.parse_value();
+    EXPECT_FALSE(reader.read_failed());
+    return v;
+}
+
+}  // namespace
+
+// Escapes, surrogate pairs, numbers and literals that straddle the pieces
+// in which a file is read come out as they do from a string.
+TEST(JsonReader, AFileReadsAsTheSameTextDoes) {
+    test_support::TempFolder dir;
+    const std::wstring path = dir.path() + L"\\doc.json";
+    const std::string tails[] = {
+        "\\u00e9\\ud83d\\ude00\\n\\\"x\", 12345678901, true, false, null, {\"k\": [1, \"\\ud800?\"]}]",
+        "\\ud83d\\u0041 tail\", -42, \"\\uZZ\"]",
+        "\", {\"a\": \"\\\\\"}, \"\\t\"]",
+    };
+    for (const std::string& tail : tails) {
+        for (std::size_t pad = 65536 - 12; pad <= 65536 + 4; ++pad) {
+            const std::string text = "[\"" + std::string(pad, 'a') + tail;
+            JsonValue from_text = parse(text);
+            JsonValue from_file = parse_file(text, path);
+            ASSERT_EQ(from_file.to_string(), from_text.to_string()) << pad;
+        }
+    }
+    // A document cut inside an array raises the same error from a file.
+    const std::string cut = "[\"" + std::string(70000, 'b') + "\", 1";
+    EXPECT_EQ(error_of(cut), "expected ]");
+    EXPECT_THROW(parse_file(cut, path), std::runtime_error);
+}
+
+// Walking a document piece by piece visits what parse_value reads, and an
+// element can be read again from its offset.
+TEST(JsonReader, WalksAndSeeksInAFile) {
+    test_support::TempFolder dir;
+    const std::wstring path = dir.path() + L"\\doc.json";
+    std::string text = "{\"skip\": {\"x\": [1, 2, \"" + std::string(100000, 'z') + "\"]}, \"list\": [";
+    for (int i = 0; i < 300; ++i) {
+        text += (i ? ", " : "") + std::string("{\"n\": ") + std::to_string(i) + ", \"s\": \"" +
+                std::string(static_cast<std::size_t>(i * 37 % 3000), 'q') + "\"}";
+    }
+    text += "]}";
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    f = _wfopen(path.c_str(), L"rb");
+    ASSERT_NE(f, nullptr);
+    JsonReader reader(f, 0);
+    std::vector<std::uint64_t> offsets;
+    ASSERT_EQ(reader.peek(), '{');
+    ASSERT_TRUE(reader.begin_object());
+    EXPECT_EQ(reader.member_key(), "skip");
+    reader.skip_value();
+    ASSERT_TRUE(reader.next_member());
+    EXPECT_EQ(reader.member_key(), "list");
+    ASSERT_TRUE(reader.begin_array());
+    do {
+        offsets.push_back(reader.position());
+        JsonValue v = reader.parse_value();
+        EXPECT_EQ(json_get_int(v, "n", -1), static_cast<int64_t>(offsets.size() - 1));
+    } while (reader.next_element());
+    EXPECT_FALSE(reader.next_member());
+    ASSERT_EQ(offsets.size(), 300u);
+    // From the last element to the first, and one far back.
+    for (std::size_t i = offsets.size(); i-- > 0;) {
+        ASSERT_TRUE(reader.seek(offsets[i]));
+        JsonValue v = reader.parse_value();
+        EXPECT_EQ(json_get_int(v, "n", -1), static_cast<int64_t>(i));
+        EXPECT_EQ(json_get_string(v, "s", "").size(), i * 37 % 3000);
+    }
+    ASSERT_TRUE(reader.seek(offsets[299]));
+    EXPECT_EQ(json_get_int(reader.parse_value(), "n", -1), 299);
+    std::fclose(f);
 }

@@ -224,6 +224,79 @@ TEST_F(HistoryTest, TrimKeepsTheNewest200BySortOrder) {
     EXPECT_EQ(rows(), 202);  // 200 + two effectively pinned
 }
 
+// A store of every kind of row, arranged directly: own pins, pinned and
+// unpinned categories with and without the override, a category id that
+// names no category, trashed and kept rows, sort orders out of id order.
+// The trim after a capture removes exactly the rows that the rule "the 200
+// newest by sort order, then id, of the rows not effectively pinned" drops.
+TEST_F(HistoryTest, TrimRemovesExactlyTheRowsBeyondTheNewestUnpinned) {
+    std::int64_t pinned_cat = category(L"Pinned", true);
+    std::int64_t plain_cat = category(L"Plain", false);
+    std::int64_t other_pinned = category(L"Also pinned", true);
+    raw().exec("PRAGMA foreign_keys=OFF");
+    raw().exec("BEGIN");
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 900; ++i) {
+        x = x * 1103515245u + 12345u;
+        std::uint32_t r = x >> 8;
+        std::string category = "NULL";
+        switch (r % 5) {
+        case 1: category = std::to_string(pinned_cat); break;
+        case 2: category = std::to_string(plain_cat); break;
+        case 3: category = std::to_string(other_pinned); break;
+        case 4: category = "999"; break;  // no such category
+        default: break;
+        }
+        raw().exec("INSERT INTO history (text, created_at, sort_order, pinned, category_id, "
+                   "cat_pin_override, keep, deleted_at) VALUES ('row " + std::to_string(i) +
+                   "', '2025-01-01T00:00:00', " + std::to_string((r >> 4) % 300) + ", " +
+                   ((r >> 12) % 4 == 0 ? "1" : "0") + ", " + category + ", " +
+                   ((r >> 14) % 3 == 0 ? "1" : "0") + ", " + ((r >> 16) % 5 == 0 ? "1" : "0") + ", " +
+                   ((r >> 18) % 6 == 0 ? "'2025-02-01T00:00:00'" : "NULL") + ")");
+    }
+    raw().exec("COMMIT");
+    const std::string unpinned =
+        "pinned=0 AND (category_id IS NULL OR category_id NOT IN "
+        "(SELECT id FROM categories WHERE pinned=1) OR cat_pin_override=1)";
+    // The capture becomes the newest row, so 199 of the others stay.
+    auto doomed = raw().ids("SELECT id FROM history WHERE " + unpinned +
+                            " ORDER BY sort_order DESC, id DESC LIMIT -1 OFFSET 199");
+    ASSERT_GT(doomed.size(), 100u);
+    std::int64_t before = rows();
+    std::int64_t id = add_text(L"a new capture");
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(rows(), before + 1 - static_cast<std::int64_t>(doomed.size()));
+    for (std::int64_t gone : doomed) {
+        EXPECT_EQ(field(gone, "id"), "<none>") << gone;
+    }
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE " + unpinned), 200);
+    EXPECT_EQ(field(id, "id"), std::to_string(id));
+}
+
+// The capture's look for an equal live text and the trim go through the
+// indexes, not through the whole table.
+TEST_F(HistoryTest, CaptureLookupsUseTheIndexes) {
+    auto plan = [&](const std::string& sql) {
+        std::string out;
+        for (auto& row : raw().rows("EXPLAIN QUERY PLAN " + sql)) {
+            out += row.back() + "\n";
+        }
+        return out;
+    };
+    EXPECT_NE(plan("SELECT id FROM history WHERE substr(text,1,64)=substr('ab',1,64) AND text='ab' "
+                   "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1")
+                  .find("history_live_text"),
+              std::string::npos);
+    for (const char* sql :
+         {"SELECT sort_order, id FROM history WHERE pinned=0 AND category_id IS NULL",
+          "SELECT category_id FROM history WHERE pinned=0 AND category_id>3 ORDER BY category_id LIMIT 1",
+          "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=3 AND cat_pin_override=1",
+          "SELECT sort_order, id FROM history WHERE pinned=0 AND category_id=3"}) {
+        std::string p = plan(sql);
+        EXPECT_NE(p.find("COVERING INDEX history_unpinned"), std::string::npos) << sql << "\n" << p;
+    }
+}
+
 TEST_F(HistoryTest, TrimTakesSlotRowsOfDeletedEntries) {
     std::int64_t first = add_text(L"slotted first");
     ASSERT_EQ(db().add_to_slots({first}, 9), 1);

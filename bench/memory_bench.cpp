@@ -1,0 +1,377 @@
+// Memory of a running main window, from the process's own counters, beside
+// Wine's notepad started on the same prefix in the same run:
+//   - the resident set of the idle main window;
+//   - the resident set after 200 texts and 20 bitmaps of 1920x1080 were
+//     copied by another process and captured;
+//   - the largest resident set while a text of 20 million characters
+//     (40 MB as UTF-16) is captured, and the resident set it settles at.
+//
+// The main window runs in a process of its own (this program started with
+// "--app"); the copies come from a third ("--writer"), one per signal.
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app.h"
+#include "core/text.h"
+#include "store/database.h"
+
+namespace {
+
+constexpr int kTexts = 200;
+constexpr int kImages = 20;
+constexpr int kLongChars = 20 * 1000 * 1000;
+constexpr int kWidth = 1920, kHeight = 1080;
+constexpr wchar_t kGo[] = L"QuilletMemoryBenchGo";
+
+double mib(std::uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+PROCESS_MEMORY_COUNTERS counters(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(process, &pmc, sizeof(pmc));
+    return pmc;
+}
+
+void pump_for(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
+                                  QS_ALLINPUT);
+    }
+}
+
+std::vector<std::uint8_t> screen_bitmap(int variant) {
+    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(kWidth) * kHeight * 4);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = kWidth;
+    h.biHeight = kHeight;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biCompression = BI_RGB;
+    std::memcpy(dib.data(), &h, 40);
+    for (int y = 0; y < kHeight; ++y) {
+        std::uint8_t* row = dib.data() + 40 + static_cast<size_t>(y) * kWidth * 4;
+        for (int x = 0; x < kWidth; ++x) {
+            row[4 * x] = static_cast<std::uint8_t>(x / 8 + variant);
+            row[4 * x + 1] = static_cast<std::uint8_t>(y / 5);
+            row[4 * x + 2] = static_cast<std::uint8_t>((x + y) / 12);
+            row[4 * x + 3] = 255;
+        }
+    }
+    return dib;
+}
+
+bool put_on_clipboard(HWND owner, UINT format, const void* data, size_t size) {
+    for (int attempt = 0; attempt < 2500; ++attempt) {
+        if (OpenClipboard(owner)) {
+            EmptyClipboard();
+            HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+            bool ok = false;
+            if (mem) {
+                std::memcpy(GlobalLock(mem), data, size);
+                GlobalUnlock(mem);
+                ok = SetClipboardData(format, mem) != nullptr;
+                if (!ok) GlobalFree(mem);
+            }
+            CloseClipboard();
+            return ok;
+        }
+        Sleep(2);
+    }
+    return false;
+}
+
+bool wait_answering_messages(HANDLE event, DWORD timeout_ms) {
+    const ULONGLONG end = GetTickCount64() + timeout_ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return false;
+        const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) return true;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+}
+
+// The copies, in order: the texts, the bitmaps, then the long text.
+int run_writer() {
+    HANDLE go = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kGo);
+    if (!go) return 2;
+    HWND owner = CreateWindowExW(0, L"STATIC", L"memory bench writer", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 nullptr, nullptr);
+    for (int i = 0; i < kTexts + kImages + 1; ++i) {
+        std::vector<std::uint8_t> bitmap;
+        std::wstring text;
+        if (i < kTexts) {
+            text = L"memory bench copy number " + std::to_wstring(i);
+        } else if (i < kTexts + kImages) {
+            bitmap = screen_bitmap(i);
+        } else {
+            text.assign(kLongChars, L'x');
+            for (int k = 0; k < kLongChars; k += 97) text[static_cast<size_t>(k)] = L' ';
+        }
+        if (!wait_answering_messages(go, 120000)) return 3;
+        if (bitmap.empty()) {
+            put_on_clipboard(owner, CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        } else {
+            put_on_clipboard(owner, CF_DIB, bitmap.data(), bitmap.size());
+        }
+    }
+    // Stay the owner until the last copy has been read.
+    wait_answering_messages(go, 120000);
+    return 0;
+}
+
+// The floor of a capture's memory: a bare process that opens the
+// clipboard and copies its text out once, as any reader must.
+int run_reader(const std::wstring& dir) {
+    const std::uint64_t before = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text.assign(p, GlobalSize(data) / sizeof(wchar_t));
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+    }
+    const std::uint64_t peak = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    char line[256];
+    std::snprintf(line, sizeof(line),
+                  "  floor: a bare process reading that text off the clipboard once: largest %.1f MiB above its start",
+                  mib(peak > before ? peak - before : 0));
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
+    if (f) {
+        std::fputs(line, f);
+        std::fputs("\n", f);
+        std::fclose(f);
+    }
+    return text.size() > 1000 ? 0 : 1;
+}
+
+// The store's share of a long text's capture, in a process of its own:
+// add_entry of the text, then one load of the list that shows it.
+int run_store(const std::wstring& dir) {
+    std::wstring text(kLongChars, L'x');
+    for (int k = 0; k < kLongChars; k += 97) text[static_cast<size_t>(k)] = L' ';
+    Database db(dir + L"\\store-share.db");
+    const std::uint64_t start = counters(GetCurrentProcess()).WorkingSetSize;
+    db.add_entry(text, "", "", {}, L"bench.exe", false, false, std::nullopt, L"", L"", false);
+    const std::uint64_t after_add = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    {
+        std::vector<HistoryEntry> list = db.list_entries(L"all", false, true, Database::Payload::Deferred);
+    }
+    const std::uint64_t after_list = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    char line[256];
+    std::snprintf(line, sizeof(line),
+                  "  of a capture: add_entry of the text %.1f MiB above the text itself, a load of the list "
+                  "%.1f MiB above it",
+                  mib(after_add > start ? after_add - start : 0), mib(after_list > start ? after_list - start : 0));
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
+    if (f) {
+        std::fputs(line, f);
+        std::fputs("\n", f);
+        std::fclose(f);
+    }
+    return 0;
+}
+
+std::int64_t newest_id(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    std::int64_t id = 0;
+    if (sqlite3_prepare_v2(db, "SELECT COALESCE(MAX(id),0) FROM history", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        id = sqlite3_column_int64(s, 0);
+    }
+    sqlite3_finalize(s);
+    return id;
+}
+
+void report(const std::wstring& dir, const char* fmt, double a, double b = 0, double c = 0) {
+    char line[512];
+    std::snprintf(line, sizeof(line), fmt, a, b, c);
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
+    if (!f) return;
+    std::fputs(line, f);
+    std::fputs("\n", f);
+    std::fclose(f);
+}
+
+int run_app(const std::wstring& dir) {
+    SetEnvironmentVariableW(L"QUILLET_ALLOW_CAPTURE", L"1");
+    report(dir, "the same process before its main window is made: resident %7.1f MiB",
+           mib(counters(GetCurrentProcess()).WorkingSetSize));
+    HANDLE go = CreateEventW(nullptr, FALSE, FALSE, kGo);
+    AppFiles files{dir + L"\\quillet.db.ini", dir + L"\\quillet.db"};
+    auto app = std::make_unique<App>();
+    if (!app->init(GetModuleHandleW(nullptr), files)) return 2;
+    HWND main = app->main_window_handle();
+    ShowWindow(main, SW_SHOW);
+    pump_for(3000);
+    report(dir, "idle main window:                     resident %7.1f MiB",
+           mib(counters(GetCurrentProcess()).WorkingSetSize));
+
+    sqlite3* raw = nullptr;
+    sqlite3_open(to_utf8(files.database_path).c_str(), &raw);
+    sqlite3_busy_timeout(raw, 2000);
+
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --writer";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
+    pump_for(1000);
+
+    // Signals copy i and waits, answering messages, until it is stored.
+    auto copy = [&](int i, DWORD timeout) {
+        const std::int64_t before = newest_id(raw);
+        SetEvent(go);
+        const ULONGLONG end = GetTickCount64() + timeout;
+        while (newest_id(raw) == before && GetTickCount64() < end) pump_for(20);
+        pump_for(i < kTexts ? 30 : 200);
+        return newest_id(raw) != before;
+    };
+    int stored = 0;
+    for (int i = 0; i < kTexts + kImages; ++i) stored += copy(i, 10000) ? 1 : 0;
+    pump_for(3000);
+    const double after_run = mib(counters(GetCurrentProcess()).WorkingSetSize);
+    report(dir, "after %.0f copies (200 texts, 20 bitmaps 1920x1080): resident %7.1f MiB", stored, after_run);
+
+    // The long text: the largest resident set while it is captured.
+    std::atomic<bool> sampling{true};
+    std::atomic<std::uint64_t> largest{0};
+    std::thread sampler([&] {
+        while (sampling) {
+            std::uint64_t now = counters(GetCurrentProcess()).WorkingSetSize;
+            if (now > largest) largest = now;
+            Sleep(2);
+        }
+    });
+    const bool long_stored = copy(kTexts + kImages, 60000);
+    pump_for(1000);
+    sampling = false;
+    sampler.join();
+    pump_for(4000);
+    const double settled = mib(counters(GetCurrentProcess()).WorkingSetSize);
+    const double utf16 = mib(static_cast<std::uint64_t>(kLongChars) * 2);
+    report(dir, "text of 20 million characters (%.1f MiB as UTF-16):", utf16);
+    report(dir, "  largest resident set while captured %7.1f MiB, %.0f MiB above the figure before", mib(largest),
+           mib(largest) - after_run);
+    report(dir, "  settles at %7.1f MiB, %.1f MiB above the figure before", settled, settled - after_run);
+    if (!long_stored) report(dir, "  (the long text was not stored)", 0);
+    {
+        // The writer still owns the long text: a bare reader takes it too.
+        std::wstring reader = L"\"" + std::wstring(exe) + L"\" --reader \"" + dir + L"\"";
+        STARTUPINFOW rsi{};
+        rsi.cb = sizeof rsi;
+        PROCESS_INFORMATION rpi{};
+        if (CreateProcessW(exe, reader.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rsi, &rpi)) {
+            while (WaitForSingleObject(rpi.hProcess, 20) == WAIT_TIMEOUT) pump_for(20);
+            CloseHandle(rpi.hProcess);
+            CloseHandle(rpi.hThread);
+        }
+        std::wstring store = L"\"" + std::wstring(exe) + L"\" --store \"" + dir + L"\"";
+        if (CreateProcessW(exe, store.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rsi, &rpi)) {
+            while (WaitForSingleObject(rpi.hProcess, 20) == WAIT_TIMEOUT) pump_for(20);
+            CloseHandle(rpi.hProcess);
+            CloseHandle(rpi.hThread);
+        }
+    }
+    SetEvent(go);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    sqlite3_close(raw);
+    DestroyWindow(main);
+    pump_for(200);
+    app->shutdown();
+    return 0;
+}
+
+// Wine's notepad on the same prefix, idle with its window shown.
+double notepad_resident() {
+    wchar_t cmd[] = L"notepad.exe";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    WaitForInputIdle(pi.hProcess, 10000);
+    Sleep(3000);
+    const double resident = mib(counters(pi.hProcess).WorkingSetSize);
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return resident;
+}
+
+int drive() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = std::wstring(temp) + L"quillet-memory-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const double notepad = notepad_resident();
+
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --app \"" + dir + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(exe, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 600000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    std::printf("floor: Wine's notepad, idle:           resident %7.1f MiB\n", notepad);
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"rb");
+    if (f) {
+        char line[512];
+        while (std::fgets(line, sizeof(line), f)) std::fputs(line, stdout);
+        std::fclose(f);
+    } else {
+        std::printf("the main window did not run\n");
+    }
+    for (const wchar_t* name :
+         {L"\\store-share.db", L"\\store-share.db-wal", L"\\store-share.db-shm", L"\\results.txt", L"\\quillet.db", L"\\quillet.db-wal", L"\\quillet.db-shm", L"\\quillet.db.ini"})
+        DeleteFileW((dir + name).c_str());
+    RemoveDirectoryW(dir.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc >= 2 && std::wstring(argv[1]) == L"--writer") return run_writer();
+    if (argc >= 3 && std::wstring(argv[1]) == L"--app") return run_app(argv[2]);
+    if (argc >= 3 && std::wstring(argv[1]) == L"--reader") return run_reader(argv[2]);
+    if (argc >= 3 && std::wstring(argv[1]) == L"--store") return run_store(argv[2]);
+    return drive();
+}
