@@ -195,8 +195,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
     // several times over.
     std::size_t first = 0;
     std::size_t last = text.size();
-    auto blank = [](wchar_t c) { return c == L'	' || c == L'
-' || c == L'' || c == L' '; };
+    auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
     while (first < last && blank(text[first])) {
         ++first;
     }
