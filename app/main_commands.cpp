@@ -150,13 +150,14 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdAlwaysOnTop:
             if (mw) mw->toggle_always_on_top();
             return;
+        case kIdScreenshot:
+        case kCmdScreenshot: app.take_screenshot(0); return;
         default:
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
             // Pending, each with the part that builds its target: the
-            // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
-            // button and command (220, 1118, App::take_screenshot); settings
+            // menu-bar menus (210-215, MainWindow::show_menu); settings
             // (208, 1404, App::show_settings); the hotkey overview (1403,
             // 1502, show_hotkey_help); about (1501); the update check (1504,
             // App::check_updates_now); help (1505, open_help); the licence
