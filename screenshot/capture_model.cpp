@@ -164,6 +164,10 @@ void CaptureOverlay::start_annotation(POINT p) {
 }
 
 void CaptureOverlay::on_mouse_move(POINT p, bool shift) {
+    const Box old_selection = selection;
+    const bool old_valid = selection_valid;
+    const RECT old_label = label_rect, old_toolbar = toolbar_visible ? toolbar_rect : RECT{};
+    const RECT old_tooltip = tooltip_rect;
     if (!(GetKeyState(VK_LBUTTON) & 0x8000)) {
         drag_mode = 0;
         drag_handle = 0;
@@ -186,9 +190,15 @@ void CaptureOverlay::on_mouse_move(POINT p, bool shift) {
             if (drawing) continue_annotation(p, shift);
             break;
     }
+    if (show_editor && selection_valid) layout_toolbar();
     hover_index = toolbar_visible ? toolbar_hit_test(p) : -1;
     if (hwnd) update_cursor(p);
-    repaint();
+    // A selection dragged, moved or resized, or the pointer over the
+    // toolbar: only what changed is drawn again.
+    if (drawing)
+        repaint();
+    else
+        invalidate_selection_change(old_selection, old_valid, old_label, old_toolbar, old_tooltip);
 }
 
 void CaptureOverlay::resize_selection(POINT p) {
@@ -371,10 +381,8 @@ bool CaptureOverlay::finish(int action) {
     // Text still being typed belongs to the picture.
     commit_text_box();
     if (!selection_valid || selection.w <= 0 || selection.h <= 0) return false;
-    const std::vector<std::uint8_t> dib = render_selection();
-    if (dib.empty()) return false;
     std::vector<std::uint8_t> png;
-    if (!winutil::dib_to_png(dib, png)) return false;
+    if (!render_png(png)) return false;
     result.ok = true;
     result.png = std::move(png);
     result.width = selection.w;

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,8 @@ public:
     // The image of the selection with its committed annotations: a 32-bit
     // top-down bitmap (header and pixels); empty on failure.
     std::vector<std::uint8_t> render_selection();
+    // The same image encoded as PNG; false when it cannot be made.
+    bool render_png(std::vector<std::uint8_t>& png);
 
     // ---- state -----------------------------------------------------------------
     ScreenGrab grab;
@@ -212,6 +215,8 @@ public:
     std::vector<int> separators;
     RECT toolbar_rect{};
     RECT thickness_rect{};
+    RECT label_rect{};    // the size label as last painted (empty: none)
+    RECT tooltip_rect{};  // the tooltip as last painted (empty: none)
     int hover_index = -1;
     int pressed_index = -1;
     bool toolbar_visible = false;
@@ -240,6 +245,10 @@ public:
     raii::Bitmap dim_bitmap;
     raii::SelectGuard dim_select;
     HDC blur_source = nullptr;
+    // While a WM_PAINT is handled: the window's update region. Only those
+    // pixels of the back buffer are drawn again; the rest still holds the
+    // previous paint.
+    HRGN paint_clip = nullptr;
     raii::Font label_font;
     raii::Font bold_font;
     raii::Font symbol_font;
@@ -252,10 +261,21 @@ private:
     void resize_selection(POINT p);
     void continue_annotation(POINT p, bool shift);
     void commit_current();
+    // Draws the selection with its annotations into a section and hands
+    // its top-down pixels (alpha 255) with the size to use.
+    bool render_pixels(const std::function<bool(std::uint8_t*, int, int)>& use);
     bool make_fonts();
     bool make_snapshot();
     void make_dimmed();
     void draw_frame(HDC dc);
+    RECT size_label_rect_for(HDC dc, const Box& s) const;
+    RECT tooltip_rect_for(HDC dc, int index) const;
+    // Invalidates what a change of the selection (and of the hovered
+    // button) changes on the screen: where the selection was or is but not
+    // both, the frames, handles, size labels, toolbars and tooltips of
+    // before and after. Anything else repaints the whole overlay.
+    void invalidate_selection_change(const Box& old_selection, bool old_valid, const RECT& old_label,
+                                     const RECT& old_toolbar, const RECT& old_tooltip);
     void draw_hint(HDC dc);
     void draw_tooltip(HDC dc);
     void draw_tool_icon(HDC dc, const ToolbarButton& b, COLORREF glyph);

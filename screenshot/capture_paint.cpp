@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "capture/image.h"
 #include "core/i18n.h"
 #include "screenshot/capture_colors.h"
 #include "screenshot/capture_overlay.h"
@@ -48,7 +49,9 @@ void CaptureOverlay::paint_buffered(HDC hdc) {
         if (!back_select.ok()) return;
         back_size = SIZE{grab.width, grab.height};
     }
+    if (paint_clip) SelectClipRgn(back_dc.get(), paint_clip);
     paint();
+    SelectClipRgn(back_dc.get(), nullptr);
     BitBlt(hdc, 0, 0, back_size.cx, back_size.cy, back_dc.get(), 0, 0, SRCCOPY);
 }
 
@@ -57,6 +60,8 @@ void CaptureOverlay::paint() {
     if (!back_select.ok() || !snapshot_select.ok()) return;
     // The screen dimmed once when the overlay opened; without it, undimmed.
     HDC base = dimmed_select.ok() ? dimmed_dc.get() : snapshot_dc.get();
+    label_rect = RECT{};
+    tooltip_rect = RECT{};
     BitBlt(dc, 0, 0, grab.width, grab.height, base, 0, 0, SRCCOPY);
     if (selection_valid && selection.w > 0 && selection.h > 0) {
         BitBlt(dc, selection.x, selection.y, selection.w, selection.h, snapshot_dc.get(), selection.x, selection.y,
@@ -119,6 +124,18 @@ void CaptureOverlay::draw_frame(HDC dc) {
     // The size label above the selection, or inside it at the top edge.
     wchar_t text[64];
     swprintf(text, 64, L"%d \u00D7 %d", s.w, s.h);
+    RECT label = size_label_rect_for(dc, s);
+    label_rect = label;
+    raii::SelectGuard font(dc, bold_font.get());
+    fill_framed(dc, label, c.label_fill, c.label_border, 4);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, c.label_text);
+    DrawTextW(dc, text, -1, &label, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+}
+
+RECT CaptureOverlay::size_label_rect_for(HDC dc, const Box& s) const {
+    wchar_t text[64];
+    swprintf(text, 64, L"%d \u00D7 %d", s.w, s.h);
     raii::SelectGuard font(dc, bold_font.get());
     const SIZE ts = text_size(dc, text);
     int top = s.y - ts.cy - 16;
@@ -126,11 +143,51 @@ void CaptureOverlay::draw_frame(HDC dc) {
     int left = s.x;
     if (left + ts.cx + 16 > grab.width - 3) left = grab.width - ts.cx - 20;
     left = std::max(left, 4);
-    RECT label{left, top, left + ts.cx + 16, top + ts.cy + 8};
-    fill_framed(dc, label, c.label_fill, c.label_border, 4);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, c.label_text);
-    DrawTextW(dc, text, -1, &label, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+    return RECT{left, top, left + ts.cx + 16, top + ts.cy + 8};
+}
+
+void CaptureOverlay::invalidate_selection_change(const Box& old_sel, bool old_valid, const RECT& old_label,
+                                                 const RECT& old_toolbar, const RECT& old_tooltip) {
+    if (!hwnd) return;
+    const bool both = old_valid && selection_valid && old_sel.w > 0 && old_sel.h > 0 && selection.w > 0 &&
+                      selection.h > 0;
+    if (!both || !back_select.ok()) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return;
+    }
+    HDC dc = back_dc.get();
+    raii::Region region(CreateRectRgn(0, 0, 0, 0));
+    auto add = [&](HRGN part) { CombineRgn(region.get(), region.get(), part, RGN_OR); };
+    auto add_rect = [&](const RECT& r) {
+        if (IsRectEmpty(&r)) return;
+        raii::Region part(CreateRectRgnIndirect(&r));
+        add(part.get());
+    };
+    auto box_region = [](const Box& b, int grow) {
+        return raii::Region(CreateRectRgn(b.x - grow, b.y - grow, b.x + b.w + grow, b.y + b.h + grow));
+    };
+    {
+        raii::Region a = box_region(old_sel, 0), b = box_region(selection, 0);
+        raii::Region swapped(CreateRectRgn(0, 0, 0, 0));
+        CombineRgn(swapped.get(), a.get(), b.get(), RGN_XOR);
+        add(swapped.get());
+    }
+    for (const Box& s : {old_sel, selection}) {
+        // The frame one pixel outside, the handles up to 4 pixels around the edges.
+        raii::Region outer = box_region(s, 5), inner = box_region(s, -5);
+        raii::Region ring(CreateRectRgn(0, 0, 0, 0));
+        CombineRgn(ring.get(), outer.get(), inner.get(), RGN_DIFF);
+        add(ring.get());
+    }
+    add_rect(old_label);
+    add_rect(size_label_rect_for(dc, selection));
+    add_rect(old_toolbar);
+    add_rect(old_tooltip);
+    if (show_editor) {
+        add_rect(toolbar_rect);
+        add_rect(tooltip_rect_for(dc, hover_index));
+    }
+    InvalidateRgn(hwnd, region.get(), FALSE);
 }
 
 void CaptureOverlay::draw_annotation(HDC dc, const Annotation& a, int dx, int dy) {
@@ -221,34 +278,55 @@ void CaptureOverlay::draw_annotation(HDC dc, const Annotation& a, int dx, int dy
     }
 }
 
-std::vector<std::uint8_t> CaptureOverlay::render_selection() {
-    if (!selection_valid || selection.w <= 0 || selection.h <= 0) return {};
+bool CaptureOverlay::render_pixels(const std::function<bool(std::uint8_t*, int, int)>& use) {
+    if (!selection_valid || selection.w <= 0 || selection.h <= 0) return false;
     const RECT area{grab.left + selection.x, grab.top + selection.y, grab.left + selection.x + selection.w,
                     grab.top + selection.y + selection.h};
-    const ScreenGrab crop = ScreenGrab::crop(grab, area);
-    if (!crop.ok) return {};
+    // The crop of the grab to the selection, its rows copied straight into
+    // the section the annotations are drawn on.
+    const RECT crop = ScreenGrab::crop_area(grab, area);
+    if (IsRectEmpty(&crop)) return false;
+    const int width = crop.right - crop.left, height = crop.bottom - crop.top;
     make_fonts();
-    if (!make_snapshot()) return {};
+    if (!make_snapshot()) return false;
 
+    const std::vector<std::uint8_t> header = top_down_dib(width, 0);
     BITMAPINFO bi{};
-    std::memcpy(&bi.bmiHeader, crop.dib.data(), 40);
+    std::memcpy(&bi.bmiHeader, header.data(), 40);
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biSizeImage = static_cast<DWORD>(static_cast<std::size_t>(width) * height * 4);
     void* bits = nullptr;
     raii::MemoryDC dc(CreateCompatibleDC(nullptr));
     raii::Bitmap section(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dc || !section || !bits) return {};
-    const std::size_t pixel_bytes = crop.dib.size() - 40;
-    std::memcpy(bits, crop.dib.data() + 40, pixel_bytes);
-    {
-        raii::SelectGuard select(dc.get(), section.get());
-        if (!select.ok()) return {};
-        IntersectClipRect(dc.get(), 0, 0, crop.width, crop.height);
-        blur_source = snapshot_dc.get();
-        for (const Annotation& a : annotations.items) draw_annotation(dc.get(), a, -selection.x, -selection.y);
-        blur_source = nullptr;
-        GdiFlush();
-    }
-    std::vector<std::uint8_t> dib = top_down_dib(crop.width, crop.height);
-    std::memcpy(dib.data() + 40, bits, pixel_bytes);
-    for (std::size_t i = 40 + 3; i < dib.size(); i += 4) dib[i] = 255;
+    if (!dc || !section || !bits) return false;
+    const std::size_t pixel_bytes = static_cast<std::size_t>(width) * height * 4;
+    ScreenGrab::copy_rows(grab, crop, static_cast<std::uint8_t*>(bits));
+    raii::SelectGuard select(dc.get(), section.get());
+    if (!select.ok()) return false;
+    IntersectClipRect(dc.get(), 0, 0, width, height);
+    blur_source = snapshot_dc.get();
+    for (const Annotation& a : annotations.items) draw_annotation(dc.get(), a, -selection.x, -selection.y);
+    blur_source = nullptr;
+    GdiFlush();
+    auto* p = static_cast<std::uint8_t*>(bits);
+    for (std::size_t i = 3; i < pixel_bytes; i += 4) p[i] = 255;
+    return use(p, width, height);
+}
+
+std::vector<std::uint8_t> CaptureOverlay::render_selection() {
+    std::vector<std::uint8_t> dib;
+    render_pixels([&](std::uint8_t* pixels, int w, int h) {
+        dib = top_down_dib(w, h);
+        std::memcpy(dib.data() + 40, pixels, dib.size() - 40);
+        return true;
+    });
     return dib;
+}
+
+bool CaptureOverlay::render_png(std::vector<std::uint8_t>& png) {
+    png.clear();
+    // Encoded straight from the drawn pixels: no copy of the image on the way.
+    return render_pixels([&](std::uint8_t* pixels, int w, int h) {
+        return winutil::encode_bgra_png(pixels, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), png);
+    });
 }

@@ -196,11 +196,10 @@ void CaptureOverlay::draw_toolbar(HDC dc) {
     draw_tooltip(dc);
 }
 
-void CaptureOverlay::draw_tooltip(HDC dc) {
-    if (hover_index < 0 || hover_index >= static_cast<int>(buttons.size())) return;
-    const ToolbarButton& b = buttons[static_cast<std::size_t>(hover_index)];
-    if (b.tip.empty()) return;
-    const CaptureColors& c = capture_colors(dark);
+RECT CaptureOverlay::tooltip_rect_for(HDC dc, int index) const {
+    if (index < 0 || index >= static_cast<int>(buttons.size())) return RECT{};
+    const ToolbarButton& b = buttons[static_cast<std::size_t>(index)];
+    if (b.tip.empty()) return RECT{};
     raii::SelectGuard font(dc, label_font.get());
     RECT calc{0, 0, 0, 0};
     DrawTextW(dc, b.tip.c_str(), static_cast<int>(b.tip.size()), &calc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -210,11 +209,21 @@ void CaptureOverlay::draw_tooltip(HDC dc) {
     const int width = tw + 16;
     int left = std::max(static_cast<int>((b.rect.left + b.rect.right) / 2) - width / 2, 4);
     if (left + width > grab.width - 3) left = grab.width - 4 - width;
-    RECT rc{left, top, left + width, top + th + 10};
+    return RECT{left, top, left + width, top + th + 10};
+}
+
+void CaptureOverlay::draw_tooltip(HDC dc) {
+    const RECT rc = tooltip_rect_for(dc, hover_index);
+    if (IsRectEmpty(&rc)) return;
+    tooltip_rect = rc;
+    const ToolbarButton& b = buttons[static_cast<std::size_t>(hover_index)];
+    const CaptureColors& c = capture_colors(dark);
+    raii::SelectGuard font(dc, label_font.get());
     fill_rounded(dc, rc, c.label_fill, c.label_border, 4);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c.label_text);
-    DrawTextW(dc, b.tip.c_str(), static_cast<int>(b.tip.size()), &rc,
+    RECT text_rc = rc;
+    DrawTextW(dc, b.tip.c_str(), static_cast<int>(b.tip.size()), &text_rc,
               DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
 }
 

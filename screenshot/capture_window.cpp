@@ -62,9 +62,13 @@ LRESULT on_create(HWND wnd, LPARAM lp) {
 }
 
 LRESULT on_paint(CaptureOverlay& self, HWND wnd) {
+    raii::Region update(CreateRectRgn(0, 0, 0, 0));
+    const bool partial = update && GetUpdateRgn(wnd, update.get(), FALSE) > NULLREGION;
     PAINTSTRUCT ps{};
     HDC dc = BeginPaint(wnd, &ps);
+    self.paint_clip = partial ? update.get() : nullptr;
     if (dc) self.paint_buffered(dc);
+    self.paint_clip = nullptr;
     EndPaint(wnd, &ps);
     return 0;
 }

@@ -55,28 +55,38 @@ ScreenGrab ScreenGrab::capture_virtual_screen() {
     return grab;
 }
 
-ScreenGrab ScreenGrab::crop(const ScreenGrab& source, const RECT& r) {
-    ScreenGrab out;
-    if (!source.ok || source.width <= 0 || source.height <= 0) return out;
-    if (source.dib.size() < 40 + static_cast<std::size_t>(source.width) * source.height * 4) return out;
+RECT ScreenGrab::crop_area(const ScreenGrab& source, const RECT& r) {
+    if (!source.ok || source.width <= 0 || source.height <= 0) return RECT{};
+    if (source.dib.size() < 40 + static_cast<std::size_t>(source.width) * source.height * 4) return RECT{};
     const std::int64_t x0 = std::max<std::int64_t>(source.left, r.left);
     const std::int64_t x1 = std::min<std::int64_t>(static_cast<std::int64_t>(source.left) + source.width, r.right);
     const std::int64_t y0 = std::max<std::int64_t>(source.top, r.top);
     const std::int64_t y1 = std::min<std::int64_t>(static_cast<std::int64_t>(source.top) + source.height, r.bottom);
-    if (x1 - x0 <= 0 || y1 - y0 <= 0) return out;
-    const auto w = static_cast<std::int32_t>(x1 - x0);
-    const auto h = static_cast<std::int32_t>(y1 - y0);
-    out.dib = top_down_dib(w, h);
-    const std::size_t row_bytes = static_cast<std::size_t>(w) * 4;
-    const auto column = static_cast<std::size_t>(x0 - source.left);
-    for (std::int32_t i = 0; i < h; ++i) {
-        const std::uint8_t* from = source.row(static_cast<std::int32_t>(y0 - source.top) + i) + column * 4;
-        std::memcpy(out.dib.data() + 40 + static_cast<std::size_t>(i) * row_bytes, from, row_bytes);
+    if (x1 - x0 <= 0 || y1 - y0 <= 0) return RECT{};
+    return RECT{static_cast<LONG>(x0), static_cast<LONG>(y0), static_cast<LONG>(x1), static_cast<LONG>(y1)};
+}
+
+void ScreenGrab::copy_rows(const ScreenGrab& source, const RECT& area, std::uint8_t* out) {
+    const std::size_t row_bytes = static_cast<std::size_t>(area.right - area.left) * 4;
+    const auto column = static_cast<std::size_t>(area.left - source.left);
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        std::memcpy(out, source.row(y - source.top) + column * 4, row_bytes);
+        out += row_bytes;
     }
+}
+
+ScreenGrab ScreenGrab::crop(const ScreenGrab& source, const RECT& r) {
+    ScreenGrab out;
+    const RECT area = crop_area(source, r);
+    if (IsRectEmpty(&area)) return out;
+    const auto w = static_cast<std::int32_t>(area.right - area.left);
+    const auto h = static_cast<std::int32_t>(area.bottom - area.top);
+    out.dib = top_down_dib(w, h);
+    copy_rows(source, area, out.dib.data() + 40);
     out.width = w;
     out.height = h;
-    out.left = static_cast<std::int32_t>(x0);
-    out.top = static_cast<std::int32_t>(y0);
+    out.left = area.left;
+    out.top = area.top;
     out.ok = true;
     return out;
 }

@@ -27,6 +27,12 @@ struct ScreenGrab {
     // coordinates, right and bottom exclusive), clipped to the source;
     // empty when nothing is left.
     static ScreenGrab crop(const ScreenGrab& source, const RECT& r);
+    // The same clipping without a new grab: the rectangle of the source
+    // that crop would keep (virtual-screen coordinates; empty when nothing
+    // is left), and its rows copied one after another to out (width x
+    // height x 4 bytes).
+    static RECT crop_area(const ScreenGrab& source, const RECT& r);
+    static void copy_rows(const ScreenGrab& source, const RECT& area, std::uint8_t* out);
 
     // The first pixel byte of row y (no checks).
     const std::uint8_t* row(std::int32_t y) const { return dib.data() + 40 + static_cast<std::size_t>(y) * width * 4; }

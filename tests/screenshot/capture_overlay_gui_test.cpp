@@ -102,6 +102,8 @@ CaptureResult run_driven(CaptureOverlay& o, const ScreenGrab& grab, bool dark, b
 
 POINT screen_point(const ScreenGrab& g, int x, int y) { return POINT{g.left + x, g.top + y}; }
 
+void add_sample_annotations(CaptureOverlay& o);
+
 // ---- the grab ---------------------------------------------------------------------------
 
 TEST(ScreenGrabOnScreen, FindsAWindowOfKnownColourAtItsPlace) {
@@ -260,6 +262,46 @@ TEST(CaptureOverlayWindow, RealPointerDragSelectsAndEnterFinishes) {
     ASSERT_EQ(img.width, 400u);
     // The arrow's middle, at (575, 425) on the screen: the tool's red.
     EXPECT_EQ(img.at(175, 125), kDefaultToolColour);
+}
+
+TEST(CaptureOverlayWindow, DragRepaintsShowWhatAFullRepaintShows) {
+    // While the selection is dragged only the changed parts are drawn
+    // again; the screen must still be exactly the whole overlay.
+    const ScreenGrab grab = fake_desktop();
+    CaptureOverlay o;
+    o.tool = kToolMove;
+    add_sample_annotations(o);
+    gui_test::Pixels partial, full;
+    Box seen{};
+    run_driven(o, grab, false, true, nullptr, [&](HWND w) {
+        shot_test::drag(screen_point(grab, 300, 200), screen_point(grab, 1000, 700));
+        // Across the toolbar: hover and tooltips.
+        for (int x = o.toolbar_rect.left + 5; x < o.toolbar_rect.right; x += 37)
+            shot_test::pointer_to(screen_point(grab, x, (o.toolbar_rect.top + o.toolbar_rect.bottom) / 2));
+        // The bottom-right handle, shrinking, then growing past the first
+        // size, still held while the screen is taken (the button's release
+        // repaints everything).
+        shot_test::pointer_to(screen_point(grab, 1000, 700));
+        shot_test::left_button(true);
+        for (POINT p : {POINT{900, 600}, POINT{700, 450}, POINT{600, 380}, POINT{1100, 760}, POINT{800, 500}})
+            shot_test::pointer_to(screen_point(grab, p.x, p.y));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        seen = o.selection;
+        const RECT all{grab.left, grab.top, grab.left + grab.width, grab.top + grab.height};
+        partial = gui_test::grab_screen(all);
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        full = gui_test::grab_screen(all);
+        shot_test::left_button(false);
+        gui_test::post_key(w, VK_ESCAPE);
+    });
+    EXPECT_EQ(seen, (Box{300, 200, 500, 300}));
+    ASSERT_EQ(partial.bgra.size(), full.bgra.size());
+    int differ = 0;
+    for (std::size_t i = 0; i < full.bgra.size(); ++i)
+        if (partial.bgra[i] != full.bgra[i]) ++differ;
+    EXPECT_EQ(differ, 0);
+    if (differ) gui_test::save_png(partial, gui_test::exe_dir() + L"\\capture_overlay_partial.png");
 }
 
 TEST(CaptureOverlayWindow, TextBoxEnterEscFocusLossAndDone) {
