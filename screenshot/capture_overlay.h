@@ -179,6 +179,10 @@ public:
     int toolbar_hit_test(POINT p) const;
     void update_cursor(POINT p);
     void release_resources();
+    // Where the size label of a selection and the tooltip of a button are
+    // drawn (empty for no button or no tip).
+    RECT size_label_rect_for(HDC dc, const Box& s) const;
+    RECT tooltip_rect_for(HDC dc, int index) const;
     // The cursor update_cursor would set (a system cursor id).
     LPCWSTR cursor_for(POINT p) const;
     // The image of the selection with its committed annotations: a 32-bit
@@ -268,8 +272,6 @@ private:
     bool make_snapshot();
     void make_dimmed();
     void draw_frame(HDC dc);
-    RECT size_label_rect_for(HDC dc, const Box& s) const;
-    RECT tooltip_rect_for(HDC dc, int index) const;
     // Invalidates what a change of the selection (and of the hovered
     // button) changes on the screen: where the selection was or is but not
     // both, the frames, handles, size labels, toolbars and tooltips of

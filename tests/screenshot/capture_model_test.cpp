@@ -10,6 +10,7 @@
 
 #include "screenshot/capture_overlay.h"
 #include "tests/screenshot/shot_test_support.h"
+#include "theme/fonts.h"
 
 namespace {
 
@@ -377,6 +378,85 @@ TEST(CaptureModel, TextAnnotationIsMeasured) {
     EXPECT_GT(o.annotations.items[1].w, a.w) << "a longer text is wider";
 }
 
+// ---- toolbar, label and cursor places ----------------------------------------------------
+
+TEST(CaptureLayout, ToolbarBelowAboveOrInsideTheSelection) {
+    CaptureOverlay o;
+    o.prepare(pattern_grab(1920, 1080), false, true, nullptr, 0, 3);
+    struct Case {
+        Box selection;
+        int top;
+    } cases[] = {
+        {{300, 200, 800, 400}, 200 + 400 + 10},   // below
+        {{300, 600, 800, 440}, 600 - 50},         // at the bottom of the screen: above
+        {{0, 0, 1920, 1080}, 1080 - 50},          // the whole screen: inside, 50 above its bottom
+        {{300, 30, 800, 1040}, 1070 - 50},        // no room below or above
+    };
+    for (const Case& c : cases) {
+        o.selection = c.selection;
+        o.layout_toolbar();
+        EXPECT_EQ(o.toolbar_rect.top, c.top);
+        EXPECT_EQ(o.toolbar_rect.bottom, c.top + 40);
+    }
+    // Right-aligned: it ends at the selection's right edge.
+    o.selection = Box{300, 200, 1200, 400};
+    o.layout_toolbar();
+    EXPECT_EQ(o.toolbar_rect.right, 1500);
+    const int width = o.toolbar_rect.right - o.toolbar_rect.left;
+    // A narrow selection at the left: the toolbar starts at 8.
+    o.selection = Box{10, 200, 50, 50};
+    o.layout_toolbar();
+    EXPECT_EQ(o.toolbar_rect.left, 8);
+    // At the right edge: it ends 8 pixels inside the screen.
+    o.selection = Box{1900, 200, 20, 50};
+    o.layout_toolbar();
+    EXPECT_EQ(o.toolbar_rect.right, 1920 - 8);
+    EXPECT_EQ(o.toolbar_rect.right - o.toolbar_rect.left, width);
+    // Every button lies inside the bar, in the order of the ids.
+    ASSERT_EQ(o.buttons.size(), 8u + 2 + 2 + 9 + 4);
+    const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 100, 101, 102, 103};
+    for (std::size_t i = 0; i < o.buttons.size(); ++i) {
+        EXPECT_EQ(o.buttons[i].id, ids[i]);
+        RECT inside{};
+        EXPECT_TRUE(IntersectRect(&inside, &o.buttons[i].rect, &o.toolbar_rect));
+        EXPECT_TRUE(EqualRect(&inside, &o.buttons[i].rect));
+        if (i > 0) EXPECT_GT(o.buttons[i].rect.left, o.buttons[i - 1].rect.left);
+    }
+}
+
+TEST(CaptureLayout, SizeLabelAboveOrInsideAtTheTop) {
+    CaptureOverlay o;
+    o.prepare(pattern_grab(1920, 1080), false, true, nullptr, 0, 3);
+    o.bold_font = create_ui_font(12, 600);
+    raii::WindowDC screen(nullptr);
+    const RECT above = o.size_label_rect_for(screen.get(), Box{300, 200, 400, 300});
+    EXPECT_EQ(above.left, 300);
+    EXPECT_LT(above.bottom, 200) << "above the selection";
+    const RECT inside = o.size_label_rect_for(screen.get(), Box{300, 10, 400, 300});
+    EXPECT_EQ(inside.top, 18) << "8 pixels below the top of a selection at the top edge";
+    const RECT right = o.size_label_rect_for(screen.get(), Box{1880, 300, 40, 40});
+    EXPECT_LE(right.right, 1920 - 3) << "kept off the right edge";
+}
+
+TEST(CaptureLayout, CursorsAndNoHandWithoutTheEditor) {
+    for (bool editor : {true, false}) {
+        CaptureOverlay o;
+        o.prepare(pattern_grab(1920, 1080), false, editor, &kSel, 0, 3);
+        o.layout_toolbar();
+        o.toolbar_visible = editor;
+        const RECT& b = o.buttons[0].rect;
+        const POINT on_bar{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+        EXPECT_EQ(o.cursor_for(on_bar), editor ? IDC_HAND : IDC_CROSS);
+        EXPECT_EQ(o.cursor_for(POINT{50, 50}), IDC_SIZENWSE);
+        EXPECT_EQ(o.cursor_for(POINT{150, 50}), IDC_SIZENS);
+        EXPECT_EQ(o.cursor_for(POINT{250, 50}), IDC_SIZENESW);
+        EXPECT_EQ(o.cursor_for(POINT{250, 120}), IDC_SIZEWE);
+        EXPECT_EQ(o.cursor_for(POINT{150, 120}), IDC_CROSS);
+        o.set_tool(kToolMove);
+        EXPECT_EQ(o.cursor_for(POINT{150, 120}), IDC_SIZEALL);
+    }
+}
+
 // ---- the final image -------------------------------------------------------------------
 
 TEST(CaptureRender, ImageShowsTheSelectionAndItsAnnotations) {
@@ -436,6 +516,20 @@ TEST(CaptureRender, BlurInTheFileEqualsTheBlurOnScreen) {
     EXPECT_NE(pixel(whole, 400, 20, 20), pixel(whole, 400, 28, 20)) << "neighbouring blocks differ";
     // Outside the box the screen is untouched.
     EXPECT_EQ(pixel(whole, 400, 145, 145), pattern_at(145, 145));
+}
+
+TEST(CaptureRender, BlurPixelatesTheScreenNotTheAnnotationsBelowIt) {
+    const ScreenGrab grab = pattern_grab(400, 300);
+    CaptureOverlay o;
+    o.prepare(grab, false, true, &kSel, 0x00FF00, 3);
+    // An arrow, a blur over it, then a second arrow across the blur.
+    run_events(o, {down(100, 120), move(200, 120), up(200, 120), tool(kToolBlur), down(96, 96), move(216, 144),
+                   up(216, 144), tool(kToolArrow), down(100, 136), move(200, 136), up(200, 136), key(VK_RETURN)});
+    ASSERT_TRUE(o.result.ok);
+    const shot_test::Image img = decode_png(o.result.png);
+    // The first arrow is gone under the blur; the second stays sharp.
+    EXPECT_NE(img.at(150 - 50, 120 - 50), RGB(0, 255, 0));
+    EXPECT_EQ(img.at(150 - 50, 136 - 50), RGB(0, 255, 0));
 }
 
 // ---- crop -------------------------------------------------------------------------------
