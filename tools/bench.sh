@@ -5,7 +5,7 @@ build=${1:?build dir}
 status=0
 # The screenshot benchmark runs on a 2560x1440 display and a Wine prefix of
 # its own; every other one on the tests' display.
-bench_state="$build/wine-bench"
+bench_state="$(cd "$build" && pwd)/wine-bench"
 for b in "$build"/bin/bench_*.exe; do
   [ -e "$b" ] || continue
   echo "== $(basename "$b" .exe)"

@@ -475,6 +475,27 @@ TEST(CaptureOverlayScreens, SelectionToolbarAndAnnotationsInBothThemes) {
     }
 }
 
+TEST(CaptureOverlayScreens, WholeScreenSelectionHasTheToolbarAndLabelInside) {
+    const ScreenGrab grab = fake_desktop();
+    CaptureOverlay o;
+    add_sample_annotations(o);
+    const Box all{0, 0, grab.width, grab.height};
+    gui_test::Pixels shot;
+    run_driven(o, grab, true, true, &all, [&](HWND w) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        shot = gui_test::grab_screen(RECT{grab.left, grab.top, grab.left + grab.width, grab.top + grab.height});
+        gui_test::post_key(w, VK_ESCAPE);
+    });
+    ASSERT_EQ(shot.width, grab.width);
+    gui_test::save_png(shot, gui_test::exe_dir() + L"\\capture_overlay_whole_screen.png");
+    // The toolbar inside, 50 pixels above the bottom; the label 8 pixels
+    // below the top.
+    EXPECT_EQ(o.toolbar_rect.top, grab.height - 50);
+    EXPECT_EQ(shot.at(o.toolbar_rect.left + 3, o.toolbar_rect.top + 20), RGB(0x27, 0x27, 0x27));
+    EXPECT_EQ(shot.at(6, 8 + 3), RGB(0x27, 0x27, 0x27)) << "the size label's fill";
+    EXPECT_EQ(shot.at(1000, 700), shot_test::grab_at(grab, 1000, 700)) << "nothing is dimmed";
+}
+
 TEST(CaptureOverlayScreens, HintBeforeAnythingIsSelected) {
     const ScreenGrab grab = fake_desktop();
     CaptureOverlay o;
