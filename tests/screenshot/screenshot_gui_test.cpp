@@ -214,7 +214,9 @@ TEST(Screenshot, FullScreenHotkeyFilesOneImageAndPutsItOnTheClipboard) {
     const shot_test::Image clip = clipboard_image();
     EXPECT_EQ(static_cast<int>(clip.width), GetSystemMetrics(SM_CXVIRTUALSCREEN));
     EXPECT_EQ(static_cast<int>(clip.height), GetSystemMetrics(SM_CYVIRTUALSCREEN));
-    if (clip.width) EXPECT_EQ(clip.at(380 - r.left, 260 - r.top), colour);
+    if (clip.width) {
+        EXPECT_EQ(clip.at(380 - r.left, 260 - r.top), colour);
+    }
     EXPECT_EQ(quillet.quit(), 0);
 
     Database db(copy.database());
@@ -416,13 +418,12 @@ bool answer_save_dialog(DWORD pid, const std::wstring& path) {
     return pump_until([&] { return !IsWindow(dialog); }, 10000);
 }
 
-void save_through_toolbar(Running& quillet, HWND overlay) {
+void save_through_toolbar(HWND overlay) {
     // The whole screen is selected; the Save button sits inside it.
     const Box all{0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     const POINT save = button_centre(toolbar_for(all), kTbSave);
     PostMessageW(overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(save.x, save.y));
     PostMessageW(overlay, WM_LBUTTONUP, 0, MAKELPARAM(save.x, save.y));
-    (void)quillet;
 }
 
 TEST(Screenshot, SaveAsFilesAreRecordedAndNeverDeletedByTheStore) {
@@ -446,7 +447,7 @@ TEST(Screenshot, SaveAsFilesAreRecordedAndNeverDeletedByTheStore) {
     HWND overlay = quillet.overlay();
     ASSERT_TRUE(overlay);
     pump(300);
-    save_through_toolbar(quillet, overlay);
+    save_through_toolbar(overlay);
     ASSERT_TRUE(answer_save_dialog(quillet.process.id(), inside)) << "no Save-as dialog answered";
     ASSERT_TRUE(quillet.overlay_gone());
     pump(1000);
@@ -455,7 +456,7 @@ TEST(Screenshot, SaveAsFilesAreRecordedAndNeverDeletedByTheStore) {
     overlay = quillet.overlay();
     ASSERT_TRUE(overlay);
     pump(300);
-    save_through_toolbar(quillet, overlay);
+    save_through_toolbar(overlay);
     ASSERT_TRUE(answer_save_dialog(quillet.process.id(), outside));
     ASSERT_TRUE(quillet.overlay_gone());
     pump(1000);
