@@ -95,6 +95,10 @@ public:
 
     HWND main_window_handle() const;
 
+    // ---- screenshots (app_screenshot.cpp) ------------------------------------------
+    // Mode 0 region, 1 window, 2 full screen; nothing while one is running.
+    void take_screenshot(int mode);
+
     // ---- fields ------------------------------------------------------------------
     HINSTANCE instance = nullptr;
     std::unique_ptr<Database> database;

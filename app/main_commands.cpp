@@ -161,13 +161,14 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdCheckUpdates: app.check_updates_now(); return;
         case kCmdGuide: open_help(window); return;
         case kCmdLicense: open_license(window); return;
+        case kIdScreenshot:
+        case kCmdScreenshot: app.take_screenshot(0); return;
         default:
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
             // Pending, each with the part that builds its target: the
-            // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
-            // button and command (220, 1118, App::take_screenshot).
+            // menu-bar menus (210-215, MainWindow::show_menu).
             return;
     }
 }

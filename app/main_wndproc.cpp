@@ -219,8 +219,7 @@ LRESULT on_hotkey(App& app, HWND window, WPARAM id) {
         app.remember_foreground_window();
         if (app.main_window) app.main_window->open_templates();
     } else if (hotkey == kHotkeyRegionShot || hotkey == kHotkeyWindowShot || hotkey == kHotkeyFullShot) {
-        // Pending: App::take_screenshot with mode hotkey - 14 (0 region,
-        // 1 window, 2 full screen) comes with the screenshot command.
+        app.take_screenshot(hotkey - kHotkeyRegionShot);
     }
     return 0;
 }

@@ -142,9 +142,7 @@ void show_tray_menu(App& app, HWND window) {
             app.remember_foreground_window();
             if (app.main_window) app.main_window->open_templates();
             break;
-        case kTrayScreenshot:
-            // Pending: App::take_screenshot(0) comes with the screenshot command.
-            break;
+        case kTrayScreenshot: app.take_screenshot(0); break;
         default: break;
     }
 }

@@ -28,6 +28,8 @@ const wchar_t* const kHistoryColumns[] = {
     L"cat_pin_override INTEGER NOT NULL DEFAULT 0",
     L"link_title TEXT DEFAULT ''",
     L"keep INTEGER NOT NULL DEFAULT 0",
+    // 1: image_path is a file the user saved; the store never deletes it.
+    L"image_user_file INTEGER NOT NULL DEFAULT 0",
 };
 
 // The default snippet groups and titles (Russian: "Letters", "Documents",

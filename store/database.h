@@ -75,7 +75,9 @@ public:
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);
-    bool set_image_path(std::int64_t id, const std::wstring& path);
+    // The PNG file of an image entry. The store deletes it with the entry,
+    // unless user_file says the user saved it there himself.
+    bool set_image_path(std::int64_t id, const std::wstring& path, bool user_file = false);
     bool set_link_title(std::int64_t id, const std::wstring& title);
 
     // ---- simple updates and reads --------------------------------------

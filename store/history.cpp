@@ -80,7 +80,7 @@ void delete_image_files(const std::vector<std::wstring>& paths) {
 std::vector<std::wstring> Database::image_paths_where(const std::wstring& condition) {
     std::vector<std::wstring> paths;
     for (auto& row : query(L"SELECT image_path FROM history WHERE " + condition +
-                           L" AND image_path IS NOT NULL AND image_path <> ''")) {
+                           L" AND image_path IS NOT NULL AND image_path <> '' AND image_user_file=0")) {
         if (!row.empty() && !row[0].empty()) {
             paths.push_back(std::move(row[0]));
         }
@@ -343,10 +343,10 @@ std::int64_t Database::add_text_entry(const std::wstring& text,
     return id;
 }
 
-bool Database::set_image_path(std::int64_t id, const std::wstring& path) {
+bool Database::set_image_path(std::int64_t id, const std::wstring& path, bool user_file) {
     Guard guard(lock_);
-    Statement s = cached("UPDATE history SET image_path=?1 WHERE id=?2");
-    s.bind_text(1, path).bind_int64(2, id);
+    Statement s = cached("UPDATE history SET image_path=?1, image_user_file=?2 WHERE id=?3");
+    s.bind_text(1, path).bind_int(2, user_file ? 1 : 0).bind_int64(3, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Stops the Wine server and the Xvfb display of a build tree.
+# Stops the Wine server and the Xvfb display of a build tree (or of the
+# state folder given second, see wine-run).
 build_dir=${1:?build dir}
-state="$build_dir/wine"
+state="${2:-$build_dir/wine}"
 [ -d "$state" ] || exit 0
 WINEPREFIX="$state/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
 if [ -s "$state/xvfb.pid" ]; then

@@ -71,7 +71,8 @@ TEST_F(StoreTest, FreshFileHasEveryTableAndColumn) {
     std::vector<std::string> expected = {
         "id", "text", "created_at", "pinned", "category_id", "sort_order", "deleted_at", "use_count",
         "rtf", "html", "image", "source_app", "source_title", "source_url", "orig_text", "is_image",
-        "is_browser_page", "custom_title", "image_path", "cat_pin_override", "link_title", "keep"};
+        "is_browser_page", "custom_title", "image_path", "cat_pin_override", "link_title", "keep",
+        "image_user_file"};
     EXPECT_EQ(history_columns(raw()), expected);
     EXPECT_EQ(raw().text("PRAGMA journal_mode"), "wal");
 }
@@ -106,7 +107,7 @@ TEST(StoreMigration, EightColumnHistoryKeepsItsRows) {
     Database db(path);
     EXPECT_TRUE(db.is_open());
     RawDb raw(path);
-    EXPECT_EQ(history_columns(raw).size(), 22u);
+    EXPECT_EQ(history_columns(raw).size(), 23u);
 
     auto live = db.list_entries(L"all", false, false);
     ASSERT_EQ(live.size(), 2u);

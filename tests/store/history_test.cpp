@@ -447,6 +447,31 @@ TEST_F(HistoryTest, TrashRestoreAndPurge) {
     EXPECT_EQ(db().restore_entries({}), 0);
 }
 
+TEST_F(HistoryTest, FilesTheUserSavedAreNeverDeleted) {
+    std::int64_t a = add_text(L"entry a");
+    std::int64_t b = add_text(L"entry b");
+    std::int64_t c = add_text(L"entry c");
+    const std::wstring saved_a = png(L"saved a.png");
+    const std::wstring saved_b = png(L"saved b.png");
+    const std::wstring auto_c = png(L"auto c.png");
+    EXPECT_TRUE(db().set_image_path(a, saved_a, true));
+    EXPECT_TRUE(db().set_image_path(b, saved_b, true));
+    EXPECT_TRUE(db().set_image_path(c, auto_c));
+    EXPECT_EQ(field(a, "image_path"), to_utf8(saved_a));
+    EXPECT_EQ(db().purge_entries({a, c}), 2);
+    EXPECT_TRUE(file_exists(saved_a));
+    EXPECT_FALSE(file_exists(auto_c));
+    db().trash_entry(b);
+    EXPECT_EQ(db().empty_trash(), 1);
+    EXPECT_TRUE(file_exists(saved_b));
+    // Recorded again without the flag, a file is the store's once more.
+    std::int64_t d = add_text(L"entry d");
+    EXPECT_TRUE(db().set_image_path(d, saved_a, true));
+    EXPECT_TRUE(db().set_image_path(d, saved_a));
+    EXPECT_EQ(db().purge_entries({d}), 1);
+    EXPECT_FALSE(file_exists(saved_a));
+}
+
 TEST_F(HistoryTest, EmptyTrashCountsEntriesAndSnippets) {
     EXPECT_EQ(db().empty_trash(), 0);
     raw().exec("INSERT INTO slot_entries (entry_id, slot_order) VALUES (5000, 1)");
