@@ -78,7 +78,19 @@ protected:
         ASSERT_TRUE(mw);
         ShowWindow(wnd, SW_SHOW);
         SetForegroundWindow(wnd);
+        park_pointer_outside(wnd);
         pump(100);
+    }
+    // Earlier tests leave the real pointer anywhere, possibly over a button
+    // of this window, where it would raise a tooltip of its own.
+    static void park_pointer_outside(HWND w) {
+        RECT rc{};
+        GetWindowRect(w, &rc);
+        const int right = GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
+        const int bottom = GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1;
+        POINT p{right, bottom};
+        if (PtInRect(&rc, p)) p = POINT{GetSystemMetrics(SM_XVIRTUALSCREEN), bottom};
+        SetCursorPos(p.x, p.y);
     }
     RunningApp run;
     HWND wnd = nullptr;
@@ -246,6 +258,10 @@ TEST_F(MainWindowShell, LanguageSwitchRetranslates) {
 
 TEST_F(MainWindowShell, TooltipUnderButtonKeptInsideClient) {
     HWND paste = GetDlgItem(wnd, kIdPaste);
+    // The real pointer stands where the move says, so no leave follows.
+    POINT at{5, 5};
+    ClientToScreen(paste, &at);
+    SetCursorPos(at.x, at.y);
     SendMessageW(paste, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     pump(30);
     ASSERT_TRUE(mw->tooltip_visible);
