@@ -137,6 +137,14 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kIdPanelToggle:
             if (sender && mw) mw->toggle_category_panel();
             return;
+        case kIdFirstMenuButton:
+        case kIdFirstMenuButton + 1:
+        case kIdFirstMenuButton + 2:
+        case kIdFirstMenuButton + 3:
+        case kIdFirstMenuButton + 4:
+        case kIdLastMenuButton:
+            if (sender && code == BN_CLICKED && mw) mw->show_menu(id - kIdFirstMenuButton);
+            return;
         case kCmdExportJson: export_backup(app, window); return;
         case kCmdImportJson: import_backup(app, window); return;
         case kCmdClose: app.close_main_window(window); return;
@@ -154,8 +162,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
-            // Pending, each with the part that builds its target: the
-            // menu-bar menus (210-215, MainWindow::show_menu); the screenshot
+            // Pending, each with the part that builds its target: the screenshot
             // button and command (220, 1118, App::take_screenshot); settings
             // (208, 1404, App::show_settings); the hotkey overview (1403,
             // 1502, show_hotkey_help); about (1501); the update check (1504,
