@@ -351,6 +351,44 @@ TEST_F(TemplateEditorGui, TheEditorOpensFromEveryPlace) {
     }
 }
 
+// The header of the templates without a group is no group: its menu offers
+// a new template only, which gets no group; a named group's header offers
+// the group's commands.
+TEST_F(TemplateEditorGui, TheUngroupedHeaderOffersNoGroupCommands) {
+    mw->show_template_group(std::wstring(1, kUngroupedFilter));
+    const int header = list_row_of_key(mw->cards, kUngroupedHeaderKey);
+    ASSERT_EQ(header, 0);
+    std::vector<std::uint64_t> ids;
+    Step look{kMenuClass, [&](HWND menu) {
+                  const PopupMenuLevel* level = menu_level(menu);
+                  if (!level || !level->items) return false;
+                  for (const PopupMenuItem& it : *level->items) ids.push_back(it.id);
+                  return choose_menu_item(menu, 12);
+              }};
+    Opened seen;
+    const size_t groups_before = db->list_snippet_groups().size();
+    EXPECT_TRUE(context_menu(mw->cards, header, {look, look_and_cancel(seen, ui)}));
+    EXPECT_EQ(ids, std::vector<std::uint64_t>{12});
+    EXPECT_EQ(seen.combo_selection, 0) << "the no-group entry";
+    EXPECT_EQ(db->list_snippet_groups().size(), groups_before);
+
+    // A named group's header: new template in it, rename, move all, delete.
+    ASSERT_TRUE(db->add_snippet_group(L"Рассылки"));
+    ASSERT_GT(db->add_snippet(L"Рассылка весной", L"Текст", L"Рассылки"), 0);
+    mw->show_template_group(L"Рассылки");
+    ids.clear();
+    Step look_named{kMenuClass, [&](HWND menu) {
+                        const PopupMenuLevel* level = menu_level(menu);
+                        if (!level || !level->items) return false;
+                        for (const PopupMenuItem& it : *level->items)
+                            if (!it.separator) ids.push_back(it.children.empty() ? it.id : 1);
+                        press_key(menu, VK_ESCAPE);
+                        return true;
+                    }};
+    EXPECT_TRUE(context_menu(mw->cards, 0, {look_named}));
+    EXPECT_EQ(ids, (std::vector<std::uint64_t>{21, 22, 1, 24}));
+}
+
 // A group move from the side panel takes the group's live templates from
 // the store, whatever the cards list shows.
 TEST_F(TemplateEditorGui, MovingAGroupTakesItsTemplatesFromTheStore) {
