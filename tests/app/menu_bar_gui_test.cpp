@@ -8,6 +8,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <functional>
 #include <optional>
 #include <string>
@@ -78,6 +81,10 @@ protected:
         ASSERT_TRUE(alpha > 0 && beta > 0 && first > 0 && second > 0);
         mw->refresh_all();
         SetWindowPos(wnd, HWND_TOPMOST, 20, 20, 640, 480, SWP_SHOWWINDOW);
+        // The pointer stays clear of the menus: hovering would move their
+        // highlight while the keys do.
+        gui_test::move_pointer(
+            POINT{GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2});
         pump(200);
     }
     void TearDown() override { run.reset(); }
@@ -351,6 +358,59 @@ TEST_F(MenuBar, ChecksFollowTheWindowAndTheSettings) {
         if (on) expected.emplace_back(1301, true);
         expected.emplace_back(on ? 1401 : 1402, true);
         EXPECT_EQ(checks, expected);
+    }
+}
+
+// Category commands act on a category row only: with a template group's
+// row chosen in the side panel (whose item data lies beyond the category
+// range) they do nothing, even when a category with the id that data would
+// give exists.
+TEST_F(MenuBar, CategoryCommandsIgnoreRowsThatAreNoCategory) {
+    run->app->settings->snippet_panel_collapsed = false;
+    std::int64_t last = beta;
+    while (last < 990) last = db->add_category(L"C" + std::to_wstring(last + 1));
+    ASSERT_EQ(last, 990);
+    mw->refresh_all();
+    const auto& rows = mw->panel.rows();
+    int group_row = -1;
+    for (size_t i = 0; i < rows.size() && group_row < 0; ++i)
+        if (rows[i].kind == SideRowKind::TemplateGroup) group_row = static_cast<int>(i);
+    ASSERT_GE(group_row, 0);
+    ASSERT_EQ(rows[static_cast<size_t>(group_row)].data, 1000) << "the first group's row";
+    SendMessageW(mw->side, LB_SETCURSEL, static_cast<WPARAM>(group_row), 0);
+    SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kIdSide, LBN_SELCHANGE), reinterpret_cast<LPARAM>(mw->side));
+    ASSERT_EQ(mw->selected_category_id(), -1);
+    const std::vector<Category> before = db->list_categories();
+
+    // Any box that opens is counted and cancelled.
+    std::atomic<bool> stop{false};
+    std::atomic<int> boxes{0};
+    const DWORD ui = GetCurrentThreadId();
+    std::thread closer([&] {
+        while (!stop) {
+            for (const wchar_t* cls : {kInputBoxClass, kConfirmBoxClass})
+                if (HWND box = newest_window(ui, cls)) {
+                    ++boxes;
+                    press_button(GetDlgItem(box, 2));
+                    wait_gone(box);
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    for (int id : {1202, 1203, 1204, 1205, 1206, 1207, 1209}) {
+        SCOPED_TRACE(id);
+        SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        pump(100);
+    }
+    stop = true;
+    closer.join();
+    EXPECT_EQ(boxes.load(), 0) << "no command asked anything";
+    const std::vector<Category> after = db->list_categories();
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].id, before[i].id);
+        EXPECT_EQ(after[i].name, before[i].name);
+        EXPECT_EQ(after[i].pinned, before[i].pinned);
     }
 }
 

@@ -115,6 +115,9 @@ protected:
         db = run->app->database.get();
         ASSERT_TRUE(wnd && mw && db);
         SetWindowPos(wnd, HWND_TOPMOST, 20, 20, 640, 480, SWP_SHOWWINDOW);
+        // Menus are chosen with the keyboard; the pointer stays clear of them.
+        gui_test::move_pointer(
+            POINT{GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2});
         pump(150);
     }
     void SetUp() override { start(); }
@@ -130,6 +133,7 @@ protected:
         POINT pt{rc.left + 20, (rc.top + rc.bottom) / 2};
         ClientToScreen(list, &pt);
         gui_test::move_pointer(pt);
+        pump(200);  // the pointer's motion arrives before the menu opens
         return run_with_steps(ui, steps, [&] {
             SendMessageW(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(pt.x, pt.y));
         });
@@ -387,6 +391,36 @@ TEST_F(TemplateEditorGui, TheUngroupedHeaderOffersNoGroupCommands) {
                     }};
     EXPECT_TRUE(context_menu(mw->cards, 0, {look_named}));
     EXPECT_EQ(ids, (std::vector<std::uint64_t>{21, 22, 1, 24}));
+}
+
+// The group commands check the name before the store: a blank name asks
+// for one, a taken name is told, an unchanged rename does nothing.
+TEST_F(TemplateEditorGui, GroupNamesAreCheckedFirst) {
+    const std::vector<std::wstring> groups = db->list_snippet_groups();
+    ASSERT_FALSE(groups.empty()) << "the store seeds groups";
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+        std::wstring typed;
+        const wchar_t* message;  // null: no message
+    } cases[] = {
+        {"a blank new group", [&] { mw->new_template_group(); }, L"   ", L"message.enter_name"},
+        {"a taken new group", [&] { mw->new_template_group(); }, L" " + groups[0] + L" ", L"message.dup_group"},
+        {"an unchanged rename", [&] { mw->rename_template_group(groups[0]); }, groups[0], nullptr},
+        {"a blank rename", [&] { mw->rename_template_group(groups[0]); }, L"  ", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring message;
+        std::vector<Step> steps{input_answer(c.typed)};
+        if (c.message) steps.push_back(confirm_answer(true, &message));
+        EXPECT_TRUE(run_with_steps(ui, steps, c.run));
+        if (c.message) {
+            EXPECT_NE(message.find(tr(c.message)), std::wstring::npos) << to_utf8(message);
+        }
+        EXPECT_EQ(newest_window(ui, kConfirmBoxClass), nullptr) << "nothing more is said";
+        EXPECT_EQ(db->list_snippet_groups(), groups);
+    }
 }
 
 // A group move from the side panel takes the group's live templates from

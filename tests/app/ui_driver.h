@@ -34,13 +34,17 @@ inline HWND newest_window(DWORD thread, const wchar_t* cls) {
     return found.empty() ? nullptr : found.front();
 }
 
-inline HWND wait_window(DWORD thread, const wchar_t* cls, int timeout_ms = 5000) {
+// The time a window is given to show up: a loaded machine (common file
+// dialogs under Wine above all) can take seconds.
+inline constexpr int kWindowTimeoutMs = 20000;
+
+inline HWND wait_window(DWORD thread, const wchar_t* cls, int timeout_ms = kWindowTimeoutMs) {
     HWND w = nullptr;
     gui_test::wait_until([&] { return (w = newest_window(thread, cls)) != nullptr; }, timeout_ms);
     return w;
 }
 
-inline bool wait_gone(HWND w, int timeout_ms = 5000) {
+inline bool wait_gone(HWND w, int timeout_ms = kWindowTimeoutMs) {
     return gui_test::wait_until([&] { return !IsWindow(w) || !IsWindowVisible(w); }, timeout_ms);
 }
 
@@ -69,17 +73,21 @@ inline bool choose_menu_item(HWND menu, std::uint64_t id) {
     for (size_t i = 0; i < items.size(); ++i)
         if (!items[i].separator && items[i].id == id) target = static_cast<int>(i);
     if (target < 0 || !items[static_cast<size_t>(target)].enabled) return false;
-    int hot = level->hot;
-    int presses = 0;
-    while (hot != target) {
-        const int next = menu_step_hot(items, hot, +1);
-        if (next == hot || ++presses > static_cast<int>(items.size()) + 1) return false;
-        hot = next;
+    // One Down at a time, each waited for, until the item is highlighted (a
+    // late pointer motion may move the highlight meanwhile; the keys go on
+    // from wherever it is).
+    for (size_t presses = 0; presses <= 3 * (items.size() + 1); ++presses) {
+        const int hot = level->hot;
+        if (hot == target) {
+            press_key(menu, VK_RETURN);
+            return true;
+        }
+        if (menu_step_hot(items, hot, +1) == hot) return false;
+        press_key(menu, VK_DOWN);
+        gui_test::wait_until([&] { return !IsWindow(menu) || level->hot != hot; }, 3000);
+        if (!IsWindow(menu)) return false;
     }
-    for (int i = 0; i < presses; ++i) press_key(menu, VK_DOWN);
-    if (!gui_test::wait_until([&] { return IsWindow(menu) && level->hot == target; }, 3000)) return false;
-    press_key(menu, VK_RETURN);
-    return true;
+    return false;
 }
 
 // One thing the driver does when a window of its class shows up.
@@ -140,12 +148,33 @@ inline Step cancel_file_dialog() {
             }};
 }
 
+// Closes whatever modal window of the thread is still open (menus with
+// Esc, boxes and the editor with their close box, file dialogs with
+// Cancel), so that a failed step never leaves the interface thread waiting.
+inline void close_leftovers(DWORD ui_thread) {
+    for (int round = 0; round < 50; ++round) {
+        bool any = false;
+        for (const wchar_t* cls : {kMenuClass, kInputBoxClass, kConfirmBoxClass, kEditorClass, kFileDialogClass})
+            if (HWND w = newest_window(ui_thread, cls)) {
+                any = true;
+                if (wcscmp(cls, kMenuClass) == 0)
+                    press_key(w, VK_ESCAPE);
+                else if (wcscmp(cls, kFileDialogClass) == 0)
+                    PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                else
+                    PostMessageW(w, WM_CLOSE, 0, 0);
+            }
+        if (!any) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
 // Runs the steps in order on a thread of its own while the interface
 // thread carries out the action and pumps. Each step waits for its window,
 // acts, and waits until that window is gone. True when every step found
 // its window and acted.
 inline bool run_with_steps(DWORD ui_thread, const std::vector<Step>& steps, const std::function<void()>& action,
-                           int timeout_ms = 15000) {
+                           int timeout_ms = 60000) {
     std::atomic<bool> done{false};
     std::atomic<bool> ok{true};
     std::thread driver([&] {
@@ -153,6 +182,7 @@ inline bool run_with_steps(DWORD ui_thread, const std::vector<Step>& steps, cons
             HWND w = wait_window(ui_thread, step.cls);
             if (!w || !step.act(w) || !wait_gone(w)) {
                 ok = false;
+                close_leftovers(ui_thread);
                 break;
             }
         }
@@ -161,18 +191,6 @@ inline bool run_with_steps(DWORD ui_thread, const std::vector<Step>& steps, cons
     action();
     app_test::pump_until([&] { return done.load(); }, static_cast<DWORD>(timeout_ms));
     app_test::pump(150);  // the posted commands and what they open
-    if (!done) {
-        // Whatever is still open is closed, so the driver can end.
-        for (const wchar_t* cls : {kMenuClass, kInputBoxClass, kConfirmBoxClass, kEditorClass})
-            while (HWND w = newest_window(ui_thread, cls)) {
-                if (wcscmp(cls, kMenuClass) == 0)
-                    press_key(w, VK_ESCAPE);
-                else
-                    PostMessageW(w, WM_CLOSE, 0, 0);
-                app_test::pump(100);
-            }
-        app_test::pump_until([&] { return done.load(); }, 8000);
-    }
     driver.join();
     return ok && done;
 }
