@@ -414,4 +414,30 @@ TEST_F(MenuBar, CategoryCommandsIgnoreRowsThatAreNoCategory) {
     }
 }
 
+// A click of the mouse on a menu-bar button opens its menu.
+TEST_F(MenuBar, AMouseClickOnAButtonOpensItsMenu) {
+    SetForegroundWindow(wnd);
+    pump(100);
+    HWND button = GetDlgItem(wnd, kIdFirstMenuButton + kMenuView);
+    ASSERT_TRUE(button);
+    const POINT at = gui_test::rect_center(gui_test::window_rect(button));
+    gui_test::move_pointer(at);
+    pump(200);
+    std::vector<std::uint64_t> ids;
+    Step look{kMenuClass, [&](HWND menu) {
+                  if (const PopupMenuLevel* level = menu_level(menu); level && level->items)
+                      for (const PopupMenuItem& it : *level->items) ids.push_back(it.id);
+                  press_key(menu, VK_ESCAPE);
+                  return true;
+              }};
+    EXPECT_TRUE(run_with_steps(GetCurrentThreadId(), {look}, [&] {
+        INPUT clicks[2] = {};
+        clicks[0].type = clicks[1].type = INPUT_MOUSE;
+        clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, clicks, sizeof(INPUT));
+    }));
+    EXPECT_EQ(ids, (std::vector<std::uint64_t>{1301, 1302, 0, 1303}));
+}
+
 }  // namespace
