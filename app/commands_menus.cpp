@@ -173,7 +173,7 @@ void cards_menu(App& app, HWND window) {
             // The templates without a group are no group: their header's
             // label is a translated text, never a name to rename, delete or
             // move by.
-            if (track(app, window, {item(L"action.new_template", 12)}) == 12) mw.new_template();
+            if (track(app, window, {menu_item(L"action.new_template", 12)}) == 12) mw.new_template();
             return;
         }
         if (is_group_header_key(key)) {
