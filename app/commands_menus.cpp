@@ -169,6 +169,13 @@ void cards_menu(App& app, HWND window) {
 
     const std::int64_t key = static_cast<std::int64_t>(SendMessageW(mw.cards, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
     if (mw.templates_mode && !mw.trash_view) {
+        if (key == kUngroupedHeaderKey) {
+            // The templates without a group are no group: their header's
+            // label is a translated text, never a name to rename, delete or
+            // move by.
+            if (track(app, window, {menu_item(L"action.new_template", 12)}) == 12) mw.new_template();
+            return;
+        }
         if (is_group_header_key(key)) {
             std::wstring text = row_text(mw.cards, row);
             group_menu(app, window, is_group_row(text) ? strip_group_prefix(text) : std::wstring(), false);

@@ -140,6 +140,14 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kIdPanelToggle:
             if (sender && mw) mw->toggle_category_panel();
             return;
+        case kIdFirstMenuButton:
+        case kIdFirstMenuButton + 1:
+        case kIdFirstMenuButton + 2:
+        case kIdFirstMenuButton + 3:
+        case kIdFirstMenuButton + 4:
+        case kIdLastMenuButton:
+            if (sender && code == BN_CLICKED && mw) mw->show_menu(id - kIdFirstMenuButton);
+            return;
         case kCmdExportJson: export_backup(app, window); return;
         case kCmdImportJson: import_backup(app, window); return;
         case kCmdClose: app.close_main_window(window); return;
@@ -167,8 +175,6 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
-            // Pending, each with the part that builds its target: the
-            // menu-bar menus (210-215, MainWindow::show_menu).
             return;
     }
 }

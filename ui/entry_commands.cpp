@@ -88,10 +88,17 @@ std::wstring image_name(const HistoryEntry& entry) {
 CommandResult edit_template_row(const EntryCommandContext& ctx, std::int64_t key) {
     const Snippet* found = find_template(ctx, key);
     if (!found || !ctx.edit_template) return {};
-    const Snippet snippet = *found;
-    if (std::optional<TemplateEdit> edit = ctx.edit_template(ctx.main_window, snippet)) {
-        if (!ctx.db->update_snippet(snippet.id, edit->title, edit->body, edit->group))
-            show_message(ctx.main_window, tr(L"side.templates"), tr(L"message.need_title_text"));
+    // A copy: the editor's loop dispatches messages, and a refresh of the
+    // list replaces the listed records meanwhile.
+    Snippet snippet = *found;
+    // An edit the store refuses is told, and the editor opens again with
+    // what the user wrote instead of dropping it.
+    while (std::optional<TemplateEdit> edit = ctx.edit_template(ctx.main_window, snippet)) {
+        if (ctx.db->update_snippet(snippet.id, edit->title, edit->body, edit->group)) break;
+        show_message(ctx.main_window, tr(L"side.templates"), tr(L"message.need_title_text"));
+        snippet.title = edit->title;
+        snippet.text = edit->body;
+        snippet.grp = edit->group;
     }
     return refreshed();
 }

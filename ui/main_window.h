@@ -18,6 +18,7 @@
 #include "core/handles.h"
 #include "ui/entry_hint.h"
 #include "ui/list_model.h"
+#include "ui/menu_bar.h"
 #include "ui/paste_actions.h"
 #include "ui/side_panel.h"
 #include "ui/thumbnail_cache.h"
@@ -162,6 +163,12 @@ public:
     bool selected_has_text() const;
     bool selected_is_kept() const;
     bool rows_can_move() const;
+
+    // ---- the menu bar (main_window_menus.cpp) ---------------------------------------
+    // Opens menu index (0..5) below its button; a choice comes back to the
+    // window as a posted WM_COMMAND.
+    void show_menu(int index);
+    MenuBarState menu_bar_state() const;
 
     // ---- categories (main_window_categories.cpp) ----------------------------------
     void new_category();

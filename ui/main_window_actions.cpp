@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "store/database.h"
 #include "ui/cards_list.h"
+#include "ui/dialogs/template_editor.h"
 #include "ui/entry_commands.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
@@ -51,7 +52,11 @@ EntryCommandContext MainWindow::command_context() const {
     if (cards) read_list_selection(cards, ctx);
     ctx.entries = &model.entries();
     ctx.templates = &model.templates();
-    // Pending: ctx.edit_template (the template editor) once it exists.
+    ctx.edit_template = [self = this](HWND owner, const Snippet& snippet) -> std::optional<TemplateEdit> {
+        std::wstring title = snippet.title, group = snippet.grp, body = snippet.text;
+        if (!show_template_editor(owner, self, title, group, body)) return std::nullopt;
+        return TemplateEdit{title, body, group};
+    };
     return ctx;
 }
 

@@ -10,6 +10,7 @@
 #include "core/i18n.h"
 #include "core/text.h"
 #include "store/database.h"
+#include "ui/dialogs/template_editor.h"
 #include "ui/dialogs/view_dialog.h"
 #include "ui/entry_commands.h"
 #include "ui/main_window.h"
@@ -21,14 +22,21 @@ Database* database_of(App* app) { return app ? app->database.get() : nullptr; }
 
 }  // namespace
 
-void MainWindow::new_template() {
-    // Pending: the template editor opens here (show_template_editor) once it
-    // exists.
-}
+void MainWindow::new_template() { new_template_in_group(std::wstring()); }
 
 void MainWindow::new_template_in_group(const std::wstring& group) {
-    // Pending: the template editor opens here, preset with the group.
-    (void)group;
+    Database* db = database_of(app);
+    if (!db) return;
+    std::wstring title, body, chosen_group = group;
+    // A template the store refuses (a title that is taken) is told, and the
+    // editor opens again with what the user wrote, so nothing typed is lost.
+    for (;;) {
+        if (!show_template_editor(window, this, title, chosen_group, body)) return;
+        const std::int64_t r = db->add_snippet(title, body, chosen_group);
+        if (r > 0) break;
+        show_message(window, tr(L"side.templates"), r < 0 ? tr(L"message.need_title_text") : tr(L"message.dup_template"));
+    }
+    if (templates_mode) refresh_all();
 }
 
 void MainWindow::new_template_in_current_group() {
@@ -87,9 +95,10 @@ void MainWindow::delete_template_group(const std::wstring& name) {
 void MainWindow::move_group_templates(const std::wstring& group, const std::wstring& new_group) {
     Database* db = database_of(app);
     if (!db) return;
-    // The records are copied first: the refresh below replaces them.
-    std::vector<Snippet> listed = model.templates();
-    for (const Snippet& s : listed)
+    // The group's live templates come from the store: the list the window
+    // holds may show another view (or the trash) when the command comes
+    // from the side panel.
+    for (const Snippet& s : db->list_snippets())
         if (s.grp == group) db->set_snippet_group(s.id, new_group);
     refresh_all();
 }

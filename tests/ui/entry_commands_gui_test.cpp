@@ -362,13 +362,32 @@ TEST_F(EntryCommandsGui, ATemplateEditIsStoredOrItsRefusalReported) {
     EXPECT_EQ(live_template(tpl)->text, L"Hello there");
     EXPECT_EQ(live_template(tpl)->grp, L"Mail");
 
-    // The store refuses a template without a title: the user is told.
-    reply = TemplateEdit{L"   ", L"lost?", L""};
-    r = answering({{kConfirm, std::nullopt, true}}, run);
+    // The store refuses a template without a title: the user is told, and
+    // the editor opens again with what the user wrote (here cancelled).
+    reply = TemplateEdit{L"   ", L"not lost", L"Other"};
+    const int before_refusal = opened;
+    std::optional<TemplateEdit> first_reply = reply;
+    auto refused_once = [&] {
+        EntryCommandContext c = context(kViewAll, {-tpl});
+        c.edit_template = [&](HWND, const Snippet& s) {
+            ++opened;
+            offered = s;
+            std::optional<TemplateEdit> answer = first_reply;
+            first_reply.reset();
+            return answer;
+        };
+        return edit_selected(c);
+    };
+    r = answering({{kConfirm, std::nullopt, true}}, refused_once);
     EXPECT_TRUE(r.refresh);
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].title, tr(L"side.templates"));
     EXPECT_EQ(shown_[0].text, tr(L"message.need_title_text"));
+    EXPECT_EQ(opened, before_refusal + 2) << "the editor came back";
+    EXPECT_EQ(offered.id, tpl);
+    EXPECT_EQ(offered.title, L"   ");
+    EXPECT_EQ(offered.text, L"not lost");
+    EXPECT_EQ(offered.grp, L"Other");
     EXPECT_EQ(live_template(tpl)->text, L"Hello there");
 
     // Cancelled: nothing stored, nothing said, the list refreshed.
@@ -376,7 +395,7 @@ TEST_F(EntryCommandsGui, ATemplateEditIsStoredOrItsRefusalReported) {
     r = answering({}, run);
     EXPECT_TRUE(r.refresh);
     EXPECT_TRUE(shown_.empty());
-    EXPECT_EQ(opened, 3);
+    EXPECT_EQ(opened, 4);
 
     // A template no longer listed, a header, several rows: the editor stays shut.
     r = answering({}, [&] {
@@ -390,7 +409,7 @@ TEST_F(EntryCommandsGui, ATemplateEditIsStoredOrItsRefusalReported) {
         return any_refresh({a, b, d});
     });
     EXPECT_FALSE(r.refresh);
-    EXPECT_EQ(opened, 3);
+    EXPECT_EQ(opened, 4);
 }
 
 // --- delete --------------------------------------------------------------------------------------

@@ -1,0 +1,339 @@
+#include "ui/dialogs/template_editor.h"
+
+#include "app/app.h"
+#include "core/i18n.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "store/database.h"
+#include "theme/controls.h"
+#include "theme/dark_mode.h"
+#include "theme/geometry.h"
+#include "ui/main_window.h"
+#include "ui/message_boxes.h"
+#include "ui/modal_loop.h"
+
+namespace {
+
+constexpr DWORD kEditorStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kEditorExStyle = WS_EX_DLGMODALFRAME;
+constexpr int kEditorWidth = 780;
+constexpr int kEditorHeight = 620;
+
+constexpr COLORREF kDarkPage = 0x202020;
+constexpr COLORREF kLightPage = 0xF3F3F3;
+constexpr COLORREF kDarkText = 0xF2F2F2;
+constexpr COLORREF kLightText = 0x141414;
+constexpr COLORREF kDarkControl = 0x2B2B2B;
+constexpr COLORREF kLightControl = 0xFFFFFF;
+
+const wchar_t* const kPlaceholders[kEditorInsertCount] = {L"{date}", L"{time}", L"{datetime}", L"{year}", L"{user}"};
+const wchar_t* const kInsertKeys[kEditorInsertCount] = {L"editor.var_date", L"editor.var_time",
+                                                        L"editor.var_datetime", L"editor.var_year",
+                                                        L"editor.var_user"};
+constexpr int kInsertWidths[kEditorInsertCount] = {70, 76, 100, 60, 110};
+
+HINSTANCE module() { return GetModuleHandleW(nullptr); }
+
+TemplateEditorResult* state_of(HWND window) {
+    return reinterpret_cast<TemplateEditorResult*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+App* app_of(const MainWindow* mw) { return mw ? mw->app : nullptr; }
+
+bool settings_dark(const MainWindow* mw) {
+    const App* app = app_of(mw);
+    return app && app->settings && app->settings->dark_mode;
+}
+
+Database* database_of(const MainWindow* mw) {
+    App* app = app_of(mw);
+    return app ? app->database.get() : nullptr;
+}
+
+bool register_editor_class() {
+    static const bool ok = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = template_editor_proc;
+        wc.hInstance = module();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kTemplateEditorClass;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return ok;
+}
+
+HWND make_child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
+                int id, HFONT font, DWORD ex_style = 0) {
+    HWND child = CreateWindowExW(ex_style, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module(), nullptr);
+    if (child && font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return child;
+}
+
+HWND make_label(HWND parent, const std::wstring& text, int x, int y, int w, int h, HFONT font) {
+    return make_child(parent, L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, w, h, -1, font);
+}
+
+HWND make_edit(HWND parent, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id, HFONT font,
+               bool dark) {
+    HWND edit = make_child(parent, L"EDIT", text, style | WS_TABSTOP, x, y, w, h, id, font, WS_EX_CLIENTEDGE);
+    theme_child_colors(edit, dark);
+    theme_framed_control(edit, dark);
+    return edit;
+}
+
+HWND make_button(HWND parent, const std::wstring& caption, int x, int y, int w, int h, int id, HFONT font, bool dark,
+                 bool accent) {
+    HWND button = make_child(parent, L"BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, x, y, w, h, id, font);
+    theme_button(button, dark, accent);
+    return button;
+}
+
+std::wstring control_text(HWND window, int id) {
+    HWND control = GetDlgItem(window, id);
+    if (!control) return {};
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+// The combo's items: the no-group entry, then the store's groups.
+void fill_groups(HWND combo, const TemplateEditorResult& state) {
+    std::vector<std::wstring> items{tr(L"editor.ungrouped_group")};
+    if (Database* db = database_of(state.main_window))
+        for (std::wstring& g : db->list_snippet_groups()) items.push_back(std::move(g));
+    for (const std::wstring& item : items)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    const int index = editor_group_index(items, state.group);
+    if (index >= 0)
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    else
+        SetWindowTextW(combo, state.group.c_str());
+}
+
+LRESULT on_create(HWND window, LPARAM lp) {
+    auto* state = static_cast<TemplateEditorResult*>(reinterpret_cast<const CREATESTRUCTW*>(lp)->lpCreateParams);
+    if (!state) return -1;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    const bool dark = state->dark = settings_dark(state->main_window);
+    state->static_brush.reset(CreateSolidBrush(dark ? kDarkPage : kLightPage));
+    HFONT font = state->main_window && state->main_window->list_font
+                     ? state->main_window->list_font.get()
+                     : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+    make_label(window, tr(L"prompt.name"), 14, 10, 100, 18, font);
+    HWND name = make_edit(window, state->title, ES_AUTOHSCROLL, 120, 10, 640, 24, kEditorName, font, dark);
+    make_label(window, tr(L"editor.group_label"), 14, 40, 100, 18, font);
+    HWND combo = make_child(window, L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 120,
+                            40, 640, 200, kEditorGroup, font);
+    theme_child_colors(combo, dark);
+    make_label(window, tr(L"editor.template_label"), 14, 70, 100, 18, font);
+    HWND body = make_edit(window, state->body, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, 120, 70,
+                          640, 340, kEditorBody, font, dark);
+    set_window_dark_theme(body, dark);
+    make_label(window, tr(L"editor.insert_var"), 14, 420, 300, 18, font);
+    const std::array<RECT, kEditorInsertCount> rects = editor_insert_button_rects();
+    for (int i = 0; i < kEditorInsertCount; ++i) {
+        const RECT& r = rects[static_cast<size_t>(i)];
+        make_button(window, tr(kInsertKeys[i]), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                    kEditorFirstInsert + i, font, dark, false);
+    }
+    make_label(window, tr(L"editor.vars_hint"), 14, 476, 640, 18, font);
+    make_button(window, L"OK", 660, 502, 100, 28, kEditorOk, font, dark, true);
+    make_button(window, tr(L"action.cancel"), 552, 502, 100, 28, kEditorCancel, font, dark, false);
+
+    if (combo) fill_groups(combo, *state);
+    if (name) SetFocus(name);
+    return 0;
+}
+
+void on_ok(HWND window, TemplateEditorResult& state) {
+    const std::wstring title = control_text(window, kEditorName);
+    const std::wstring group = control_text(window, kEditorGroup);
+    const std::wstring body = control_text(window, kEditorBody);
+    if (!editor_input_complete(title, body)) {
+        // Nothing typed is lost: the window stays with the texts as they are.
+        show_message(window, tr(L"side.templates"), tr(L"message.need_title_text"));
+        if (IsWindow(window)) SetFocus(GetDlgItem(window, trim(title).empty() ? kEditorName : kEditorBody));
+        return;
+    }
+    state.title = title;
+    state.group = editor_group_from_text(group, tr(L"editor.ungrouped_group"));
+    state.body = body;
+    state.accepted = true;
+    DestroyWindow(window);
+}
+
+void insert_placeholder(HWND window, int id) {
+    HWND body = GetDlgItem(window, kEditorBody);
+    const wchar_t* text = editor_placeholder(id);
+    if (!body || !text) return;
+    SendMessageW(body, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+    SetFocus(body);
+}
+
+LRESULT on_command(HWND window, WPARAM wp) {
+    TemplateEditorResult* state = state_of(window);
+    const int id = LOWORD(wp);
+    if (id >= kEditorFirstInsert && id < kEditorFirstInsert + kEditorInsertCount) {
+        if (HIWORD(wp) == BN_CLICKED) insert_placeholder(window, id);
+    } else if (id == kEditorOk) {
+        if (state && HIWORD(wp) == BN_CLICKED) on_ok(window, *state);
+    } else if (id == kEditorCancel) {
+        if (HIWORD(wp) == BN_CLICKED) DestroyWindow(window);
+    }
+    return 0;
+}
+
+LRESULT on_erase_background(HWND window, HDC dc) {
+    const TemplateEditorResult* state = state_of(window);
+    RECT rc{};
+    GetClientRect(window, &rc);
+    FillRect(dc, &rc, page_background_brush(state && state->dark));
+    return 1;
+}
+
+LRESULT on_control_color(HWND window, HDC dc) {
+    const TemplateEditorResult* state = state_of(window);
+    const bool dark = state ? state->dark : false;
+    SetTextColor(dc, dark ? kDarkText : kLightText);
+    SetBkColor(dc, dark ? kDarkControl : kLightControl);
+    return reinterpret_cast<LRESULT>(control_background_brush(dark));
+}
+
+LRESULT on_static_color(HWND window, HDC dc) {
+    const TemplateEditorResult* state = state_of(window);
+    const bool dark = state ? state->dark : false;
+    SetTextColor(dc, dark ? kDarkText : kLightText);
+    SetBkColor(dc, dark ? kDarkPage : kLightPage);
+    SetBkMode(dc, TRANSPARENT);
+    HBRUSH brush = state && state->static_brush ? state->static_brush.get() : page_background_brush(dark);
+    return reinterpret_cast<LRESULT>(brush);
+}
+
+void on_destroy(HWND window) {
+    if (TemplateEditorResult* state = state_of(window)) state->static_brush.reset();
+}
+
+// Esc anywhere in the editor cancels it, except while the group list is
+// dropped down (Esc then only closes the list).
+bool is_cancel_key(HWND editor, const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE) return false;
+    if (msg.hwnd != editor && !IsChild(editor, msg.hwnd)) return false;
+    HWND combo = GetDlgItem(editor, kEditorGroup);
+    return !(combo && SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+}
+
+void run_editor_loop(HWND editor, HWND owner) {
+    ModalLoopScope modal;
+    const bool disabled_here = owner && IsWindowEnabled(owner);
+    if (disabled_here) EnableWindow(owner, FALSE);
+    bool quit = false;
+    int quit_code = 0;
+    MSG msg{};
+    while (IsWindow(editor)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quit_code = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1) break;
+        if (is_cancel_key(editor, msg)) {
+            DestroyWindow(editor);
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
+    if (IsWindow(editor)) {
+        DestroyWindow(editor);
+    } else if (owner && IsWindow(owner)) {
+        SetForegroundWindow(owner);
+    }
+    if (quit) PostQuitMessage(quit_code);
+}
+
+}  // namespace
+
+// --- pure parts ---------------------------------------------------------------------------
+
+const wchar_t* editor_placeholder(int button_id) {
+    const int i = button_id - kEditorFirstInsert;
+    return i >= 0 && i < kEditorInsertCount ? kPlaceholders[i] : nullptr;
+}
+
+std::array<RECT, kEditorInsertCount> editor_insert_button_rects() {
+    std::array<RECT, kEditorInsertCount> rects{};
+    int x = 14;
+    for (int i = 0; i < kEditorInsertCount; ++i) {
+        rects[static_cast<size_t>(i)] = RECT{x, 442, x + kInsertWidths[i], 442 + 26};
+        x += kInsertWidths[i] + 6;
+    }
+    return rects;
+}
+
+std::wstring editor_group_from_text(const std::wstring& text, const std::wstring& ungrouped_label) {
+    if (text == ungrouped_label || text == L"(\u0411\u0435\u0437 \u0433\u0440\u0443\u043F\u043F\u044B)") return {};
+    return text;
+}
+
+int editor_group_index(const std::vector<std::wstring>& items, const std::wstring& group) {
+    if (group.empty()) return items.empty() ? -1 : 0;
+    int found = -1;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i] == group) found = static_cast<int>(i);
+    return found;
+}
+
+bool editor_input_complete(const std::wstring& title, const std::wstring& body) {
+    return !trim(title).empty() && !body.empty();
+}
+
+// --- the window ----------------------------------------------------------------------------
+
+LRESULT CALLBACK template_editor_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CREATE: return on_create(window, lp);
+        case WM_COMMAND: return on_command(window, wp);
+        case WM_CLOSE: DestroyWindow(window); return 0;
+        case WM_DESTROY: on_destroy(window); return 0;
+        case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wp));
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN: return on_control_color(window, reinterpret_cast<HDC>(wp));
+        case WM_CTLCOLORSTATIC: return on_static_color(window, reinterpret_cast<HDC>(wp));
+        case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+        default: return DefWindowProcW(window, msg, wp, lp);
+    }
+}
+
+bool show_template_editor(HWND owner, const MainWindow* main_window, std::wstring& title, std::wstring& group,
+                          std::wstring& body) {
+    if (!register_editor_class()) return false;
+    // The window works on copies: the caller's texts change only on OK.
+    TemplateEditorResult state;
+    state.main_window = main_window;
+    state.title = title;
+    state.group = group;
+    state.body = body;
+    HWND editor = CreateWindowExW(kEditorExStyle, kTemplateEditorClass, tr(L"editor.title").c_str(), kEditorStyle, 0,
+                                  0, kEditorWidth, kEditorHeight, owner, nullptr, module(), &state);
+    if (!editor) return false;
+    apply_dark_title_bar(editor, state.dark);
+    apply_round_corners(editor);
+    center_window(editor, owner);
+    ShowWindow(editor, SW_SHOW);
+    if (HWND name = GetDlgItem(editor, kEditorName)) SetFocus(name);
+    run_editor_loop(editor, owner);
+    if (!state.accepted) return false;
+    title = state.title;
+    group = state.group;
+    body = state.body;
+    return true;
+}
