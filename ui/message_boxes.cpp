@@ -86,29 +86,7 @@ void apply_box_frame(HWND box, bool dark) {
 
 // Runs the box's loop: the owner is disabled while the box exists. The box
 // is gone when this returns; the owner comes to the front again.
-void run_modal(HWND box, HWND owner) {
-    ModalLoopScope modal;
-    const bool disabled_here = owner && IsWindowEnabled(owner);
-    if (disabled_here) EnableWindow(owner, FALSE);
-    bool quit = false;
-    int quit_code = 0;
-    MSG msg{};
-    while (IsWindow(box)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
-    if (IsWindow(box)) DestroyWindow(box);
-    if (owner && IsWindow(owner)) SetForegroundWindow(owner);
-    if (quit) PostQuitMessage(quit_code);
-}
+void run_modal(HWND box, HWND owner) { run_modal_window(box, owner); }
 
 // The answers to WM_CTLCOLOR* shared by both boxes.
 LRESULT color_static(HDC dc, bool icon) {

@@ -18,3 +18,14 @@ public:
     ModalLoopScope(const ModalLoopScope&) = delete;
     ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 };
+
+#include <windows.h>
+
+#include <functional>
+
+// Runs a nested message loop for as long as `window` exists, with `owner`
+// disabled meanwhile (when it was enabled). `take` sees each message first
+// and returns true for one it handled itself. Afterwards the owner is
+// enabled, the window is gone, the owner comes to the front, and a
+// WM_QUIT met by the loop is posted again for the loop outside.
+void run_modal_window(HWND window, HWND owner, const std::function<bool(MSG&)>& take = {});

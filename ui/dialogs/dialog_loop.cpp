@@ -32,28 +32,7 @@ bool answer_dialog_key(HWND window, const MSG& msg) {
 }
 
 void run_dialog_loop(HWND window, HWND owner) {
-    ModalLoopScope modal;
-    const bool disabled_here = owner && IsWindow(owner) && IsWindowEnabled(owner);
-    if (disabled_here) EnableWindow(owner, FALSE);
-    bool quit = false;
-    int quit_code = 0;
-    MSG msg{};
-    while (IsWindow(window)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1) break;
-        if (answer_dialog_key(window, msg)) continue;
-        if (IsDialogMessageW(window, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    // The owner first, so that the system does not activate another window.
-    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
-    if (IsWindow(window)) DestroyWindow(window);
-    if (owner && IsWindow(owner)) SetForegroundWindow(owner);
-    if (quit) PostQuitMessage(quit_code);
+    run_modal_window(window, owner, [window](MSG& msg) {
+        return answer_dialog_key(window, msg) || IsDialogMessageW(window, &msg);
+    });
 }

@@ -229,34 +229,11 @@ bool is_cancel_key(HWND editor, const MSG& msg) {
 }
 
 void run_editor_loop(HWND editor, HWND owner) {
-    ModalLoopScope modal;
-    const bool disabled_here = owner && IsWindowEnabled(owner);
-    if (disabled_here) EnableWindow(owner, FALSE);
-    bool quit = false;
-    int quit_code = 0;
-    MSG msg{};
-    while (IsWindow(editor)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1) break;
-        if (is_cancel_key(editor, msg)) {
-            DestroyWindow(editor);
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
-    if (IsWindow(editor)) {
+    run_modal_window(editor, owner, [editor](MSG& msg) {
+        if (!is_cancel_key(editor, msg)) return false;
         DestroyWindow(editor);
-    } else if (owner && IsWindow(owner)) {
-        SetForegroundWindow(owner);
-    }
-    if (quit) PostQuitMessage(quit_code);
+        return true;
+    });
 }
 
 }  // namespace

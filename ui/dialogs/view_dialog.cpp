@@ -428,27 +428,7 @@ bool show_view_dialog(MainWindow* main_window, const HistoryEntry& entry) {
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
 
-    ModalLoopScope modal;
-    const bool disabled_here = IsWindowEnabled(owner) != FALSE;
-    if (disabled_here) EnableWindow(owner, FALSE);
-    bool quit = false;
-    int quit_code = 0;
-    MSG msg{};
-    while (IsWindow(dialog)) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quit_code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
     // The window never outlives the record it points at.
-    if (IsWindow(dialog)) DestroyWindow(dialog);
-    if (disabled_here && IsWindow(owner)) EnableWindow(owner, TRUE);
-    if (IsWindow(owner)) SetForegroundWindow(owner);
-    if (quit) PostQuitMessage(quit_code);
+    run_modal_window(dialog, owner);
     return true;
 }
