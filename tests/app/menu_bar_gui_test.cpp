@@ -27,6 +27,9 @@
 #include "tests/theme/gui_support.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
+#include "ui/dialogs/about_window.h"
+#include "ui/dialogs/info_window.h"
+#include "ui/dialogs/settings_window.h"
 #include "ui/menu_bar.h"
 
 namespace {
@@ -121,6 +124,21 @@ protected:
     std::int64_t alpha = 0, beta = 0, first = 0, second = 0;
 };
 
+// Closes a window that a menu command opens, as its close box would.
+Step close_window(const wchar_t* cls) {
+    return {cls, [](HWND w) {
+                PostMessageW(w, WM_CLOSE, 0, 0);
+                return true;
+            }};
+}
+// Leaves the capture overlay with Esc.
+Step leave_overlay() {
+    return {L"QuilletCaptureOverlay", [](HWND w) {
+                press_key(w, VK_ESCAPE);
+                return true;
+            }};
+}
+
 // One item of a menu chosen by keyboard: what is set up first, what the
 // command asks for, and what it must have done.
 struct ItemCase {
@@ -154,7 +172,7 @@ TEST_F(MenuBar, EveryItemRunsItsCommand) {
          [&] { EXPECT_TRUE(pump_until([] { return winutil::get_clipboard_text() == L"first entry"; }, 3000)); }},
         {kMenuEdit, 1102, [&] { winutil::set_clipboard_text(L"before"); }, {},
          [&] { EXPECT_EQ(winutil::get_clipboard_text(), L"first entry"); }},
-        {kMenuEdit, 1118, nullptr, {}, nullptr},
+        {kMenuEdit, 1118, nullptr, {leave_overlay()}, nullptr},
         {kMenuEdit, 1103, [&] { winutil::set_clipboard_text(L"before"); }, {},
          [&] {
              EXPECT_TRUE(pump_until([] { return winutil::get_clipboard_text() == L"first entry"; }, 3000));
@@ -241,14 +259,15 @@ TEST_F(MenuBar, EveryItemRunsItsCommand) {
              EXPECT_EQ(SendMessageW(mw->watch_box, BM_GETCHECK, 0, 0), BST_CHECKED);
          }},
         {kMenuSettings, 1402, nullptr, {}, [&] { EXPECT_NE(topmost(wnd), top_before); }},
-        {kMenuSettings, 1403, nullptr, {}, nullptr},
-        {kMenuSettings, 1404, nullptr, {}, nullptr},
+        {kMenuSettings, 1403, nullptr, {close_window(kInfoWindowClass)}, nullptr},
+        {kMenuSettings, 1404, nullptr, {close_window(kSettingsWindowClass)}, nullptr},
         // Help
         {kMenuHelp, 1505, nullptr, {}, nullptr},
-        {kMenuHelp, 1504, nullptr, {}, nullptr},
-        {kMenuHelp, 1501, nullptr, {}, nullptr},
+        // No update server answers here: the check ends in the information window.
+        {kMenuHelp, 1504, nullptr, {close_window(kInfoWindowClass)}, nullptr},
+        {kMenuHelp, 1501, nullptr, {close_window(kAboutWindowClass)}, nullptr},
         {kMenuHelp, 1506, nullptr, {}, nullptr},
-        {kMenuHelp, 1502, nullptr, {}, nullptr},
+        {kMenuHelp, 1502, nullptr, {close_window(kInfoWindowClass)}, nullptr},
         // Quit ends the program: last.
         {kMenuFile, 1004, nullptr, {}, [&] { EXPECT_FALSE(IsWindow(wnd)); }},
     };
