@@ -45,10 +45,32 @@ function(quillet_test name)
   add_dependencies(${name} quillet_lang)
 endfunction()
 
+# Tests that use the desktop (clipboard, screen, input, foreground window)
+# never run beside another test on the same desktop. There are several
+# desktops, each a Wine prefix and an Xvfb display of its own, and the
+# desktop tests are dealt out over them in turn.
+set(QUILLET_TEST_DESKTOPS 3 CACHE STRING "Desktops the desktop tests are spread over")
+
+# quillet_desktop_test(<test>)
+function(quillet_desktop_test test)
+  get_property(n GLOBAL PROPERTY QUILLET_DESKTOP_TEST_COUNT)
+  if("${n}" STREQUAL "")
+    set(n 0)
+  endif()
+  math(EXPR lane "${n} % ${QUILLET_TEST_DESKTOPS}")
+  math(EXPR n "${n} + 1")
+  set_property(GLOBAL PROPERTY QUILLET_DESKTOP_TEST_COUNT ${n})
+  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK desktop${lane})
+  if(lane GREATER 0)
+    # Desktop 0 is the build tree's own state folder (wine-run's default).
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+                 "QUILLET_WINE_STATE=${CMAKE_BINARY_DIR}/wine-desktop${lane}")
+  endif()
+endfunction()
+
 # quillet_tests(<subsystem> LIBS <target>...)
 # Every tests/<subsystem>/*_test.cpp becomes the test <subsystem>_<stem>;
-# files named *_gui_test.cpp share the desktop (clipboard, screen, input)
-# and never run at the same time as each other.
+# files named *_gui_test.cpp use a desktop (see quillet_desktop_test).
 function(quillet_tests sub)
   cmake_parse_arguments(A "" "" "LIBS;EXCLUDE" ${ARGN})
   file(GLOB files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
@@ -57,11 +79,10 @@ function(quillet_tests sub)
   endforeach()
   foreach(f ${files})
     get_filename_component(stem ${f} NAME_WE)
-    set(locks)
+    quillet_test(${sub}_${stem} SOURCES ${f} LIBS ${A_LIBS})
     if(stem MATCHES "_gui_test$")
-      set(locks desktop)
+      quillet_desktop_test(${sub}_${stem})
     endif()
-    quillet_test(${sub}_${stem} SOURCES ${f} LIBS ${A_LIBS} LOCKS ${locks})
   endforeach()
 endfunction()
 

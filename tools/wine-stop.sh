@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Stops the Wine server and the Xvfb display of a build tree (or of the
-# state folder given second, see wine-run).
+# Stops the Wine servers and the Xvfb displays of a build tree: its own
+# state folder and the desktops of its tests (see wine-run), or only the
+# state folder given second.
 build_dir=${1:?build dir}
-state="${2:-$build_dir/wine}"
-[ -d "$state" ] || exit 0
-WINEPREFIX="$state/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
-if [ -s "$state/xvfb.pid" ]; then
-  kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
-  rm -f "$state/xvfb.pid" "$state/display"
+if [ $# -ge 2 ]; then
+  states=("$2")
+else
+  states=("$build_dir/wine" "$build_dir"/wine-desktop*)
 fi
+for state in "${states[@]}"; do
+  [ -d "$state" ] || continue
+  WINEPREFIX="$state/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  if [ -s "$state/xvfb.pid" ]; then
+    kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+    rm -f "$state/xvfb.pid" "$state/display"
+  fi
+done
 exit 0
