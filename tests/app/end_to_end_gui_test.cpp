@@ -14,40 +14,14 @@
 #include "core/clipboard_text.h"
 #include "core/handles.h"
 #include "store/database.h"
+#include "tests/app/portable_copy.h"
 #include "tests/app/app_test_support.h"
 
 namespace {
 
 using namespace app_test;
 
-// A portable copy of the program: Quillet.exe, lang\ and portable.txt.
-class PortableCopy {
-public:
-    PortableCopy() {
-        std::wstring bin = own_exe_dir();
-        ok_ = CopyFileW((bin + L"\\Quillet.exe").c_str(), exe().c_str(), FALSE) != FALSE;
-        CreateDirectoryW(folder_.file(L"lang").c_str(), nullptr);
-        WIN32_FIND_DATAW found{};
-        raii::FindHandle find(FindFirstFileW((bin + L"\\lang\\*.ini").c_str(), &found));
-        if (find) {
-            do {
-                CopyFileW((bin + L"\\lang\\" + found.cFileName).c_str(),
-                          (folder_.file(L"lang") + L"\\" + found.cFileName).c_str(), FALSE);
-            } while (FindNextFileW(find.get(), &found));
-        }
-        ok_ = ok_ && test_support::write_file(folder_.file(L"portable.txt"), "portable\r\n");
-    }
-    bool ok() const { return ok_; }
-    std::wstring exe() const { return folder_.file(L"Quillet.exe"); }
-    std::wstring data() const { return folder_.file(L"data"); }
-    std::wstring database() const { return data() + L"\\quillet.db"; }
-    std::wstring ini() const { return data() + L"\\quillet.db.ini"; }
-    const std::wstring& path() const { return folder_.path(); }
-
-private:
-    TempFolder folder_;
-    bool ok_ = false;
-};
+using test_support::PortableCopy;
 
 struct FindByProcess {
     DWORD pid;

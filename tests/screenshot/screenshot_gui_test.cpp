@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "screenshot/capture_overlay.h"
 #include "store/database.h"
+#include "tests/app/portable_copy.h"
 #include "tests/screenshot/shot_input.h"
 #include "tests/screenshot/shot_test_support.h"
 
@@ -30,36 +31,7 @@ const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 constexpr int kScreenshotButton = 220;
 constexpr int kScreenshotCommand = 1118;
 
-// A portable copy of the program: Quillet.exe, lang\ and portable.txt.
-class PortableCopy {
-public:
-    PortableCopy() {
-        const std::wstring bin = own_exe_dir();
-        ok_ = CopyFileW((bin + L"\\Quillet.exe").c_str(), exe().c_str(), FALSE) != FALSE;
-        CreateDirectoryW(folder_.file(L"lang").c_str(), nullptr);
-        WIN32_FIND_DATAW found{};
-        raii::FindHandle find(FindFirstFileW((bin + L"\\lang\\*.ini").c_str(), &found));
-        if (find) {
-            do {
-                CopyFileW((bin + L"\\lang\\" + found.cFileName).c_str(),
-                          (folder_.file(L"lang") + L"\\" + found.cFileName).c_str(), FALSE);
-            } while (FindNextFileW(find.get(), &found));
-        }
-        ok_ = ok_ && test_support::write_file(folder_.file(L"portable.txt"), "portable\r\n");
-        CreateDirectoryW(data().c_str(), nullptr);
-    }
-    bool ok() const { return ok_; }
-    std::wstring exe() const { return folder_.file(L"Quillet.exe"); }
-    std::wstring data() const { return folder_.file(L"data"); }
-    std::wstring database() const { return data() + L"\\quillet.db"; }
-    std::wstring ini() const { return data() + L"\\quillet.db.ini"; }
-    std::wstring screenshots() const { return data() + L"\\screenshots"; }
-    const std::wstring& path() const { return folder_.path(); }
-
-private:
-    TempFolder folder_;
-    bool ok_ = false;
-};
+using test_support::PortableCopy;
 
 // A visible top-level window of the class in the process; null when none.
 HWND window_of(DWORD pid, const wchar_t* cls) {
@@ -183,6 +155,7 @@ POINT to_screen(POINT client) {
 TEST(Screenshot, FullScreenHotkeyFilesOneImageAndPutsItOnTheClipboard) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
     const RECT place{300, 200, 460, 320};
     const COLORREF colour = RGB(0x2E, 0xA0, 0x43);
     ShotWindow target;
@@ -236,6 +209,7 @@ TEST(Screenshot, FullScreenHotkeyFilesOneImageAndPutsItOnTheClipboard) {
 TEST(Screenshot, EscFilesNothingAndTwoEqualScreenshotsAreTwoEntries) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
     ShotWindow target;
     ASSERT_TRUE(target.start(RECT{300, 200, 460, 320}, RGB(200, 40, 40)));
     Running quillet;
@@ -290,6 +264,7 @@ TEST(Screenshot, EscFilesNothingAndTwoEqualScreenshotsAreTwoEntries) {
 TEST(Screenshot, RegionDraggedAndAnnotatedWithRealInput) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
     // A patterned window under the whole region: the blur has something to
     // pixelate.
     ShotWindow target;
@@ -370,6 +345,7 @@ TEST(Screenshot, RegionDraggedAndAnnotatedWithRealInput) {
 TEST(Screenshot, WindowModeSelectsTheWindowInFront) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
     Running quillet;
     ASSERT_TRUE(quillet.start(copy));
     const RECT place{420, 260, 740, 500};
@@ -429,6 +405,7 @@ void save_through_toolbar(HWND overlay) {
 TEST(Screenshot, SaveAsFilesAreRecordedAndNeverDeletedByTheStore) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
     write_settings(copy.ini(), [](Settings& s) { s.screenshot_autosave = true; });
     CreateDirectoryW(copy.screenshots().c_str(), nullptr);
     TempFolder elsewhere;
