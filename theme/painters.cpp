@@ -58,6 +58,19 @@ void fill_rect_color(HDC dc, const RECT& rc, COLORREF color) {
     FillRect(dc, &rc, brush.get());
 }
 
+void fill_client_color(HWND window, HDC dc, COLORREF color) {
+    RECT rc{};
+    GetClientRect(window, &rc);
+    fill_rect_color(dc, rc, color);
+}
+
+void draw_text_in(HDC dc, HFONT font, COLORREF color, const std::wstring& text, RECT rc, UINT format) {
+    if (text.empty()) return;
+    raii::SelectGuard use(dc, font);
+    SetTextColor(dc, color);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
+}
+
 void draw_toggle_switch(HDC dc, const RECT& rc, bool on, bool dark, HWND control) {
     const ThemeColors& c = theme_colors(dark);
     const ToggleLayout l = toggle_layout(rc, on);

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // --- geometry of the painters (pure) -------------------------------------------
 
 struct ToggleLayout {
@@ -50,3 +52,10 @@ void draw_accent_frame(HDC dc, const RECT& rc, bool dark);
 
 // A filled rectangle in a colour (a brush made and deleted for the call).
 void fill_rect_color(HDC dc, const RECT& rc, COLORREF color);
+
+// The whole client area of the window filled in a colour; for WM_ERASEBKGND.
+void fill_client_color(HWND window, HDC dc, COLORREF color);
+
+// Text in a font and colour into the rectangle (DrawTextW with the format
+// and DT_NOPREFIX); the DC's font is put back. Nothing for an empty text.
+void draw_text_in(HDC dc, HFONT font, COLORREF color, const std::wstring& text, RECT rc, UINT format);

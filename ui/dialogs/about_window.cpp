@@ -145,22 +145,14 @@ LRESULT on_size(HWND window, AboutWindow& r, int width) {
 }
 
 LRESULT on_erase_background(HWND window, const AboutWindow& r, HDC dc) {
-    RECT rc{};
-    GetClientRect(window, &rc);
-    fill_rect_color(dc, rc, colors(r.dark).background);
+    fill_client_color(window, dc, colors(r.dark).background);
     return 1;
-}
-
-void draw_text(HDC dc, HFONT font, COLORREF color, const std::wstring& text, RECT rc, UINT format) {
-    raii::SelectGuard use(dc, font);
-    SetTextColor(dc, color);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
 }
 
 void draw_link(HDC dc, const AboutWindow& r, const std::wstring& text, const RECT& rc, bool hovered) {
     const AboutColors& c = colors(r.dark);
     const COLORREF color = hovered ? c.link_hover : c.link;
-    draw_text(dc, r.link_font.get(), color, text, rc, DT_SINGLELINE);
+    draw_text_in(dc, r.link_font.get(), color, text, rc, DT_SINGLELINE);
     RECT line{rc.left, rc.bottom - 2, rc.right, rc.bottom - 1};
     fill_rect_color(dc, line, color);
 }
@@ -172,10 +164,10 @@ LRESULT on_paint(HWND window, const AboutWindow& r) {
     const AboutColors& c = colors(r.dark);
     const AboutLayout& l = r.layout;
     SetBkMode(dc, TRANSPARENT);
-    draw_text(dc, r.title_font.get(), c.text, kProductName, l.title, DT_SINGLELINE | DT_END_ELLIPSIS);
-    draw_text(dc, r.small_font.get(), c.muted, r.version_line, l.version, DT_SINGLELINE | DT_END_ELLIPSIS);
-    draw_text(dc, r.text_font.get(), c.text, r.text, l.description, DT_WORDBREAK | DT_END_ELLIPSIS);
-    draw_text(dc, r.small_font.get(), c.muted, r.consent, l.consent, DT_WORDBREAK);
+    draw_text_in(dc, r.title_font.get(), c.text, kProductName, l.title, DT_SINGLELINE | DT_END_ELLIPSIS);
+    draw_text_in(dc, r.small_font.get(), c.muted, r.version_line, l.version, DT_SINGLELINE | DT_END_ELLIPSIS);
+    draw_text_in(dc, r.text_font.get(), c.text, r.text, l.description, DT_WORDBREAK | DT_END_ELLIPSIS);
+    draw_text_in(dc, r.small_font.get(), c.muted, r.consent, l.consent, DT_WORDBREAK);
     draw_link(dc, r, r.licence_text, l.licence_link, r.hovered_link == 1);
     draw_link(dc, r, r.site_text, l.site_link, r.hovered_link == 2);
     return 0;

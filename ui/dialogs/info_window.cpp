@@ -130,17 +130,8 @@ LRESULT on_size(HWND window, InfoWindow& r, int width) {
 }
 
 LRESULT on_erase_background(HWND window, const InfoWindow& r, HDC dc) {
-    RECT rc{};
-    GetClientRect(window, &rc);
-    fill_rect_color(dc, rc, colors(r.dark).background);
+    fill_client_color(window, dc, colors(r.dark).background);
     return 1;
-}
-
-void draw_text(HDC dc, HFONT font, COLORREF color, const std::wstring& text, RECT rc, UINT format) {
-    if (text.empty()) return;
-    raii::SelectGuard use(dc, font);
-    SetTextColor(dc, color);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format | DT_NOPREFIX);
 }
 
 LRESULT on_paint(HWND window, const InfoWindow& r) {
@@ -149,10 +140,10 @@ LRESULT on_paint(HWND window, const InfoWindow& r) {
     if (!dc) return 0;
     const InfoColors& c = colors(r.dark);
     SetBkMode(dc, TRANSPARENT);
-    draw_text(dc, r.title_font.get(), c.text, r.title, r.layout.title, DT_SINGLELINE | DT_END_ELLIPSIS);
+    draw_text_in(dc, r.title_font.get(), c.text, r.title, r.layout.title, DT_SINGLELINE | DT_END_ELLIPSIS);
     for (size_t i = 0; i < r.rows.size() && i < r.layout.keys.size(); ++i) {
-        draw_text(dc, r.key_font.get(), c.key, r.rows[i].key, r.layout.keys[i], DT_SINGLELINE);
-        draw_text(dc, r.description_font.get(), c.text, r.rows[i].description, r.layout.descriptions[i],
+        draw_text_in(dc, r.key_font.get(), c.key, r.rows[i].key, r.layout.keys[i], DT_SINGLELINE);
+        draw_text_in(dc, r.description_font.get(), c.text, r.rows[i].description, r.layout.descriptions[i],
                   DT_WORDBREAK);
     }
     return 0;
