@@ -24,37 +24,12 @@
 
 namespace {
 
+using gui_test::pump;
+using gui_test::click;
+using gui_test::text_of;
+using gui_test::focus_of;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-void click(HWND button) {
-    RECT rc{};
-    GetClientRect(button, &rc);
-    const LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
-    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(button, WM_LBUTTONUP, 0, at);
-}
-
-std::wstring text_of(HWND w) {
-    wchar_t buf[256] = {};
-    GetWindowTextW(w, buf, 256);
-    return buf;
-}
-
-HWND focus_of(DWORD thread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(thread, &info);
-    return info.hwndFocus;
-}
 
 RECT client_rect_in(HWND child, HWND parent) {
     RECT rc = gui_test::window_rect(child);

@@ -26,6 +26,8 @@
 
 namespace {
 
+using gui_test::text_of;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 using namespace app_test;
@@ -44,12 +46,6 @@ void send_button(DWORD down, DWORD up) {
 void click_at(POINT screen) {
     gui_test::move_pointer(screen);
     send_button(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
-}
-
-std::wstring text_of(HWND w) {
-    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(w)) + 1, L'\0');
-    s.resize(static_cast<size_t>(GetWindowTextW(w, s.data(), static_cast<int>(s.size()))));
-    return s;
 }
 
 WPARAM wheel(int delta) { return static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(delta))) << 16; }

@@ -21,6 +21,7 @@
 #include "core/i18n.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/theme/gui_support.h"
 #include "tests/app/menu_labels.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
@@ -28,6 +29,8 @@
 #include "ui/side_panel.h"
 
 namespace {
+
+using gui_test::text_of;
 
 using namespace app_test;
 using menu_labels::looks_like_key;
@@ -59,13 +62,6 @@ std::wstring class_of(HWND w) {
     wchar_t cls[64] = {};
     GetClassNameW(w, cls, 64);
     return cls;
-}
-
-std::wstring text_of(HWND w) {
-    const int n = GetWindowTextLengthW(w);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(w, text.data(), n + 1)));
-    return text;
 }
 
 BOOL CALLBACK collect_child(HWND child, LPARAM lp) {

@@ -35,6 +35,9 @@
 
 namespace {
 
+using gui_test::text_of;
+using gui_test::focus_of;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 using namespace app_test;
@@ -49,22 +52,8 @@ std::optional<Snippet> snippet_titled(Database& db, const std::wstring& title) {
     return std::nullopt;
 }
 
-std::wstring text_of(HWND w) {
-    const int n = GetWindowTextLengthW(w);
-    std::wstring t(static_cast<size_t>(n > 0 ? n : 0) + 1, L'\0');
-    const int got = GetWindowTextW(w, t.data(), n + 1);
-    t.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return t;
-}
-
 HWND item(HWND editor, int id) { return GetDlgItem(editor, id); }
 HWND combo_edit(HWND editor) { return FindWindowExW(item(editor, kEditorGroup), nullptr, L"Edit", nullptr); }
-
-HWND focus_of(DWORD thread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
-}
 
 // The editor as it opened: its three texts and the combo's selection.
 struct Opened {

@@ -156,6 +156,43 @@ inline std::vector<HWND> thread_windows(DWORD thread, const wchar_t* cls) {
     return search.found;
 }
 
+// --- the test thread's own windows ---------------------------------------------------
+
+// Dispatches what is in the thread's queue now (a WM_QUIT is dropped).
+inline void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// A click as the system delivers it: press and release in the middle of the control.
+inline void click(HWND control) {
+    RECT rc{};
+    GetClientRect(control, &rc);
+    const LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+// The window's whole text.
+inline std::wstring text_of(HWND w) {
+    const int n = GetWindowTextLengthW(w);
+    std::wstring t(static_cast<size_t>(n > 0 ? n : 0) + 1, L'\0');
+    const int got = GetWindowTextW(w, t.data(), n + 1);
+    t.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return t;
+}
+
+// The window with the keyboard focus in the thread, or null.
+inline HWND focus_of(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
 // Polls the condition every 10 ms until it holds or the time is up.
 inline bool wait_until(const std::function<bool()>& condition, int timeout_ms = 5000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -31,6 +31,8 @@
 
 namespace {
 
+using gui_test::pump;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 constexpr const wchar_t* kConfirm = L"QuilletConfirmBox";
@@ -38,15 +40,6 @@ constexpr const wchar_t* kInput = L"QuilletInputBox";
 constexpr int kBoxOk = 1;
 constexpr int kBoxCancel = 2;
 constexpr int kBoxEdit = 100;
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 std::wstring window_text_of(HWND w) {
     const LRESULT n = SendMessageW(w, WM_GETTEXTLENGTH, 0, 0);

@@ -24,28 +24,15 @@
 
 namespace {
 
+using gui_test::pump;
+using gui_test::click;
+using gui_test::text_of;
+using gui_test::focus_of;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 constexpr const wchar_t* kConfirm = L"QuilletConfirmBox";
 constexpr const wchar_t* kInput = L"QuilletInputBox";
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// A click as the system delivers it: press and release inside the button.
-void click(HWND button) {
-    RECT rc{};
-    GetClientRect(button, &rc);
-    const LPARAM at = MAKELPARAM(rc.right / 2, rc.bottom / 2);
-    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(button, WM_LBUTTONUP, 0, at);
-}
 
 void press_space(HWND w) {
     PostMessageW(w, WM_KEYDOWN, VK_SPACE, 0x00390001);
@@ -64,19 +51,6 @@ void type(HWND edit, const std::wstring& text) {
             PostMessageW(edit, WM_CHAR, c, 1);
         }
     }
-}
-
-std::wstring text_of(HWND w) {
-    wchar_t buf[512] = {};
-    GetWindowTextW(w, buf, 512);
-    return buf;
-}
-
-HWND focus_of(DWORD thread) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    GetGUIThreadInfo(thread, &info);
-    return info.hwndFocus;
 }
 
 POINT client_origin(HWND w) {

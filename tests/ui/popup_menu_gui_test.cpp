@@ -20,6 +20,8 @@
 
 namespace {
 
+using gui_test::pump;
+
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 constexpr const wchar_t* kMenuClass = L"QuilletPopupMenu";
@@ -53,15 +55,6 @@ LRESULT CALLBACK owner_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         default:
             return DefWindowProcW(w, msg, wp, lp);
-    }
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
     }
 }
 
