@@ -188,26 +188,30 @@ int Database::load_entry_details(HistoryEntry& entry, Payload payload) {
     return s.finish();
 }
 
-std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t expected, Payload payload) {
+std::vector<HistoryEntry> Database::read_entries(const std::vector<std::int64_t>& ids, Payload payload) {
     std::vector<HistoryEntry> entries;
-    if (expected > 0) {
-        entries.reserve(static_cast<std::size_t>(expected));
-    }
-    while (list.step() == SQLITE_ROW) {
-        HistoryEntry e;
-        e.id = list.column_int64(kColId);
-        e.text = list.column_text(kColText);
-        e.created_at = list.column_text(kColCreatedAt);
-        e.pinned = list.column_flag(kColPinned);
-        if (!list.column_is_null(kColCategory)) {
-            e.category_id = list.column_int64(kColCategory);
+    entries.reserve(ids.size());
+    for (std::int64_t id : ids) {
+        Statement row = cached("SELECT " + list_columns("") + " FROM history WHERE id=?1");
+        row.bind_int64(1, id);
+        if (row.step() != SQLITE_ROW) {
+            continue;
         }
-        e.use_count = list.column_int64(kColUseCount);
-        e.is_image = list.column_flag(kColIsImage);
-        e.is_browser_page = list.column_flag(kColIsBrowserPage);
-        e.effective_pinned = list.column_flag(kColEffectivePin);
-        e.keep = list.column_flag(kColKeep);
-        // Within the list statement's read transaction: the row is as listed.
+        HistoryEntry e;
+        e.id = row.column_int64(kColId);
+        e.text = row.column_text(kColText);
+        e.created_at = row.column_text(kColCreatedAt);
+        e.pinned = row.column_flag(kColPinned);
+        if (!row.column_is_null(kColCategory)) {
+            e.category_id = row.column_int64(kColCategory);
+        }
+        e.use_count = row.column_int64(kColUseCount);
+        e.is_image = row.column_flag(kColIsImage);
+        e.is_browser_page = row.column_flag(kColIsBrowserPage);
+        e.effective_pinned = row.column_flag(kColEffectivePin);
+        e.keep = row.column_flag(kColKeep);
+        // The row's text is converted once; SQLite's buffer of it goes now.
+        row.finish();
         load_entry_details(e, payload);
         entries.push_back(std::move(e));
     }
@@ -251,57 +255,61 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
     if (!connection_) {
         return {};
     }
-    if (view == L"slots") {
-        Statement list = cached("SELECT " + list_columns("h") +
-                                " FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
-                                "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
-        return read_entries(list, 0, payload);
-    }
-    std::string where;
+    std::string select;
     bool by_category = false;
     std::int64_t category = 0;
-    if (view.rfind(L"cat:", 0) == 0) {
-        by_category = true;
-        category = parse_id(view.substr(4));
-        where = " WHERE deleted_at IS NULL AND category_id = ?1";
-    } else if (view == L"all") {
-        where = " WHERE deleted_at IS NULL AND is_image=0";
-    } else if (view == L"images") {
-        where = " WHERE deleted_at IS NULL AND is_image=1";
-    } else if (view == L"none") {
-        where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
-    } else if (view == L"pinned") {
-        where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
-    } else if (view == L"trash") {
-        where = " WHERE deleted_at IS NOT NULL";
-    }
-    std::string order;
-    if (view == L"trash") {
-        order = " ORDER BY deleted_at DESC, id DESC";
+    if (view == L"slots") {
+        select = "SELECT h.id FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
+                 "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC";
     } else {
-        order = " ORDER BY ";
-        if (pinned_first) {
-            order += pinned_expr() + " DESC, ";
+        std::string where;
+        if (view.rfind(L"cat:", 0) == 0) {
+            by_category = true;
+            category = parse_id(view.substr(4));
+            where = " WHERE deleted_at IS NULL AND category_id = ?1";
+        } else if (view == L"all") {
+            where = " WHERE deleted_at IS NULL AND is_image=0";
+        } else if (view == L"images") {
+            where = " WHERE deleted_at IS NULL AND is_image=1";
+        } else if (view == L"none") {
+            where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
+        } else if (view == L"pinned") {
+            where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
+        } else if (view == L"trash") {
+            where = " WHERE deleted_at IS NOT NULL";
         }
-        order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+        std::string order;
+        if (view == L"trash") {
+            order = " ORDER BY deleted_at DESC, id DESC";
+        } else {
+            order = " ORDER BY ";
+            if (pinned_first) {
+                order += pinned_expr() + " DESC, ";
+            }
+            order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+        }
+        select = "SELECT id FROM history" + where + order;
     }
-    std::int64_t expected = 0;
+    // The order is settled over the ids alone, and the rows are then read
+    // one by one in it: sorting whole rows would have SQLite's sorter hold
+    // every listed text once more. One read transaction keeps the rows as
+    // they were listed.
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    std::vector<std::int64_t> ids;
     {
-        // A size hint: growing a vector of thousands of records costs more
-        // than counting them.
-        Statement count = cached("SELECT COUNT(*) FROM history" + where);
+        Statement list = cached(select);
         if (by_category) {
-            count.bind_int64(1, category);
+            list.bind_int64(1, category);
         }
-        if (count.step() == SQLITE_ROW) {
-            expected = count.column_int64(0);
+        while (list.step() == SQLITE_ROW) {
+            ids.push_back(list.column_int64(0));
         }
     }
-    Statement list = cached("SELECT " + list_columns("") + " FROM history" + where + order);
-    if (by_category) {
-        list.bind_int64(1, category);
+    std::vector<HistoryEntry> entries = read_entries(ids, payload);
+    if (in_transaction) {
+        exec(L"COMMIT");
     }
-    return read_entries(list, expected, payload);
+    return entries;
 }
 
 std::vector<HistoryEntry> Database::list_slot_entries() {
