@@ -93,6 +93,33 @@ TEST_F(ViewsTest, EveryViewListsItsRowsInOrder) {
     }
 }
 
+TEST_F(ViewsTest, ListsOfLongTextsKeepTheirOrderAndSortNoText) {
+    // Three texts of 4 MB each: SQLite orders the rows without carrying
+    // their texts, and reads one text at a time.
+    for (const char* name : {"t1", "t2", "t3"}) {
+        std::string fill(4 * 1024 * 1024, name[1]);
+        raw().exec("UPDATE history SET text='" + fill + "' WHERE id=" + std::to_string(id_[name]));
+    }
+    sqlite3_int64 now = 0, top = 0;
+    for (bool by_use : {false, true}) {
+        for (bool pinned_first : {false, true}) {
+            sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+            const auto listed = db().list_entries(L"all", by_use, pinned_first, Database::Payload::Deferred);
+            sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+            EXPECT_LT(top - now, 8 * 1024 * 1024) << "use=" << by_use << " pinned_first=" << pinned_first;
+            ASSERT_EQ(listed.size(), 4u);
+            for (const auto& e : listed) {
+                if (e.id != id_["t7"]) {
+                    EXPECT_EQ(e.text.size(), 4u * 1024 * 1024);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ids_of(db().list_entries(L"all", false, false)), names({"t3", "t2", "t1", "t7"}));
+    EXPECT_EQ(ids_of(db().list_entries(L"all", true, true)), names({"t7", "t3", "t1", "t2"}));
+    EXPECT_EQ(ids_of(db().list_entries(L"pinned", false, false)), names({"t5", "t3", "t7"}));
+}
+
 TEST_F(ViewsTest, RecordFieldsAndPayload) {
     db().set_custom_title(id_["t1"], L"Custom");
     db().set_link_title(id_["t1"], L"Link");
