@@ -25,8 +25,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "capture/clipboard.h"
+#include "capture/watcher.h"
+#include "core/settings.h"
 #include "core/text.h"
 #include "store/database.h"
+#include "ui/list_model.h"
 
 namespace {
 
@@ -145,9 +149,18 @@ int run_writer() {
 }
 
 // The floor of a capture's memory: a bare process that opens the
-// clipboard and copies its text out once, as any reader must.
+// clipboard and copies its text out once, as any reader must. It also
+// shows what the system keeps of the text in the process after
+// CloseClipboard (Wine caches each format it hands out), whether a freed
+// large string goes back to the system, and whether one more open of the
+// clipboard lets the system's copy go.
 int run_reader(const std::wstring& dir) {
     const std::uint64_t before = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    const std::uint64_t start = counters(GetCurrentProcess()).WorkingSetSize;
+    auto above = [&] {
+        const std::uint64_t now = counters(GetCurrentProcess()).WorkingSetSize;
+        return mib(now > start ? now - start : 0);
+    };
     std::wstring text;
     if (OpenClipboard(nullptr)) {
         if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
@@ -159,17 +172,108 @@ int run_reader(const std::wstring& dir) {
         CloseClipboard();
     }
     const std::uint64_t peak = counters(GetCurrentProcess()).PeakWorkingSetSize;
-    char line[256];
+    const double after_close = above();
+    const std::size_t chars = text.size();
+    std::wstring().swap(text);
+    const double own_freed = above();
+    if (OpenClipboard(nullptr)) CloseClipboard();
+    const double reopened = above();
+    char line[512];
     std::snprintf(line, sizeof(line),
-                  "  floor: a bare process reading that text off the clipboard once: largest %.1f MiB above its start",
-                  mib(peak > before ? peak - before : 0));
+                  "  floor: a bare process reading that text off the clipboard once: largest %.1f MiB above its start\n"
+                  "    resident above its start: after CloseClipboard %.1f MiB, its own copy freed %.1f MiB "
+                  "(the system's copy), after one more open of the clipboard %.1f MiB",
+                  mib(peak > before ? peak - before : 0), after_close, own_freed, reopened);
     FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
     if (f) {
         std::fputs(line, f);
         std::fputs("\n", f);
         std::fclose(f);
     }
-    return text.size() > 1000 ? 0 : 1;
+    return chars > 1000 ? 0 : 1;
+}
+
+// The steps of one capture of the long text with the program's own code, in
+// a process of its own over a store of 200 short texts: the read, the store
+// (add_entry), the list load the main window runs after a capture, and the
+// end of the capture. For each, the largest resident set during the step
+// and the resident set after it, above the process's figure before.
+int run_steps(const std::wstring& dir) {
+    Database db(dir + L"\\steps.db");
+    for (int i = 0; i < kTexts; ++i)
+        db.add_entry(L"memory bench copy number " + std::to_wstring(i), "", "", {}, L"bench.exe", false, false,
+                     std::nullopt, L"", L"", false);
+    Settings settings;
+    settings.sound_on_copy = false;
+    settings.clipboard_images_autosave = false;
+    ListModel model;
+    load_list(model, db, settings, ListView{}, L"", nullptr);
+
+    constexpr int kSteps = 5;
+    const char* names[kSteps] = {"read off the clipboard", "stored (add_entry)", "list loaded", "capture finished",
+                                 "list released"};
+    std::atomic<int> step{-1};
+    std::atomic<std::uint64_t> largest[kSteps];
+    for (auto& l : largest) l = 0;
+    std::uint64_t after[kSteps] = {};
+    std::atomic<bool> sampling{true};
+    std::thread sampler([&] {
+        while (sampling) {
+            const int k = step;
+            const std::uint64_t now = counters(GetCurrentProcess()).WorkingSetSize;
+            if (k >= 0 && now > largest[k]) largest[k] = now;
+            Sleep(1);
+        }
+    });
+    std::uint64_t peak_mark = 0;
+    // Ends step k: its resident set now, and the process's peak when it rose
+    // during the step (no sample is missed that way).
+    auto end_step = [&](int k) {
+        const PROCESS_MEMORY_COUNTERS c = counters(GetCurrentProcess());
+        after[k] = c.WorkingSetSize;
+        if (c.PeakWorkingSetSize > peak_mark && c.PeakWorkingSetSize > largest[k]) largest[k] = c.PeakWorkingSetSize;
+        if (after[k] > largest[k]) largest[k] = after[k];
+        peak_mark = c.PeakWorkingSetSize;
+    };
+    Sleep(50);
+    const PROCESS_MEMORY_COUNTERS c0 = counters(GetCurrentProcess());
+    const std::uint64_t start = c0.WorkingSetSize;
+    peak_mark = c0.PeakWorkingSetSize;
+
+    step = 0;
+    ClipboardSnapshot snap = winutil::read_clipboard();
+    end_step(0);
+    const bool read_ok = snap.text.size() > 1000;
+    step = 1;
+    ClipboardWatcher::Hooks hooks;
+    hooks.captured = [&](const CapturedItem&) {
+        end_step(1);
+        step = 2;
+        load_list(model, db, settings, ListView{}, L"", nullptr);
+        end_step(2);
+        step = 3;
+    };
+    ClipboardWatcher watcher(db, settings, hooks);
+    const std::int64_t id = watcher.check_snapshot(std::move(snap), false);
+    end_step(3);
+    step = 4;
+    model.release_records();
+    end_step(4);
+    step = -1;
+    sampling = false;
+    sampler.join();
+
+    FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
+    if (!f) return 1;
+    std::fprintf(f, "  steps of one capture with the program's code, in a process of its own (above its start):\n");
+    for (int k = 0; k < kSteps; ++k) {
+        const double top = mib(largest[k] > start ? largest[k] - start : 0);
+        const double rest = mib(after[k] > start ? after[k] - start : 0);
+        std::fprintf(f, "    %-24s largest %6.1f MiB, after it %6.1f MiB\n", names[k], top, rest);
+    }
+    if (!read_ok || id == 0) std::fprintf(f, "    (the long text was not read or not stored)\n");
+    std::fclose(f);
+    return 0;
 }
 
 // The store's share of a long text's capture, in a process of its own:
@@ -178,18 +282,38 @@ int run_store(const std::wstring& dir) {
     std::wstring text(kLongChars, L'x');
     for (int k = 0; k < kLongChars; k += 97) text[static_cast<size_t>(k)] = L' ';
     Database db(dir + L"\\store-share.db");
+    // SQLite's own allocations (records, values, sorter, page cache) apart.
+    // SQLite's largest single allocation and page cache of the last step.
+    double sqlite_block = 0, sqlite_pages = 0;
+    auto sqlite_largest = [&] {
+        sqlite3_int64 now = 0, top = 0, block = 0, pages = 0;
+        sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+        sqlite3_status64(SQLITE_STATUS_MALLOC_SIZE, &now, &block, 1);
+        sqlite3_status64(SQLITE_STATUS_PAGECACHE_OVERFLOW, &now, &pages, 1);
+        sqlite_block = mib(static_cast<std::uint64_t>(block));
+        sqlite_pages = mib(static_cast<std::uint64_t>(pages));
+        return mib(static_cast<std::uint64_t>(top));
+    };
     const std::uint64_t start = counters(GetCurrentProcess()).WorkingSetSize;
+    sqlite_largest();
     db.add_entry(text, "", "", {}, L"bench.exe", false, false, std::nullopt, L"", L"", false);
     const std::uint64_t after_add = counters(GetCurrentProcess()).PeakWorkingSetSize;
+    const double sqlite_add = sqlite_largest();
+    const double add_block = sqlite_block, add_pages = sqlite_pages;
     {
         std::vector<HistoryEntry> list = db.list_entries(L"all", false, true, Database::Payload::Deferred);
     }
     const std::uint64_t after_list = counters(GetCurrentProcess()).PeakWorkingSetSize;
-    char line[256];
+    const double sqlite_list = sqlite_largest();
+    const double list_block = sqlite_block, list_pages = sqlite_pages;
+    char line[1024];
     std::snprintf(line, sizeof(line),
                   "  of a capture: add_entry of the text %.1f MiB above the text itself, a load of the list "
-                  "%.1f MiB above it",
-                  mib(after_add > start ? after_add - start : 0), mib(after_list > start ? after_list - start : 0));
+                  "%.1f MiB above it\n"
+                  "    of which SQLite's own allocations at most: %.1f MiB in add_entry (its largest block %.1f MiB, "
+                  "page cache %.1f MiB), %.1f MiB in the list load (largest block %.1f MiB, page cache %.1f MiB)",
+                  mib(after_add > start ? after_add - start : 0), mib(after_list > start ? after_list - start : 0),
+                  sqlite_add, add_block, add_pages, sqlite_list, list_block, list_pages);
     FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"ab");
     if (f) {
         std::fputs(line, f);
@@ -295,6 +419,12 @@ int run_app(const std::wstring& dir) {
             CloseHandle(rpi.hProcess);
             CloseHandle(rpi.hThread);
         }
+        std::wstring steps = L"\"" + std::wstring(exe) + L"\" --steps \"" + dir + L"\"";
+        if (CreateProcessW(exe, steps.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rsi, &rpi)) {
+            while (WaitForSingleObject(rpi.hProcess, 20) == WAIT_TIMEOUT) pump_for(20);
+            CloseHandle(rpi.hProcess);
+            CloseHandle(rpi.hThread);
+        }
         std::wstring store = L"\"" + std::wstring(exe) + L"\" --store \"" + dir + L"\"";
         if (CreateProcessW(exe, store.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &rsi, &rpi)) {
             while (WaitForSingleObject(rpi.hProcess, 20) == WAIT_TIMEOUT) pump_for(20);
@@ -358,7 +488,7 @@ int drive() {
         std::printf("the main window did not run\n");
     }
     for (const wchar_t* name :
-         {L"\\store-share.db", L"\\store-share.db-wal", L"\\store-share.db-shm", L"\\results.txt", L"\\quillet.db", L"\\quillet.db-wal", L"\\quillet.db-shm", L"\\quillet.db.ini"})
+         {L"\\store-share.db", L"\\store-share.db-wal", L"\\store-share.db-shm", L"\\steps.db", L"\\steps.db-wal", L"\\steps.db-shm", L"\\results.txt", L"\\quillet.db", L"\\quillet.db-wal", L"\\quillet.db-shm", L"\\quillet.db.ini"})
         DeleteFileW((dir + name).c_str());
     RemoveDirectoryW(dir.c_str());
     return 0;
@@ -373,5 +503,6 @@ int main() {
     if (argc >= 3 && std::wstring(argv[1]) == L"--app") return run_app(argv[2]);
     if (argc >= 3 && std::wstring(argv[1]) == L"--reader") return run_reader(argv[2]);
     if (argc >= 3 && std::wstring(argv[1]) == L"--store") return run_store(argv[2]);
+    if (argc >= 3 && std::wstring(argv[1]) == L"--steps") return run_steps(argv[2]);
     return drive();
 }

@@ -9,6 +9,16 @@
 #include "core/image_header.h"
 #include "core/winutil.h"
 
+TextFingerprint text_fingerprint(std::wstring_view text) {
+    TextFingerprint f;
+    f.length = text.size();
+    for (wchar_t c : text) {
+        f.hash ^= static_cast<std::uint16_t>(c);
+        f.hash *= 0x100000001B3ull;
+    }
+    return f;
+}
+
 namespace winutil {
 
 namespace {
@@ -73,7 +83,37 @@ std::vector<std::uint8_t> open_clipboard_dib(bool& unread) {
     return out;
 }
 
+TextFingerprint fingerprint_of_block(HGLOBAL block) {
+    if (!block) return text_fingerprint({});
+    raii::GlobalLocked<const wchar_t> lock(block);
+    if (!lock.ok()) return text_fingerprint({});
+    std::wstring_view units(lock.get(), lock.size() / sizeof(wchar_t));
+    const std::size_t end = units.find(L'\0');
+    if (end != std::wstring_view::npos) units = units.substr(0, end);
+    return text_fingerprint(units);
+}
+
+bool read_anything(const ClipboardSnapshot& snap) {
+    return !snap.text.empty() || !snap.rtf.empty() || !snap.html.empty() || !snap.dib.empty() || snap.bitmap_unread;
+}
+
 }  // namespace
+
+void release_clipboard_copies(HWND opener) {
+    raii::ClipboardOpen clip(opener);
+}
+
+TextFingerprint clipboard_text_fingerprint(HWND opener) {
+    TextFingerprint f = text_fingerprint({});
+    {
+        raii::ClipboardOpen clip(opener);
+        if (!clip.ok()) return f;
+        if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return f;
+        f = fingerprint_of_block(GetClipboardData(CF_UNICODETEXT));
+    }
+    release_clipboard_copies(opener);
+    return f;
+}
 
 void register_clipboard_formats() { (void)formats(); }
 UINT rtf_clipboard_format() { return formats().rtf; }
@@ -94,21 +134,25 @@ void read_clipboard_bytes(UINT format, std::string& out) {
 ClipboardSnapshot read_clipboard(HWND opener) {
     const Formats& f = formats();
     ClipboardSnapshot snap;
-    raii::ClipboardOpen clip(opener);
-    if (!clip.ok()) return snap;
-    snap.opened = true;
-    snap.sequence = GetClipboardSequenceNumber();
-    try {
-        snap.text = read_open_clipboard_text();
-    } catch (const std::bad_alloc&) {
-        snap.text.clear();
+    {
+        raii::ClipboardOpen clip(opener);
+        if (!clip.ok()) return snap;
+        snap.opened = true;
+        snap.sequence = GetClipboardSequenceNumber();
+        try {
+            snap.text = read_open_clipboard_text();
+        } catch (const std::bad_alloc&) {
+            snap.text.clear();
+        }
+        if (available(f.rtf)) read_clipboard_bytes(f.rtf, snap.rtf);
+        if (available(f.html)) read_clipboard_bytes(f.html, snap.html);
+        snap.dib = open_clipboard_dib(snap.bitmap_unread);
+        snap.excluded = open_clipboard_is_excluded();
+        snap.owner_app = process_name_of_window(GetClipboardOwner());
+        if (snap.owner_app.empty()) snap.owner_app = foreground_process_name();
     }
-    if (available(f.rtf)) read_clipboard_bytes(f.rtf, snap.rtf);
-    if (available(f.html)) read_clipboard_bytes(f.html, snap.html);
-    snap.dib = open_clipboard_dib(snap.bitmap_unread);
-    snap.excluded = open_clipboard_is_excluded();
-    snap.owner_app = process_name_of_window(GetClipboardOwner());
-    if (snap.owner_app.empty()) snap.owner_app = foreground_process_name();
+    // What was read is held once, in the snapshot.
+    if (read_anything(snap)) release_clipboard_copies(opener);
     return snap;
 }
 

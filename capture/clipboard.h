@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/clipboard_text.h"
@@ -38,6 +39,15 @@ struct ClipboardSnapshot {
     bool has_bitmap() const { return !dib.empty() || bitmap_unread; }
 };
 
+// What is kept of a text to know it again without holding it: its length
+// and a 64-bit FNV-1a hash of its UTF-16 code units.
+struct TextFingerprint {
+    std::size_t length = 0;
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    bool operator==(const TextFingerprint&) const = default;
+};
+TextFingerprint text_fingerprint(std::wstring_view text);
+
 // Largest CF_DIB block read: bigger bitmaps could never be converted.
 inline constexpr std::size_t kMaxClipboardDibBytes = 256u * 1024 * 1024 + 65536;
 
@@ -50,8 +60,22 @@ UINT html_clipboard_format();
 
 // Opens the clipboard once and reads text, RTF, HTML, bitmap, owner and the
 // privacy markers. Empty when the clipboard cannot be opened. opener is the
-// window the clipboard is opened for (none: the calling thread).
+// window the clipboard is opened for (none: the calling thread). The text
+// is copied out of its block once; afterwards the system's own copies of
+// what was read are let go (release_clipboard_copies).
 ClipboardSnapshot read_clipboard(HWND opener = nullptr);
+
+// Opens the clipboard and fingerprints its CF_UNICODETEXT text where it
+// lies (up to its first NUL, within its block), without copying it out.
+// The fingerprint of an empty text when there is none or the clipboard
+// cannot be opened.
+TextFingerprint clipboard_text_fingerprint(HWND opener = nullptr);
+
+// Opens and closes the clipboard once, so that the system drops the copies
+// of clipboard data it made for this process while it read them (Wine keeps
+// a whole copy of each format read until this process next opens the
+// clipboard, or the clipboard changes). What is on the clipboard stays.
+void release_clipboard_copies(HWND opener = nullptr);
 
 // While the clipboard is open: replaces out with the whole block of the
 // format; leaves it unchanged when the data, its size or its lock is missing.

@@ -65,6 +65,7 @@ void ClipboardReader::run(ClipboardReadRequest request) {
             read.snap = winutil::read_clipboard(opener.get());
         }
         if (clipboard_free_) SetEvent(clipboard_free_.get());
+        read.text_mark = text_fingerprint(read.snap.text);
         if (!read.snap.dib.empty()) {
             read.hash = image_hash(read.snap.dib);
             const auto& known = request.known_hashes;

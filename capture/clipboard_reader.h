@@ -34,6 +34,7 @@ struct ClipboardRead {
     ClipboardReadRequest request;
     ClipboardSnapshot snap;
     std::uint64_t hash = 0;       // of snap.dib when it is not empty
+    TextFingerprint text_mark;    // of snap.text
     // The bitmap was new and image holds what to store for it; refused: it
     // fits the limit neither as it is nor as a PNG.
     bool prepared = false;

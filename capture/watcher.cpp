@@ -36,8 +36,9 @@ double ClipboardWatcher::now() {
     return static_cast<double>(duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count()) / 1e9;
 }
 
-void ClipboardWatcher::take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash) {
-    last_text_ = snap.text;
+void ClipboardWatcher::take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash,
+                                    const TextFingerprint& text_mark) {
+    last_text_ = text_mark;
     if (!snap.dib.empty()) {
         last_image_hash_ = hash;
         has_last_image_hash_ = true;
@@ -46,7 +47,7 @@ void ClipboardWatcher::take_as_seen(const ClipboardSnapshot& snap, std::uint64_t
 
 void ClipboardWatcher::take_current_clipboard_as_seen() {
     const ClipboardSnapshot snap = winutil::read_clipboard();
-    take_as_seen(snap, snap.dib.empty() ? 0 : image_hash(snap.dib));
+    take_as_seen(snap, snap.dib.empty() ? 0 : image_hash(snap.dib), text_fingerprint(snap.text));
     if (snap.opened) {
         last_sequence_ = snap.sequence;
         has_last_sequence_ = true;
@@ -63,7 +64,7 @@ void ClipboardWatcher::start(HWND main) {
     if (main_) {
         // The text now; the whole content (a bitmap may take long) on the
         // read thread.
-        last_text_ = winutil::get_clipboard_text();
+        last_text_ = winutil::clipboard_text_fingerprint();
         reader_ = std::make_unique<ClipboardReader>(main_, kMsgClipboardRead);
         prime_pending_ = true;
         if (enabled_) request_read();
@@ -76,7 +77,7 @@ void ClipboardWatcher::start(HWND main) {
 void ClipboardWatcher::set_enabled(bool on) {
     if (on && !enabled_) {
         if (reader_) {
-            last_text_ = winutil::get_clipboard_text();
+            last_text_ = winutil::clipboard_text_fingerprint();
             prime_pending_ = true;
             enabled_ = true;
             request_read();
@@ -103,7 +104,7 @@ void ClipboardWatcher::wait_for_clipboard() {
 
 void ClipboardWatcher::remember_own_text(const std::wstring& text) {
     wait_for_clipboard();
-    last_text_ = text;
+    last_text_ = text_fingerprint(text);
     ignore_until_ = now() + 0.5;
     // A read under way may bring what was there before this write; deciding
     // about it would replace the text just remembered. It is dropped, and
@@ -159,13 +160,14 @@ void ClipboardWatcher::take_finished_read() {
         return;
     }
     if (read->request.take_as_seen) {
-        take_as_seen(read->snap, read->hash);
+        take_as_seen(read->snap, read->hash, read->text_mark);
         prime_pending_ = false;
     } else {
         decide(read->snap, false, &*read);
     }
     last_sequence_ = read->snap.sequence;
     has_last_sequence_ = true;
+    read.reset();
     // Copied again while this one was read.
     request_read();
 }
@@ -183,20 +185,26 @@ void ClipboardWatcher::remember_refused(std::uint64_t hash) {
 
 std::int64_t ClipboardWatcher::check_clipboard(bool force) {
     if (!enabled_) return 0;
-    const ClipboardSnapshot snap = winutil::read_clipboard();
+    ClipboardSnapshot snap = winutil::read_clipboard();
+    const DWORD sequence = snap.sequence;
     const std::int64_t id = decide(snap, force, nullptr);
     if (snap.opened) {
-        last_sequence_ = snap.sequence;
+        last_sequence_ = sequence;
         has_last_sequence_ = true;
     }
     return id;
 }
 
 std::int64_t ClipboardWatcher::check_snapshot(const ClipboardSnapshot& snap, bool force) {
+    ClipboardSnapshot copy = snap;
+    return decide(copy, force, nullptr);
+}
+
+std::int64_t ClipboardWatcher::check_snapshot(ClipboardSnapshot&& snap, bool force) {
     return decide(snap, force, nullptr);
 }
 
-std::int64_t ClipboardWatcher::decide(const ClipboardSnapshot& snap, bool force, ClipboardRead* read) {
+std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, ClipboardRead* read) {
     if (!enabled_) return 0;
     // A bitmap too large to read counts as a bitmap without a hash: it is
     // new whenever the clipboard is.
@@ -205,6 +213,7 @@ std::int64_t ClipboardWatcher::decide(const ClipboardSnapshot& snap, bool force,
     if (snap.text.empty() && !has_bitmap) return 0;
 
     const std::uint64_t hash = !has_bytes ? 0 : read ? read->hash : image_hash(snap.dib);
+    const TextFingerprint text_mark = read ? read->text_mark : text_fingerprint(snap.text);
     const double t = now();
 
     // The program's own screenshot or image paste.
@@ -222,13 +231,13 @@ std::int64_t ClipboardWatcher::decide(const ClipboardSnapshot& snap, bool force,
     if (!force) {
         if (has_bytes) {
             if (has_last_image_hash_ && hash == last_image_hash_) return 0;
-        } else if (!has_bitmap && !snap.text.empty() && snap.text == last_text_) {
+        } else if (!has_bitmap && !snap.text.empty() && text_mark == last_text_) {
             return 0;
         }
     }
 
     // Seen from here on, even when a later step drops it.
-    last_text_ = snap.text;
+    last_text_ = text_mark;
     if (has_bytes) {
         last_image_hash_ = hash;
         has_last_image_hash_ = true;
@@ -282,11 +291,20 @@ std::int64_t ClipboardWatcher::decide(const ClipboardSnapshot& snap, bool force,
 
     if (is_web_url(snap.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, snap.text);
 
+    // The text is held once from here: moved into the item, with a label of
+    // its start only.
     CapturedItem item;
     item.id = id;
-    item.text = snap.text;
+    item.text = std::move(snap.text);
+    snap.text.clear();
     item.has_bitmap = has_bitmap;
-    item.label = snap.text.empty() ? std::wstring(kClipboardImageLabel) : snap.text;
+    if (item.text.empty()) {
+        item.label = kClipboardImageLabel;
+    } else {
+        std::size_t n = std::min(item.text.size(), kCapturedLabelLimit);
+        if (n < item.text.size() && item.text[n - 1] >= 0xD800 && item.text[n - 1] <= 0xDBFF) --n;
+        item.label.assign(item.text, 0, n);
+    }
 
     std::wstring folder = settings_.screenshot_folder;
     if (folder.empty()) folder = winutil::screenshots_dir();

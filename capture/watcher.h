@@ -30,12 +30,16 @@ struct CapturedItem {
     std::int64_t id = 0;           // the stored (or bumped) history entry
     std::wstring text;             // the clipboard text as read (not trimmed)
     bool has_bitmap = false;
-    std::wstring label;            // the text, or "[изображение]" when it is empty
+    // The text's first kCapturedLabelLimit characters (one fewer when the
+    // cut would split a surrogate pair), or "[изображение]" when it is empty.
+    std::wstring label;
     std::wstring image_path;       // the PNG file saved for it, or empty
 };
 
 // Base word of the image files saved for clipboard images.
 inline constexpr wchar_t kClipboardImageBaseWord[] = L"\u0418\u0437\u043e\u0431\u0440\u0430\u0436\u0435\u043d\u0438\u0435";
+// Longest label of a capture: a notice shows no more than its start.
+inline constexpr std::size_t kCapturedLabelLimit = 256;
 // Label of a capture without text.
 inline constexpr wchar_t kClipboardImageLabel[] =
     L"[\u0438\u0437\u043e\u0431\u0440\u0430\u0436\u0435\u043d\u0438\u0435]";
@@ -83,7 +87,8 @@ public:
     void reload_filters();
 
     // The program is about to write this text: the clipboard is ignored for
-    // 0.5 s and the text is not recorded afterwards.
+    // 0.5 s and the text is not recorded afterwards (only its fingerprint
+    // is kept).
     void remember_own_text(const std::wstring& text);
     // The program is about to write these exact bitmap bytes: the first
     // check within 2 s that sees them does not record them.
@@ -108,18 +113,21 @@ public:
     // tests. The id stored, or 0 when nothing was stored.
     std::int64_t check_clipboard(bool force);
 
-    // The same decision for a snapshot read elsewhere.
+    // The same decision for a snapshot read elsewhere (a snapshot handed
+    // over is not copied: its text goes on to the captured hook).
     std::int64_t check_snapshot(const ClipboardSnapshot& snap, bool force);
+    std::int64_t check_snapshot(ClipboardSnapshot&& snap, bool force);
 
 private:
     static double now();
     void take_current_clipboard_as_seen();
-    void take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash);
+    void take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash, const TextFingerprint& text_mark);
     // Waits briefly while the read thread holds the clipboard open.
     void wait_for_clipboard();
-    // The decision; read, when given, brings the bitmap's hash and the
-    // image bytes made on the read thread.
-    std::int64_t decide(const ClipboardSnapshot& snap, bool force, ClipboardRead* read);
+    // The decision; read, when given, brings the hashes and the image bytes
+    // made on the read thread. A stored capture's text is moved out of snap
+    // into the item handed to the captured hook.
+    std::int64_t decide(ClipboardSnapshot& snap, bool force, ClipboardRead* read);
     // Starts a read when none runs and the clipboard changed since the last
     // complete look (or a take-as-seen read is due).
     void request_read();
@@ -132,7 +140,9 @@ private:
     bool listening_ = false;
 
     bool enabled_ = true;
-    std::wstring last_text_;
+    // The clipboard text as of the last look (or the program's own last text
+    // write), kept as its fingerprint: a long text is not held twice.
+    TextFingerprint last_text_;
     double ignore_until_ = 0;
     std::uint64_t last_image_hash_ = 0;
     bool has_last_image_hash_ = false;

@@ -1,6 +1,8 @@
 // Web address tests and the address shown for an entry.
 #include "core/web_url.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "core/video_hosts.h"
 
@@ -27,12 +29,16 @@ size_t web_scheme_length(const std::wstring& s) {
 }  // namespace
 
 bool is_web_url(const std::wstring& text) {
-    const std::wstring s = trim(text);
-    if (s.empty()) return false;
-    for (wchar_t c : s)
-        if (is_inner_space(c)) return false;
-    const size_t scheme = web_scheme_length(s);
-    return scheme != 0 && s.size() > scheme;
+    // Looked at in place: a copied text can run to tens of megabytes.
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && is_inner_space(text[begin])) ++begin;
+    while (end > begin && is_inner_space(text[end - 1])) --end;
+    if (begin == end) return false;
+    for (size_t i = begin; i < end; ++i)
+        if (is_inner_space(text[i])) return false;
+    const size_t scheme = web_scheme_length(text.substr(begin, std::min<size_t>(8, end - begin)));
+    return scheme != 0 && end - begin > scheme;
 }
 
 std::wstring choose_page_url(const std::wstring& text, bool allow_source, const std::wstring& source_url,

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <limits>
 #include <ctime>
@@ -54,6 +55,59 @@ bool ends_with_png(const std::wstring& path) {
         c = static_cast<wchar_t>(std::towlower(c));
     }
     return tail == L".png";
+}
+
+// text[first, last) as UTF-8 (up to its first NUL, as to_utf8 reads),
+// every CR and LF a blank. Converted a piece at a time into a string of
+// the exact size: no wide copy of a long text is made on the way.
+std::string flat_utf8(const std::wstring& text, std::size_t first, std::size_t last) {
+    const std::size_t nul = text.find(L'\0', first);
+    if (nul != std::wstring::npos && nul < last) {
+        last = nul;
+    }
+    constexpr std::size_t kPiece = 1 << 16;
+    auto piece_end = [&](std::size_t at) {
+        std::size_t end = std::min(last, at + kPiece);
+        // A surrogate pair is never split between two pieces.
+        if (end < last && end > at + 1 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) {
+            --end;
+        }
+        return end;
+    };
+    std::size_t bytes = 0;
+    for (std::size_t at = first; at < last;) {
+        const std::size_t end = piece_end(at);
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.data() + at, static_cast<int>(end - at), nullptr, 0,
+                                          nullptr, nullptr);
+        if (n <= 0) {
+            return std::string();
+        }
+        bytes += static_cast<std::size_t>(n);
+        at = end;
+    }
+    std::string out(bytes, '\0');
+    std::vector<wchar_t> piece;
+    piece.reserve(std::min(kPiece, last - first));
+    std::size_t written = 0;
+    for (std::size_t at = first; at < last;) {
+        const std::size_t end = piece_end(at);
+        piece.assign(text.begin() + static_cast<std::ptrdiff_t>(at), text.begin() + static_cast<std::ptrdiff_t>(end));
+        for (wchar_t& c : piece) {
+            if (c == L'\r' || c == L'\n') {
+                c = L' ';
+            }
+        }
+        const std::size_t room = std::min<std::size_t>(out.size() - written, INT_MAX);
+        const int n = WideCharToMultiByte(CP_UTF8, 0, piece.data(), static_cast<int>(piece.size()),
+                                          out.data() + written, static_cast<int>(room), nullptr, nullptr);
+        if (n <= 0) {
+            return std::string();
+        }
+        written += static_cast<std::size_t>(n);
+        at = end;
+    }
+    out.resize(written);
+    return out;
 }
 
 }  // namespace
@@ -189,10 +243,10 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
         }
         return std::int64_t{0};
     };
-    // Line breaks become blanks and the blanks at both ends go, in one
-    // copy of the text; the store then takes it as UTF-8, converted once
-    // and bound without a further copy, so that a long text is not held
-    // several times over.
+    // Line breaks become blanks and the blanks at both ends go, written
+    // straight into the one UTF-8 copy of the text that the store binds
+    // without a further copy, so that a long text is not held several
+    // times over.
     std::size_t first = 0;
     std::size_t last = text.size();
     auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
@@ -206,16 +260,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
     if (flat_size < 2 && image.empty()) {
         return 0;
     }
-    std::string flat;
-    {
-        std::wstring wide(text, first, flat_size);
-        for (wchar_t& c : wide) {
-            if (c == L'\r' || c == L'\n') {
-                c = L' ';
-            }
-        }
-        flat = to_utf8(wide);
-    }
+    const std::string flat = flat_utf8(text, first, last);
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
     if (!connection_) {
@@ -238,7 +283,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             Statement find = cached(
                 "SELECT id FROM history WHERE substr(text,1,64)=substr(?1,1,64) AND text=?1 "
                 "AND deleted_at IS NULL AND is_image=0 ORDER BY id LIMIT 1");
-            find.bind_utf8_view(1, flat);
+            find.bind_utf8_terminated(1, flat);
             if (find.step() == SQLITE_ROW) {
                 found = find.column_int64(0);
             }
@@ -281,7 +326,7 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             "INSERT INTO history (text, created_at, sort_order, category_id, rtf, html, source_app, "
             "is_image, source_title, source_url, is_browser_page, image) VALUES "
             "(?1,?2,?3,(SELECT id FROM categories WHERE id=?4),?5,?6,?7,?8,?9,?10,?11,?12)");
-        insert.bind_utf8_view(1, flat)
+        insert.bind_utf8_terminated(1, flat)
             .bind_text(2, stamp)
             .bind_int64(3, next)
             .bind_optional(4, category)

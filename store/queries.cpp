@@ -2,7 +2,11 @@
 // of quick-slot entries, and one-place moves of selected entries.
 #include "store/database.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cwchar>
 
 #include <sqlite3.h>
@@ -14,14 +18,19 @@ namespace {
 
 using Guard = std::lock_guard<std::mutex>;
 
-// Columns of a list row that lie before the payload columns of the table
-// (or are flags, which the record format holds without content), so that
-// filtering and sorting never read a row's image, RTF or HTML bytes.
-std::string list_columns(const std::string& prefix) {
-    std::string p = prefix.empty() ? std::string() : prefix + ".";
-    return p + "id, " + p + "text, " + p + "created_at, " + p + "pinned, " + p + "category_id, " +
-           p + "use_count, " + p + "is_image, " + p + "is_browser_page, " + pinned_expr(prefix) +
-           ", " + p + "keep";
+// Texts of at least this many bytes are read from the file a piece at a
+// time rather than as one value.
+constexpr int kLongTextBytes = 1 << 20;
+
+// The columns of a list row: those that lie before the payload columns of
+// the table (or are flags, which the record format holds without content),
+// so that reading a row never touches its image, RTF or HTML bytes. A long
+// text comes as '' with its length in bytes (which SQLite reads from the
+// record header alone) and is read with read_long_text.
+std::string list_row_columns() {
+    return "id, CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
+           " THEN '' ELSE text END, created_at, pinned, category_id, use_count, is_image, is_browser_page, " +
+           pinned_expr() + ", keep, octet_length(text)";
 }
 
 enum ListColumn {
@@ -35,7 +44,88 @@ enum ListColumn {
     kColIsBrowserPage,
     kColEffectivePin,
     kColKeep,
+    kColTextBytes,
 };
+
+bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The text of row id, read in pieces through a blob handle and converted
+// piece by piece into a string of its exact length, as from_utf8 would
+// convert it whole (up to its first NUL): SQLite never holds the whole
+// text in memory beside the converted one. False when it cannot be read.
+bool read_long_text(sqlite3* db, std::int64_t id, std::wstring& out) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db, "main", "history", "text", id, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return false;
+    }
+    const int total = sqlite3_blob_bytes(blob);
+    constexpr int kPiece = 1 << 20;
+    std::string piece;
+    // Walks the text a piece at a time, no piece ending inside a UTF-8
+    // sequence; each call of step gets one piece. False on a read error.
+    auto walk = [&](const auto& step) {
+        int at = 0;
+        int carry = 0;  // bytes of a sequence cut at the end of the last piece
+        while (at < total) {
+            const int want = std::min(kPiece, total - at);
+            piece.resize(static_cast<std::size_t>(carry + want));
+            if (sqlite3_blob_read(blob, piece.data() + carry, want, at) != SQLITE_OK) {
+                return false;
+            }
+            at += want;
+            std::size_t usable = piece.size();
+            if (at < total) {
+                std::size_t back = 0;
+                while (back < 3 && back < usable && is_continuation(static_cast<unsigned char>(piece[usable - 1 - back]))) {
+                    ++back;
+                }
+                if (back < usable && static_cast<unsigned char>(piece[usable - 1 - back]) >= 0xC0) {
+                    usable -= back + 1;  // a lead byte and its continuations so far
+                }
+            }
+            const std::size_t nul = piece.find('\0');
+            const bool ends = nul != std::string::npos && nul < usable;
+            if (ends) {
+                usable = nul;
+            }
+            if (!step(piece.data(), static_cast<int>(usable))) {
+                return false;
+            }
+            if (ends) {
+                return true;
+            }
+            carry = static_cast<int>(piece.size() - usable);
+            piece.erase(0, usable);
+        }
+        return true;
+    };
+    std::size_t units = 0;
+    bool ok = walk([&](const char* bytes, int n) {
+        if (n == 0) {
+            return true;
+        }
+        const int got = MultiByteToWideChar(CP_UTF8, 0, bytes, n, nullptr, 0);
+        units += static_cast<std::size_t>(got);
+        return got > 0;
+    });
+    if (ok) {
+        out.assign(units, L'\0');
+        std::size_t written = 0;
+        ok = walk([&](const char* bytes, int n) {
+            if (n == 0) {
+                return true;
+            }
+            const int room = static_cast<int>(std::min<std::size_t>(out.size() - written, INT_MAX));
+            const int got = MultiByteToWideChar(CP_UTF8, 0, bytes, n, out.data() + written, room);
+            written += static_cast<std::size_t>(got);
+            return got > 0;
+        });
+        out.resize(written);
+    }
+    sqlite3_blob_close(blob);
+    return ok;
+}
 
 // A decimal 64-bit number, or 0 when the whole text is not one.
 std::int64_t parse_id(const std::wstring& text) {
@@ -188,26 +278,35 @@ int Database::load_entry_details(HistoryEntry& entry, Payload payload) {
     return s.finish();
 }
 
-std::vector<HistoryEntry> Database::read_entries(Statement& list, std::int64_t expected, Payload payload) {
+std::vector<HistoryEntry> Database::read_entries(const std::vector<std::int64_t>& ids, Payload payload) {
     std::vector<HistoryEntry> entries;
-    if (expected > 0) {
-        entries.reserve(static_cast<std::size_t>(expected));
-    }
-    while (list.step() == SQLITE_ROW) {
-        HistoryEntry e;
-        e.id = list.column_int64(kColId);
-        e.text = list.column_text(kColText);
-        e.created_at = list.column_text(kColCreatedAt);
-        e.pinned = list.column_flag(kColPinned);
-        if (!list.column_is_null(kColCategory)) {
-            e.category_id = list.column_int64(kColCategory);
+    entries.reserve(ids.size());
+    for (std::int64_t id : ids) {
+        Statement row = cached("SELECT " + list_row_columns() + " FROM history WHERE id=?1");
+        row.bind_int64(1, id);
+        if (row.step() != SQLITE_ROW) {
+            continue;
         }
-        e.use_count = list.column_int64(kColUseCount);
-        e.is_image = list.column_flag(kColIsImage);
-        e.is_browser_page = list.column_flag(kColIsBrowserPage);
-        e.effective_pinned = list.column_flag(kColEffectivePin);
-        e.keep = list.column_flag(kColKeep);
-        // Within the list statement's read transaction: the row is as listed.
+        HistoryEntry e;
+        e.id = row.column_int64(kColId);
+        const bool long_text = row.column_int64(kColTextBytes) >= kLongTextBytes;
+        if (!long_text) {
+            e.text = row.column_text(kColText);
+        }
+        e.created_at = row.column_text(kColCreatedAt);
+        e.pinned = row.column_flag(kColPinned);
+        if (!row.column_is_null(kColCategory)) {
+            e.category_id = row.column_int64(kColCategory);
+        }
+        e.use_count = row.column_int64(kColUseCount);
+        e.is_image = row.column_flag(kColIsImage);
+        e.is_browser_page = row.column_flag(kColIsBrowserPage);
+        e.effective_pinned = row.column_flag(kColEffectivePin);
+        e.keep = row.column_flag(kColKeep);
+        row.finish();
+        if (long_text && !read_long_text(connection_, e.id, e.text)) {
+            e.text.clear();
+        }
         load_entry_details(e, payload);
         entries.push_back(std::move(e));
     }
@@ -251,57 +350,61 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
     if (!connection_) {
         return {};
     }
-    if (view == L"slots") {
-        Statement list = cached("SELECT " + list_columns("h") +
-                                " FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
-                                "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
-        return read_entries(list, 0, payload);
-    }
-    std::string where;
+    std::string select;
     bool by_category = false;
     std::int64_t category = 0;
-    if (view.rfind(L"cat:", 0) == 0) {
-        by_category = true;
-        category = parse_id(view.substr(4));
-        where = " WHERE deleted_at IS NULL AND category_id = ?1";
-    } else if (view == L"all") {
-        where = " WHERE deleted_at IS NULL AND is_image=0";
-    } else if (view == L"images") {
-        where = " WHERE deleted_at IS NULL AND is_image=1";
-    } else if (view == L"none") {
-        where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
-    } else if (view == L"pinned") {
-        where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
-    } else if (view == L"trash") {
-        where = " WHERE deleted_at IS NOT NULL";
-    }
-    std::string order;
-    if (view == L"trash") {
-        order = " ORDER BY deleted_at DESC, id DESC";
+    if (view == L"slots") {
+        select = "SELECT h.id FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
+                 "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC";
     } else {
-        order = " ORDER BY ";
-        if (pinned_first) {
-            order += pinned_expr() + " DESC, ";
+        std::string where;
+        if (view.rfind(L"cat:", 0) == 0) {
+            by_category = true;
+            category = parse_id(view.substr(4));
+            where = " WHERE deleted_at IS NULL AND category_id = ?1";
+        } else if (view == L"all") {
+            where = " WHERE deleted_at IS NULL AND is_image=0";
+        } else if (view == L"images") {
+            where = " WHERE deleted_at IS NULL AND is_image=1";
+        } else if (view == L"none") {
+            where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
+        } else if (view == L"pinned") {
+            where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
+        } else if (view == L"trash") {
+            where = " WHERE deleted_at IS NOT NULL";
         }
-        order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+        std::string order;
+        if (view == L"trash") {
+            order = " ORDER BY deleted_at DESC, id DESC";
+        } else {
+            order = " ORDER BY ";
+            if (pinned_first) {
+                order += pinned_expr() + " DESC, ";
+            }
+            order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+        }
+        select = "SELECT id FROM history" + where + order;
     }
-    std::int64_t expected = 0;
+    // The order is settled over the ids alone, and the rows are then read
+    // one by one in it: sorting whole rows would have SQLite's sorter hold
+    // every listed text once more. One read transaction keeps the rows as
+    // they were listed.
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    std::vector<std::int64_t> ids;
     {
-        // A size hint: growing a vector of thousands of records costs more
-        // than counting them.
-        Statement count = cached("SELECT COUNT(*) FROM history" + where);
+        Statement list = cached(select);
         if (by_category) {
-            count.bind_int64(1, category);
+            list.bind_int64(1, category);
         }
-        if (count.step() == SQLITE_ROW) {
-            expected = count.column_int64(0);
+        while (list.step() == SQLITE_ROW) {
+            ids.push_back(list.column_int64(0));
         }
     }
-    Statement list = cached("SELECT " + list_columns("") + " FROM history" + where + order);
-    if (by_category) {
-        list.bind_int64(1, category);
+    std::vector<HistoryEntry> entries = read_entries(ids, payload);
+    if (in_transaction) {
+        exec(L"COMMIT");
     }
-    return read_entries(list, expected, payload);
+    return entries;
 }
 
 std::vector<HistoryEntry> Database::list_slot_entries() {

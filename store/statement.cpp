@@ -108,6 +108,17 @@ Statement& Statement::bind_utf8(int index, const std::string& value) {
     return *this;
 }
 
+Statement& Statement::bind_utf8_terminated(int index, const std::string& value) {
+    // A NUL inside would end the text early when SQLite measures it.
+    if (value.size() > static_cast<std::size_t>(INT_MAX) || std::memchr(value.data(), 0, value.size())) {
+        return bind_utf8_view(index, value);
+    }
+    if (stmt_) {
+        note_bind(sqlite3_bind_text(stmt_, index, value.c_str(), -1, SQLITE_STATIC));
+    }
+    return *this;
+}
+
 Statement& Statement::bind_utf8_view(int index, std::string_view value) {
     if (stmt_) {
         note_bind(sqlite3_bind_text64(stmt_, index, value.data(), static_cast<sqlite3_uint64>(value.size()),

@@ -44,6 +44,11 @@ public:
     // Without a copy: the bytes must stay unchanged until the statement has
     // been stepped and reset or finished.
     Statement& bind_utf8_view(int index, std::string_view value);
+    // The same for a whole string, bound with its own terminator: SQLite
+    // then reads the text in place where a function or an index expression
+    // asks for it, instead of copying it to add a terminator. The string
+    // must stay unchanged as above.
+    Statement& bind_utf8_terminated(int index, const std::string& value);
     // Bytes as a BLOB; an empty range binds NULL.
     Statement& bind_bytes(int index, const void* data, std::size_t size);
     Statement& bind_bytes(int index, const std::string& bytes);

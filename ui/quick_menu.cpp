@@ -15,6 +15,7 @@
 #include "store/database.h"
 #include "theme/controls.h"
 #include "theme/fonts.h"
+#include "ui/list_model.h"
 #include "ui/paste_actions.h"
 
 namespace {
@@ -74,7 +75,12 @@ int quick_menu_height(int edges, int item_height, int rows) {
 
 std::wstring quick_menu_row_text(int number, const std::wstring& text, int available,
                                  const std::function<int(const std::wstring&)>& width_of) {
-    std::wstring t = text;
+    // Like a card, a row takes at most the first kRowTextLimit characters
+    // of a text: no row is that wide, and a long text is neither copied nor
+    // measured whole.
+    std::size_t n = std::min(text.size(), kRowTextLimit);
+    if (n < text.size() && is_high_surrogate(text[n - 1])) --n;
+    std::wstring t(text, 0, n);
     for (wchar_t& c : t)
         if (c == L'\r' || c == L'\n') c = L' ';
     if (!t.empty() && available > 0 && width_of && width_of(t) > available) {

@@ -43,8 +43,9 @@ int quick_menu_item_height(int font_height, bool has_font);
 // (edges + item_height + 2); edges is 2 * SM_CYEDGE.
 int quick_menu_height(int edges, int item_height, int rows);
 
-// "n. " + the text with every CR and LF a blank, cut with "…" to the
-// available width when wider: the longest prefix whose width is at most
+// "n. " + the text (its first kRowTextLimit characters, one fewer when the
+// cut would split a surrogate pair) with every CR and LF a blank, cut with
+// "…" to the available width when wider: the longest prefix whose width is at most
 // the available width minus the ellipsis' (never splitting a surrogate
 // pair). width_of measures a text with the menu's font.
 std::wstring quick_menu_row_text(int number, const std::wstring& text, int available,

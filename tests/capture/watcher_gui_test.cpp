@@ -3,6 +3,9 @@
 // WM_CLIPBOARDUPDATE), and the real store in a temporary folder is checked.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -434,4 +437,36 @@ TEST_F(WatcherGui, AnOwnWriteWaitsForARunningRead) {
     pump_for(1500);
     EXPECT_EQ(winutil::get_clipboard_text(), L"pasted by the program");
     EXPECT_TRUE(entries().empty()) << "neither the bitmap taken as seen nor the own text is recorded";
+}
+
+TEST_F(WatcherGui, ALongTextIsCapturedWholeAndHeldOnlyWhileCaptured) {
+    // 8 million characters (16 MB as UTF-16) from another process. Once the
+    // capture is over, the process holds no copy of it: neither the read's
+    // own nor the one the system made for it while it was read.
+    std::wstring text(8 * 1000 * 1000, L'q');
+    for (std::size_t k = 0; k < text.size(); k += 89) text[k] = L' ';
+    text += L" end";
+    const std::string bytes(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+    const std::wstring path = write_file(L"long.txt", bytes);
+    auto resident = [] {
+        PROCESS_MEMORY_COUNTERS pmc{};
+        pmc.cb = sizeof pmc;
+        GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+        return static_cast<double>(pmc.WorkingSetSize) / (1024.0 * 1024.0);
+    };
+    pump_for(300);
+    const double before = resident();
+    run_writer({L"--file", L"text", path, L"--commit", L"--wait", L"300"});
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (captured_.empty() && GetTickCount64() < end) pump_for(100);
+    ASSERT_EQ(captured_.size(), 1u);
+    EXPECT_EQ(captured_[0].text.size(), text.size());
+    EXPECT_EQ(captured_[0].label.size(), kCapturedLabelLimit);
+    std::vector<CapturedItem>().swap(captured_);
+    pump_for(300);
+    EXPECT_LT(resident() - before, 10.0) << "a copy of the 16 MB text stayed in the process";
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].text.size(), text.size() - 1);  // the store trims the leading blank
+    EXPECT_EQ(all[0].text.substr(all[0].text.size() - 4), L" end");
 }

@@ -340,3 +340,51 @@ TEST_F(WatcherTest, ClipboardImagesAreSavedWhenAsked) {
     EXPECT_TRUE(captured_[1].image_path.empty());
     EXPECT_TRUE(captured_[2].image_path.empty());
 }
+
+TEST_F(WatcherTest, AnOwnLongTextIsKnownAgainByItsFingerprint) {
+    std::wstring own(300000, L'a');
+    own[150000] = L'\n';
+    watcher_->remember_own_text(own);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(own), false), 0);
+
+    // The same length with one character changed at its very end is new, and
+    // so is the same text one character longer; the own text then is too.
+    std::wstring last_changed = own;
+    last_changed.back() = L'b';
+    EXPECT_NE(watcher_->check_snapshot(text_snap(last_changed), false), 0);
+    EXPECT_EQ(watcher_->check_snapshot(text_snap(last_changed), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(own + L"a"), false), 0);
+    EXPECT_NE(watcher_->check_snapshot(text_snap(own), false), 0);
+    EXPECT_EQ(captured_.size(), 3u);
+}
+
+TEST_F(WatcherTest, TheCapturedItemCarriesTheWholeTextAndALabelOfItsStart) {
+    struct Case {
+        std::wstring text;
+        std::size_t label_length;
+    } cases[] = {
+        {std::wstring(kCapturedLabelLimit, L'x'), kCapturedLabelLimit},
+        {std::wstring(5000, L'y'), kCapturedLabelLimit},
+        // A surrogate pair across the cut is left out whole.
+        {std::wstring(kCapturedLabelLimit - 1, L'z') + L"\U0001F4CB" + std::wstring(10, L'z'),
+         kCapturedLabelLimit - 1},
+    };
+    for (const auto& c : cases) {
+        captured_.clear();
+        ASSERT_NE(watcher_->check_snapshot(text_snap(c.text), true), 0);
+        ASSERT_EQ(captured_.size(), 1u);
+        EXPECT_EQ(captured_[0].text, c.text);
+        EXPECT_EQ(captured_[0].label, c.text.substr(0, c.label_length));
+    }
+}
+
+TEST(TextFingerprint, LengthAndHashOfTheCodeUnits) {
+    EXPECT_EQ(text_fingerprint(L"").length, 0u);
+    EXPECT_EQ(text_fingerprint(L"").hash, 0xCBF29CE484222325ull);
+    // FNV-1a over 16-bit units: 'a' alone gives the same as the byte 'a'.
+    EXPECT_EQ(text_fingerprint(L"a").hash, 0xAF63DC4C8601EC8Cull);
+    EXPECT_EQ(text_fingerprint(L"ab"), text_fingerprint(std::wstring(L"ab")));
+    EXPECT_FALSE(text_fingerprint(L"ab") == text_fingerprint(L"ba"));
+    EXPECT_FALSE(text_fingerprint(L"\u0100") == text_fingerprint(L"\u0001"));
+    EXPECT_EQ(text_fingerprint(L"abc").length, 3u);
+}

@@ -51,6 +51,53 @@ TEST_F(HistoryTest, CapturedTextIsFlattenedAndTrimmed) {
     }
 }
 
+TEST_F(HistoryTest, ALongTextIsFlattenedWholeAcrossItsPieces) {
+    // Line breaks, a surrogate pair and non-ASCII letters around every
+    // 64 Ki-character boundary of the conversion, and a NUL near the end
+    // (the stored text ends before it, as every text written to the store).
+    std::wstring in(300000, L'a');
+    for (std::size_t at : {65535u, 65536u, 131071u, 196608u}) {
+        in[at - 1] = L'\r';
+        in[at] = L'\n';
+        in[at + 1] = L'\u00e9';
+    }
+    in[262143] = 0xD83D;  // U+1F4CB across the fourth boundary
+    in[262144] = 0xDCCB;
+    in[299000] = L'\0';
+    in = L"\r\n  " + in;
+    std::wstring expected = in.substr(4, 299000 - 4 + 4);
+    expected = expected.substr(0, expected.find(L'\0'));
+    for (wchar_t& c : expected) {
+        if (c == L'\r' || c == L'\n') {
+            c = L' ';
+        }
+    }
+    const std::int64_t id = add_text(in);
+    ASSERT_GT(id, 0);
+    const auto all = db().list_entries(L"all", false, false);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(all[0].text == expected) << all[0].text.size() << " characters instead of " << expected.size();
+    EXPECT_EQ(raw().number("SELECT length(CAST(text AS BLOB)) FROM history"),
+              static_cast<std::int64_t>(to_utf8(expected).size()));
+    // The same long text again is found and moved to the top.
+    EXPECT_EQ(add_text(L"other text"), id + 1);
+    EXPECT_EQ(add_text(in), id);
+    EXPECT_EQ(rows(), 2);
+}
+
+TEST_F(HistoryTest, StoringALongTextCopiesItOnceInSQLite) {
+    // 4 MB of UTF-8: SQLite builds the row's record once and reads the bound
+    // text in place for the lookup and the index expression.
+    const std::wstring text(4 * 1024 * 1024, L'w');
+    add_text(L"something before");
+    sqlite3_int64 now = 0, top = 0;
+    sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+    ASSERT_GT(add_text(text), 0);
+    sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+    EXPECT_LT(top - now, 8 * 1024 * 1024) << "SQLite copied the text more than once";
+    EXPECT_EQ(raw().number("SELECT length(text) FROM history ORDER BY id DESC LIMIT 1"), 4 * 1024 * 1024);
+}
+
 TEST_F(HistoryTest, ImageWithoutTextIsStoredWithItsBytesAndFields) {
     std::vector<std::uint8_t> bytes = {1, 2, 3, 0, 5};
     std::int64_t id = db().add_entry(L"", "{\\rtf1}", "<html>", bytes, L"Paint", true, false,

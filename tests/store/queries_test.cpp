@@ -93,6 +93,58 @@ TEST_F(ViewsTest, EveryViewListsItsRowsInOrder) {
     }
 }
 
+TEST_F(ViewsTest, ListsOfLongTextsKeepTheirOrderAndSortNoText) {
+    // Three texts of 4 MB each: SQLite orders the rows without carrying
+    // their texts, and reads one text at a time.
+    for (const char* name : {"t1", "t2", "t3"}) {
+        std::string fill(4 * 1024 * 1024, name[1]);
+        raw().exec("UPDATE history SET text='" + fill + "' WHERE id=" + std::to_string(id_[name]));
+    }
+    sqlite3_int64 now = 0, top = 0;
+    for (bool by_use : {false, true}) {
+        for (bool pinned_first : {false, true}) {
+            sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+            const auto listed = db().list_entries(L"all", by_use, pinned_first, Database::Payload::Deferred);
+            sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &now, &top, 1);
+            EXPECT_LT(top - now, 8 * 1024 * 1024) << "use=" << by_use << " pinned_first=" << pinned_first;
+            ASSERT_EQ(listed.size(), 4u);
+            for (const auto& e : listed) {
+                if (e.id != id_["t7"]) {
+                    EXPECT_EQ(e.text.size(), 4u * 1024 * 1024);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ids_of(db().list_entries(L"all", false, false)), names({"t3", "t2", "t1", "t7"}));
+    EXPECT_EQ(ids_of(db().list_entries(L"all", true, true)), names({"t7", "t3", "t1", "t2"}));
+    EXPECT_EQ(ids_of(db().list_entries(L"pinned", false, false)), names({"t5", "t3", "t7"}));
+}
+
+TEST_F(ViewsTest, ALongTextOfEveryUtf8WidthIsListedWhole) {
+    // Over 2 MiB of UTF-8 with characters of one to four bytes, so that
+    // sequences fall across every piece the text is read in.
+    std::wstring text;
+    const std::wstring kinds[] = {L"a", L"\u00e9", L"\u20ac", L"\U0001F600", L"\r\n"};
+    for (int i = 0; text.size() < 1500000; ++i) {
+        text += kinds[i % 5];
+        if (i % 7 == 0) text += kinds[(i / 7) % 4];
+    }
+    text = L"start " + text + L" end";
+    std::wstring flat = text;
+    for (wchar_t& c : flat) {
+        if (c == L'\r' || c == L'\n') c = L' ';
+    }
+    const std::int64_t id = add_text(text, std::nullopt, true);
+    ASSERT_GT(id, 0);
+    ASSERT_GE(raw().number("SELECT octet_length(text) FROM history WHERE id=" + std::to_string(id)), 2 << 20);
+    const auto listed = db().list_entries(L"all", false, false);
+    ASSERT_FALSE(listed.empty());
+    EXPECT_EQ(listed[0].id, id);
+    EXPECT_TRUE(listed[0].text == flat) << listed[0].text.size() << " characters instead of " << flat.size();
+    // Texts below the size read in pieces come as before.
+    EXPECT_EQ(listed[1].text, L"t3 text");
+}
+
 TEST_F(ViewsTest, RecordFieldsAndPayload) {
     db().set_custom_title(id_["t1"], L"Custom");
     db().set_link_title(id_["t1"], L"Link");

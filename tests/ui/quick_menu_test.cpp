@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/settings.h"
+#include "ui/list_model.h"
 
 namespace {
 
@@ -69,6 +72,22 @@ TEST(QuickMenuRows, NumberingLineBreaksAndEllipsis) {
     const wchar_t before_ellipsis = row[row.size() - 2];
     EXPECT_FALSE(before_ellipsis >= 0xD800 && before_ellipsis <= 0xDBFF);
     EXPECT_EQ(row, L"8. ab\U0001F600\U0001F600\U0001F600\u2026");
+}
+
+TEST(QuickMenuRows, ALongTextIsMeasuredByItsStartOnly) {
+    std::size_t longest_measured = 0;
+    auto measuring = [&](const std::wstring& s) {
+        longest_measured = std::max(longest_measured, s.size());
+        return fixed_width(s);
+    };
+    const std::wstring text(1000000, L'm');
+    EXPECT_EQ(quick_menu_row_text(2, text, 100, measuring), L"2. mmmmmmmmm\u2026");
+    EXPECT_LE(longest_measured, kRowTextLimit);
+    // Without room to fit to, the row is the text's start.
+    EXPECT_EQ(quick_menu_row_text(2, text, 0, measuring), L"2. " + std::wstring(kRowTextLimit, L'm'));
+    // The cut keeps a surrogate pair whole.
+    const std::wstring pair_at_cut = std::wstring(kRowTextLimit - 1, L'p') + L"\U0001F600" + L"tail";
+    EXPECT_EQ(quick_menu_row_text(3, pair_at_cut, 0, measuring), L"3. " + std::wstring(kRowTextLimit - 1, L'p'));
 }
 
 TEST(QuickMenuTarget, OwnWindowsKeepThePreviousTarget) {
