@@ -287,7 +287,7 @@ TEST_F(MainWindowCommands, CategoryCommandsMoveAndPinTheSelectedCategory) {
 TEST_F(MainWindowCommands, EmptyTrashAsksAndEmptiesIt) {
     ASSERT_TRUE(db->trash_entry(first));
     mw->refresh_all();
-    choose_side_row(wnd, *mw, static_cast<int>(side_selection_row(mw->panel.rows(), ListView{false, kViewTrash})));
+    choose_side_row(wnd, *mw, static_cast<int>(side_selection_row(mw->panel.rows(), ListView{false, kViewTrash, -1, L""})));
     ASSERT_TRUE(mw->trash_view);
     EXPECT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 1);
     {
