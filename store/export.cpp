@@ -9,6 +9,9 @@
 #include "store/export.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <system_error>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -33,6 +36,7 @@ class BackupFile {
 public:
     explicit BackupFile(const std::wstring& target) : target_(target) {}
     ~BackupFile() {
+        wait_for_early_flush();
         if (file_) {
             file_.reset();
         }
@@ -92,7 +96,8 @@ public:
 
     // Every byte on disk, the handle closed, the target replaced.
     bool commit() {
-        if (!flush() || !FlushFileBuffers(file_.get())) {
+        const bool early_ok = wait_for_early_flush();
+        if (!flush() || !early_ok || !FlushFileBuffers(file_.get())) {
             return false;
         }
         if (!CloseHandle(file_.release())) {
@@ -118,8 +123,37 @@ private:
             }
             done += wrote;
         }
+        unflushed_ += done;
         used_ = 0;
+        if (ok_ && unflushed_ >= kFlushEarlyAt) {
+            flush_early();
+        }
         return ok_;
+    }
+
+    // Puts what is written so far on disk while the export goes on, so
+    // that the flush of commit() finds little left to do.
+    void flush_early() {
+        if (early_.valid()) {
+            if (early_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                return;  // the last one is still at work
+            }
+            if (!early_.get()) {
+                ok_ = false;
+                return;
+            }
+        }
+        unflushed_ = 0;
+        HANDLE h = file_.get();
+        try {
+            early_ = std::async(std::launch::async, [h] { return FlushFileBuffers(h) != FALSE; });
+        } catch (const std::system_error&) {
+            // flushed by commit() alone
+        }
+    }
+
+    bool wait_for_early_flush() {
+        return !early_.valid() || early_.get();
     }
 
     std::wstring target_;
@@ -129,6 +163,9 @@ private:
     // time of a write by much, and 1 MiB keeps the export small.
     std::unique_ptr<char[]> buffer_{new char[kBuffer]};
     std::size_t used_ = 0;
+    static constexpr std::size_t kFlushEarlyAt = 32u << 20;
+    std::size_t unflushed_ = 0;  // bytes written since the last early flush began
+    std::future<bool> early_;
     bool ok_ = true;
     bool committed_ = false;
 };
