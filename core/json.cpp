@@ -213,16 +213,18 @@ bool JsonReader::fill(size_t n) {
     if (!file_ || failed_) {
         return false;
     }
-    // Keep the unread bytes, then read on in pieces.
-    constexpr size_t kPiece = 64 * 1024;
+    // Keep the unread bytes, then read on in pieces. A reader that goes on
+    // through the file takes larger pieces (fewer calls to the system); one
+    // that has just moved to an element starts small again.
     window_.erase(0, pos_);
     base_ += pos_;
     pos_ = 0;
     while (window_.size() < n) {
         const size_t had = window_.size();
-        window_.resize(had + kPiece);
-        const size_t got = std::fread(&window_[had], 1, kPiece, file_);
+        window_.resize(had + piece_);
+        const size_t got = std::fread(&window_[had], 1, piece_, file_);
         window_.resize(had + got);
+        piece_ = std::min(piece_ * 2, kLargestPiece);
         if (got == 0) {
             failed_ = std::ferror(file_) != 0;
             break;
@@ -248,6 +250,7 @@ bool JsonReader::seek(uint64_t offset) {
     constexpr uint64_t kBefore = 48 * 1024;
     const uint64_t from = offset > kBefore ? offset - kBefore : 0;
     window_.clear();
+    piece_ = kFirstPiece;
     data_ = window_.data();
     size_ = 0;
     pos_ = 0;

@@ -118,6 +118,9 @@ private:
     uint64_t base_ = 0; // offset of data_[0] in the file
     std::FILE* file_ = nullptr;
     std::string window_;  // the bytes of the file in hand
+    static constexpr size_t kFirstPiece = 64 * 1024;
+    static constexpr size_t kLargestPiece = 1024 * 1024;
+    size_t piece_ = kFirstPiece;  // the next read's size
     bool failed_ = false;
     int depth_ = 0;
 };

@@ -9,6 +9,10 @@
 #include "store/export.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -32,6 +36,7 @@ class BackupFile {
 public:
     explicit BackupFile(const std::wstring& target) : target_(target) {}
     ~BackupFile() {
+        wait_for_early_flush();
         if (file_) {
             file_.reset();
         }
@@ -68,15 +73,31 @@ public:
     }
 
     void write(std::string_view bytes) {
-        buffer_.append(bytes.data(), bytes.size());
-        if (buffer_.size() >= kFlushAt) {
-            flush();
+        while (!bytes.empty()) {
+            std::size_t n = std::min(bytes.size(), kBuffer - used_);
+            std::memcpy(buffer_.get() + used_, bytes.data(), n);
+            used_ += n;
+            bytes.remove_prefix(n);
+            if (used_ == kBuffer) {
+                flush();
+            }
         }
     }
 
+    // Room for n bytes (at most kBuffer) at the end of the buffer, to be
+    // filled and then taken with wrote(n).
+    char* room(std::size_t n) {
+        if (kBuffer - used_ < n) {
+            flush();
+        }
+        return buffer_.get() + used_;
+    }
+    void wrote(std::size_t n) { used_ += n; }
+
     // Every byte on disk, the handle closed, the target replaced.
     bool commit() {
-        if (!flush() || !FlushFileBuffers(file_.get())) {
+        const bool early_ok = wait_for_early_flush();
+        if (!flush() || !early_ok || !FlushFileBuffers(file_.get())) {
             return false;
         }
         if (!CloseHandle(file_.release())) {
@@ -89,29 +110,62 @@ public:
         return true;
     }
 
-private:
-    static constexpr std::size_t kFlushAt = 4u << 20;
-    static constexpr DWORD kMaxWrite = 64u << 20;
+    static constexpr std::size_t kBuffer = 1u << 20;
 
+private:
     bool flush() {
         std::size_t done = 0;
-        while (ok_ && done < buffer_.size()) {
-            std::size_t rest = buffer_.size() - done;
-            DWORD want = rest > kMaxWrite ? kMaxWrite : static_cast<DWORD>(rest);
+        while (ok_ && done < used_) {
             DWORD wrote = 0;
-            if (!WriteFile(file_.get(), buffer_.data() + done, want, &wrote, nullptr) || wrote == 0) {
+            if (!WriteFile(file_.get(), buffer_.get() + done, static_cast<DWORD>(used_ - done), &wrote, nullptr) ||
+                wrote == 0) {
                 ok_ = false;
             }
             done += wrote;
         }
-        buffer_.clear();
+        unflushed_ += done;
+        used_ = 0;
+        if (ok_ && unflushed_ >= kFlushEarlyAt) {
+            flush_early();
+        }
         return ok_;
+    }
+
+    // Puts what is written so far on disk while the export goes on, so
+    // that the flush of commit() finds little left to do.
+    void flush_early() {
+        if (early_.valid()) {
+            if (early_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                return;  // the last one is still at work
+            }
+            if (!early_.get()) {
+                ok_ = false;
+                return;
+            }
+        }
+        unflushed_ = 0;
+        HANDLE h = file_.get();
+        try {
+            early_ = std::async(std::launch::async, [h] { return FlushFileBuffers(h) != FALSE; });
+        } catch (const std::system_error&) {
+            // flushed by commit() alone
+        }
+    }
+
+    bool wait_for_early_flush() {
+        return !early_.valid() || early_.get();
     }
 
     std::wstring target_;
     std::wstring temp_;
     raii::Handle file_;
-    std::string buffer_;
+    // The bytes not yet handed to WriteFile; its size does not change the
+    // time of a write by much, and 1 MiB keeps the export small.
+    std::unique_ptr<char[]> buffer_{new char[kBuffer]};
+    std::size_t used_ = 0;
+    static constexpr std::size_t kFlushEarlyAt = 32u << 20;
+    std::size_t unflushed_ = 0;  // bytes written since the last early flush began
+    std::future<bool> early_;
     bool ok_ = true;
     bool committed_ = false;
 };
@@ -265,7 +319,8 @@ private:
             if (sqlite3_blob_read(blob.get(), piece_.data(), n, at) != SQLITE_OK) {
                 return false;
             }
-            out_.write(base64_encode(piece_.data(), static_cast<std::size_t>(n)));
+            const std::size_t length = base64_length(static_cast<std::size_t>(n));
+            out_.wrote(base64_encode_to(piece_.data(), static_cast<std::size_t>(n), out_.room(length)));
         }
         return true;
     }
@@ -300,8 +355,10 @@ private:
         return finished(rc);
     }
 
-    // Pieces of whole Base64 quads: 3 bytes each.
-    static constexpr std::size_t kPiece = 3 * 16 * 1024;
+    // Pieces of whole Base64 quads: 3 bytes each; the text of one piece
+    // fits the file's buffer.
+    static constexpr std::size_t kPiece = 3 * 64 * 1024;
+    static_assert(kPiece / 3 * 4 <= BackupFile::kBuffer);
 
     Database& db_;
     BackupFile& out_;
@@ -337,6 +394,44 @@ int Database::export_json(const std::wstring& path) {
         return -1;
     }
     return count;
+}
+
+// ---- Base64 --------------------------------------------------------------------
+
+std::size_t base64_length(std::size_t size) {
+    return (size + 2) / 3 * 4;
+}
+
+std::size_t base64_encode_to(const std::uint8_t* data, std::size_t size, char* out) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    // Every 12 bits as their two characters: two look-ups per three bytes.
+    static const auto kPairs = [] {
+        struct Pairs {
+            char pair[4096][2];
+        } t{};
+        for (int i = 0; i < 4096; ++i) {
+            t.pair[i][0] = kAlphabet[i >> 6];
+            t.pair[i][1] = kAlphabet[i & 0x3F];
+        }
+        return t;
+    }();
+    char* o = out;
+    std::size_t i = 0;
+    for (; i + 3 <= size; i += 3, o += 4) {
+        const std::uint32_t v = (std::uint32_t(data[i]) << 16) | (std::uint32_t(data[i + 1]) << 8) | data[i + 2];
+        std::memcpy(o, kPairs.pair[v >> 12], 2);
+        std::memcpy(o + 2, kPairs.pair[v & 0xFFF], 2);
+    }
+    const std::size_t rest = size - i;
+    if (rest > 0) {
+        const std::uint32_t v = (std::uint32_t(data[i]) << 16) | (rest == 2 ? std::uint32_t(data[i + 1]) << 8 : 0);
+        o[0] = kAlphabet[v >> 18];
+        o[1] = kAlphabet[(v >> 12) & 0x3F];
+        o[2] = rest == 2 ? kAlphabet[(v >> 6) & 0x3F] : '=';
+        o[3] = '=';
+        o += 4;
+    }
+    return static_cast<std::size_t>(o - out);
 }
 
 // ---- names and texts ------------------------------------------------------------

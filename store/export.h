@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 // "Quillet-backup-YYYY-MM-DD_HH-MM.json" for the local time. A month outside
@@ -24,3 +26,11 @@ std::wstring backup_folder_of(const std::wstring& path);
 // After a successful export: "status.exported_to" with the path, a blank
 // line, and the question "status.open_folder".
 std::wstring export_done_message(const std::wstring& path);
+
+// The length of the Base64 text of size bytes ("=" padded).
+std::size_t base64_length(std::size_t size);
+
+// Writes the Base64 text of the bytes (standard alphabet, "=" padding, the
+// same text as base64_encode) to out, which has room for
+// base64_length(size) characters; returns that length.
+std::size_t base64_encode_to(const std::uint8_t* data, std::size_t size, char* out);

@@ -131,10 +131,6 @@ std::uint8_t base64_value(unsigned char c) {
     return kTable.v[c];
 }
 
-bool is_base64_char(char c) {
-    return base64_value(static_cast<unsigned char>(c)) < 64;
-}
-
 }  // namespace
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -182,6 +178,33 @@ bool is_valid_utf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+// Each character's 6 bits at the place of its position in a quad, and
+// kBad for a character outside the alphabet ("=" included): four look-ups
+// and an OR decode a quad, and one test of the ORed values checks a run.
+constexpr std::uint32_t kBad = 1u << 24;
+
+struct QuadTables {
+    std::uint32_t at[4][256];
+};
+
+const QuadTables& quad_tables() {
+    static const QuadTables kTables = [] {
+        QuadTables t{};
+        for (int c = 0; c < 256; ++c) {
+            const std::uint8_t v = base64_value(static_cast<unsigned char>(c));
+            for (int k = 0; k < 4; ++k) {
+                t.at[k][c] = v < 64 ? std::uint32_t(v) << (18 - 6 * k) : kBad;
+            }
+        }
+        return t;
+    }();
+    return kTables;
+}
+
+}  // namespace
+
 bool base64_strict_size(std::string_view text, std::uint64_t& size) {
     if (text.size() % 4 != 0) {
         return false;
@@ -190,10 +213,19 @@ bool base64_strict_size(std::string_view text, std::uint64_t& size) {
     if (!text.empty() && text.back() == '=') {
         pad = text.size() >= 2 && text[text.size() - 2] == '=' ? 2 : 1;
     }
-    for (std::size_t i = 0; i + pad < text.size(); ++i) {
-        if (!is_base64_char(text[i])) {
-            return false;
-        }
+    const QuadTables& t = quad_tables();
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size() - pad;
+    std::uint32_t bad = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        bad |= t.at[0][in[i]] | t.at[1][in[i + 1]] | t.at[2][in[i + 2]] | t.at[3][in[i + 3]];
+    }
+    for (; i < n; ++i) {
+        bad |= t.at[0][in[i]];
+    }
+    if (bad & kBad) {
+        return false;
     }
     size = static_cast<std::uint64_t>(text.size() / 4) * 3 - pad;
     return true;
@@ -210,21 +242,22 @@ bool decode_base64_strict(std::string_view text, std::vector<std::uint8_t>& out)
     }
     const std::size_t quads = text.size() / 4;
     out.resize(quads * 3 - pad);
+    const QuadTables& t = quad_tables();
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     std::uint8_t* o = out.data();
     // Every quad but the last has four alphabet characters; checked and
     // decoded in the same pass.
+    std::uint32_t bad = 0;
     for (std::size_t q = 0; q + 1 < quads; ++q, in += 4, o += 3) {
-        const std::uint32_t a = base64_value(in[0]), b = base64_value(in[1]), c = base64_value(in[2]),
-                            d = base64_value(in[3]);
-        if ((a | b | c | d) >= 64) {
-            out.clear();
-            return false;
-        }
-        const std::uint32_t v = (a << 18) | (b << 12) | (c << 6) | d;
+        const std::uint32_t v = t.at[0][in[0]] | t.at[1][in[1]] | t.at[2][in[2]] | t.at[3][in[3]];
+        bad |= v;
         o[0] = static_cast<std::uint8_t>(v >> 16);
         o[1] = static_cast<std::uint8_t>(v >> 8);
         o[2] = static_cast<std::uint8_t>(v);
+    }
+    if (bad & kBad) {
+        out.clear();
+        return false;
     }
     if (quads > 0) {
         for (std::size_t k = 0; k < 4 - pad; ++k) {

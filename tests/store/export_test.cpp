@@ -29,6 +29,61 @@ protected:
         return read_bytes(out);
     }
 
+    // The document built from the store's own lists: entries of "all" then
+    // "images" with pinned ones first, the live snippets by title and the
+    // groups.
+    JsonValue printed_document() {
+        JsonValue doc;
+        json_object_set(doc, "format", JsonValue::from_string("quillet-export"));
+        json_object_set(doc, "version", JsonValue::from_int(2));
+        std::map<std::int64_t, std::int64_t> slot_position;
+        for (const HistoryEntry& e : db().list_slot_entries()) slot_position.emplace(e.id, slot_position.size() + 1);
+        std::vector<Category> categories = db().list_categories();
+        JsonValue entries;
+        entries.kind = JsonValue::kArray;
+        for (const wchar_t* view : {L"all", L"images"}) {
+            for (const HistoryEntry& e : db().list_entries(view, false, true)) {
+                JsonValue o;
+                json_object_set(o, "text", JsonValue::from_string(to_utf8(e.text)));
+                json_object_set(o, "created_at", JsonValue::from_string(to_utf8(e.created_at)));
+                json_object_set(o, "pinned", JsonValue::from_bool(e.pinned));
+                json_object_set(o, "keep", JsonValue::from_bool(e.keep));
+                if (slot_position.count(e.id)) json_object_set(o, "slot_order", JsonValue::from_int(slot_position[e.id]));
+                const Category* cat = nullptr;
+                for (const Category& c : categories)
+                    if (e.category_id && c.id == *e.category_id) {
+                        cat = &c;
+                        break;
+                    }
+                json_object_set(o, "category", JsonValue::from_string(cat ? to_utf8(cat->name) : ""));
+                json_object_set(o, "category_pinned", JsonValue::from_bool(cat && cat->pinned));
+                if (e.is_image) {
+                    json_object_set(o, "is_image", JsonValue::from_bool(true));
+                    json_object_set(o, "image", JsonValue::from_string(base64_encode(e.image)));
+                }
+                entries.elements.push_back(o);
+            }
+        }
+        json_object_set(doc, "entries", entries);
+        JsonValue snippets;
+        snippets.kind = JsonValue::kArray;
+        for (const Snippet& s : db().list_snippets()) {
+            JsonValue o;
+            json_object_set(o, "title", JsonValue::from_string(to_utf8(s.title)));
+            json_object_set(o, "text", JsonValue::from_string(to_utf8(s.text)));
+            json_object_set(o, "group", JsonValue::from_string(to_utf8(s.grp)));
+            json_object_set(o, "use_count", JsonValue::from_int(s.use_count));
+            json_object_set(o, "created_at", JsonValue::from_string(to_utf8(s.created_at)));
+            snippets.elements.push_back(o);
+        }
+        json_object_set(doc, "snippets", snippets);
+        JsonValue groups;
+        groups.kind = JsonValue::kArray;
+        for (const std::wstring& g : db().list_snippet_groups()) groups.elements.push_back(JsonValue::from_string(to_utf8(g)));
+        json_object_set(doc, "snippet_groups", groups);
+        return doc;
+    }
+
     // The store behind tests/store/fixtures/small_backup.json.
     void build_small_store() {
         raw().exec("DELETE FROM snippets; DELETE FROM snippet_groups;");
@@ -87,60 +142,64 @@ TEST_F(ExportTest, SmallStoreMatchesTheHandWrittenFileByteForByte) {
 TEST_F(ExportTest, EqualsThePrintedDocumentOfTheStoreLists) {
     backup_test::fill_rich_store(db(), raw());
 
-    JsonValue doc;
-    json_object_set(doc, "format", JsonValue::from_string("quillet-export"));
-    json_object_set(doc, "version", JsonValue::from_int(2));
-    std::map<std::int64_t, std::int64_t> slot_position;
-    for (const HistoryEntry& e : db().list_slot_entries()) slot_position.emplace(e.id, slot_position.size() + 1);
-    std::vector<Category> categories = db().list_categories();
-    JsonValue entries;
-    entries.kind = JsonValue::kArray;
-    for (const wchar_t* view : {L"all", L"images"}) {
-        for (const HistoryEntry& e : db().list_entries(view, false, true)) {
-            JsonValue o;
-            json_object_set(o, "text", JsonValue::from_string(to_utf8(e.text)));
-            json_object_set(o, "created_at", JsonValue::from_string(to_utf8(e.created_at)));
-            json_object_set(o, "pinned", JsonValue::from_bool(e.pinned));
-            json_object_set(o, "keep", JsonValue::from_bool(e.keep));
-            if (slot_position.count(e.id)) json_object_set(o, "slot_order", JsonValue::from_int(slot_position[e.id]));
-            const Category* cat = nullptr;
-            for (const Category& c : categories)
-                if (e.category_id && c.id == *e.category_id) {
-                    cat = &c;
-                    break;
-                }
-            json_object_set(o, "category", JsonValue::from_string(cat ? to_utf8(cat->name) : ""));
-            json_object_set(o, "category_pinned", JsonValue::from_bool(cat && cat->pinned));
-            if (e.is_image) {
-                json_object_set(o, "is_image", JsonValue::from_bool(true));
-                json_object_set(o, "image", JsonValue::from_string(base64_encode(e.image)));
-            }
-            entries.elements.push_back(o);
-        }
-    }
-    json_object_set(doc, "entries", entries);
-    JsonValue snippets;
-    snippets.kind = JsonValue::kArray;
-    for (const Snippet& s : db().list_snippets()) {
-        JsonValue o;
-        json_object_set(o, "title", JsonValue::from_string(to_utf8(s.title)));
-        json_object_set(o, "text", JsonValue::from_string(to_utf8(s.text)));
-        json_object_set(o, "group", JsonValue::from_string(to_utf8(s.grp)));
-        json_object_set(o, "use_count", JsonValue::from_int(s.use_count));
-        json_object_set(o, "created_at", JsonValue::from_string(to_utf8(s.created_at)));
-        snippets.elements.push_back(o);
-    }
-    json_object_set(doc, "snippets", snippets);
-    JsonValue groups;
-    groups.kind = JsonValue::kArray;
-    for (const std::wstring& g : db().list_snippet_groups()) groups.elements.push_back(JsonValue::from_string(to_utf8(g)));
-    json_object_set(doc, "snippet_groups", groups);
-
+    JsonValue doc = printed_document();
+    const JsonValue& entries = doc.members[2].value;
     std::wstring out = dir_.file(L"rich.json");
     int count = db().export_json(out);
     EXPECT_EQ(count, static_cast<int>(entries.elements.size()));
     EXPECT_EQ(count, 11);  // 13 entries, 2 of them in the trash
     EXPECT_EQ(read_bytes(out), doc.to_string(0));
+}
+
+// The file goes out through a buffer of 1 MiB and images through pieces of
+// 192 KiB of bytes: an empty store, files that end just before, on and
+// just after a buffer boundary, and images whose text spans several
+// buffers all print exactly as the document does.
+TEST_F(ExportTest, BufferBoundariesDoNotChangeTheBytes) {
+    constexpr std::size_t kBuffer = 1u << 20;
+    EXPECT_EQ(export_text(), printed_document().to_string(0));
+
+    std::int64_t filler = add_text(L"xx");
+    ASSERT_GT(filler, 0);
+    std::size_t filler_length = 2;
+    auto export_of_size = [&](std::size_t size) {
+        std::size_t now = export_text().size();
+        ASSERT_LT(now - filler_length, size);
+        filler_length = filler_length + size - now;
+        raw().exec("UPDATE history SET text=replace(hex(zeroblob(" + std::to_string(filler_length) +
+                   ")), '00', 'x') WHERE id=" + std::to_string(filler));
+        std::string text = export_text();
+        EXPECT_EQ(text.size(), size);
+        EXPECT_EQ(text, printed_document().to_string(0)) << size;
+    };
+    for (std::size_t size : {kBuffer - 1, kBuffer, kBuffer + 1, 2 * kBuffer}) {
+        export_of_size(size);
+    }
+
+    // Images of 360,040 and 702,284 bytes: their text ends with "==" and
+    // "=", and crosses buffer boundaries.
+    for (std::int32_t side : {300, 419}) {
+        std::vector<std::uint8_t> dib = backup_test::make_dib(side, side, 0);
+        for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<std::uint8_t>(i * 31 + i / 977);
+        ASSERT_GT(add_image(L"", dib), 0);
+    }
+    EXPECT_EQ(export_text(), printed_document().to_string(0));
+    export_of_size(3 * kBuffer);
+}
+
+// The encoder that writes images into the file gives base64_encode's text.
+TEST(ExportBase64, EncodesAsBase64Encode) {
+    std::vector<std::uint8_t> bytes(3 * 64 * 1024 + 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i + i / 256);
+    for (std::size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 255u, 256u, 257u, 3u * 64u * 1024u - 1u,
+                          3u * 64u * 1024u, 3u * 64u * 1024u + 2u}) {
+        std::string out(base64_length(n) + 1, '#');
+        std::size_t length = base64_encode_to(bytes.data(), n, out.data());
+        EXPECT_EQ(length, base64_length(n)) << n;
+        EXPECT_EQ(out.back(), '#') << n;  // nothing beyond the length
+        out.resize(length);
+        EXPECT_EQ(out, base64_encode(bytes.data(), n)) << n;
+    }
 }
 
 TEST_F(ExportTest, EmptyStoreWritesEmptyArraysAndTheGroupsThatRemain) {

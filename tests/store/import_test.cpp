@@ -506,6 +506,38 @@ TEST(BackupText, StrictBase64) {
     }
 }
 
+// Longer texts: every byte value and length round-trips through the
+// encoder, and one character outside the alphabet at any place, in any
+// position of its quad, fails both the check and the decoding.
+TEST(BackupText, StrictBase64OfLongTextsChecksEveryCharacter) {
+    std::vector<std::uint8_t> bytes(1000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    std::vector<std::uint8_t> out;
+    for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 47u, 48u, 49u, 255u, 256u, 1000u}) {
+        std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        std::string text = base64_encode(part);
+        std::uint64_t size = 0;
+        EXPECT_TRUE(base64_strict_size(text, size)) << n;
+        EXPECT_EQ(size, n);
+        ASSERT_TRUE(decode_base64_strict(text, out)) << n;
+        EXPECT_EQ(out, part) << n;
+    }
+    const std::string valid = base64_encode(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 29));
+    ASSERT_EQ(valid.size(), 40u);
+    ASSERT_EQ(valid.back(), '=');
+    for (std::size_t at = 0; at + 1 < valid.size(); ++at) {
+        for (char bad : {'=', '-', ' ', '\0', '\x80', '\xFF'}) {
+            if (bad == '=' && at == valid.size() - 2) continue;  // "==": valid padding
+            std::string text = valid;
+            text[at] = bad;
+            std::uint64_t size = 0;
+            EXPECT_FALSE(base64_strict_size(text, size)) << at << " " << int(bad);
+            EXPECT_FALSE(decode_base64_strict(text, out)) << at << " " << int(bad);
+            EXPECT_TRUE(out.empty());
+        }
+    }
+}
+
 TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
     auto png_with = [](std::uint32_t w, std::uint32_t h) {
         std::vector<std::uint8_t> png = backup_test::tiny_png();
