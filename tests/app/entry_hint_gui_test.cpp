@@ -247,7 +247,7 @@ AddressMenu use_address_menu(MainWindow* mw, const std::vector<UINT>& keys) {
     std::atomic<bool> done{false};
     std::thread t([&] {
         click_at(at);
-        std::vector<HWND> menus = gui_test::wait_for_windows(ui, L"QuilletPopupMenu", 1);
+        std::vector<HWND> menus = gui_test::wait_for_windows(ui, L"QuilletPopupMenu", 1, 15000);
         if (!menus.empty()) {
             const RECT r = gui_test::window_rect(menus[0]);
             out.height = r.bottom - r.top;
@@ -258,9 +258,19 @@ AddressMenu use_address_menu(MainWindow* mw, const std::vector<UINT>& keys) {
             }
             gui_test::wait_until([&] { return !IsWindowVisible(menus[0]); }, 2000);
         }
+        // The menu runs its own loop on the test's thread: one still open
+        // (a key lost, or a menu slower than the wait under load) is closed,
+        // or the test would wait in that loop for ever.
+        for (int i = 0; i < 20; ++i) {
+            const std::vector<HWND> open = gui_test::thread_windows(ui, L"QuilletPopupMenu");
+            if (open.empty()) break;
+            for (HWND w : open) gui_test::post_key(w, VK_ESCAPE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
         done = true;
     });
-    pump_until([&] { return done.load(); }, 8000);
+    // Longer than the thread can take: its click must be dispatched here.
+    pump_until([&] { return done.load(); }, 40000);
     t.join();
     pump(100);
     return out;
