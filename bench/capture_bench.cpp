@@ -31,14 +31,17 @@
 #include "capture/watcher.h"
 #include "core/settings.h"
 #include "store/database.h"
+#include "bench/bench_clipboard.h"
 #include "bench/bench_timing.h"
 
 namespace {
 
 using bench::median;
+using bench::put_on_clipboard;
+using bench::screen_bitmap;
+using bench::wait_answering_messages;
 
 constexpr int kCopies = 50;
-constexpr std::int32_t kWidth = 1920, kHeight = 1080;
 constexpr wchar_t kShared[] = L"QuilletCaptureBenchTimes";
 constexpr wchar_t kGo[] = L"QuilletCaptureBenchGo";
 
@@ -63,70 +66,6 @@ LONGLONG now_ticks() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t.QuadPart;
-}
-
-// A screen-like 1920x1080 32-bit bottom-up bitmap: gradients and bands.
-std::vector<std::uint8_t> screen_bitmap(int variant) {
-    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(kWidth) * kHeight * 4);
-    BITMAPINFOHEADER h{};
-    h.biSize = 40;
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(kWidth) * kHeight * 4;
-    std::memcpy(dib.data(), &h, 40);
-    for (int y = 0; y < kHeight; ++y) {
-        std::uint8_t* row = dib.data() + 40 + static_cast<size_t>(y) * kWidth * 4;
-        for (int x = 0; x < kWidth; ++x) {
-            const bool band = (y / 40) % 3 == 0;
-            row[4 * x] = static_cast<std::uint8_t>(band ? 240 : x / 8);
-            row[4 * x + 1] = static_cast<std::uint8_t>(band ? 240 : y / 5);
-            row[4 * x + 2] = static_cast<std::uint8_t>(band ? 245 : (x + y) / 12);
-            row[4 * x + 3] = 255;
-        }
-    }
-    // Each copy differs in a few pixels.
-    std::uint8_t* p = dib.data() + 40;
-    for (int k = 0; k < 16; ++k) p[4 * k] = static_cast<std::uint8_t>(variant + k);
-    return dib;
-}
-
-// Retries for up to 5 s while someone else (a reader of the previous copy)
-// holds the clipboard open.
-bool put_on_clipboard(HWND owner, UINT format, const void* data, size_t size) {
-    for (int attempt = 0; attempt < 2500; ++attempt) {
-        if (OpenClipboard(owner)) {
-            EmptyClipboard();
-            HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
-            bool ok = false;
-            if (mem) {
-                std::memcpy(GlobalLock(mem), data, size);
-                GlobalUnlock(mem);
-                ok = SetClipboardData(format, mem) != nullptr;
-                if (!ok) GlobalFree(mem);
-            }
-            CloseClipboard();
-            return ok;
-        }
-        Sleep(2);
-    }
-    return false;
-}
-
-// Waits for the event while answering messages, as a program that owns the
-// clipboard must (the system may ask the owner about its data).
-bool wait_answering_messages(HANDLE event, DWORD timeout_ms) {
-    const ULONGLONG end = GetTickCount64() + timeout_ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) return true;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
 }
 
 int run_writer(bool image) {

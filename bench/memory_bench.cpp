@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "bench/bench_clipboard.h"
 #include "capture/clipboard.h"
 #include "capture/watcher.h"
 #include "core/settings.h"
@@ -34,10 +35,13 @@
 
 namespace {
 
+using bench::put_on_clipboard;
+using bench::screen_bitmap;
+using bench::wait_answering_messages;
+
 constexpr int kTexts = 200;
 constexpr int kImages = 20;
 constexpr int kLongChars = 20 * 1000 * 1000;
-constexpr int kWidth = 1920, kHeight = 1080;
 constexpr wchar_t kGo[] = L"QuilletMemoryBenchGo";
 
 double mib(std::uint64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
@@ -62,60 +66,6 @@ void pump_for(DWORD ms) {
         if (now >= end) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
                                   QS_ALLINPUT);
-    }
-}
-
-std::vector<std::uint8_t> screen_bitmap(int variant) {
-    std::vector<std::uint8_t> dib(40 + static_cast<size_t>(kWidth) * kHeight * 4);
-    BITMAPINFOHEADER h{};
-    h.biSize = 40;
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 32;
-    h.biCompression = BI_RGB;
-    std::memcpy(dib.data(), &h, 40);
-    for (int y = 0; y < kHeight; ++y) {
-        std::uint8_t* row = dib.data() + 40 + static_cast<size_t>(y) * kWidth * 4;
-        for (int x = 0; x < kWidth; ++x) {
-            row[4 * x] = static_cast<std::uint8_t>(x / 8 + variant);
-            row[4 * x + 1] = static_cast<std::uint8_t>(y / 5);
-            row[4 * x + 2] = static_cast<std::uint8_t>((x + y) / 12);
-            row[4 * x + 3] = 255;
-        }
-    }
-    return dib;
-}
-
-bool put_on_clipboard(HWND owner, UINT format, const void* data, size_t size) {
-    for (int attempt = 0; attempt < 2500; ++attempt) {
-        if (OpenClipboard(owner)) {
-            EmptyClipboard();
-            HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
-            bool ok = false;
-            if (mem) {
-                std::memcpy(GlobalLock(mem), data, size);
-                GlobalUnlock(mem);
-                ok = SetClipboardData(format, mem) != nullptr;
-                if (!ok) GlobalFree(mem);
-            }
-            CloseClipboard();
-            return ok;
-        }
-        Sleep(2);
-    }
-    return false;
-}
-
-bool wait_answering_messages(HANDLE event, DWORD timeout_ms) {
-    const ULONGLONG end = GetTickCount64() + timeout_ms;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        const DWORD r = MsgWaitForMultipleObjects(1, &event, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) return true;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
 }
 
