@@ -17,13 +17,14 @@ body, then nothing), silent (no answer at all).
 import argparse
 import json
 import os
-import signal
 import socket
-import subprocess
 import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import local_server  # noqa: E402
 
 PID_FILE = "update_server.pid"
 
@@ -106,34 +107,12 @@ class Handler(BaseHTTPRequestHandler):
         return self.send_body(404, "not found", "text/plain")
 
 
-def _terminate(signum, frame):
-    raise KeyboardInterrupt
-
-
 def serve(port):
-    server = ThreadingHTTPServer(("127.0.0.1", port), Handler)
-    server.daemon_threads = True
-    signal.signal(signal.SIGTERM, _terminate)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-    finally:
-        server.server_close()
+    local_server.serve_until_stopped(ThreadingHTTPServer(("127.0.0.1", port), Handler))
 
 
 def stop(directory):
-    pid_path = os.path.join(directory, PID_FILE)
-    try:
-        with open(pid_path) as f:
-            pid = int(f.read().strip())
-        os.kill(pid, signal.SIGTERM)
-    except (OSError, ValueError):
-        pass
-    try:
-        os.remove(pid_path)
-    except OSError:
-        pass
+    local_server.stop(directory, PID_FILE)
 
 
 def listening(port):
@@ -146,18 +125,9 @@ def listening(port):
 
 def start(directory, port):
     stop(directory)
-    proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--port", str(port)],
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True, close_fds=True)
-    with open(os.path.join(directory, PID_FILE), "w") as f:
-        f.write(str(proc.pid))
-    for _ in range(200):
-        if proc.poll() is not None:
-            break
-        if listening(port):
-            print("update server on port", port)
-            return 0
-        time.sleep(0.05)
+    if local_server.start(__file__, ["--port", str(port)], directory, PID_FILE, lambda: listening(port)):
+        print("update server on port", port)
+        return 0
     print("update server did not start on port", port, file=sys.stderr)
     return 1
 

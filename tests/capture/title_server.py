@@ -11,13 +11,13 @@ Every request is recorded; GET /__log returns the records as JSON lines
 import argparse
 import json
 import os
-import signal
-import subprocess
 import sys
 import threading
-import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import local_server  # noqa: E402
 
 PORT_FILE = "title_server.port"
 PID_FILE = "title_server.pid"
@@ -94,56 +94,25 @@ class Handler(BaseHTTPRequestHandler):
         return self.send_body(404, "<html><head><title>Unknown</title></head></html>")
 
 
-def _terminate(signum, frame):
-    raise KeyboardInterrupt
-
-
 def serve(directory):
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.daemon_threads = True
     port_path = os.path.join(directory, PORT_FILE)
     with open(port_path + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
     os.replace(port_path + ".tmp", port_path)
-    signal.signal(signal.SIGTERM, _terminate)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-    finally:
-        server.server_close()
+    local_server.serve_until_stopped(server)
 
 
 def stop(directory):
-    pid_path = os.path.join(directory, PID_FILE)
-    try:
-        with open(pid_path) as f:
-            pid = int(f.read().strip())
-        os.kill(pid, signal.SIGTERM)
-    except (OSError, ValueError):
-        pass
-    for name in (PID_FILE, PORT_FILE):
-        try:
-            os.remove(os.path.join(directory, name))
-        except OSError:
-            pass
+    local_server.stop(directory, PID_FILE, (PORT_FILE,))
 
 
 def start(directory):
     stop(directory)
-    proc = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--dir", directory],
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True, close_fds=True)
-    with open(os.path.join(directory, PID_FILE), "w") as f:
-        f.write(str(proc.pid))
     port_path = os.path.join(directory, PORT_FILE)
-    for _ in range(200):
-        if os.path.exists(port_path):
-            print("title server on port", open(port_path).read())
-            return 0
-        if proc.poll() is not None:
-            break
-        time.sleep(0.05)
+    if local_server.start(__file__, ["--dir", directory], directory, PID_FILE, lambda: os.path.exists(port_path)):
+        print("title server on port", open(port_path).read())
+        return 0
     print("title server did not start", file=sys.stderr)
     return 1
 
