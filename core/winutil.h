@@ -122,6 +122,11 @@ void flush_dwm();
 // window's style and DPI (no window: WS_OVERLAPPEDWINDOW at 96 DPI). No menu.
 int window_width_for_client(HWND wnd, int client_width);
 
+// Registers a window class of this module with an arrow cursor (or the
+// cursor given) and no background brush; true when the class exists
+// afterwards, also when it was registered before.
+bool register_window_class(const wchar_t* name, WNDPROC proc, UINT style = 0, const wchar_t* cursor = IDC_ARROW);
+
 // A simple drawn icon (a white rounded page with a black bar) of
 // size x size pixels, for when the program's icon resource is missing.
 raii::Icon make_fallback_icon(int size);

@@ -57,6 +57,17 @@ void flush_dwm() {
     Sleep(60);
 }
 
+bool register_window_class(const wchar_t* name, WNDPROC proc, UINT style, const wchar_t* cursor) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, cursor);
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 int window_width_for_client(HWND wnd, int client_width) {
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD ex_style = 0;

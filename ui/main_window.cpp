@@ -284,16 +284,8 @@ void MainWindow::fill_tooltip_map() {
 }
 
 void MainWindow::register_hint_class() {
-    static bool registered = false;
-    if (registered) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kHintClass;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    static const bool registered = winutil::register_window_class(kHintClass, DefWindowProcW, CS_HREDRAW | CS_VREDRAW);
+    (void)registered;
 }
 
 void MainWindow::destroy_popups() {

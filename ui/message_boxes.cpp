@@ -7,6 +7,7 @@
 #include "core/handles.h"
 #include "core/i18n.h"
 #include "core/settings.h"
+#include "core/winutil.h"
 #include "theme/colors.h"
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
@@ -43,15 +44,7 @@ bool box_dark() {
 
 HINSTANCE module() { return GetModuleHandleW(nullptr); }
 
-bool register_box_class(const wchar_t* name, WNDPROC proc) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = module();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = name;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+bool register_box_class(const wchar_t* name, WNDPROC proc) { return winutil::register_window_class(name, proc); }
 
 bool register_confirm_class() {
     static const bool ok = register_box_class(kConfirmClass, confirm_box_proc);

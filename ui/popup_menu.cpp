@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/handles.h"
+#include "core/winutil.h"
 #include "theme/paint_scope.h"
 #include "theme/painters.h"
 #include "ui/modal_loop.h"
@@ -155,15 +156,7 @@ void PopupMenu::append(std::vector<PopupMenuItem>& items, PopupMenuItem item) { 
 // --- window class and painting -------------------------------------------------------
 
 bool register_popup_menu_class() {
-    static bool registered = false;
-    if (registered) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = PopupMenuWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    static const bool registered = winutil::register_window_class(kClassName, PopupMenuWndProc);
     return registered;
 }
 

@@ -530,4 +530,28 @@ TEST(WinutilWindows, ClipboardOwnerProcessName) {
     EXPECT_EQ(winutil::clipboard_owner_process_name(), own_exe_name());
 }
 
+std::atomic<int> g_class_creates{0};
+
+LRESULT CALLBACK counting_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CREATE) ++g_class_creates;
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+TEST(WindowClass, RegisteredOnceAndAgainWithItsProcedureStyleAndCursor) {
+    const wchar_t* name = L"QuilletTestRegisteredClass";
+    ASSERT_TRUE(winutil::register_window_class(name, counting_proc, CS_HREDRAW | CS_VREDRAW, IDC_CROSS));
+    EXPECT_TRUE(winutil::register_window_class(name, counting_proc)) << "a class that exists already is fine";
+    raii::Window w(CreateWindowExW(0, name, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(w);
+    EXPECT_EQ(g_class_creates.load(), 1);
+    EXPECT_EQ(GetClassLongPtrW(w.get(), GCL_STYLE), static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(w.get(), GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_CROSS));
+    EXPECT_EQ(GetClassLongPtrW(w.get(), GCLP_HBRBACKGROUND), 0u) << "the windows paint their own background";
+}
+
+TEST(WindowClass, AClassWithoutANameIsRefused) {
+    EXPECT_FALSE(winutil::register_window_class(L"", counting_proc));
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "core/i18n.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "core/winutil.h"
 #include "resources/version.h"
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
@@ -41,15 +42,7 @@ AboutWindow* record_of(HWND window) {
 }
 
 bool register_about_class() {
-    static const bool ok = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = about_wnd_proc;
-        wc.hInstance = module();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kAboutWindowClass;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool ok = winutil::register_window_class(kAboutWindowClass, about_wnd_proc);
     return ok;
 }
 

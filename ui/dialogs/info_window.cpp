@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "core/i18n.h"
 #include "core/settings.h"
+#include "core/winutil.h"
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
 #include "theme/fonts.h"
@@ -33,15 +34,7 @@ HINSTANCE module() { return GetModuleHandleW(nullptr); }
 InfoWindow* record_of(HWND window) { return reinterpret_cast<InfoWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
 bool register_info_class() {
-    static const bool ok = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = info_wnd_proc;
-        wc.hInstance = module();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kInfoWindowClass;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool ok = winutil::register_window_class(kInfoWindowClass, info_wnd_proc);
     return ok;
 }
 

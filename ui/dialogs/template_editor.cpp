@@ -4,6 +4,7 @@
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "core/winutil.h"
 #include "store/database.h"
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
@@ -51,15 +52,7 @@ Database* database_of(const MainWindow* mw) {
 }
 
 bool register_editor_class() {
-    static const bool ok = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = template_editor_proc;
-        wc.hInstance = module();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kTemplateEditorClass;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool ok = winutil::register_window_class(kTemplateEditorClass, template_editor_proc);
     return ok;
 }
 

@@ -358,15 +358,7 @@ LRESULT on_nc_destroy(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) 
 }
 
 bool register_view_class() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = view_dialog_wnd_proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kViewDialogClass;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool registered = winutil::register_window_class(kViewDialogClass, view_dialog_wnd_proc);
     return registered;
 }
 
