@@ -213,8 +213,8 @@ private:
     bool set_pinned_unlocked(std::int64_t id, bool pinned);
     std::vector<std::wstring> image_paths_where(const std::wstring& condition);
     int load_entry_details(HistoryEntry& entry, Payload payload);
-    // The rows of the ids in their order (ids no longer there are left out).
-    std::vector<HistoryEntry> read_entries(const std::vector<std::int64_t>& ids, Payload payload);
+    // The rows of a statement over list_row_columns(), in its order.
+    std::vector<HistoryEntry> read_entries(Statement& rows, std::size_t expected, Payload payload);
     bool add_to_slot_unlocked(std::int64_t id, int max_slots);
     bool entry_is_live(std::int64_t id);
     bool run_in_transaction_end(bool ok);

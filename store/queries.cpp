@@ -278,32 +278,27 @@ int Database::load_entry_details(HistoryEntry& entry, Payload payload) {
     return s.finish();
 }
 
-std::vector<HistoryEntry> Database::read_entries(const std::vector<std::int64_t>& ids, Payload payload) {
+std::vector<HistoryEntry> Database::read_entries(Statement& rows, std::size_t expected, Payload payload) {
     std::vector<HistoryEntry> entries;
-    entries.reserve(ids.size());
-    for (std::int64_t id : ids) {
-        Statement row = cached("SELECT " + list_row_columns() + " FROM history WHERE id=?1");
-        row.bind_int64(1, id);
-        if (row.step() != SQLITE_ROW) {
-            continue;
-        }
+    entries.reserve(expected);
+    while (rows.step() == SQLITE_ROW) {
         HistoryEntry e;
-        e.id = row.column_int64(kColId);
-        const bool long_text = row.column_int64(kColTextBytes) >= kLongTextBytes;
+        e.id = rows.column_int64(kColId);
+        const bool long_text = rows.column_int64(kColTextBytes) >= kLongTextBytes;
         if (!long_text) {
-            e.text = row.column_text(kColText);
+            e.text = rows.column_text(kColText);
         }
-        e.created_at = row.column_text(kColCreatedAt);
-        e.pinned = row.column_flag(kColPinned);
-        if (!row.column_is_null(kColCategory)) {
-            e.category_id = row.column_int64(kColCategory);
+        e.created_at = rows.column_text(kColCreatedAt);
+        e.pinned = rows.column_flag(kColPinned);
+        if (!rows.column_is_null(kColCategory)) {
+            e.category_id = rows.column_int64(kColCategory);
         }
-        e.use_count = row.column_int64(kColUseCount);
-        e.is_image = row.column_flag(kColIsImage);
-        e.is_browser_page = row.column_flag(kColIsBrowserPage);
-        e.effective_pinned = row.column_flag(kColEffectivePin);
-        e.keep = row.column_flag(kColKeep);
-        row.finish();
+        e.use_count = rows.column_int64(kColUseCount);
+        e.is_image = rows.column_flag(kColIsImage);
+        e.is_browser_page = rows.column_flag(kColIsBrowserPage);
+        e.effective_pinned = rows.column_flag(kColEffectivePin);
+        e.keep = rows.column_flag(kColKeep);
+        // Within the list's read transaction: the row is as listed.
         if (long_text && !read_long_text(connection_, e.id, e.text)) {
             e.text.clear();
         }
@@ -350,14 +345,31 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
     if (!connection_) {
         return {};
     }
-    std::string select;
-    bool by_category = false;
-    std::int64_t category = 0;
+    // One read transaction keeps the rows as they were counted and listed.
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    std::vector<HistoryEntry> entries;
     if (view == L"slots") {
-        select = "SELECT h.id FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
-                 "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC";
+        // A handful of rows: the slot order is settled first, then each row is read.
+        std::vector<std::int64_t> ids;
+        {
+            Statement list = cached("SELECT h.id FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
+                                    "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+            while (list.step() == SQLITE_ROW) {
+                ids.push_back(list.column_int64(0));
+            }
+        }
+        for (std::int64_t id : ids) {
+            Statement row = cached("SELECT " + list_row_columns() + " FROM history WHERE id=?1");
+            row.bind_int64(1, id);
+            std::vector<HistoryEntry> one = read_entries(row, 1, payload);
+            if (!one.empty()) {
+                entries.push_back(std::move(one.front()));
+            }
+        }
     } else {
         std::string where;
+        bool by_category = false;
+        std::int64_t category = 0;
         if (view.rfind(L"cat:", 0) == 0) {
             by_category = true;
             category = parse_id(view.substr(4));
@@ -383,24 +395,27 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
             }
             order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
         }
-        select = "SELECT id FROM history" + where + order;
-    }
-    // The order is settled over the ids alone, and the rows are then read
-    // one by one in it: sorting whole rows would have SQLite's sorter hold
-    // every listed text once more. One read transaction keeps the rows as
-    // they were listed.
-    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
-    std::vector<std::int64_t> ids;
-    {
-        Statement list = cached(select);
+        std::int64_t expected = 0;
+        {
+            // A size hint: growing a vector of thousands of records costs
+            // more than counting them.
+            Statement count = cached("SELECT COUNT(*) FROM history" + where);
+            if (by_category) {
+                count.bind_int64(1, category);
+            }
+            if (count.step() == SQLITE_ROW) {
+                expected = count.column_int64(0);
+            }
+        }
+        // The sorter carries the list columns only: a text of 1 MiB or
+        // more rides in it as '' and is read from the file afterwards, so
+        // a huge text is never held by SQLite beside the list's copy.
+        Statement list = cached("SELECT " + list_row_columns() + " FROM history" + where + order);
         if (by_category) {
             list.bind_int64(1, category);
         }
-        while (list.step() == SQLITE_ROW) {
-            ids.push_back(list.column_int64(0));
-        }
+        entries = read_entries(list, static_cast<std::size_t>(expected > 0 ? expected : 0), payload);
     }
-    std::vector<HistoryEntry> entries = read_entries(ids, payload);
     if (in_transaction) {
         exec(L"COMMIT");
     }
