@@ -10,6 +10,7 @@
 #include "app/app_ids.h"
 #include "app/main_wndproc.h"
 #include "core/i18n.h"
+#include "core/text.h"
 #include "core/settings.h"
 #include "ui/main_window.h"
 #include "ui/popup_menu.h"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr UINT kIconId = 1;
 UINT g_taskbar_created = 0;
-
-bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-
-// At most n characters, one fewer when the n-th would be the first half of
-// a surrogate pair.
-size_t safe_cut(const std::wstring& text, size_t n) {
-    if (text.size() <= n) return text.size();
-    if (n > 0 && is_high_surrogate(text[n - 1])) return n - 1;
-    return n;
-}
 
 HICON tray_icon_image(HINSTANCE instance) {
     int size = GetSystemMetrics(SM_CXSMICON);
@@ -47,10 +38,10 @@ void copy_field(wchar_t* field, size_t capacity, const std::wstring& text) {
 
 std::wstring shorten_with_ellipsis(const std::wstring& text, size_t max_chars) {
     if (text.size() <= max_chars) return text;
-    return text.substr(0, safe_cut(text, max_chars)) + L"\u2026";
+    return text.substr(0, pair_safe_length(text, max_chars)) + L"\u2026";
 }
 
-std::wstring fit_balloon_field(const std::wstring& text, size_t room) { return text.substr(0, safe_cut(text, room)); }
+std::wstring fit_balloon_field(const std::wstring& text, size_t room) { return text.substr(0, pair_safe_length(text, room)); }
 
 UINT TrayIcon::taskbar_created_message() { return g_taskbar_created; }
 

@@ -186,10 +186,9 @@ void ClipboardWatcher::remember_refused(std::uint64_t hash) {
 std::int64_t ClipboardWatcher::check_clipboard(bool force) {
     if (!enabled_) return 0;
     ClipboardSnapshot snap = winutil::read_clipboard();
-    const DWORD sequence = snap.sequence;
     const std::int64_t id = decide(snap, force, nullptr);
     if (snap.opened) {
-        last_sequence_ = sequence;
+        last_sequence_ = snap.sequence;
         has_last_sequence_ = true;
     }
     return id;
@@ -301,9 +300,7 @@ std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, Clipb
     if (item.text.empty()) {
         item.label = kClipboardImageLabel;
     } else {
-        std::size_t n = std::min(item.text.size(), kCapturedLabelLimit);
-        if (n < item.text.size() && item.text[n - 1] >= 0xD800 && item.text[n - 1] <= 0xDBFF) --n;
-        item.label.assign(item.text, 0, n);
+        item.label.assign(item.text, 0, pair_safe_length(item.text, kCapturedLabelLimit));
     }
 
     std::wstring folder = settings_.screenshot_folder;

@@ -8,9 +8,16 @@
 #include <climits>
 #include <cwctype>
 
+bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+size_t pair_safe_length(const std::wstring& text, size_t n) {
+    if (text.size() <= n) return text.size();
+    if (n > 0 && is_high_surrogate(text[n - 1])) return n - 1;
+    return n;
+}
+
 namespace {
 
-bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool is_low_surrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Blank as far as trim() and the sentence rule are concerned.

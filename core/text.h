@@ -40,6 +40,13 @@ std::wstring trim(const std::wstring& text);
 // The text, or its first max_len characters followed by U+2026 when longer.
 std::wstring ellipsize(const std::wstring& text, size_t max_len);
 
+// True for the first half of a UTF-16 surrogate pair.
+bool is_high_surrogate(wchar_t c);
+
+// How much of the text its first n characters are: the whole text when it is
+// no longer, one fewer when the n-th is the first half of a surrogate pair.
+size_t pair_safe_length(const std::wstring& text, size_t n);
+
 // Locale-aware casing of the whole text (CharLowerBuffW / CharUpperBuffW).
 std::wstring to_lower(const std::wstring& text);
 std::wstring to_upper(const std::wstring& text);

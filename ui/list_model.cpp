@@ -11,7 +11,6 @@
 
 namespace {
 
-bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 // One "%d" of scanf: blanks skipped, an optional sign, at least one digit.
 // False when no digit follows or the value does not fit an int.
@@ -107,8 +106,7 @@ std::wstring entry_row_text(const HistoryEntry& entry, bool slots_view, const st
     else if (entry.keep)
         marker = kKeepMarker;
     const std::wstring& text = entry.is_image && entry.text.empty() ? image_word : entry.text;
-    std::size_t n = std::min(text.size(), kRowTextLimit);
-    if (n == kRowTextLimit && text.size() > n && is_high_surrogate(text[n - 1])) --n;
+    const std::size_t n = pair_safe_length(text, kRowTextLimit);
     std::wstring row(marker);
     const std::size_t start = row.size();
     row.append(text, 0, n);

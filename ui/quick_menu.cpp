@@ -9,6 +9,7 @@
 #include "capture/clipboard.h"
 #include "capture/watcher.h"
 #include "core/clipboard_text.h"
+#include "core/text.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "core/winutil.h"
@@ -27,7 +28,6 @@ constexpr COLORREF kPopupLight = 0xFBFBFB, kPopupDark = 0x272727;
 constexpr COLORREF kListLight = 0xFFFFFF, kListDark = 0x2B2B2B;
 constexpr COLORREF kTextLight = 0x141414, kTextDark = 0xF2F2F2;
 
-bool is_high_surrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 QuickMenu* menu_of(HWND w) { return reinterpret_cast<QuickMenu*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
 
@@ -78,9 +78,7 @@ std::wstring quick_menu_row_text(int number, const std::wstring& text, int avail
     // Like a card, a row takes at most the first kRowTextLimit characters
     // of a text: no row is that wide, and a long text is neither copied nor
     // measured whole.
-    std::size_t n = std::min(text.size(), kRowTextLimit);
-    if (n < text.size() && is_high_surrogate(text[n - 1])) --n;
-    std::wstring t(text, 0, n);
+    std::wstring t(text, 0, pair_safe_length(text, kRowTextLimit));
     for (wchar_t& c : t)
         if (c == L'\r' || c == L'\n') c = L' ';
     if (!t.empty() && available > 0 && width_of && width_of(t) > available) {

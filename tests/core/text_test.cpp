@@ -297,6 +297,21 @@ TEST(Ellipsize, CutsAfterMaxCharacters) {
     }
 }
 
+TEST(PairSafeLength, NeverEndsOnTheFirstHalfOfAPair) {
+    struct Case { std::wstring in; size_t n; size_t out; };
+    const Case cases[] = {
+        {L"abcdef", 3, 3},
+        {L"abc", 3, 3},
+        {L"ab", 5, 2},
+        {L"", 0, 0},
+        {L"ab", 0, 0},
+        {L"ab\xD83D\xDE00" L"c", 4, 4},
+        {L"ab\xD83D\xDE00" L"c", 3, 2},
+        {L"ab\xD83D\xDE00", 4, 4},  // the whole text, a pair at its end
+    };
+    for (const Case& c : cases) EXPECT_EQ(pair_safe_length(c.in, c.n), c.out) << c.n;
+}
+
 TEST(Casing, ConvertsTheWholeBuffer) {
     EXPECT_EQ(to_upper(L"abc \u0451\u0436 \u00e9xyz 123"), L"ABC \u0401\u0416 \u00c9XYZ 123");
     EXPECT_EQ(to_lower(L"ABC \u0401\u0416 \u00c9XYZ 123"), L"abc \u0451\u0436 \u00e9xyz 123");
