@@ -395,12 +395,7 @@ TEST_F(Dialogs, ManyOpeningsLeaveNoGdiObjects) {
 
 // ---- pictures ---------------------------------------------------------------------------------
 
-gui_test::Pixels grab(HWND w) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    return gui_test::grab_screen(gui_test::window_rect(w));
-}
+gui_test::Pixels grab(HWND w) { return gui_test::grab_painted_window(w); }
 
 TEST_F(Dialogs, ScreenshotsInBothThemes) {
     App* saved = g_app;

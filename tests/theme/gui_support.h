@@ -325,6 +325,15 @@ inline Pixels grab_screen(const RECT& rc) {
     return canvas.pixels();
 }
 
+// Waits until the window has painted (it and its children redrawn, frame
+// included), then grabs it from the screen.
+inline Pixels grab_painted_window(HWND w) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    return grab_screen(window_rect(w));
+}
+
 // --- files -----------------------------------------------------------------------------
 
 inline std::wstring exe_dir() {

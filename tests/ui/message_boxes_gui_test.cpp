@@ -457,13 +457,7 @@ TEST_F(Boxes, HundredOpeningsLeaveNoGdiObjects) {
 
 // --- pictures ---------------------------------------------------------------------------------
 
-// Waits until the box has painted, then grabs it from the screen.
-gui_test::Pixels grab_box(HWND box) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    return gui_test::grab_screen(gui_test::window_rect(box));
-}
+gui_test::Pixels grab_box(HWND box) { return gui_test::grab_painted_window(box); }
 
 TEST_F(Boxes, ScreenshotsInBothThemes) {
     Settings settings;
