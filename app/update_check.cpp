@@ -19,11 +19,6 @@
 #include "core/text.h"
 #include "ui/dialogs/info_window.h"
 
-#ifndef QUILLET_UPDATE_BASE
-#define QUILLET_UPDATE_BASE "https://quillet.app"
-#endif
-
-std::wstring update_base() { return L"" QUILLET_UPDATE_BASE; }
 std::wstring update_manifest_url() { return update_base() + kManifestPath; }
 std::wstring download_page_url() { return update_base() + kDownloadPath; }
 

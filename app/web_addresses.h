@@ -1,9 +1,10 @@
 // The program's web addresses, fixed when it is built.
 //
 // The update server holds the version manifest, the download page and the
-// online documentation. Its address is compiled into update_check.cpp only:
-// a build with its tests switched on defines QUILLET_UPDATE_BASE there as a
-// server on 127.0.0.1 that the tests start.
+// online documentation. Its address lives in update_base.cpp alone: the
+// program holds the real site, and only the test programs (and the
+// benchmarks) are linked with a build of it that asks a server on 127.0.0.1
+// which the tests start.
 #pragma once
 
 #include <string>

@@ -25,11 +25,21 @@ function(quillet_library name)
   endif()
 endfunction()
 
+# The local update server of the tests listens on a port of this build
+# tree's own, so that build trees side by side do not meet.
+string(MD5 _tree_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${_tree_hash}" 0 4 _tree_hash)
+math(EXPR QUILLET_TEST_UPDATE_PORT "0x${_tree_hash} % 20000 + 10000")
+
 # quillet_test(<name> SOURCES <file>... [LIBS <target>...] [LOCKS <res>...] [TIMEOUT <s>])
 function(quillet_test name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
+  # A test program asks the local update server, never the real site.
+  if(TARGET q_test_update_base)
+    target_link_libraries(${name} PRIVATE q_test_update_base)
+  endif()
   if(NOT MSVC)
     target_link_options(${name} PRIVATE -mconsole)
   endif()

@@ -155,9 +155,19 @@ int quit(Process& quillet, HWND main) {
     return quillet.wait(20000);
 }
 
+// When the file was last written.
+ULONGLONG last_write(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
 TEST(EndToEnd, CopiesAreStoredWithTheirSource) {
     PortableCopy copy;
     ASSERT_TRUE(copy.ok());
+    const ULONGLONG settings_before = last_write(copy.ini());
+    ASSERT_NE(settings_before, 0u);
+    Sleep(50);
     Process quillet;
     HWND main = start_copy(quillet, copy);
     ASSERT_TRUE(main) << "no QuilletMain window";
@@ -186,7 +196,7 @@ TEST(EndToEnd, CopiesAreStoredWithTheirSource) {
     EXPECT_EQ(image->image, dib);
     EXPECT_EQ(image->source_app, own_exe_name());
     // The settings were written at shutdown.
-    EXPECT_NE(GetFileAttributesW(copy.ini().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_GT(last_write(copy.ini()), settings_before);
 }
 
 TEST(EndToEnd, QuickCopiesAreAllStoredInOrder) {

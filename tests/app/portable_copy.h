@@ -1,6 +1,8 @@
 // A portable copy of the program in a temporary folder (Quillet.exe, the
 // lang folder and portable.txt), so that a test runs the real executable on
-// data of its own: the "data" folder beside it.
+// data of its own: the "data" folder beside it. Its settings file starts
+// with the automatic update check switched off: the real program asks the
+// real update server, and a test reaches no other host than this one.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "core/handles.h"
+#include "core/settings.h"
 #include "tests/core/temp_folder.h"
 
 namespace test_support {
@@ -27,6 +30,11 @@ public:
             } while (FindNextFileW(find.get(), &found));
         }
         ok_ = ok_ && write_file(folder_.file(L"portable.txt"), "portable\r\n");
+        CreateDirectoryW(data().c_str(), nullptr);
+        Settings settings;
+        settings.check_updates = false;
+        settings.save(ini());
+        ok_ = ok_ && GetFileAttributesW(ini().c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     bool ok() const { return ok_; }
     std::wstring exe() const { return folder_.file(L"Quillet.exe"); }
