@@ -88,6 +88,11 @@ public:
     bool set_plain_hotkey(const std::wstring& text);
     bool set_snippets_hotkey(const std::wstring& text);
     bool set_screenshot_hotkeys(int mode, const std::wstring& text);
+    // While a hotkey field of the settings window records, the program's
+    // own hotkeys are let go, so that their keys reach the field; resuming
+    // registers them again. Both may be called any number of times.
+    void suspend_hotkeys();
+    void resume_hotkeys();
     // Quick slot n (1..9) into the paste target.
     void on_quick_slot(int n);
     // The clipboard's text pasted as plain text into the window in front.
@@ -118,6 +123,7 @@ public:
     HotkeyBinding region_shot_binding;
     HotkeyBinding window_shot_binding;
     HotkeyBinding full_shot_binding;
+    bool hotkeys_suspended = false;
     bool screenshot_busy = false;
     bool store_failure_told = false;
     std::optional<std::int64_t> capture_category;

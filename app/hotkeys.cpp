@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr unsigned kModAlt = MOD_ALT, kModControl = MOD_CONTROL, kModShift = MOD_SHIFT;
 const wchar_t kRegionFallback[] = L"ctrl+shift+alt+p";
 
 bool register_binding(HWND window, int id, const HotkeyBinding& b) {
@@ -40,6 +39,8 @@ enum class Rebound { Unchanged, Unbound, Registered, NotRegistered };
 
 // Rebinds one configurable hotkey. An empty text unbinds it (and is
 // stored); a text without a key changes nothing.
+// While the hotkeys are suspended only the binding changes: resuming
+// registers it with the others.
 Rebound rebind(App& app, int id, HotkeyBinding& binding, std::wstring* setting, const std::wstring& text) {
     HWND window = app.main_window_handle();
     HotkeyBinding parsed = parse_hotkey(text);
@@ -48,6 +49,7 @@ Rebound rebind(App& app, int id, HotkeyBinding& binding, std::wstring* setting, 
     binding = parsed;
     if (setting) *setting = text;
     if (text.empty()) return Rebound::Unbound;
+    if (app.hotkeys_suspended) return Rebound::Registered;
     return register_binding(window, id, binding) ? Rebound::Registered : Rebound::NotRegistered;
 }
 
@@ -70,7 +72,7 @@ void plain_paste_thread() {
 
 void App::register_hotkeys(HWND window) {
     register_binding(window, history_hotkey_id, history_binding);
-    RegisterHotKey(window, quick_menu_hotkey_id, kModControl | kModShift | kModAlt, 'V');
+    RegisterHotKey(window, quick_menu_hotkey_id, kQuickMenuModifiers, kQuickMenuKey);
     register_binding(window, kHotkeyPlainPaste, plain_binding);
     register_binding(window, kHotkeySnippets, snippets_binding);
     if (region_shot_binding.bound() && !register_binding(window, kHotkeyRegionShot, region_shot_binding)) {
@@ -80,11 +82,23 @@ void App::register_hotkeys(HWND window) {
     register_binding(window, kHotkeyWindowShot, window_shot_binding);
     register_binding(window, kHotkeyFullShot, full_shot_binding);
     for (int n = 1; n <= 9; ++n)
-        RegisterHotKey(window, first_slot_hotkey_id + n - 1, kModControl | kModShift, static_cast<UINT>('0' + n));
+        RegisterHotKey(window, first_slot_hotkey_id + n - 1, kQuickSlotModifiers, static_cast<UINT>('0' + n));
 }
 
 void App::unregister_hotkeys(HWND window) {
     for (int id = 0; id < 50; ++id) UnregisterHotKey(window, id);
+}
+
+void App::suspend_hotkeys() {
+    if (hotkeys_suspended) return;
+    hotkeys_suspended = true;
+    if (HWND window = main_window_handle()) unregister_hotkeys(window);
+}
+
+void App::resume_hotkeys() {
+    if (!hotkeys_suspended) return;
+    hotkeys_suspended = false;
+    if (HWND window = main_window_handle()) register_hotkeys(window);
 }
 
 bool App::set_main_hotkey(const std::wstring& text) {
@@ -136,24 +150,3 @@ void App::on_quick_slot(int n) {
 }
 
 void App::start_plain_text_paste() { std::thread(plain_paste_thread).detach(); }
-
-std::vector<std::pair<std::wstring, std::wstring>> hotkey_help_rows(const Settings* settings) {
-    std::vector<std::pair<std::wstring, std::wstring>> rows;
-    if (!settings) {
-        rows.emplace_back(L"Ctrl+Shift+V", tr(L"hotkey.open_history"));
-    } else if (HotkeyBinding b = parse_hotkey(settings->hotkey); b.bound()) {
-        rows.emplace_back(hotkey_display_text(b.modifiers, b.key), tr(L"hotkey.open_history"));
-    }
-    rows.emplace_back(L"Ctrl+Shift+Alt+V", tr(L"hotkey.quick_menu"));
-    rows.emplace_back(L"Enter", tr(L"hotkey.paste_selected"));
-    rows.emplace_back(L"Ctrl+F", tr(L"hotkey.search"));
-    rows.emplace_back(L"Ctrl+Shift+1..9", tr(L"hotkey.quick_slots"));
-    rows.emplace_back(L"Esc", tr(L"hotkey.close"));
-    if (settings) {
-        if (parse_hotkey(settings->plain_hotkey).bound())
-            rows.emplace_back(settings->plain_hotkey, tr(L"hotkey.paste_plain"));
-        if (parse_hotkey(settings->snippets_hotkey).bound())
-            rows.emplace_back(settings->snippets_hotkey, tr(L"hotkey.snippets"));
-    }
-    return rows;
-}

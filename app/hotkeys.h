@@ -1,16 +1,19 @@
-// What the global hotkeys do beyond their registration (App, hotkeys.cpp):
-// the rows of the hotkey overview.
+// The program's fixed global hotkeys, which no setting changes: the quick
+// menu and the nine quick slots (registered by App, hotkeys.cpp).
 #pragma once
 
-#include <string>
-#include <utility>
-#include <vector>
+#include <windows.h>
 
-struct Settings;
+#include "app/hotkey_text.h"
 
-// Rows (key text, description) of the hotkey overview, in order: the
-// history hotkey as configured, the quick menu, Enter, Ctrl+F, the quick
-// slots, Esc, then the plain-text and snippets hotkeys from the settings. A
-// configurable hotkey that is unbound has no row; without settings only
-// the fixed rows are listed.
-std::vector<std::pair<std::wstring, std::wstring>> hotkey_help_rows(const Settings* settings);
+// The quick menu: Ctrl+Shift+Alt+V.
+inline constexpr unsigned kQuickMenuModifiers = MOD_CONTROL | MOD_SHIFT | MOD_ALT;
+inline constexpr unsigned kQuickMenuKey = 'V';
+// The quick slots 1..9: Ctrl+Shift+1 .. Ctrl+Shift+9.
+inline constexpr unsigned kQuickSlotModifiers = MOD_CONTROL | MOD_SHIFT;
+
+// True when the binding is one of the fixed hotkeys.
+inline bool is_fixed_hotkey(const HotkeyBinding& b) {
+    if (b.modifiers == kQuickMenuModifiers && b.key == kQuickMenuKey) return true;
+    return b.modifiers == kQuickSlotModifiers && b.key >= '1' && b.key <= '9';
+}

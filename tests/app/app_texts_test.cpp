@@ -1,8 +1,7 @@
-// Texts the shell builds: balloon fields, the copied-text notice, the
-// hotkey overview's rows and the control colours of the main window.
+// Texts the shell builds: balloon fields, the copied-text notice and the
+// control colours of the main window.
 #include <gtest/gtest.h>
 
-#include "app/hotkeys.h"
 #include "app/tray_icon.h"
 #include "core/i18n.h"
 #include "core/settings.h"
@@ -31,40 +30,6 @@ TEST(BalloonText, NeverSplitsSurrogatePair) {
     // A pair that ends exactly at the cut stays whole.
     std::wstring whole = std::wstring(58, L'c') + L"\U0001F4CB" + L"tail";
     EXPECT_EQ(shorten_with_ellipsis(whole, 60), std::wstring(58, L'c') + L"\U0001F4CB" + L"\u2026");
-}
-
-using Rows = std::vector<std::pair<std::wstring, std::wstring>>;
-
-TEST(HotkeyHelp, RowsFromSettings) {
-    Settings s;
-    s.hotkey = L"ctrl+alt+h";
-    s.plain_hotkey = L"ctrl+shift+alt+u";
-    s.snippets_hotkey = L"ctrl+shift+alt+s";
-    Rows rows = hotkey_help_rows(&s);
-    Rows expected = {
-        {L"Ctrl+Alt+H", tr(L"hotkey.open_history")},      {L"Ctrl+Shift+Alt+V", tr(L"hotkey.quick_menu")},
-        {L"Enter", tr(L"hotkey.paste_selected")},         {L"Ctrl+F", tr(L"hotkey.search")},
-        {L"Ctrl+Shift+1..9", tr(L"hotkey.quick_slots")},  {L"Esc", tr(L"hotkey.close")},
-        {L"ctrl+shift+alt+u", tr(L"hotkey.paste_plain")}, {L"ctrl+shift+alt+s", tr(L"hotkey.snippets")},
-    };
-    EXPECT_EQ(rows, expected);
-}
-
-TEST(HotkeyHelp, UnboundHotkeysHaveNoRow) {
-    Settings s;
-    s.hotkey = L"";
-    s.plain_hotkey = L"";
-    s.snippets_hotkey = L"ctrl+shift";  // no key: unbound
-    Rows rows = hotkey_help_rows(&s);
-    ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows.front().first, L"Ctrl+Shift+Alt+V");
-    EXPECT_EQ(rows.back().first, L"Esc");
-}
-
-TEST(HotkeyHelp, WithoutSettingsOnlyFixedRows) {
-    Rows rows = hotkey_help_rows(nullptr);
-    ASSERT_EQ(rows.size(), 6u);
-    EXPECT_EQ(rows[0].first, L"Ctrl+Shift+V");
 }
 
 TEST(ControlColors, Table) {

@@ -91,7 +91,20 @@ TEST(HotkeyRecorder, KeySequences) {
         {"a key without a name is unsupported", L"f9", {down(VK_CONTROL, CTRL), down(VK_OEM_1, CTRL)}, L"f9",
          L"hotkey_field.unsupported", false, 0},
         {"virtual key 0 is unsupported", L"f9", {down(0)}, L"f9", L"hotkey_field.unsupported", true, 0},
-        {"the windows key never joins", L"f9", {down(VK_LWIN, 0), down('E', 0)}, L"e", L"", false, 1},
+        {"the windows key never joins", L"f9", {down(VK_LWIN, 0), down(VK_F8, 0)}, L"f8", L"", false, 1},
+        {"the windows key does not make a letter a hotkey", L"f9", {down(VK_LWIN, 0), down('E', 0)}, L"f9",
+         L"hotkey_field.unsupported", false, 0},
+        {"prtscr is taken on its release", L"f9", {down(VK_SNAPSHOT), up(VK_SNAPSHOT)}, L"prtscr", L"", false, 1},
+        {"a press of prtscr alone records nothing", L"f9", {down(VK_SNAPSHOT)}, L"f9", L"", true, 0},
+        {"alt+prtscr", L"f9", {down(VK_MENU, ALT), up(VK_SNAPSHOT, ALT)}, L"alt+prtscr", L"", false, 1},
+        {"shift+prtscr", L"f9", {down(VK_SHIFT, SHIFT), down(VK_SNAPSHOT, SHIFT), up(VK_SNAPSHOT, SHIFT)},
+         L"shift+prtscr", L"", false, 1},
+        {"tab is never recorded", L"f9", {down(VK_TAB)}, L"f9", L"", false, 0},
+        {"shift+tab is never recorded", L"f9", {down(VK_SHIFT, SHIFT), down(VK_TAB, SHIFT)}, L"f9", L"", false, 0},
+        {"ctrl+tab is a combination", L"f9", {down(VK_CONTROL, CTRL), down(VK_TAB, CTRL)}, L"ctrl+tab", L"", false,
+         1},
+        {"shift+backspace types", L"f9", {down(VK_SHIFT, SHIFT), down(VK_BACK, SHIFT)}, L"f9",
+         L"hotkey_field.unsupported", false, 0},
         {"a modifier held without a key-down event still counts", L"f9", {down('K', CTRL | ALT)}, L"ctrl+alt+k", L"",
          false, 1},
         {"the field's own hotkey again, written differently", L"Shift+CTRL+V",
@@ -119,9 +132,116 @@ TEST(HotkeyRecorder, OwnHotkeyAgainClearsTheMessageWithoutAsking) {
     EXPECT_TRUE(run.field.message.empty()) << "starting clears the message";
     run.field.message = L"still shown";
     hotkey_key_down(run.field, VK_MENU, false, ALT);
-    hotkey_key_down(run.field, VK_SNAPSHOT, false, ALT);
+    hotkey_key_up(run.field, VK_SNAPSHOT, ALT);
     EXPECT_TRUE(run.field.message.empty());
     EXPECT_TRUE(run.validated.empty()) << "the field's own hotkey is not probed";
+}
+
+// Keys that type or edit text are refused alone and with Shift (the
+// "cannot be a hotkey" message, the hotkey kept, nothing asked), and taken
+// with Ctrl or Alt; keys that type nothing stand alone.
+TEST(HotkeyRecorder, TypingKeysNeedCtrlOrAlt) {
+    struct T {
+        unsigned vk;
+        const wchar_t* with_ctrl;  // the hotkey recorded with Ctrl held
+        const wchar_t* with_alt;
+    };
+    const T typing[] = {
+        {'A', L"ctrl+a", L"alt+a"},          {'Z', L"ctrl+z", L"alt+z"},
+        {'0', L"ctrl+0", L"alt+0"},          {'7', L"ctrl+7", L"alt+7"},
+        {VK_SPACE, L"ctrl+space", L"alt+space"}, {VK_RETURN, L"ctrl+enter", L"alt+enter"},
+        {VK_LEFT, L"ctrl+left", L"alt+left"}, {VK_DOWN, L"ctrl+down", L"alt+down"},
+        {VK_HOME, L"ctrl+home", L"alt+home"}, {VK_END, L"ctrl+end", L"alt+end"},
+        {VK_PRIOR, L"ctrl+pageup", L"alt+pageup"}, {VK_NEXT, L"ctrl+pagedown", L"alt+pagedown"},
+        {VK_DELETE, L"ctrl+delete", L"alt+delete"}, {VK_BACK, L"ctrl+backspace", L"alt+backspace"},
+    };
+    const std::wstring refused = tr(L"hotkey_field.unsupported");
+    for (const T& t : typing) {
+        EXPECT_TRUE(is_typing_key(t.vk)) << t.vk;
+        for (unsigned held : {0u, SHIFT}) {
+            if (held == 0 && (t.vk == VK_BACK || t.vk == VK_DELETE)) continue;  // alone they clear
+            Recording run;
+            play(run, L"f9", {down(t.vk, held)});
+            EXPECT_EQ(run.field.hotkey, L"f9") << t.vk << " held " << held;
+            EXPECT_EQ(run.field.message, refused) << t.vk << " held " << held;
+            EXPECT_FALSE(run.field.recording) << t.vk;
+            EXPECT_EQ(run.changes, 0) << t.vk;
+            EXPECT_TRUE(run.validated.empty()) << t.vk << ": refused before it is checked";
+        }
+        const std::pair<unsigned, const wchar_t*> with[] = {
+            {CTRL, t.with_ctrl}, {ALT, t.with_alt}, {CTRL | SHIFT, nullptr}};
+        for (const auto& [held, expected] : with) {
+            Recording run;
+            play(run, L"f9", {down(t.vk, held)});
+            if (expected) {
+                EXPECT_EQ(run.field.hotkey, expected) << t.vk;
+            }
+            EXPECT_EQ(run.field.message, L"") << t.vk << " held " << held;
+            EXPECT_EQ(run.changes, 1) << t.vk << " held " << held;
+        }
+    }
+    // Punctuation and the keypad are typing keys too; the hotkey format has
+    // no words for them, so with Ctrl they are unsupported rather than refused.
+    for (unsigned vk : {unsigned(VK_OEM_1), unsigned(VK_OEM_PLUS), unsigned(VK_OEM_COMMA), unsigned(VK_OEM_MINUS),
+                        unsigned(VK_OEM_PERIOD), unsigned(VK_OEM_2), unsigned(VK_OEM_3), unsigned(VK_OEM_4),
+                        unsigned(VK_OEM_7), unsigned(VK_OEM_102), unsigned(VK_NUMPAD0), unsigned(VK_NUMPAD9),
+                        unsigned(VK_MULTIPLY), unsigned(VK_ADD), unsigned(VK_DECIMAL), unsigned(VK_DIVIDE),
+                        unsigned(VK_CLEAR), unsigned(VK_TAB)})
+        EXPECT_TRUE(is_typing_key(vk)) << vk;
+    // Keys that type nothing may stand alone.
+    for (unsigned vk : {unsigned(VK_F1), unsigned(VK_F11), unsigned(VK_F12), unsigned(VK_F24), unsigned(VK_SNAPSHOT),
+                        unsigned(VK_PAUSE), unsigned(VK_SCROLL), unsigned(VK_INSERT), unsigned(VK_ESCAPE),
+                        unsigned(VK_LWIN), unsigned(VK_SHIFT), unsigned(VK_CONTROL), unsigned(VK_MENU)})
+        EXPECT_FALSE(is_typing_key(vk)) << vk;
+    struct Alone {
+        std::vector<Key> keys;
+        std::wstring hotkey;
+    };
+    const Alone alone[] = {
+        {{down(VK_F1)}, L"f1"},
+        {{down(VK_F11)}, L"f11"},
+        {{down(VK_INSERT)}, L"insert"},
+        {{down(VK_SHIFT, SHIFT), down(VK_INSERT, SHIFT)}, L"shift+insert"},
+        {{down(VK_SHIFT, SHIFT), down(VK_F5, SHIFT)}, L"shift+f5"},
+        {{up(VK_SNAPSHOT)}, L"prtscr"},
+    };
+    for (const Alone& a : alone) {
+        Recording run;
+        play(run, L"f9", a.keys);
+        EXPECT_EQ(run.field.hotkey, a.hotkey);
+        EXPECT_EQ(run.field.message, L"") << a.hotkey;
+        EXPECT_EQ(run.changes, 1) << a.hotkey;
+    }
+    // Pause and Scroll Lock are not refused as typing keys; the hotkey
+    // format has no word for them.
+    for (unsigned vk : {unsigned(VK_PAUSE), unsigned(VK_SCROLL)}) {
+        Recording run;
+        play(run, L"f9", {down(vk)});
+        EXPECT_EQ(run.field.message, refused) << vk;
+        EXPECT_EQ(run.field.hotkey, L"f9") << vk;
+    }
+}
+
+// Tab and Shift+Tab stop recording and ask for the focus to move on.
+TEST(HotkeyRecorder, TabMovesTheFocus) {
+    struct T {
+        unsigned held;
+        HotkeyKeyResult result;
+    };
+    for (const T& t : {T{0, HotkeyKeyResult::FocusNext}, T{SHIFT, HotkeyKeyResult::FocusPrevious}}) {
+        HotkeyField f;
+        f.hotkey = L"ctrl+shift+v";
+        f.validator = [](const std::wstring&) { return std::wstring(L"asked"); };
+        hotkey_start_recording(f);
+        hotkey_key_down(f, VK_SHIFT, false, t.held);
+        EXPECT_EQ(hotkey_key_down(f, VK_TAB, false, t.held), t.result);
+        EXPECT_FALSE(f.recording);
+        EXPECT_EQ(f.hotkey, L"ctrl+shift+v");
+        EXPECT_EQ(f.message, L"");
+        EXPECT_EQ(f.pending_modifiers, 0u);
+    }
+    HotkeyField idle;
+    EXPECT_EQ(hotkey_key_down(idle, VK_TAB, false, 0), HotkeyKeyResult::Ignored) << "outside recording: the dialog's";
 }
 
 TEST(HotkeyRecorder, OutsideRecordingOnlyEnterAndSpaceStart) {
@@ -184,7 +304,11 @@ TEST(HotkeyValidator, CandidatesAgainstOtherSlotsAndTheSystem) {
         {1010, L"alt+prtscr", own + tr(L"screenshot.hotkey_window"), false},  // compared parsed
         {1033, L"shift+prtscr", own + tr(L"screenshot.hotkey_full"), false},
         {1024, L"ctrl+shift+alt+s", L"", true},  // its own slot is not compared
-        {1010, L"ctrl+shift+alt+v", tr(L"hotkey_field.busy_other"), true},
+        // The program's fixed hotkeys, which the probe no longer sees while
+        // a field records.
+        {1010, L"ctrl+shift+alt+v", tr(L"hotkey_field.busy_other"), false},
+        {1018, L"shift+ctrl+5", tr(L"hotkey_field.busy_other"), false},
+        {1024, L"ctrl+shift+alt+5", L"", true},
         {1010, L"ctrl+q", tr(L"hotkey_field.busy_other"), true},
         {1010, L"ctrl+alt+h", L"", true},
         {1010, L"ctrl+shift", L"", false},  // no key: accepted without a probe

@@ -100,10 +100,46 @@ void paint_field(HWND w, const HotkeyField& f, HDC target) {
     }
 }
 
-void apply(HWND w, HotkeyKeyResult result) {
+// Tells the field's hook when recording started or stopped since was. Runs
+// before the parent hears of a new hotkey, so that the program's hotkeys
+// are back when the parent registers the new one.
+void track_recording(HotkeyField& f, bool was) {
+    if (f.recording != was && f.recording_changed) f.recording_changed(f.recording);
+}
+
+void stop_recording(HWND w, HotkeyField& f) {
+    if (!f.recording) return;
+    hotkey_stop_recording(f);
+    track_recording(f, true);
+    repaint(w);
+}
+
+void move_focus(HWND w, bool previous) {
+    HWND next = GetNextDlgTabItem(GetParent(w), w, previous ? TRUE : FALSE);
+    if (next && next != w) SetFocus(next);
+}
+
+void apply(HWND w, HotkeyField& f, bool was_recording, HotkeyKeyResult result) {
+    track_recording(f, was_recording);
     if (result == HotkeyKeyResult::Ignored) return;
     repaint(w);
     if (result == HotkeyKeyResult::Changed) notify_hotkey_field_changed(w);
+    if (result == HotkeyKeyResult::FocusNext || result == HotkeyKeyResult::FocusPrevious)
+        move_focus(w, result == HotkeyKeyResult::FocusPrevious);
+}
+
+void drop_queued_characters(HWND w) {
+    MSG m;
+    while (PeekMessageW(&m, w, WM_CHAR, WM_DEADCHAR, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&m, w, WM_SYSCHAR, WM_SYSDEADCHAR, PM_REMOVE)) {
+    }
+}
+
+// Tab and Shift+Tab, which move on between controls even while recording.
+bool is_plain_tab(const MSG* m) {
+    return m && m->message == WM_KEYDOWN && m->wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+           GetKeyState(VK_MENU) >= 0;
 }
 
 // --- message handlers ----------------------------------------------------------------
@@ -129,13 +165,19 @@ LRESULT on_key_down(HWND w, HotkeyField& f, UINT msg, WPARAM wp, LPARAM lp) {
     // Outside recording, system keys (Alt+F4, menu keys) keep working.
     if (!f.recording && msg == WM_SYSKEYDOWN) return DefWindowProcW(w, msg, wp, lp);
     const bool repeat = (lp & (1 << 30)) != 0;
-    apply(w, hotkey_key_down(f, static_cast<unsigned>(wp), repeat, current_hotkey_modifiers()));
+    const bool was = f.recording;
+    apply(w, f, was, hotkey_key_down(f, static_cast<unsigned>(wp), repeat, current_hotkey_modifiers()));
+    // The character of the key that ended the recording is no longer the
+    // field's to swallow: taken out of the queue, so that Alt+Space or
+    // Alt+letter open no menu and Enter presses no button.
+    if (was && !f.recording) drop_queued_characters(w);
     return 0;
 }
 
 LRESULT on_key_up(HWND w, HotkeyField& f, UINT msg, WPARAM wp, LPARAM lp) {
     if (!f.recording && msg == WM_SYSKEYUP) return DefWindowProcW(w, msg, wp, lp);
-    apply(w, hotkey_key_up(f, static_cast<unsigned>(wp), current_hotkey_modifiers()));
+    const bool was = f.recording;
+    apply(w, f, was, hotkey_key_up(f, static_cast<unsigned>(wp), current_hotkey_modifiers()));
     return 0;
 }
 
@@ -143,14 +185,15 @@ LRESULT on_button_down(HWND w, HotkeyField& f) {
     SetFocus(w);
     if (!f.recording) {
         hotkey_start_recording(f);
+        track_recording(f, false);
         repaint(w);
     }
     return 0;
 }
 
 LRESULT on_get_dlg_code(const HotkeyField& f, LPARAM lp) {
-    if (f.recording) return DLGC_WANTALLKEYS;
     const MSG* m = reinterpret_cast<const MSG*>(lp);
+    if (f.recording) return is_plain_tab(m) ? DLGC_WANTARROWS | DLGC_WANTCHARS : DLGC_WANTALLKEYS;
     if (m && m->message == WM_KEYDOWN && (m->wParam == VK_RETURN || m->wParam == VK_SPACE)) return DLGC_WANTALLKEYS;
     return DLGC_WANTARROWS | DLGC_WANTCHARS;
 }
@@ -172,6 +215,11 @@ LRESULT on_nc_create(HWND w, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT on_nc_destroy(HWND w, WPARAM wp, LPARAM lp) {
+    // A field that goes away while recording stops recording first.
+    if (HotkeyField* f = state_of(w); f && f->recording) {
+        hotkey_stop_recording(*f);
+        track_recording(*f, true);
+    }
     delete state_of(w);
     SetWindowLongPtrW(w, GWLP_USERDATA, 0);
     return DefWindowProcW(w, WM_NCDESTROY, wp, lp);
@@ -208,6 +256,10 @@ void hotkey_field_set_dark(HWND field, bool dark) {
 
 void hotkey_field_set_validator(HWND field, HotkeyValidator validator) {
     if (HotkeyField* f = field ? state_of(field) : nullptr) f->validator = std::move(validator);
+}
+
+void hotkey_field_set_recording_hook(HWND field, std::function<void(bool recording)> hook) {
+    if (HotkeyField* f = field ? state_of(field) : nullptr) f->recording_changed = std::move(hook);
 }
 
 const HotkeyField* hotkey_field_state(HWND field) {
@@ -259,8 +311,15 @@ LRESULT CALLBACK hotkey_field_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             if (f->recording) return 0;
             return DefWindowProcW(w, msg, wp, lp);
         case WM_KILLFOCUS:
-            if (f->recording) hotkey_stop_recording(*f);
+            stop_recording(w, *f);
             repaint(w);
+            return 0;
+        case WM_SHOWWINDOW:
+            // Hidden (its page left) or disabled: recording ends as well.
+            if (!wp) stop_recording(w, *f);
+            return DefWindowProcW(w, msg, wp, lp);
+        case WM_ENABLE:
+            if (!wp) stop_recording(w, *f);
             return 0;
         case WM_SETFOCUS: repaint(w); return 0;
         case WM_GETDLGCODE: return on_get_dlg_code(*f, lp);

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ void register_hotkey_field_class(HINSTANCE instance);
 // The field's dark flag (repaints) and its validator.
 void hotkey_field_set_dark(HWND field, bool dark);
 void hotkey_field_set_validator(HWND field, HotkeyValidator validator);
+// The hook told when the field starts (true) or stops (false) recording,
+// by whatever way, the field's destruction included.
+void hotkey_field_set_recording_hook(HWND field, std::function<void(bool recording)> hook);
 
 // The field's state, or null for a window that is not a hotkey field.
 const HotkeyField* hotkey_field_state(HWND field);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/hotkey_recorder.h"
 
 #include "app/hotkey_text.h"
+#include "app/hotkeys.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 
@@ -13,10 +14,17 @@ void clear_pending(HotkeyField& field) {
 
 // A completed combination: checked, then taken or refused.
 HotkeyKeyResult finish_combination(HotkeyField& field, unsigned vk, unsigned held) {
-    const std::wstring candidate = hotkey_to_string(held | field.pending_modifiers, vk);
+    const unsigned modifiers = held | field.pending_modifiers;
+    const std::wstring candidate = hotkey_to_string(modifiers, vk);
     field.recording = false;
     clear_pending(field);
     if (candidate.find(L"??") != std::wstring::npos) {
+        field.message = tr(L"hotkey_field.unsupported");
+        return HotkeyKeyResult::Repaint;
+    }
+    // A key that types, held with nothing that stops it typing, would be
+    // taken away from every program.
+    if (is_typing_key(vk) && (modifiers & (MOD_CONTROL | MOD_ALT)) == 0) {
         field.message = tr(L"hotkey_field.unsupported");
         return HotkeyKeyResult::Repaint;
     }
@@ -45,6 +53,22 @@ void hotkey_stop_recording(HotkeyField& field) {
     clear_pending(field);
 }
 
+bool is_typing_key(unsigned vk) {
+    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) return true;
+    switch (vk) {
+        case VK_SPACE: case VK_RETURN: case VK_TAB: case VK_BACK: case VK_DELETE:
+        case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+        case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+        case VK_CLEAR:  // the keypad's 5 without Num Lock
+            return true;
+        default: break;
+    }
+    if (vk >= VK_NUMPAD0 && vk <= VK_DIVIDE) return true;    // keypad digits and operators
+    if (vk >= VK_OEM_1 && vk <= VK_OEM_3) return true;       // ; = , - . / `
+    if (vk >= VK_OEM_4 && vk <= VK_OEM_8) return true;       // [ \ ] ' and the eighth
+    return vk == VK_OEM_102;                                 // the key beside the left Shift
+}
+
 HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, unsigned held) {
     if (!field.recording) {
         if (vk != VK_RETURN && vk != VK_SPACE) return HotkeyKeyResult::Ignored;
@@ -56,12 +80,21 @@ HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, un
         hotkey_stop_recording(field);
         return HotkeyKeyResult::Repaint;
     }
+    // Tab and Shift+Tab move on between the controls and are never recorded.
+    if (vk == VK_TAB && (held & (MOD_CONTROL | MOD_ALT)) == 0) {
+        hotkey_stop_recording(field);
+        return (held & MOD_SHIFT) ? HotkeyKeyResult::FocusPrevious : HotkeyKeyResult::FocusNext;
+    }
+    // Taken on its release, the only event Windows sends for it.
+    if (vk == VK_SNAPSHOT) return HotkeyKeyResult::Ignored;
     if (is_modifier_key(vk)) {
         field.pending_modifiers = held;
         field.pending_key = 0;
         return HotkeyKeyResult::Repaint;
     }
-    if ((vk == VK_BACK || vk == VK_DELETE) && field.pending_modifiers == 0) {
+    // Alone they clear; with a modifier held (seen pressed or not) they are
+    // part of a combination.
+    if ((vk == VK_BACK || vk == VK_DELETE) && (field.pending_modifiers | held) == 0) {
         field.hotkey.clear();
         field.message.clear();
         hotkey_stop_recording(field);
@@ -79,7 +112,9 @@ HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, un
 }
 
 HotkeyKeyResult hotkey_key_up(HotkeyField& field, unsigned vk, unsigned held) {
-    if (!field.recording || !is_modifier_key(vk)) return HotkeyKeyResult::Ignored;
+    if (!field.recording) return HotkeyKeyResult::Ignored;
+    if (vk == VK_SNAPSHOT) return finish_combination(field, vk, held);
+    if (!is_modifier_key(vk)) return HotkeyKeyResult::Ignored;
     field.pending_modifiers = held;
     return HotkeyKeyResult::Repaint;
 }
@@ -108,6 +143,7 @@ HotkeyValidator make_hotkey_validator_with(const Settings* settings, int own_id,
                     return tr(L"hotkey_field.busy_own") + L" " + tr(slot.label_key);
             }
         }
+        if (is_fixed_hotkey(wanted)) return tr(L"hotkey_field.busy_other");
         if (probe && !probe(wanted.modifiers, wanted.key)) return tr(L"hotkey_field.busy_other");
         return {};
     };

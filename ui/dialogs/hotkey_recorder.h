@@ -32,14 +32,27 @@ struct HotkeyField {
     bool dark = false;
     unsigned pending_modifiers = 0;
     unsigned pending_key = 0;
+    // Told true when recording starts and false when it stops, whatever
+    // stops it (a combination, Esc, Tab, focus loss, the field going away);
+    // may be unset.
+    std::function<void(bool recording)> recording_changed;
 };
 
 // What the field must do after a key.
 enum class HotkeyKeyResult {
-    Ignored,  // nothing changed
-    Repaint,  // the look changed
-    Changed,  // the hotkey changed by the user: repaint and tell the parent
+    Ignored,        // nothing changed
+    Repaint,        // the look changed
+    Changed,        // the hotkey changed by the user: repaint and tell the parent
+    FocusNext,      // Tab: recording stopped; the focus moves to the next control
+    FocusPrevious,  // Shift+Tab: the same, to the previous control
 };
+
+// True for a key that types or edits text: letters, digits, Space, Enter,
+// Tab, Backspace, Delete, the arrows, Home, End, Page Up/Down, punctuation
+// and the keypad keys. In a hotkey such a key needs Ctrl or Alt (Shift
+// alone types too; the Windows key is never part of a hotkey). Function
+// keys, PrtScr, Pause, Scroll Lock and Insert are no typing keys.
+bool is_typing_key(unsigned vk);
 
 // Starts recording: message and pending state cleared.
 void hotkey_start_recording(HotkeyField& field);
@@ -50,11 +63,14 @@ void hotkey_stop_recording(HotkeyField& field);
 
 // A key press (WM_KEYDOWN or WM_SYSKEYDOWN). held is the modifier set now
 // held (current_hotkey_modifiers). Outside recording only Enter and Space
-// do something: they start it.
+// do something: they start it. While recording, Tab and Shift+Tab (without
+// Ctrl or Alt) stop it and move the focus; a typing key without Ctrl or
+// Alt is refused with the "cannot be a hotkey" message. PrtScr is taken on
+// its release only (Windows gives a window no press for it).
 HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, unsigned held);
 
 // A key release: a modifier released while recording leaves the pending
-// modifiers at what is still held.
+// modifiers at what is still held; PrtScr completes the combination.
 HotkeyKeyResult hotkey_key_up(HotkeyField& field, unsigned vk, unsigned held);
 
 // One hotkey of the settings: the control id of its field, the settings
@@ -72,9 +88,12 @@ const std::array<HotkeySlot, 6>& hotkey_slots();
 
 // The validator of the field with the control id: a candidate that is
 // another slot's stored hotkey (compared parsed) is refused with the busy
-// message naming that slot; one that the probe finds taken is refused as
-// held by another program; a candidate that does not parse is accepted.
-// settings may be null (no slot is then compared).
+// message naming that slot; one of the program's fixed hotkeys (quick menu,
+// quick slots), or one that the probe finds taken, is refused as held
+// elsewhere; a candidate that does not parse is accepted. The fixed ones
+// are compared because the program lets its hotkeys go while a field
+// records, so the probe no longer sees them. settings may be null (no slot
+// is then compared).
 HotkeyValidator make_hotkey_validator_with(const Settings* settings, int own_id, HotkeyProbe probe);
 
 // The same, probing with RegisterHotKey on the window under id 32766.

@@ -193,6 +193,8 @@ void SettingsWindow::on_destroy() {
     // Limits changed in an edit that still has the focus take effect now.
     if (ttl_changed) apply_retention(true);
     if (trash_changed) apply_retention(false);
+    // Whatever ended a field's recording, the program's hotkeys are back.
+    if (app) app->resume_hotkeys();
     window = nullptr;
     page_list = nullptr;
     font_up_down = nullptr;

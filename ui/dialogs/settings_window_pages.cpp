@@ -66,6 +66,11 @@ public:
         SendMessageW(f, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(hotkey.c_str()));
         hotkey_field_set_dark(f, dark_);
         hotkey_field_set_validator(f, make_hotkey_validator(s_.window, &settings_, id));
+        // While it records, the program's own hotkeys let its keys through.
+        App* app = s_.app;
+        hotkey_field_set_recording_hook(f, [app](bool recording) {
+            if (app) recording ? app->suspend_hotkeys() : app->resume_hotkeys();
+        });
         s_.hotkey_fields.push_back(f);
         return f;
     }
