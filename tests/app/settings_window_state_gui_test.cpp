@@ -1,7 +1,9 @@
 // The settings window of a running App against what happens around it,
 // with real input: the release of a click whose press chose "Settings…" in
 // the menu bar changes nothing in the window that opens under the pointer,
-// and nothing is written.
+// and nothing is written; a hotkey field records only after a press of its
+// own; changes made in the main window show in the settings window at
+// once; a language change shows the new texts in the same window at once.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,7 +15,9 @@
 #include <thread>
 
 #include "app/app_ids.h"
+#include "core/i18n.h"
 #include "core/settings.h"
+#include "store/database.h"
 #include "tests/app/settings_test_support.h"
 #include "tests/app/ui_driver.h"
 #include "ui/dialogs/hotkey_chip.h"
@@ -207,4 +211,128 @@ TEST_F(SettingsWindowState, AHotkeyFieldRecordsOnlyAfterAPressOfItsOwn) {
     EXPECT_FALSE(hotkey_field_state(field)->recording);
 }
 
+bool switch_on(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool switch_dark(HWND box) { return GetWindowLongPtrW(box, GWLP_USERDATA) != 0; }
+bool topmost(HWND w) { return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// Dark mode, always on top and clipboard recording changed in the main
+// window (its menus' commands, a real click on its switch) show in the open
+// settings window at once, and its next click changes the setting back.
+TEST_F(SettingsWindowState, ChangesMadeInTheMainWindowShowAtOnce) {
+    start();
+    app().show_settings();
+    ASSERT_TRUE(settings_window());
+    HWND dark = settings_test::control_on_page(*sw(), 2, kSetDarkMode);
+    HWND top = settings_test::control_on_page(*sw(), 2, kSetAlwaysOnTop);
+    HWND watch = settings_test::control_on_page(*sw(), 0, kSetWatch);
+    ASSERT_TRUE(dark && top && watch);
+    ASSERT_FALSE(switch_on(dark) || switch_on(top) || switch_on(watch));
+
+    // The menu commands (the menu posts its choice to the main window).
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        for (int command : {kCmdDarkMode, kCmdAlwaysOnTop, kCmdWatchClipboard})
+            PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        settings_test::pump(app(), 200);
+        EXPECT_EQ(app().settings->dark_mode, on);
+        EXPECT_EQ(switch_on(dark), on);
+        EXPECT_EQ(switch_dark(dark), on) << "the switches are painted in the theme in force";
+        EXPECT_EQ(switch_dark(watch), on);
+        EXPECT_EQ(app().settings->always_on_top, on);
+        EXPECT_EQ(switch_on(top), on);
+        EXPECT_EQ(app().settings->watch_clipboard, on);
+        EXPECT_EQ(switch_on(watch), on);
+    }
+
+    // A real click on the main window's recording switch.
+    SetForegroundWindow(wnd);
+    settings_test::pump(app(), 100);
+    settings_test::click(app(), mw->watch_box);
+    settings_test::pump(app(), 100);
+    EXPECT_TRUE(app().settings->watch_clipboard);
+    EXPECT_TRUE(switch_on(watch));
+
+    // Topmost from the menu, then one real click on the settings switch
+    // takes it away again.
+    PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(kCmdAlwaysOnTop, 0), 0);
+    settings_test::pump(app(), 200);
+    ASSERT_TRUE(topmost(wnd));
+    SetForegroundWindow(settings_window());
+    settings_test::open_page(app(), 2);
+    settings_test::click(app(), top);
+    settings_test::pump(app(), 200);
+    EXPECT_FALSE(app().settings->always_on_top);
+    EXPECT_FALSE(switch_on(top));
+    EXPECT_FALSE(topmost(wnd));
+    Settings saved;
+    saved.load(run->files.settings_path);
+    EXPECT_FALSE(saved.always_on_top);
+}
+
+// The language picked in the settings window: the same window shows every
+// text in the new language as soon as the choice is handled, the main
+// window's total reads the store's count in that language and fits its
+// label, and back again.
+TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
+    start();
+    for (int i = 0; i < 8; ++i)
+        ASSERT_GT(run->app->database->add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    mw->refresh_all();
+    app().show_settings();
+    ASSERT_TRUE(settings_window());
+    HWND window = settings_window();
+    SetForegroundWindow(window);
+    settings_test::open_page(app(), 0);
+    struct Step {
+        const wchar_t* code;
+        WORD key;  // "de" is first in the list, "en" second
+        const wchar_t* title;
+        const wchar_t* total;
+    } steps[] = {{L"de", VK_UP, L"Einstellungen", L"Einträge: 8"}, {L"en", VK_DOWN, L"Settings", L"Entries: 8"}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.code);
+        HWND languages = settings_test::control_on_page(*sw(), 0, kSetLanguage);
+        ASSERT_TRUE(languages);
+        SetFocus(languages);
+        settings_test::key_event(step.key, false);
+        settings_test::key_event(step.key, true);
+        // Until the choice and the rebuild it posts are handled, and never
+        // with the window hidden.
+        const ULONGLONG start_ms = GetTickCount64();
+        bool always_shown = true;
+        while (GetTickCount64() - start_ms < 3000 && window_text(window) != step.title) {
+            settings_test::pump(app(), 10);
+            always_shown = always_shown && IsWindow(window) && IsWindowVisible(window);
+        }
+        const ULONGLONG took = GetTickCount64() - start_ms;
+        EXPECT_LT(took, 1000u);
+        EXPECT_TRUE(always_shown);
+        EXPECT_EQ(current_language(), step.code);
+        ASSERT_EQ(settings_window(), window) << "the same window, built again";
+        EXPECT_EQ(window_text(window), step.title);
+        EXPECT_EQ(sw()->page, 0);
+        for (int id : {kSetWatch, kSetSoundOnCopy, kSetSoundOnPaste}) {
+            HWND box = settings_test::control_on_page(*sw(), 0, id);
+            ASSERT_TRUE(box && IsWindowVisible(box));
+        }
+        EXPECT_EQ(window_text(settings_test::control_on_page(*sw(), 0, kSetWatch)), tr(L"clipboard.watch"));
+        EXPECT_EQ(window_text(settings_test::control_on_page(*sw(), 2, kSetDarkMode)), tr(L"view.dark_mode"));
+        EXPECT_EQ(window_text(mw->total_label), step.total);
+        // The label is as wide as its text needs (the text is never drawn
+        // into the old width).
+        HDC dc = GetDC(mw->total_label);
+        HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(mw->total_label, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, step.total, static_cast<int>(wcslen(step.total)), &size);
+        SelectObject(dc, old_font);
+        ReleaseDC(mw->total_label, dc);
+        RECT label{};
+        GetClientRect(mw->total_label, &label);
+        EXPECT_GE(label.right, size.cx);
+        EXPECT_EQ(GetFocus(), settings_test::control_on_page(*sw(), 0, kSetLanguage)) << "the focus stays on the list";
+    }
+    set_language(L"en");
+}
+
 }  // namespace
+
