@@ -9,6 +9,7 @@
 #include "capture/watcher.h"
 #include "core/settings.h"
 #include "ui/dialogs/about_window.h"
+#include "ui/dialogs/settings_window.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -85,9 +86,15 @@ bool run_window_command(MainWindow& mw, int id) {
     }
 }
 
+// An open settings window shows a change made here at once.
+void show_in_settings_window(App& app) {
+    if (app.settings_window) app.settings_window->show_settings_state();
+}
+
 void set_watching(App& app, bool on) {
     if (app.settings) app.settings->watch_clipboard = on;
     if (app.watcher) app.watcher->set_enabled(on);
+    show_in_settings_window(app);
 }
 
 void on_watch_box(App& app, HWND box) { set_watching(app, SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED); }
@@ -156,12 +163,16 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
         case kCmdCollapseCategories:
             if (mw) mw->toggle_category_panel();
             return;
-        case kCmdDarkMode: app.toggle_dark_mode(); return;
+        case kCmdDarkMode:
+            app.toggle_dark_mode();
+            show_in_settings_window(app);
+            return;
         case kCmdWatchClipboard: on_toggle_watch_command(app); return;
         case kIdSettings:
         case kCmdOpenSettings: app.show_settings(); return;
         case kCmdAlwaysOnTop:
             if (mw) mw->toggle_always_on_top();
+            show_in_settings_window(app);
             return;
         case kCmdHotkeyHelp:
         case kCmdHotkeyHelp2: show_hotkey_help(window); return;

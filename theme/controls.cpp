@@ -121,9 +121,22 @@ void paint_toggle(HWND w, HDC dc) {
     draw_toggle_switch(buffer.dc(), rc, on, user_dark(w), w);
 }
 
-LRESULT toggle_on_button_up(HWND w) {
-    if (GetCapture() == w) ReleaseCapture();
-    toggle_switch_flip(w);
+// A press on the switch captures the mouse; only the release of that
+// press, inside the switch, flips it. A release whose press went elsewhere
+// (a menu item chosen over the spot where this window then opened) does
+// nothing.
+LRESULT toggle_on_button_down(HWND w) {
+    SetCapture(w);
+    repaint(w);
+    return 0;
+}
+
+LRESULT toggle_on_button_up(HWND w, LPARAM lp) {
+    if (GetCapture() != w) return 0;
+    ReleaseCapture();
+    const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    const RECT rc = client_rect(w);
+    if (PtInRect(&rc, pt)) toggle_switch_flip(w);
     return 0;
 }
 
@@ -173,9 +186,12 @@ LRESULT button_on_button_down(HWND w) {
 
 LRESULT button_on_button_up(HWND w, LPARAM lp) {
     // Read the state before releasing: ReleaseCapture sends WM_CAPTURECHANGED,
-    // which clears the pressed bit.
-    const bool was_pressed = (button_bits(w) & kButtonPressedBit) != 0;
-    if (GetCapture() == w) ReleaseCapture();
+    // which clears the pressed bit. Only the release of a mouse press on this
+    // button (it holds the capture) clicks; a held space key sets the
+    // pressed bit too.
+    const bool captured = GetCapture() == w;
+    const bool was_pressed = captured && (button_bits(w) & kButtonPressedBit) != 0;
+    if (captured) ReleaseCapture();
     set_button_bits(w, button_bits(w) & ~kButtonPressedBit);
     repaint(w);
     const POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
@@ -386,10 +402,11 @@ LRESULT CALLBACK toggle_switch_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT
     switch (msg) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK:
             repaint(w);
             return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            return toggle_on_button_down(w);
         case WM_PAINT: {
             PaintScope paint(w);
             paint_toggle(w, paint.dc());
@@ -401,7 +418,7 @@ LRESULT CALLBACK toggle_switch_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT
         case WM_ERASEBKGND:
             return 1;
         case WM_LBUTTONUP:
-            return toggle_on_button_up(w);
+            return toggle_on_button_up(w, lp);
         case WM_KEYDOWN:
         case WM_KEYUP:
             return toggle_on_key(w, msg, wp, lp);

@@ -449,19 +449,44 @@ LRESULT on_hint_set_cursor(MainWindow& mw, HWND popup, WPARAM wp, LPARAM lp) {
     return DefSubclassProc(popup, WM_SETCURSOR, wp, lp);
 }
 
+// The hint's two clickable parts, as kept in kHintPressedProp.
+enum HintPart : INT_PTR { kHintNoPart = 0, kHintViewButton = 1, kHintAddress = 2 };
+constexpr const wchar_t* kHintPressedProp = L"QuilletHintPressed";
+
+HintPart hint_part_at(MainWindow& mw, POINT pt) {
+    if (mw.hint_view_button_hit(pt)) return kHintViewButton;
+    if (mw.hint_url_hit(pt)) return kHintAddress;
+    return kHintNoPart;
+}
+
+// A part acts on the release of a press on that same part (the popup holds
+// the capture meanwhile); a release whose press went elsewhere does nothing.
+LRESULT on_hint_left_down(MainWindow& mw, HWND popup, WPARAM wp, LPARAM lp) {
+    const HintPart part = hint_part_at(mw, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    if (part == kHintNoPart) {
+        RemovePropW(popup, kHintPressedProp);
+        return DefSubclassProc(popup, WM_LBUTTONDOWN, wp, lp);
+    }
+    SetPropW(popup, kHintPressedProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(part)));
+    SetCapture(popup);
+    return 0;
+}
+
 LRESULT on_hint_left_up(MainWindow& mw, HWND popup, WPARAM wp, LPARAM lp) {
     POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-    if (mw.hint_view_button_hit(pt)) {
+    const auto pressed = static_cast<HintPart>(reinterpret_cast<INT_PTR>(RemovePropW(popup, kHintPressedProp)));
+    const bool captured = GetCapture() == popup;
+    if (captured) ReleaseCapture();
+    const HintPart part = captured ? hint_part_at(mw, pt) : kHintNoPart;
+    if (part == kHintNoPart || part != pressed) return DefSubclassProc(popup, WM_LBUTTONUP, wp, lp);
+    if (part == kHintViewButton) {
         mw.open_hinted_entry();
         return 0;
     }
-    if (mw.hint_url_hit(pt)) {
-        POINT screen = pt;
-        ClientToScreen(popup, &screen);
-        mw.choose_hint_address(screen);
-        return 0;
-    }
-    return DefSubclassProc(popup, WM_LBUTTONUP, wp, lp);
+    POINT screen = pt;
+    ClientToScreen(popup, &screen);
+    mw.choose_hint_address(screen);
+    return 0;
 }
 
 LRESULT on_hint_wheel(MainWindow& mw, WPARAM wp) {
@@ -487,9 +512,12 @@ LRESULT CALLBACK entry_hint_subclass_proc(HWND popup, UINT msg, WPARAM wp, LPARA
         case WM_ERASEBKGND: return 1;
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_SETCURSOR: return on_hint_set_cursor(*mw, popup, wp, lp);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: return on_hint_left_down(*mw, popup, wp, lp);
         case WM_LBUTTONUP: return on_hint_left_up(*mw, popup, wp, lp);
         case WM_MOUSEWHEEL: return on_hint_wheel(*mw, wp);
         case WM_NCDESTROY:
+            RemovePropW(popup, kHintPressedProp);
             RemoveWindowSubclass(popup, entry_hint_subclass_proc, id);
             return DefSubclassProc(popup, msg, wp, lp);
         default: return DefSubclassProc(popup, msg, wp, lp);

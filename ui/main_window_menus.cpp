@@ -16,6 +16,7 @@ MenuBarState MainWindow::menu_bar_state() const {
     Database* db = app ? app->database.get() : nullptr;
     const std::int64_t id = selected_category_id();
     state.category_entries = db && id > 0 ? db->count_category_entries(id) : 0;
+    state.category_selected = id > 0;
     return state;
 }
 

@@ -66,8 +66,14 @@ void MainWindow::update_total_label() {
     std::wstring text = total_label_text(db->count_entries());
     if (text == total_text_shown) return;
     total_text_shown = std::move(text);
+    // The label takes the width of the new text before it shows it: a
+    // static control paints a new text at once, and a longer one drawn into
+    // the old width would stand beside what is left of the old one.
+    const bool shown = IsWindowVisible(total_label) != FALSE;
+    if (shown) ShowWindow(total_label, SW_HIDE);
     SetWindowTextW(total_label, total_text_shown.c_str());
     relayout();
+    if (shown) ShowWindow(total_label, SW_SHOWNA);
 }
 
 void MainWindow::refresh_all() {

@@ -53,13 +53,17 @@ std::vector<PopupMenuItem> categories_menu(const MenuBarState& state) {
     std::vector<PopupMenuItem> items;
     PopupMenu::add_item(items, 1201, tr(L"action.add_category"));
     PopupMenu::add_separator(items);
-    PopupMenu::add_item(items, 1202, tr(L"action.rename"));
-    PopupMenu::add_item(items, 1203, tr(L"action.pin_category"));
-    PopupMenu::add_item(items, 1204, tr(L"action.move_up"));
-    PopupMenu::add_item(items, 1205, tr(L"action.move_down"));
+    const auto add_category_item = [&](std::uint32_t id, const wchar_t* key) {
+        PopupMenu::add_item(items, id, tr(key));
+        items.back().enabled = state.category_selected;
+    };
+    add_category_item(1202, L"action.rename");
+    add_category_item(1203, L"action.pin_category");
+    add_category_item(1204, L"action.move_up");
+    add_category_item(1205, L"action.move_down");
     PopupMenu::add_separator(items);
-    PopupMenu::add_item(items, 1206, tr(L"action.merge_category"));
-    PopupMenu::add_item(items, 1207, tr(L"action.delete_category"));
+    add_category_item(1206, L"action.merge_category");
+    add_category_item(1207, L"action.delete_category");
     PopupMenuItem with_entries;
     with_entries.id = 1209;
     if (state.category_entries > 0) {

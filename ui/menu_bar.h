@@ -31,6 +31,9 @@ struct MenuBarState {
     // Live entries of the category selected in the side panel; 0 or less
     // when no category is selected or it holds none (categories menu).
     std::int64_t category_entries = 0;
+    // A category is selected in the side panel: the items that act on it
+    // (rename, pin, move, merge, delete) are enabled only then.
+    bool category_selected = false;
 };
 
 // The items of menu index (0..5) with their translated labels; empty for

@@ -325,7 +325,7 @@ TEST_F(MenuBar, CategoriesMenuFollowsTheSelectedCategory) {
     struct Case {
         std::int64_t category;  // 0: a row that is no category
         const wchar_t* label_key;
-        bool enabled;
+        bool enabled;           // the item deleting with the entries
     } cases[] = {{alpha, nullptr, true}, {beta, L"action.delete_category_with_entries_empty", false},
                  {0, L"action.delete_category_with_entries_empty", false}};
     for (const Case& c : cases) {
@@ -336,21 +336,30 @@ TEST_F(MenuBar, CategoriesMenuFollowsTheSelectedCategory) {
             mw->set_view(kViewAll, -1);
         std::wstring label;
         bool enabled = !c.enabled;
+        std::vector<std::uint64_t> category_items_enabled;  // of rename, pin, up, down, merge, delete
         Step look{kMenuClass, [&](HWND menu) {
                       const PopupMenuLevel* level = menu_level(menu);
                       if (!level || !level->items) return false;
-                      for (const PopupMenuItem& it : *level->items)
+                      for (const PopupMenuItem& it : *level->items) {
                           if (it.id == 1209) {
                               label = it.label;
                               enabled = it.enabled;
                           }
+                          if (it.id >= 1202 && it.id <= 1207 && it.enabled) category_items_enabled.push_back(it.id);
+                      }
                       // A disabled item cannot be chosen.
                       if (!c.enabled && choose_menu_item(menu, 1209)) return false;
+                      if (!c.category && (choose_menu_item(menu, 1202) || choose_menu_item(menu, 1207))) return false;
                       press_key(menu, VK_ESCAPE);
                       return true;
                   }};
         EXPECT_TRUE(open_menu(kMenuCategories, {look}));
         EXPECT_EQ(enabled, c.enabled);
+        if (c.category) {
+            EXPECT_EQ(category_items_enabled, (std::vector<std::uint64_t>{1202, 1203, 1204, 1205, 1206, 1207}));
+        } else {
+            EXPECT_TRUE(category_items_enabled.empty()) << "no category selected: nothing to rename or delete";
+        }
         EXPECT_EQ(label, c.label_key ? tr(c.label_key) : tr_format(L"action.delete_category_with_entries", 2));
     }
 }

@@ -20,6 +20,7 @@
 
 #include "app/app_ids.h"
 #include "capture/image.h"
+#include "core/clipboard_text.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -28,6 +29,7 @@
 #include "tests/app/ui_driver.h"
 #include "tests/theme/gui_support.h"
 #include "ui/cards_list.h"
+#include "ui/dialogs/settings_window.h"
 #include "ui/dialogs/template_editor.h"
 #include "ui/list_model.h"
 #include "ui/main_window.h"
@@ -290,6 +292,80 @@ TEST_F(TemplateEditorGui, EditingATemplateRow) {
     ASSERT_TRUE(s.has_value());
     EXPECT_EQ(s->text, L"Новый текст");
     EXPECT_EQ(s->grp, L"") << "the no-group entry gives no group";
+}
+
+// Pasted names and texts are taken whole, far beyond an edit's default
+// limit of about 30,000 characters.
+TEST_F(TemplateEditorGui, LongPastedNameAndTextAreStoredWhole) {
+    std::wstring title(40000, L'T');
+    title.replace(0, 12, L"Long title: ");
+    std::wstring body;
+    for (int line = 0; body.size() < 100000; ++line)
+        body += L"Line " + std::to_wstring(line) + L" of a long template text, pasted in one go.\r\n";
+    body.resize(100000);
+    body.back() = L'.';
+    ASSERT_TRUE(winutil::set_clipboard_text(title));
+    bool name_whole = false, body_whole = false;
+    Step write = editor_step([&](HWND editor) {
+        HWND name = item(editor, kEditorName), text = item(editor, kEditorBody);
+        PostMessageW(name, WM_PASTE, 0, 0);
+        name_whole = gui_test::wait_until([&] { return GetWindowTextLengthW(name) == 40000; }, 10000);
+        if (!winutil::set_clipboard_text(body)) return false;
+        PostMessageW(text, WM_PASTE, 0, 0);
+        body_whole = gui_test::wait_until([&] { return GetWindowTextLengthW(text) == 100000; }, 30000);
+        press_button(item(editor, kEditorOk));
+        return true;
+    });
+    mw->open_templates();
+    ASSERT_TRUE(command(kCmdNewTemplate, {write}));
+    EXPECT_TRUE(name_whole);
+    EXPECT_TRUE(body_whole);
+    std::optional<Snippet> s = snippet_titled(*db, title);
+    ASSERT_TRUE(s.has_value()) << "stored under the whole name";
+    EXPECT_EQ(s->text.size(), body.size());
+    EXPECT_TRUE(s->text == body) << "the whole text";
+}
+
+// The language changed in the (modeless) settings window while the editor
+// is open: its first group item still means no group.
+TEST_F(TemplateEditorGui, NoGroupStaysNoGroupAfterALanguageChange) {
+    ASSERT_EQ(current_language(), L"en");
+    run->app->show_settings();
+    SettingsWindow* sw = run->app->settings_window.get();
+    ASSERT_TRUE(sw && sw->window);
+    ASSERT_EQ(sw->language_codes.front(), L"de");
+    std::wstring first_item, settings_title;
+    Step write = editor_step([&](HWND editor) {
+        HWND combo = item(editor, kEditorGroup);
+        wchar_t buffer[128] = {};
+        SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(buffer));
+        first_item = buffer;
+        type_text(item(editor, kEditorName), L"Greeting");
+        type_text(item(editor, kEditorBody), L"Hello");
+        // German chosen in the settings window's language list.
+        HWND settings = sw->window;
+        HWND languages = GetDlgItem(settings, kSetLanguage);
+        PostMessageW(languages, CB_SETCURSEL, 0, 0);
+        PostMessageW(settings, WM_COMMAND, MAKEWPARAM(kSetLanguage, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(languages));
+        gui_test::wait_until([&] { return sw->window && sw->window != settings && text_of(sw->window) == L"Einstellungen"; },
+                             10000);
+        settings_title = sw->window ? text_of(sw->window) : L"";
+        press_button(item(editor, kEditorOk));
+        return true;
+    });
+    mw->open_templates();
+    const bool ok = command(kCmdNewTemplate, {write});
+    const std::wstring language = current_language();
+    set_language(L"en");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(first_item, L"(no group)");
+    EXPECT_EQ(language, L"de");
+    EXPECT_EQ(settings_title, L"Einstellungen") << "the language changed while the editor was open";
+    std::optional<Snippet> s = snippet_titled(*db, L"Greeting");
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->grp, L"");
+    for (const std::wstring& g : db->list_snippet_groups()) EXPECT_NE(g, L"(no group)");
 }
 
 // Every place that offers a new template opens the editor, with the group

@@ -246,6 +246,72 @@ TEST_F(Host, ToggleDoubleClickFlipsTwiceAndLeavesNoCapture) {
     EXPECT_EQ(g_commands.size(), 3u);
 }
 
+// A toggle and a push button act only on the release of a press of their
+// own, inside them: a release alone (its press went to a menu that closed
+// and opened the window below the pointer), a press released outside and a
+// press whose capture was taken away do nothing.
+TEST_F(Host, ToggleAndButtonActOnlyOnTheReleaseOfTheirOwnPress) {
+    enum class Sequence { ReleaseOnly, ReleaseOutside, CaptureTaken, SpaceHeldReleaseOnly, Click };
+    struct Case {
+        const char* name;
+        Sequence sequence;
+        size_t commands;
+    } cases[] = {
+        {"release without a press", Sequence::ReleaseOnly, 0},
+        {"pressed, released outside", Sequence::ReleaseOutside, 0},
+        {"pressed, capture taken, released inside", Sequence::CaptureTaken, 0},
+        {"space held, a release without a press", Sequence::SpaceHeldReleaseOnly, 0},
+        {"pressed and released inside", Sequence::Click, 1},
+    };
+    for (bool toggle : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << (toggle ? "toggle: " : "button: ") << c.name);
+            HWND w = child(L"BUTTON", L"Sound", toggle ? BS_CHECKBOX : BS_PUSHBUTTON, 10, 10, 200, 24, 505);
+            if (toggle)
+                install_toggle_switch(w, false);
+            else
+                theme_button(w, false, false);
+            SetFocus(w);
+            pump();
+            g_commands.clear();
+            const LPARAM inside = MAKELPARAM(20, 12), outside = MAKELPARAM(260, 12);
+            switch (c.sequence) {
+                case Sequence::ReleaseOnly:
+                    PostMessageW(w, WM_LBUTTONUP, 0, inside);
+                    break;
+                case Sequence::ReleaseOutside:
+                    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+                    PostMessageW(w, WM_LBUTTONUP, 0, outside);
+                    break;
+                case Sequence::CaptureTaken:
+                    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+                    pump();
+                    EXPECT_EQ(GetCapture(), w) << "a press captures the mouse";
+                    SetCapture(host_.get());
+                    ReleaseCapture();
+                    PostMessageW(w, WM_LBUTTONUP, 0, inside);
+                    break;
+                case Sequence::SpaceHeldReleaseOnly:
+                    PostMessageW(w, WM_KEYDOWN, VK_SPACE, 0x00390001);
+                    PostMessageW(w, WM_LBUTTONUP, 0, inside);
+                    break;
+                case Sequence::Click:
+                    PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+                    PostMessageW(w, WM_LBUTTONUP, 0, inside);
+                    break;
+            }
+            pump();
+            EXPECT_EQ(g_commands.size(), c.commands);
+            if (toggle) {
+                EXPECT_EQ(checked(w), c.commands == 1);
+            }
+            EXPECT_NE(GetCapture(), w) << "no capture is left behind";
+            DestroyWindow(w);
+            pump();
+        }
+    }
+}
+
 TEST_F(Host, ToggleSpaceKeyFlips) {
     HWND t = child(L"BUTTON", L"Hints", BS_CHECKBOX | WS_TABSTOP, 10, 10, 200, 24, 503);
     install_toggle_switch(t, false);

@@ -45,12 +45,13 @@ bool looks_like_key(const std::wstring& label) {
     return true;
 }
 
-MenuBarState state(bool show_time, bool watch, bool top, std::int64_t entries) {
+MenuBarState state(bool show_time, bool watch, bool top, std::int64_t entries, bool category_selected = true) {
     MenuBarState s;
     s.show_time = show_time;
     s.watch_clipboard = watch;
     s.always_on_top = top;
     s.category_entries = entries;
+    s.category_selected = category_selected;
     return s;
 }
 
@@ -80,21 +81,24 @@ TEST(MenuBar, EditMenu) {
 
 TEST(MenuBar, CategoriesMenuByTheSelectedCategory) {
     struct Case {
+        bool selected;  // a category is selected in the side panel
         std::int64_t entries;
-        bool enabled;
-    } cases[] = {{-1, false}, {0, false}, {1, true}, {5, true}};
+        bool enabled;  // the item deleting with the entries
+    } cases[] = {{false, 0, false}, {true, -1, false}, {true, 0, false}, {true, 1, true}, {true, 5, true}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.entries);
-        std::vector<PopupMenuItem> items = menu_bar_items(kMenuCategories, state(true, true, true, c.entries));
+        SCOPED_TRACE(testing::Message() << c.selected << " " << c.entries);
+        std::vector<PopupMenuItem> items =
+            menu_bar_items(kMenuCategories, state(true, true, true, c.entries, c.selected));
+        const bool s = c.selected;
         expect_menu(items, {{1201, L"action.add_category"},
                             {0, nullptr},
-                            {1202, L"action.rename"},
-                            {1203, L"action.pin_category"},
-                            {1204, L"action.move_up"},
-                            {1205, L"action.move_down"},
+                            {1202, L"action.rename", false, s},
+                            {1203, L"action.pin_category", false, s},
+                            {1204, L"action.move_up", false, s},
+                            {1205, L"action.move_down", false, s},
                             {0, nullptr},
-                            {1206, L"action.merge_category"},
-                            {1207, L"action.delete_category"},
+                            {1206, L"action.merge_category", false, s},
+                            {1207, L"action.delete_category", false, s},
                             {1209, nullptr, false, c.enabled},
                             {0, nullptr},
                             {1208, L"action.toggle_cat_panel"}});

@@ -57,6 +57,32 @@ TEST(TemplateEditor, GroupFromTheComboText) {
     }
 }
 
+// The no-group entry is the combo's first item as the window shows it: a
+// language chosen while the editor is open changes the label that tr gives,
+// not the item.
+TEST(TemplateEditor, GroupChosenOnOk) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* first_item;
+        const wchar_t* label;  // the no-group label in the language now chosen
+        const wchar_t* group;
+    } cases[] = {
+        {L"(no group)", L"(no group)", L"(ohne Gruppe)", L""},      // English window, German now
+        {L"(ohne Gruppe)", L"(ohne Gruppe)", L"(no group)", L""},   // and back
+        {L"(no group)", L"(no group)", L"(no group)", L""},
+        {L"(ohne Gruppe)", L"(no group)", L"(ohne Gruppe)", L""},   // typed in the current language
+        {L"(Без группы)", L"(no group)", L"(no group)", L""},
+        {L"Work", L"(no group)", L"(ohne Gruppe)", L"Work"},
+        {L"(no group) ", L"(no group)", L"(no group)", L"(no group) "},
+        {L"", L"(no group)", L"(no group)", L""},
+        {L"Work", L"", L"(no group)", L"Work"},                      // a combo without items
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " / " << c.first_item);
+        EXPECT_EQ(editor_group_choice(c.text, c.first_item, c.label), c.group);
+    }
+}
+
 TEST(TemplateEditor, ComboItemForAGroup) {
     const std::vector<std::wstring> items{L"(no group)", L"Work", L"Mail", L"Work", L"work"};
     struct Case {

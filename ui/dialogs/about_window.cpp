@@ -3,6 +3,8 @@
 #include <windowsx.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "app/app.h"
 #include "app/web_addresses.h"
 #include "core/i18n.h"
@@ -189,8 +191,20 @@ LRESULT on_set_cursor(HWND window, const AboutWindow& r, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(window, WM_SETCURSOR, wp, lp);
 }
 
-LRESULT on_button_up(HWND window, const AboutWindow& r, LPARAM lp) {
+// A link opens on the release of a press on that same link, as a button
+// clicks; a release whose press went elsewhere does nothing.
+LRESULT on_button_down(HWND window, AboutWindow& r, LPARAM lp) {
+    r.pressed_link = link_at(r, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    if (r.pressed_link != 0) SetCapture(window);
+    return 0;
+}
+
+LRESULT on_button_up(HWND window, AboutWindow& r, LPARAM lp) {
+    const int pressed = std::exchange(r.pressed_link, 0);
+    if (GetCapture() != window) return 0;
+    ReleaseCapture();
     const int link = link_at(r, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    if (link == 0 || link != pressed) return 0;
     if (link == 1) {
         open_license(window);
     } else if (link == 2) {
@@ -317,7 +331,10 @@ LRESULT CALLBACK about_wnd_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MOUSEMOVE: return on_mouse_move(window, *r, lp);
         case WM_MOUSELEAVE: set_hovered(window, *r, 0); return 0;
         case WM_SETCURSOR: return on_set_cursor(window, *r, wp, lp);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: return on_button_down(window, *r, lp);
         case WM_LBUTTONUP: return on_button_up(window, *r, lp);
+        case WM_CAPTURECHANGED: r->pressed_link = 0; return 0;
         case WM_SETFOCUS:
             if (r->close_button) SetFocus(r->close_button);
             return 0;

@@ -49,6 +49,7 @@ struct AboutWindow {
     HWND close_button = nullptr;
     AboutLayout layout;
     int hovered_link = 0;  // 0 none, 1 licence, 2 site
+    int pressed_link = 0;  // the link a held left button was pressed on (the window holds the capture)
     raii::Font title_font;  // 18, weight 600
     raii::Font text_font;   // 12
     raii::Font small_font;  // 11

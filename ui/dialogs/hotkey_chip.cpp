@@ -181,9 +181,21 @@ LRESULT on_key_up(HWND w, HotkeyField& f, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-LRESULT on_button_down(HWND w, HotkeyField& f) {
+// A click starts recording as a button clicks: the press takes the focus
+// and the capture, and only its release inside the field starts it.
+LRESULT on_button_down(HWND w) {
     SetFocus(w);
-    if (!f.recording) {
+    SetCapture(w);
+    return 0;
+}
+
+LRESULT on_button_up(HWND w, HotkeyField& f, LPARAM lp) {
+    if (GetCapture() != w) return 0;
+    ReleaseCapture();
+    RECT client{};
+    GetClientRect(w, &client);
+    const POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+    if (!f.recording && GetFocus() == w && PtInRect(&client, pt)) {
         hotkey_start_recording(f);
         track_recording(f, false);
         repaint(w);
@@ -301,7 +313,9 @@ LRESULT CALLBACK hotkey_field_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             f->font = reinterpret_cast<HFONT>(wp);
             return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(f->font);
-        case WM_LBUTTONDOWN: return on_button_down(w, *f);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: return on_button_down(w);
+        case WM_LBUTTONUP: return on_button_up(w, *f, lp);
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: return on_key_down(w, *f, msg, wp, lp);
         case WM_KEYUP:

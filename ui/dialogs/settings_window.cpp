@@ -138,9 +138,42 @@ bool SettingsWindow::open(HWND owner_window, App* the_app) {
     return true;
 }
 
-void SettingsWindow::reopen() {
-    if (window) DestroyWindow(window);
-    if (!window) open(owner, app);
+void SettingsWindow::rebuild() {
+    if (!window) {
+        open(owner, app);
+        return;
+    }
+    // Limits typed into an edit that still has the focus take effect now.
+    if (ttl_changed) apply_retention(true);
+    if (trash_changed) apply_retention(false);
+    const bool had_focus = IsChild(window, GetFocus()) != FALSE;
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    building = true;  // the controls going away change nothing
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+    for (HWND c : children) DestroyWindow(c);
+    forget_controls();
+    building = false;
+    SetWindowTextW(window, tr(L"menu.settings").c_str());
+    build_pages();  // switches redrawing on again when it shows the page
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (had_focus) {
+        HWND languages = GetDlgItem(window, kSetLanguage);
+        SetFocus(languages && IsWindowVisible(languages) ? languages : page_list);
+    }
+}
+
+void SettingsWindow::forget_controls() {
+    page_list = nullptr;
+    font_up_down = nullptr;
+    hovered_page = -1;
+    for (auto& controls : page_controls) controls.clear();
+    check_boxes.clear();
+    edits.clear();
+    hotkey_fields.clear();
+    buttons.clear();
+    language_codes.clear();
 }
 
 void SettingsWindow::show_page(int n) {
@@ -196,14 +229,7 @@ void SettingsWindow::on_destroy() {
     // Whatever ended a field's recording, the program's hotkeys are back.
     if (app) app->resume_hotkeys();
     window = nullptr;
-    page_list = nullptr;
-    font_up_down = nullptr;
-    hovered_page = -1;
-    for (auto& controls : page_controls) controls.clear();
-    check_boxes.clear();
-    edits.clear();
-    hotkey_fields.clear();
-    buttons.clear();
+    forget_controls();
 }
 
 // --- painting ------------------------------------------------------------------------
@@ -325,7 +351,7 @@ LRESULT CALLBACK settings_wnd_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             self->on_erase(reinterpret_cast<HDC>(wp));
             return 1;
         case WM_PAINT: self->on_paint(); return 0;
-        case WM_SETTINGS_REBUILD: self->reopen(); return 0;
+        case WM_SETTINGS_REBUILD: self->rebuild(); return 0;
         case WM_CLOSE: DestroyWindow(w); return 0;
         case WM_DESTROY:
             self->on_destroy();

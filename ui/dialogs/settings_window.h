@@ -84,8 +84,15 @@ public:
     // Creates the window centred on its owner when there is none (false
     // when that fails), then shows it and brings it to the front.
     bool open(HWND owner, App* app);
-    // Destroys the window and opens it again on the same page.
-    void reopen();
+    // Builds the pages again in the current language, in the same window
+    // and on the same page (opens the window when there is none). The
+    // window itself stays: destroying a shown top-level window can keep
+    // the old one on screen for seconds (Wine waits for the window manager).
+    void rebuild();
+    // Sets every switch to what the settings hold now and the controls to
+    // the theme in force, after a change made outside the window (main
+    // window, menus, tray). Changes nothing in the settings.
+    void show_settings_state();
     // Shows page n (0..6; larger n are ignored).
     void show_page(int n);
     // Deletes the fonts and forgets the controls; the window itself goes
@@ -132,6 +139,7 @@ private:
     bool dark() const;
     void create_fonts();
     void build_pages();
+    void forget_controls();
     void size_window(int lowest_bottom);
     void apply_dark_mode_to_controls(bool dark);
     void apply_retention(bool ttl);

@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <optional>
+
 #include "app/app.h"
 #include "app/autostart.h"
 #include "app/commands_backup.h"
@@ -67,6 +69,38 @@ bool repaint_before(int id) {
 }
 
 bool checked(HWND control) { return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// What the switch with the id shows for the settings; none for an id that
+// is no switch.
+std::optional<bool> switch_value(const Settings& s, int id) {
+    switch (id) {
+        case kSetWatch: return s.watch_clipboard;
+        case kSetDarkMode: return s.dark_mode;
+        case kSetAlwaysOnTop: return s.always_on_top;
+        case kSetCloseOnPaste: return s.close_on_paste;
+        case kSetTrayOnMinimize: return s.tray_on_minimize;
+        case kSetStartInTray: return s.start_in_tray;
+        case kSetShowTime: return s.show_time;
+        case kSetSortByFrequency: return s.sort_by_frequency;
+        case kSetAutostart: return is_autostart_enabled();
+        case kSetSoundOnCopy: return s.sound_on_copy;
+        case kSetSoundOnPaste: return s.sound_on_paste;
+        case kSetHideOnCopy: return s.hide_on_copy;
+        case kSetRepeatOnCopy: return s.repeat_on_copy;
+        case kSetShowHints: return s.show_hints;
+        case kSetShowCategory: return s.show_category;
+        case kSetShotEditor: return s.screenshot_editor_enabled;
+        case kSetShotCopies: return s.screenshot_copy_to_clipboard;
+        case kSetShotAutosave: return s.screenshot_autosave;
+        case kSetClipImagesAutosave: return s.clipboard_images_autosave;
+        case kSetPinnedFirst: return s.pinned_first;
+        case kSetCheckUpdates: return s.check_updates;
+        case kSetClickToCopy: return s.click_to_copy;
+        default:
+            if (int bit = hidden_view_bit(id)) return (s.categories_hidden & bit) != 0;
+            return std::nullopt;
+    }
+}
 
 int combo_selection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
 
@@ -341,6 +375,20 @@ void SettingsWindow::on_language_change(HWND combo) {
     save_settings();
     if (app->main_window) app->main_window->apply_language();
     PostMessageW(window, WM_SETTINGS_REBUILD, 0, 0);
+}
+
+void SettingsWindow::show_settings_state() {
+    if (!window || !app || !app->settings) return;
+    const Settings& s = *app->settings;
+    for (HWND box : check_boxes) {
+        const std::optional<bool> on = switch_value(s, GetDlgCtrlID(box));
+        if (!on || checked(box) == *on) continue;
+        SendMessageW(box, BM_SETCHECK, *on ? BST_CHECKED : BST_UNCHECKED, 0);
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+    }
+    // The switches keep their theme in their user data (non-zero for dark).
+    const bool shown_dark = !check_boxes.empty() && GetWindowLongPtrW(check_boxes.front(), GWLP_USERDATA) != 0;
+    if (shown_dark != s.dark_mode) apply_dark_mode_to_controls(s.dark_mode);
 }
 
 void SettingsWindow::apply_dark_mode_to_controls(bool on) {

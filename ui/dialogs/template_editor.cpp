@@ -120,6 +120,9 @@ LRESULT on_create(HWND window, LPARAM lp) {
 
     make_label(window, tr(L"prompt.name"), 14, 10, 100, 18, font);
     HWND name = make_edit(window, state->title, ES_AUTOHSCROLL, 120, 10, 640, 24, kEditorName, font, dark);
+    // Names and texts of any length are the user's: no limit of the edit
+    // cuts a paste (0 lifts the default of about 30,000 characters).
+    if (name) SendMessageW(name, EM_SETLIMITTEXT, 0, 0);
     make_label(window, tr(L"editor.group_label"), 14, 40, 100, 18, font);
     HWND combo = make_child(window, L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 120,
                             40, 640, 200, kEditorGroup, font);
@@ -127,6 +130,7 @@ LRESULT on_create(HWND window, LPARAM lp) {
     make_label(window, tr(L"editor.template_label"), 14, 70, 100, 18, font);
     HWND body = make_edit(window, state->body, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, 120, 70,
                           640, 340, kEditorBody, font, dark);
+    if (body) SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
     set_window_dark_theme(body, dark);
     make_label(window, tr(L"editor.insert_var"), 14, 420, 300, 18, font);
     const std::array<RECT, kEditorInsertCount> rects = editor_insert_button_rects();
@@ -144,6 +148,18 @@ LRESULT on_create(HWND window, LPARAM lp) {
     return 0;
 }
 
+// The text of the combo's first item, the no-group entry, in the language
+// the window was made in.
+std::wstring first_group_item(HWND window) {
+    HWND combo = GetDlgItem(window, kEditorGroup);
+    const LRESULT length = combo ? SendMessageW(combo, CB_GETLBTEXTLEN, 0, 0) : CB_ERR;
+    if (length == CB_ERR || length < 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
 void on_ok(HWND window, TemplateEditorResult& state) {
     const std::wstring title = control_text(window, kEditorName);
     const std::wstring group = control_text(window, kEditorGroup);
@@ -155,7 +171,7 @@ void on_ok(HWND window, TemplateEditorResult& state) {
         return;
     }
     state.title = title;
-    state.group = editor_group_from_text(group, tr(L"editor.ungrouped_group"));
+    state.group = editor_group_choice(group, first_group_item(window), tr(L"editor.ungrouped_group"));
     state.body = body;
     state.accepted = true;
     DestroyWindow(window);
@@ -251,6 +267,12 @@ std::array<RECT, kEditorInsertCount> editor_insert_button_rects() {
 std::wstring editor_group_from_text(const std::wstring& text, const std::wstring& ungrouped_label) {
     if (text == ungrouped_label || text == L"(\u0411\u0435\u0437 \u0433\u0440\u0443\u043F\u043F\u044B)") return {};
     return text;
+}
+
+std::wstring editor_group_choice(const std::wstring& text, const std::wstring& first_item,
+                                 const std::wstring& ungrouped_label) {
+    if (!first_item.empty() && text == first_item) return {};
+    return editor_group_from_text(text, ungrouped_label);
 }
 
 int editor_group_index(const std::vector<std::wstring>& items, const std::wstring& group) {

@@ -66,6 +66,12 @@ std::array<RECT, kEditorInsertCount> editor_insert_button_rects();
 // the current language) or for "(Без группы)"; the text itself otherwise.
 std::wstring editor_group_from_text(const std::wstring& text, const std::wstring& ungrouped_label);
 
+// The group of the combo's text on OK: empty when the text is the combo's
+// first item (the no-group entry as the window shows it, whatever language
+// was chosen since), otherwise as editor_group_from_text.
+std::wstring editor_group_choice(const std::wstring& text, const std::wstring& first_item,
+                                 const std::wstring& ungrouped_label);
+
 // The combo item to select for a group among the combo's items (item 0 is
 // the no-group entry): 0 for an empty group, else the last item equal to
 // it, else -1 (the group is then typed into the combo's edit).
