@@ -26,7 +26,11 @@ inline constexpr int kSettingsCheckHeight = 22;
 inline constexpr int kSettingsLabelWidth = 200;   // the label left of an edit or a hotkey field
 inline constexpr int kSettingsLabelHeight = 20;
 inline constexpr int kSettingsFieldOffset = 204;  // from the column to the edit or field beside a label
-inline constexpr int kSettingsSoundLabelWidth = 180;
+// The sound choice: its label from 24 in, ending 4 before the combo at 190
+// (so that the two never overlap).
+inline constexpr int kSettingsSoundLabelOffset = 24;
+inline constexpr int kSettingsSoundComboOffset = 190;
+inline constexpr int kSettingsSoundLabelWidth = kSettingsSoundComboOffset - kSettingsSoundLabelOffset - 4;
 inline constexpr int kSettingsSoundComboWidth = 150;
 inline constexpr int kSettingsFilterLabelWidth = 60;
 inline constexpr int kSettingsFilterComboWidth = 200;

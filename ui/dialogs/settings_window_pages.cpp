@@ -83,8 +83,8 @@ public:
     }
 
     HWND sound_choice(int y, int id, const wchar_t* key, int value) {
-        text(x + 24, y + 3, kSettingsSoundLabelWidth, kSettingsLabelHeight, tr(key));
-        return combo(x + 190, y, kSettingsSoundComboWidth, 180, id,
+        text(x + kSettingsSoundLabelOffset, y + 3, kSettingsSoundLabelWidth, kSettingsLabelHeight, tr(key));
+        return combo(x + kSettingsSoundComboOffset, y, kSettingsSoundComboWidth, 180, id,
                      {tr(L"sound.notification"), tr(L"sound.asterisk"), tr(L"sound.question"), tr(L"sound.error")},
                      sound_index(value));
     }
