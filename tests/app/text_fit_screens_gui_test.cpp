@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/tray_icon.h"
 #include "capture/image.h"
 #include "core/i18n.h"
 #include "core/text.h"
@@ -21,6 +22,7 @@
 #include "tests/app/settings_test_support.h"
 #include "theme/painters.h"
 #include "ui/dialogs/hotkey_chip.h"
+#include "ui/dialogs/template_editor.h"
 #include "ui/dialogs/view_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
@@ -113,11 +115,23 @@ TEST_P(SettingsInLanguage, EveryTextFitsAndTheFieldsShowTheirMessages) {
     SetForegroundWindow(sw.window);
     settings_test::pump(app, 400);
 
-    for (int n = 0; n < kSettingsPageCount; ++n)
-        for (HWND w : sw.page_controls[static_cast<size_t>(n)]) {
+    for (int n = 0; n < kSettingsPageCount; ++n) {
+        const std::vector<HWND>& controls = sw.page_controls[static_cast<size_t>(n)];
+        for (HWND w : controls) {
             const ChildFit fit = child_fit(w);
             EXPECT_TRUE(fit.fits) << "page " << n << " id " << GetDlgCtrlID(w) << ": " << fit.report;
         }
+        // No control covers another one's text (a closed drop-down list is
+        // only as high as its selection field).
+        for (size_t i = 0; i < controls.size(); ++i)
+            for (size_t j = i + 1; j < controls.size(); ++j) {
+                if (class_of(controls[i]) == UPDOWN_CLASSW || class_of(controls[j]) == UPDOWN_CLASSW) continue;
+                RECT a = gui_test::window_rect(controls[i]), b = gui_test::window_rect(controls[j]), both{};
+                EXPECT_FALSE(IntersectRect(&both, &a, &b))
+                    << "page " << n << ": \"" << to_utf8(gui_test::text_of(controls[i])) << "\" and \""
+                    << to_utf8(gui_test::text_of(controls[j])) << "\" overlap";
+            }
+    }
 
     // The startup page: the history field refuses the plain-text hotkey and
     // names that field, the plain-text field refuses F12.
@@ -177,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(Languages, SettingsInLanguage, testing::Values(L"de", L
 
 // Photographs the first window of the class that the thread opens, then
 // closes it.
-Capture picture_of(const wchar_t* cls, const std::function<void()>& open, RECT* client_on_screen = nullptr) {
+Capture picture_of(const wchar_t* cls, const std::function<void()>& open, RECT* client_on_screen = nullptr,
+                   const std::function<void(HWND)>& inspect = {}) {
     Capture shot;
     const DWORD ui = GetCurrentThreadId();
     std::thread t([&] {
@@ -193,6 +208,7 @@ Capture picture_of(const wchar_t* cls, const std::function<void()>& open, RECT* 
             OffsetRect(&c, -w.left, -w.top);
             *client_on_screen = c;
         }
+        if (inspect) inspect(found[0]);
         PostMessageW(found[0], WM_CLOSE, 0, 0);
     });
     open();
@@ -257,6 +273,53 @@ TEST(TextFitScreens, ExportQuestionWrapsALongPath) {
         for (int x = client.right - 4; x < client.right; ++x)
             if (c.at(x, y) != background) ++ink;
     EXPECT_EQ(ink, 0);
+}
+
+// The template editor in German at font size 18: labels as high as the
+// font, the insert buttons and Cancel as wide as their captions.
+TEST(TextFitScreens, TemplateEditorInGermanAtSize18) {
+    RunningApp run([](Settings& s) {
+        s.language = L"de";
+        s.font_size = 18;
+    });
+    ASSERT_TRUE(run.start());
+    MainWindow* mw = run.app->main_window.get();
+    std::wstring title = L"Gruß", group, body = L"Guten Tag, {user}!";
+    std::vector<std::string> misfits;
+    int children = 0;
+    Capture c = picture_of(
+        kTemplateEditorClass, [&] { show_template_editor(run.window(), mw, title, group, body); }, nullptr,
+        [&](HWND editor) {
+            for (HWND w = GetWindow(editor, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+                ++children;
+                const ChildFit fit = child_fit(w);
+                if (!fit.fits) misfits.push_back(fit.report);
+            }
+        });
+    ASSERT_GT(c.width, 0);
+    EXPECT_GE(children, 15);
+    for (const std::string& m : misfits) ADD_FAILURE() << m;
+    save(c, L"text_fit_template_editor_de_18");
+    set_language(L"en");
+}
+
+// The screenshot balloon hands the notification area its whole title and
+// text in every language (the fields hold 63 and 255 characters).
+TEST(TextFitScreens, ScreenshotBalloonCarriesItsWholeText) {
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.app->tray_icon);
+    TrayIcon& tray = *run.app->tray_icon;
+    for (const wchar_t* code : {L"ru", L"de", L"es", L"fr", L"it", L"pl", L"pt", L"en"}) {
+        set_language(code);
+        tray.show_balloon(tr(L"tray.screenshot_added"), tr(L"screenshot.saved_to_images"));
+        EXPECT_EQ(tray.last_balloon_title, tr(L"tray.screenshot_added")) << to_utf8(code);
+        EXPECT_EQ(tray.last_balloon_text, tr(L"screenshot.saved_to_images")) << to_utf8(code);
+    }
+    // The balloon as the notification area draws it (Wine shows it two
+    // seconds after the call).
+    pump(3500);
+    save(capture_screen(RECT{0, 0, 640, 240}), L"text_fit_balloon");
 }
 
 }  // namespace
