@@ -1,10 +1,10 @@
 // The texts of the real windows measured where they are drawn, with the
 // pictures written into the build folder for a look by eye: the settings
-// window in German and French (every static text and button of every
-// page against its own client rectangle, in its own font; the hotkey
-// fields with their messages and with the chips of wide keys), the view
-// window of a browser entry at font size 18 and the question after an
-// export to a long path.
+// window in every language (every static text and button of every page
+// against its own client rectangle, in its own font; the hotkey fields
+// with their messages and with the chips of wide keys), the view window
+// of a browser entry and the template editor at font size 18, the
+// question after an export to a long path and the screenshot balloon.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -186,7 +186,8 @@ TEST_P(SettingsInLanguage, EveryTextFitsAndTheFieldsShowTheirMessages) {
     set_language(L"en");
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, SettingsInLanguage, testing::Values(L"de", L"fr"),
+INSTANTIATE_TEST_SUITE_P(Languages, SettingsInLanguage,
+                         testing::Values(L"en", L"ru", L"de", L"es", L"fr", L"it", L"pl", L"pt"),
                          [](const testing::TestParamInfo<const wchar_t*>& info) { return to_utf8(info.param); });
 
 // Photographs the first window of the class that the thread opens, then
