@@ -79,7 +79,7 @@ void paint_arrow_control(HWND w, HDC dc, bool combo) {
         wchar_t text[256];
         const int n = GetWindowTextW(w, text, 256);
         if (n > 0) {
-            RECT box{rc.left + 6, rc.top, rc.right - (GetSystemMetrics(SM_CXVSCROLL) + 2), rc.bottom};
+            RECT box = combo_text_box(rc, GetSystemMetrics(SM_CXVSCROLL));
             HFONT font = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0));
             raii::SelectGuard use_font(out, font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
             SetBkMode(out, TRANSPARENT);

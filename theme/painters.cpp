@@ -39,6 +39,12 @@ ToggleLayout toggle_layout(const RECT& rc, bool on) {
     return l;
 }
 
+RECT button_text_box(const RECT& rc) { return RECT{rc.left + 10, rc.top, rc.right - 10, rc.bottom}; }
+
+RECT combo_text_box(const RECT& rc, int scroll_bar_width) {
+    return RECT{rc.left + 6, rc.top, rc.right - (scroll_bar_width + 2), rc.bottom};
+}
+
 Triangle chevron_triangle(const RECT& rc, bool up) {
     const LONG w = rc.right - rc.left;
     const LONG cx = rc.left + w / 2;
@@ -115,7 +121,7 @@ void draw_button(HDC dc, const RECT& rc, bool dark, bool accent, bool hover, boo
         wchar_t text[256];
         const int n = control_text(control, text, 256);
         if (n > 0) {
-            const RECT box{rc.left + 10, rc.top, rc.right - 10, rc.bottom};
+            const RECT box = button_text_box(rc);
             draw_text_in(dc, control, text, n, box, button_text_color(fill),
                          DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         }

@@ -20,6 +20,13 @@ struct ToggleLayout {
 // The parts of a toggle switch drawn into the rectangle.
 ToggleLayout toggle_layout(const RECT& rc, bool on);
 
+// Where a push button's caption goes: the rectangle inset 10 left and right.
+RECT button_text_box(const RECT& rc);
+
+// Where a drop-down list shows its selected item: from 6 in to the arrow
+// strip (scroll_bar_width + 2 from the right edge).
+RECT combo_text_box(const RECT& rc, int scroll_bar_width);
+
 // The three corners of a chevron in the rectangle, pointing up or down.
 struct Triangle {
     POINT p[3];

@@ -54,6 +54,12 @@ void text_in(HDC dc, const std::wstring& text, RECT rc, COLORREF color, UINT for
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, format);
 }
 
+int line_height(HDC dc) {
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    return static_cast<int>(tm.tmHeight);
+}
+
 int text_width(HDC dc, const std::wstring& text) {
     if (text.empty()) return 0;
     SIZE sz{};
@@ -117,13 +123,14 @@ void draw_group_header(const CardPaint& p, const std::wstring& name, int count) 
 void draw_template_card(const CardPaint& p, const std::wstring& row_text, bool in_group) {
     TransparentText transparent(p.dc);
     const TextColors tc = colors_for(p);
-    const TemplateLayout l = template_card_layout(p.rc, in_group);
+    TemplateLayout l{};
     std::wstring title, body;
     split_first_line(row_text, title, body);
     raii::SelectGuard font(p.dc, font_of(p));
     {
         raii::Font bold = bold_of(font_of(p));
         raii::SelectGuard b(p.dc, bold.get());
+        l = template_card_layout(p.rc, in_group, line_height(p.dc));
         text_in(p.dc, title, l.title, tc.main, kLine | DT_END_ELLIPSIS);
     }
     text_in(p.dc, body, l.body, tc.secondary, kWrapped);
@@ -134,12 +141,13 @@ void draw_image_card(const CardPaint& p, HBITMAP thumbnail, const std::wstring& 
     TransparentText transparent(p.dc);
     const CardColors& c = card_colors(p.dark);
     const TextColors tc = colors_for(p);
-    const ImageCardLayout l = image_card_layout(p.rc);
+    raii::SelectGuard font(p.dc, font_of(p));
+    const ImageCardLayout l =
+        image_card_layout(p.rc, line_height(p.dc), meta.empty() ? -1 : text_width(p.dc, meta));
     const COLORREF card_fill = p.selected ? c.card_selected : c.card_fill;
     round_fill(p.dc, l.frame, 6, c.thumbnail_frame);
     fill(p.dc, l.inside, card_fill);
 
-    raii::SelectGuard font(p.dc, font_of(p));
     BITMAP bm{};
     if (thumbnail && GetObjectW(thumbnail, sizeof(bm), &bm) && bm.bmWidth > 0 && bm.bmHeight > 0) {
         const RECT dst = thumbnail_rect(l.inside, bm.bmWidth, bm.bmHeight);

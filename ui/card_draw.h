@@ -122,7 +122,9 @@ struct TemplateLayout {
     RECT title, body;
 };
 // in_group: listed under a group header (else 14 pixels further left).
-TemplateLayout template_card_layout(const RECT& row, bool in_group);
+// The title is 20 high, or the font's line height when taller; the body
+// starts one pixel above the title's end.
+TemplateLayout template_card_layout(const RECT& row, bool in_group, int font_height = 0);
 
 struct ImageCardLayout {
     RECT frame;    // 44 x 44, vertically centred
@@ -130,6 +132,12 @@ struct ImageCardLayout {
     RECT line1, line2, meta;
 };
 ImageCardLayout image_card_layout(const RECT& row);
+// The same for a font of the line height and a meta text of the measured
+// width (negative: none): line 1 is 18 high or the line height, the meta
+// line 15 high or the line height at the bottom, line 2 between them.
+// When line 2 has less than one line of room there, it shares the meta
+// line's band instead and ends 8 pixels before the meta text.
+ImageCardLayout image_card_layout(const RECT& row, int font_height, int meta_width);
 
 // Where a thumbnail of the size goes: centred in the inside at
 // min(width, 42) x min(height, 42).

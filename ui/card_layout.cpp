@@ -128,21 +128,30 @@ HeaderLayout group_header_layout(const RECT& r) {
                         RECT{r.right - 56, r.top, r.right - 8, r.bottom}};
 }
 
-TemplateLayout template_card_layout(const RECT& r, bool in_group) {
+TemplateLayout template_card_layout(const RECT& r, bool in_group, int font_height) {
     const int indent = in_group ? 0 : -14;
-    return TemplateLayout{RECT{r.left + 28 + indent, r.top + 3, r.right - 8, r.top + 23},
-                          RECT{r.left + 29 + indent, r.top + 22, r.right - 8, r.bottom - 3}};
+    const int title_bottom = r.top + 3 + std::max(20, font_height);
+    return TemplateLayout{RECT{r.left + 28 + indent, r.top + 3, r.right - 8, title_bottom},
+                          RECT{r.left + 29 + indent, title_bottom - 1, r.right - 8, r.bottom - 3}};
 }
 
-ImageCardLayout image_card_layout(const RECT& r) {
+ImageCardLayout image_card_layout(const RECT& r) { return image_card_layout(r, 0, -1); }
+
+ImageCardLayout image_card_layout(const RECT& r, int font_height, int meta_width) {
     ImageCardLayout l;
     const int x = r.left + 8;
     const int y = r.top + (r.bottom - r.top - 44) / 2;
     l.frame = RECT{x, y, x + 44, y + 44};
     l.inside = RECT{x + 1, y + 1, x + 43, y + 43};
-    l.line1 = RECT{r.left + 62, r.top + 4, r.right - 8, r.top + 22};
-    l.line2 = RECT{r.left + 62, r.top + 24, r.right - 8, r.bottom - 16};
-    l.meta = RECT{r.left, r.bottom - 18, r.right - 8, r.bottom - 3};
+    l.line1 = RECT{r.left + 62, r.top + 4, r.right - 8, r.top + 4 + std::max(18, font_height)};
+    const int meta_height = std::max(15, font_height);
+    l.meta = RECT{r.left, r.bottom - 3 - meta_height, r.right - 8, r.bottom - 3};
+    l.line2 = RECT{r.left + 62, l.line1.bottom + 2, r.right - 8, l.meta.top + 2};
+    if (meta_width >= 0 && l.line2.bottom - l.line2.top < font_height) {
+        l.meta.left = std::max<LONG>(r.right - 8 - meta_width, r.left + 62);
+        l.line2.bottom = r.bottom - 3;
+        l.line2.right = std::max<LONG>(l.meta.left - 8, l.line2.left);
+    }
     return l;
 }
 

@@ -108,16 +108,6 @@ LRESULT on_erase_background(HWND window, HDC dc) {
 
 // --- confirmation box -------------------------------------------------------------
 
-SIZE measure_confirm_text(const std::wstring& text, HFONT font) {
-    raii::WindowDC screen(nullptr);
-    RECT box{0, 0, 320, 0};
-    if (screen) {
-        raii::SelectGuard use_font(screen.get(), font);
-        DrawTextW(screen.get(), text.c_str(), static_cast<int>(text.size()), &box,
-                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    }
-    return SIZE{box.right - box.left, box.bottom - box.top};
-}
 
 LRESULT confirm_on_command(HWND window, WPARAM wp) {
     auto* ok = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -205,6 +195,18 @@ std::wstring format_delete_confirmation(uint64_t entries, uint64_t templates) {
 
 // --- layouts -----------------------------------------------------------------------------
 
+SIZE measure_confirm_text(const std::wstring& text, HFONT font) {
+    raii::WindowDC screen(nullptr);
+    RECT box{0, 0, 320, 0};
+    if (screen) {
+        raii::SelectGuard use_font(screen.get(), font);
+        DrawTextW(screen.get(), text.c_str(), static_cast<int>(text.size()), &box,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    }
+    return SIZE{box.right - box.left, box.bottom - box.top};
+}
+
+
 ConfirmBoxLayout confirm_box_layout(int text_width, int text_height, bool with_cancel) {
     const int w = std::max(text_width, 240);
     const int h = std::max(text_height, 0);
@@ -291,7 +293,7 @@ LRESULT CALLBACK input_box_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
 bool confirm_box(HWND owner, const std::wstring& title, const std::wstring& text, const std::wstring& ok_caption,
                  bool with_cancel) {
     // The fonts outlive the box: they are deleted after its window is gone.
-    raii::Font text_font = create_ui_font(12, FW_NORMAL);
+    raii::Font text_font = create_ui_font(kConfirmTextFontSize, FW_NORMAL);
     raii::Font icon_font = create_icon_font(26);
     const SIZE measured = measure_confirm_text(text, text_font.get());
     if (!register_confirm_class()) return false;
@@ -308,7 +310,8 @@ bool confirm_box(HWND owner, const std::wstring& title, const std::wstring& text
 
     const wchar_t glyph[2] = {with_cancel ? kConfirmGlyph : kMessageGlyph, 0};
     make_child(box, L"STATIC", glyph, SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, l.icon, kIdIcon, icon_font.get());
-    make_child(box, L"STATIC", text, SS_LEFT | SS_NOPREFIX, l.text, -1, text_font.get());
+    // The static breaks a word longer than a line (a path) as it was measured.
+    make_child(box, L"STATIC", text, SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, l.text, -1, text_font.get());
     HWND ok_button = make_button(box, ok_caption, l.ok, kIdOk, dark, !with_cancel);
     HWND cancel_button =
         with_cancel ? make_button(box, tr(L"action.cancel"), l.cancel, kIdCancel, dark, false) : nullptr;

@@ -84,6 +84,13 @@ struct ConfirmBoxLayout {
     RECT cancel;  // empty without a Cancel button
 };
 
+// The size of the box's text in the font, word-wrapped at 320 pixels; a
+// word longer than that (a path) breaks inside itself, as the box's static
+// text draws it.
+SIZE measure_confirm_text(const std::wstring& text, HFONT font);
+// The text font of the confirmation box (create_ui_font at this size).
+inline constexpr int kConfirmTextFontSize = 12;
+
 // The layout for a text measured text_width x text_height in a 320-pixel
 // box (w = max(width, 240), h = height).
 ConfirmBoxLayout confirm_box_layout(int text_width, int text_height, bool with_cancel);

@@ -78,7 +78,7 @@ void paint_field(HWND w, const HotkeyField& f, HDC target) {
     HFONT font = f.font ? f.font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     raii::SelectGuard use_font(dc, font);
     SetBkMode(dc, TRANSPARENT);
-    const RECT box{client.left + 8, client.top, client.right - 8, client.bottom};
+    const RECT box = hotkey_field_text_box(client);
     const COLORREF plain = f.recording ? c.text : c.text_idle;
     if (!f.message.empty()) {
         draw_plain(dc, box, f.message, c.message);
@@ -298,6 +298,10 @@ std::vector<RECT> layout_hotkey_chips(const std::vector<int>& text_widths, const
         x += w + 20;
     }
     return chips;
+}
+
+RECT hotkey_field_text_box(const RECT& client) {
+    return RECT{client.left + 8, client.top, client.right - 8, client.bottom};
 }
 
 LRESULT CALLBACK hotkey_field_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {

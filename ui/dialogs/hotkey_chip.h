@@ -42,4 +42,7 @@ unsigned current_hotkey_modifiers();
 // right end would reach right - 5 is left out with every later one.
 std::vector<RECT> layout_hotkey_chips(const std::vector<int>& text_widths, const RECT& client);
 
+// Where a message or a plain text goes: the client inset 8 left and right.
+RECT hotkey_field_text_box(const RECT& client);
+
 LRESULT CALLBACK hotkey_field_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

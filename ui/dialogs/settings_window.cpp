@@ -13,6 +13,7 @@
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
 #include "theme/fonts.h"
+#include "ui/dialogs/settings_layout.h"
 #include "theme/geometry.h"
 #include "theme/paint_scope.h"
 
@@ -111,9 +112,9 @@ SettingsWindow::~SettingsWindow() { destroy(); }
 bool SettingsWindow::dark() const { return app && app->settings && app->settings->dark_mode; }
 
 void SettingsWindow::create_fonts() {
-    regular_font = create_ui_font(13, 400);
-    heading_font = create_ui_font(13, 700);
-    title_font = create_ui_font(20, 600);
+    regular_font = create_ui_font(kSettingsFontSize, 400);
+    heading_font = create_ui_font(kSettingsFontSize, kSettingsHeadingWeight);
+    title_font = create_ui_font(kSettingsTitleFontSize, kSettingsTitleWeight);
     glyph_font = create_icon_font(13);
 }
 
@@ -207,7 +208,7 @@ void SettingsWindow::save_settings() {
 }
 
 void SettingsWindow::size_window(int lowest_bottom) {
-    RECT rc{0, 0, 760, lowest_bottom + 72};
+    RECT rc{0, 0, kSettingsClientWidth, lowest_bottom + 72};
     AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
     SetWindowPos(window, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
@@ -258,7 +259,7 @@ void SettingsWindow::on_paint() {
     }
     const int height = tm.tmHeight;
     const std::wstring title = page >= 0 && page < kSettingsPageCount ? tr(kPages[page].key) : std::wstring();
-    draw_single_line(dc, title, RECT{band + 28, 20, client.right - 24, height + 26}, font, c.title);
+    draw_single_line(dc, title, settings_title_rect(client.right, height), font, c.title);
     fill(dc, RECT{band + 28, height + 34, client.right - 24, height + 35}, c.line);
 }
 
@@ -292,7 +293,7 @@ void SettingsWindow::on_draw_item(const DRAWITEMSTRUCT* dis) {
         const LRESULT got =
             SendMessageW(dis->hwndItem, LB_GETTEXT, dis->itemID, reinterpret_cast<LPARAM>(label.data()));
         label.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        draw_single_line(dc, label, RECT{rc.left + 50, rc.top, rc.right - 8, rc.bottom}, list_font, text,
+        draw_single_line(dc, label, settings_page_label_rect(rc), list_font, text,
                          DT_END_ELLIPSIS);
     }
 }

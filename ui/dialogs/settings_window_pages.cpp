@@ -7,11 +7,13 @@
 
 #include "app/app.h"
 #include "app/autostart.h"
+#include "core/handles.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "theme/controls.h"
 #include "ui/dialogs/hotkey_chip.h"
 #include "ui/dialogs/hotkey_recorder.h"
+#include "ui/dialogs/settings_layout.h"
 #include "ui/dialogs/settings_pages.h"
 #include "ui/dialogs/settings_values.h"
 #include "ui/dialogs/settings_window.h"
@@ -22,13 +24,13 @@ public:
     SettingsPageBuilder(SettingsWindow& s, const Settings& settings)
         : s_(s), settings_(settings), dark_(settings.dark_mode), instance_(GetModuleHandleW(nullptr)) {}
 
-    static constexpr int x = 236;  // the page list's width + 28
+    static constexpr int x = kSettingsColumnX;
 
     void on_page(int page) { page_ = page; }
     int lowest_bottom() const { return lowest_; }
 
     HWND heading(int y, const wchar_t* key) {
-        HWND h = child(L"STATIC", tr(key), 0, x, y, 500, 20, 0);
+        HWND h = child(L"STATIC", tr(key), 0, x, y, kSettingsColumnWidth, kSettingsHeadingHeight, 0);
         font(h, s_.heading_font.get());
         return h;
     }
@@ -38,7 +40,7 @@ public:
     }
 
     HWND check(int y, int id, const wchar_t* key, bool checked) {
-        HWND c = child(L"BUTTON", tr(key), WS_TABSTOP | BS_CHECKBOX, x, y, 490, 22, id);
+        HWND c = child(L"BUTTON", tr(key), WS_TABSTOP | BS_CHECKBOX, x, y, kSettingsCheckWidth, kSettingsCheckHeight, id);
         SendMessageW(c, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
         install_toggle_switch(c, dark_);
         s_.check_boxes.push_back(c);
@@ -56,13 +58,14 @@ public:
     }
 
     HWND labelled_edit(int y, int id, const wchar_t* key, int w, const std::wstring& t) {
-        text(x, y + 2, 200, 20, tr(key));
-        return edit(x + 204, y, w, id, t);
+        text(x, y + 2, kSettingsLabelWidth, kSettingsLabelHeight, tr(key));
+        return edit(x + kSettingsFieldOffset, y, w, id, t);
     }
 
     HWND hotkey_field(int y, int id, const wchar_t* key, const std::wstring& hotkey) {
-        text(x, y + 2, 200, 20, tr(key));
-        HWND f = child(kHotkeyFieldClass, L"", WS_TABSTOP, x + 204, y, 160, 24, id);
+        text(x, y + 2, kSettingsLabelWidth, kSettingsLabelHeight, tr(key));
+        HWND f = child(kHotkeyFieldClass, L"", WS_TABSTOP, x + kSettingsFieldOffset, y, kSettingsHotkeyFieldWidth,
+                       kSettingsHotkeyFieldHeight, id);
         SendMessageW(f, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(hotkey.c_str()));
         hotkey_field_set_dark(f, dark_);
         hotkey_field_set_validator(f, make_hotkey_validator(s_.window, &settings_, id));
@@ -85,8 +88,8 @@ public:
     }
 
     HWND sound_choice(int y, int id, const wchar_t* key, int value) {
-        text(x + 24, y + 3, 180, 20, tr(key));
-        return combo(x + 190, y, 150, 180, id,
+        text(x + kSettingsSoundLabelOffset, y + 3, kSettingsSoundLabelWidth, kSettingsLabelHeight, tr(key));
+        return combo(x + kSettingsSoundComboOffset, y, kSettingsSoundComboWidth, 180, id,
                      {tr(L"sound.notification"), tr(L"sound.asterisk"), tr(L"sound.question"), tr(L"sound.error")},
                      sound_index(value));
     }
@@ -109,6 +112,19 @@ public:
         return u;
     }
 
+    // The label, the edit and the browse button of a folder; the button
+    // grows with its text and the edit gives way.
+    HWND folder_row(int y, int edit_id, const wchar_t* label_key, const std::wstring& folder, int button_id,
+                    const wchar_t* button_key) {
+        const SettingsFolderRow row = settings_folder_row(y, regular_text_width(tr(button_key)));
+        text(row.label.left, row.label.top, row.label.right - row.label.left, row.label.bottom - row.label.top,
+             tr(label_key));
+        HWND e = edit(row.edit.left, row.edit.top, row.edit.right - row.edit.left, edit_id, folder);
+        button(row.button.left, row.button.top, row.button.right - row.button.left, row.button.bottom - row.button.top,
+               button_id, button_key);
+        return e;
+    }
+
     HWND button(int left, int y, int w, int h, int id, const wchar_t* key) {
         HWND b = child(L"BUTTON", tr(key), WS_TABSTOP | BS_PUSHBUTTON, left, y, w, h, id);
         theme_button(b, dark_, false);
@@ -117,6 +133,18 @@ public:
     }
 
 private:
+    int regular_text_width(const std::wstring& t) const {
+        HDC dc = GetDC(s_.window);
+        if (!dc) return 0;
+        SIZE size{};
+        {
+            raii::SelectGuard use_font(dc, s_.regular_font.get());
+            GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+        }
+        ReleaseDC(s_.window, dc);
+        return size.cx;
+    }
+
     static HMENU menu(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
 
     void font(HWND w, HFONT f) { SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE); }
@@ -163,9 +191,9 @@ void build_window_page(B& b, const Settings& s, SettingsWindow& w) {
     b.check(298, kSetDarkMode, L"view.dark_mode", s.dark_mode);
     HWND font_edit = b.labelled_edit(324, kSetFontSize, L"win.font_size", 70, std::to_wstring(s.font_size));
     w.font_up_down = b.up_down(kSetHotkeySnippets, font_edit, 10, 18, s.font_size);
-    b.text(x, 384, 500, 18, tr(L"win.font_hint"));
+    b.text(x, 384, kSettingsColumnWidth, kSettingsHintHeight, tr(L"win.font_hint"));
     b.heading(406, L"win.categories");
-    b.text(x, 430, 500, 18, tr(L"win.hide_categories_hint"));
+    b.text(x, 430, kSettingsColumnWidth, kSettingsHintHeight, tr(L"win.hide_categories_hint"));
     const wchar_t* const keys[] = {L"side.pinned", L"side.slots",     L"side.none",
                                    L"side.trash",  L"side.templates", L"side.images"};
     for (int i = 0; i < 6; ++i) {
@@ -176,7 +204,7 @@ void build_window_page(B& b, const Settings& s, SettingsWindow& w) {
 
 void build_clipboard_page(B& b, const Settings& s, SettingsWindow& w) {
     b.heading(88, L"nav.clipboard");
-    b.text(x, 114, 200, 20, tr(L"settings.language_label"));
+    b.text(x, 114, kSettingsLabelWidth, kSettingsLabelHeight, tr(L"settings.language_label"));
     std::vector<std::wstring> names;
     int selected = 0;
     for (const std::wstring& code : available_languages()) {
@@ -184,7 +212,8 @@ void build_clipboard_page(B& b, const Settings& s, SettingsWindow& w) {
         w.language_codes.push_back(code);
         names.push_back(language_display_name(code));
     }
-    HWND languages = b.combo(x + 204, 112, 120, 200, kSetLanguage, names, selected);
+    HWND languages =
+        b.combo(x + kSettingsFieldOffset, 112, kSettingsLanguageComboWidth, 200, kSetLanguage, names, selected);
     for (size_t i = 0; i < w.language_codes.size(); ++i)
         SendMessageW(languages, CB_SETITEMDATA, i, static_cast<LPARAM>(i));
     b.check(142, kSetWatch, L"clipboard.watch", s.watch_clipboard);
@@ -193,11 +222,11 @@ void build_clipboard_page(B& b, const Settings& s, SettingsWindow& w) {
     b.sound_choice(220, kSetSoundCopyId, L"clipboard.sound_copy_label", s.sound_copy_id);
     b.sound_choice(246, kSetSoundPasteId, L"clipboard.sound_paste_label", s.sound_paste_id);
     b.heading(278, L"clipboard.app_filter");
-    b.combo(x + 60, 304, 200, 240, kSetFilterMode,
+    b.combo(x + kSettingsFilterLabelWidth, 304, kSettingsFilterComboWidth, 240, kSetFilterMode,
             {tr(L"clipboard.filter_all"), tr(L"clipboard.filter_only"), tr(L"clipboard.filter_except")},
             app_filter_index_from_mode(s.app_filter_mode));
-    b.text(x, 304, 60, 20, tr(L"clipboard.filter_mode"));
-    b.text(x, 336, 500, 20, tr(L"clipboard.exe_list"));
+    b.text(x, 304, kSettingsFilterLabelWidth, kSettingsLabelHeight, tr(L"clipboard.filter_mode"));
+    b.text(x, 336, kSettingsColumnWidth, kSettingsLabelHeight, tr(L"clipboard.exe_list"));
     b.edit(x, 358, 490, kSetFilterList, s.app_filter_list);
 }
 
@@ -209,11 +238,11 @@ void build_storage_page(B& b, const Settings& s) {
     b.check(190, kSetSortByFrequency, L"storage.sort_freq", s.sort_by_frequency);
     b.check(216, kSetPinnedFirst, L"storage.pinned_first", s.pinned_first);
     b.check(242, kSetRepeatOnCopy, L"storage.repeat_copies", s.repeat_on_copy);
-    b.text(x, 276, 260, 20, tr(L"storage.scroll_lines"));
+    b.text(x, 276, kSettingsScrollLabelWidth, kSettingsLabelHeight, tr(L"storage.scroll_lines"));
     b.combo(x + 264, 274, 70, 160, kSetScrollLines, {L"1", L"2", L"3", L"4"}, scroll_lines_index(s.scroll_lines));
     HWND ttl = b.labelled_edit(304, kSetTtlDays, L"storage.ttl", 70, std::to_wstring(s.ttl_days));
     HWND trash = b.labelled_edit(334, kSetTrashHours, L"storage.trash_hours", 70, std::to_wstring(s.trash_hours));
-    b.text(x, 364, 500, 18, tr(L"storage.trash_hint"));
+    b.text(x, 364, kSettingsColumnWidth, kSettingsHintHeight, tr(L"storage.trash_hint"));
     b.up_down(kSetTrashHours, ttl, 0, 3650, s.ttl_days);
     b.up_down(kSetFilterMode, trash, 0, 168, s.trash_hours);
 }
@@ -229,20 +258,20 @@ void build_startup_page(B& b, const Settings& s) {
 void build_templates_page(B& b, const Settings& s) {
     b.heading(88, L"side.templates");
     b.hotkey_field(112, kSetHotkeySnippets, L"templates.hotkey", s.snippets_hotkey);
-    b.text(x, 142, 500, 40, tr(L"templates.hint") + L"\r\n" + tr(L"templates.hint_vars"));
+    b.text(x, 142, kSettingsColumnWidth, kSettingsTemplatesHintHeight, tr(L"templates.hint") + L"\r\n" + tr(L"templates.hint_vars"));
 }
 
 void build_advanced_page(B& b, const Settings& s) {
     b.heading(88, L"advanced.updates");
     b.check(112, kSetCheckUpdates, L"advanced.check_updates", s.check_updates);
-    b.text(x, 142, 500, 18, tr(L"advanced.check_updates_hint"));
+    b.text(x, 142, kSettingsColumnWidth, kSettingsHintHeight, tr(L"advanced.check_updates_hint"));
     b.heading(164, L"advanced.backup");
-    b.button(x, 188, 120, 26, kSetExport, L"advanced.export");
-    b.button(x + 130, 188, 120, 26, kSetImport, L"advanced.import");
+    b.button(x, 188, kSettingsBackupButtonWidth, 26, kSetExport, L"advanced.export");
+    b.button(x + kSettingsBackupButtonWidth + 10, 188, kSettingsBackupButtonWidth, 26, kSetImport, L"advanced.import");
     // The folder row as on the screenshots page, so that the browse button
     // stays inside the window.
-    b.labelled_edit(222, kSetBackupFolder, L"settings.backup_folder", 190, s.backup_folder);
-    b.button(x + 402, 222, 90, 24, kSetBackupBrowse, L"settings.backup_browse");
+    b.folder_row(222, kSetBackupFolder, L"settings.backup_folder", s.backup_folder, kSetBackupBrowse,
+                 L"settings.backup_browse");
 }
 
 void build_screenshots_page(B& b, const Settings& s) {
@@ -255,9 +284,9 @@ void build_screenshots_page(B& b, const Settings& s) {
     b.hotkey_field(246, kSetHotkeyRegion, L"screenshot.hotkey_area", s.screenshot_hotkey);
     b.hotkey_field(276, kSetHotkeyWindow, L"screenshot.hotkey_window", s.screenshot_window_hotkey);
     b.hotkey_field(306, kSetHotkeyFull, L"screenshot.hotkey_full", s.screenshot_full_hotkey);
-    b.labelled_edit(336, kSetShotFolder, L"screenshot.folder", 190, s.screenshot_folder);
-    b.button(x + 402, 336, 90, 24, kSetShotBrowse, L"screenshot.browse");
-    b.text(x, 368, 500, 80,
+    b.folder_row(336, kSetShotFolder, L"screenshot.folder", s.screenshot_folder, kSetShotBrowse,
+                 L"screenshot.browse");
+    b.text(x, 368, kSettingsColumnWidth, kSettingsEditorHintHeight,
            tr(L"screenshot.editor_hint1") + L"\r\n" + tr(L"screenshot.editor_hint2") + L"\r\n" +
                tr(L"screenshot.editor_hint3"));
 }
@@ -294,7 +323,8 @@ void SettingsWindow::build_pages() {
     b.on_page(-1);
     RECT client{};
     GetClientRect(window, &client);
-    b.button(client.right - 134, client.bottom - 52, 110, 32, kSetClose, L"action.close");
+    b.button(client.right - 24 - kSettingsCloseButtonWidth, client.bottom - 52, kSettingsCloseButtonWidth, 32, kSetClose,
+             L"action.close");
 
     const int shown = page >= 0 && page < kSettingsPageCount ? page : 0;
     SendMessageW(page_list, LB_SETCURSEL, static_cast<WPARAM>(shown), 0);

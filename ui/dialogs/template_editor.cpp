@@ -68,6 +68,35 @@ HWND make_label(HWND parent, const std::wstring& text, int x, int y, int w, int 
     return make_child(parent, L"STATIC", text, SS_LEFT | SS_NOPREFIX, x, y, w, h, -1, font);
 }
 
+HWND label_at(HWND parent, const std::wstring& text, const RECT& r, HFONT font) {
+    return make_label(parent, text, r.left, r.top, r.right - r.left, r.bottom - r.top, font);
+}
+
+// The font's line height and a text's width in it, measured on the window.
+int font_text_height(HWND window, HFONT font) {
+    HDC dc = GetDC(window);
+    if (!dc) return 0;
+    TEXTMETRICW tm{};
+    {
+        raii::SelectGuard use_font(dc, font);
+        GetTextMetricsW(dc, &tm);
+    }
+    ReleaseDC(window, dc);
+    return static_cast<int>(tm.tmHeight);
+}
+
+int font_text_width(HWND window, HFONT font, const std::wstring& text) {
+    HDC dc = GetDC(window);
+    if (!dc) return 0;
+    SIZE size{};
+    {
+        raii::SelectGuard use_font(dc, font);
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    }
+    ReleaseDC(window, dc);
+    return static_cast<int>(size.cx);
+}
+
 HWND make_edit(HWND parent, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id, HFONT font,
                bool dark) {
     HWND edit = make_child(parent, L"EDIT", text, style | WS_TABSTOP, x, y, w, h, id, font, WS_EX_CLIENTEDGE);
@@ -118,30 +147,36 @@ LRESULT on_create(HWND window, LPARAM lp) {
                      ? state->main_window->list_font.get()
                      : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 
-    make_label(window, tr(L"prompt.name"), 14, 10, 100, 18, font);
+    const int font_height = font_text_height(window, font);
+    label_at(window, tr(L"prompt.name"), editor_label_rect(EditorLabel::Name, font_height), font);
     HWND name = make_edit(window, state->title, ES_AUTOHSCROLL, 120, 10, 640, 24, kEditorName, font, dark);
     // Names and texts of any length are the user's: no limit of the edit
     // cuts a paste (0 lifts the default of about 30,000 characters).
     if (name) SendMessageW(name, EM_SETLIMITTEXT, 0, 0);
-    make_label(window, tr(L"editor.group_label"), 14, 40, 100, 18, font);
+    label_at(window, tr(L"editor.group_label"), editor_label_rect(EditorLabel::Group, font_height), font);
     HWND combo = make_child(window, L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 120,
                             40, 640, 200, kEditorGroup, font);
     theme_child_colors(combo, dark);
-    make_label(window, tr(L"editor.template_label"), 14, 70, 100, 18, font);
+    label_at(window, tr(L"editor.template_label"), editor_label_rect(EditorLabel::Text, font_height), font);
     HWND body = make_edit(window, state->body, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, 120, 70,
                           640, 340, kEditorBody, font, dark);
     if (body) SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
     set_window_dark_theme(body, dark);
-    make_label(window, tr(L"editor.insert_var"), 14, 420, 300, 18, font);
-    const std::array<RECT, kEditorInsertCount> rects = editor_insert_button_rects();
+    label_at(window, tr(L"editor.insert_var"), editor_label_rect(EditorLabel::Insert, font_height), font);
+    std::array<int, kEditorInsertCount> captions{};
+    for (int i = 0; i < kEditorInsertCount; ++i)
+        captions[static_cast<size_t>(i)] = font_text_width(window, font, tr(kInsertKeys[i]));
+    const std::array<RECT, kEditorInsertCount> rects = editor_insert_button_rects(captions);
     for (int i = 0; i < kEditorInsertCount; ++i) {
         const RECT& r = rects[static_cast<size_t>(i)];
         make_button(window, tr(kInsertKeys[i]), r.left, r.top, r.right - r.left, r.bottom - r.top,
                     kEditorFirstInsert + i, font, dark, false);
     }
-    make_label(window, tr(L"editor.vars_hint"), 14, 476, 640, 18, font);
+    label_at(window, tr(L"editor.vars_hint"), editor_label_rect(EditorLabel::Hint, font_height), font);
     make_button(window, L"OK", 660, 502, 100, 28, kEditorOk, font, dark, true);
-    make_button(window, tr(L"action.cancel"), 552, 502, 100, 28, kEditorCancel, font, dark, false);
+    const RECT cancel = editor_cancel_rect(font_text_width(window, font, tr(L"action.cancel")));
+    make_button(window, tr(L"action.cancel"), cancel.left, cancel.top, cancel.right - cancel.left,
+                cancel.bottom - cancel.top, kEditorCancel, font, dark, false);
 
     if (combo) fill_groups(combo, *state);
     if (name) SetFocus(name);
@@ -254,14 +289,37 @@ const wchar_t* editor_placeholder(int button_id) {
     return i >= 0 && i < kEditorInsertCount ? kPlaceholders[i] : nullptr;
 }
 
-std::array<RECT, kEditorInsertCount> editor_insert_button_rects() {
+std::array<RECT, kEditorInsertCount> editor_insert_button_rects() { return editor_insert_button_rects({}); }
+
+std::array<RECT, kEditorInsertCount> editor_insert_button_rects(const std::array<int, kEditorInsertCount>& captions) {
     std::array<RECT, kEditorInsertCount> rects{};
     int x = 14;
     for (int i = 0; i < kEditorInsertCount; ++i) {
-        rects[static_cast<size_t>(i)] = RECT{x, 442, x + kInsertWidths[i], 442 + 26};
-        x += kInsertWidths[i] + 6;
+        const int w = std::max(kInsertWidths[i], captions[static_cast<size_t>(i)] + 24);
+        rects[static_cast<size_t>(i)] = RECT{x, 442, x + w, 442 + 26};
+        x += w + 6;
     }
     return rects;
+}
+
+RECT editor_label_rect(EditorLabel which, int font_height) {
+    const int h = std::max(18, font_height);
+    switch (which) {
+        case EditorLabel::Name: return RECT{14, 10, 114, 10 + h};
+        case EditorLabel::Group: return RECT{14, 40, 114, 40 + h};
+        case EditorLabel::Text: return RECT{14, 70, 114, 70 + h};
+        case EditorLabel::Insert: {
+            const int top = std::min(420, 440 - h);
+            return RECT{14, top, 654, top + h};
+        }
+        case EditorLabel::Hint: return RECT{14, 476, 654, 476 + h};
+    }
+    return RECT{};
+}
+
+RECT editor_cancel_rect(int caption_width) {
+    const int w = std::max(100, caption_width + 24);
+    return RECT{652 - w, 502, 652, 530};
 }
 
 std::wstring editor_group_from_text(const std::wstring& text, const std::wstring& ungrouped_label) {

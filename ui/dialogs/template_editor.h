@@ -61,6 +61,21 @@ const wchar_t* editor_placeholder(int button_id);
 // The rectangles (client coordinates) of the five insert buttons: y 442,
 // 26 high, from x 14 with 6 pixels between them, widths 70, 76, 100, 60, 110.
 std::array<RECT, kEditorInsertCount> editor_insert_button_rects();
+// The same for the measured caption widths: a button whose caption needs
+// more than its width less 24 grows to caption + 24, and the later ones
+// move along.
+std::array<RECT, kEditorInsertCount> editor_insert_button_rects(const std::array<int, kEditorInsertCount>& caption_widths);
+
+// The labels in the editor's font: 18 high, or the font's height when
+// taller. Name, group and text labels at x 14 and y 10, 40 and 70, 100
+// wide; the insert label 640 wide at y 420, moved up so that it ends two
+// pixels above the insert buttons when taller than 20; the hint 640 wide
+// at y 476.
+enum class EditorLabel { Name, Group, Text, Insert, Hint };
+RECT editor_label_rect(EditorLabel which, int font_height);
+
+// Cancel: 100 wide or caption + 24, its right edge at 652 (8 left of OK).
+RECT editor_cancel_rect(int caption_width);
 
 // The group of the combo's text: empty for the no-group entry (its label in
 // the current language) or for "(Без группы)"; the text itself otherwise.

@@ -30,6 +30,71 @@ RECT view_image_area(const RECT& client) {
     return area;
 }
 
+ViewBandLayout view_band_layout(const RECT& client, int text_height) {
+    const int client_height = static_cast<int>(client.bottom - client.top);
+    const int most = std::max(kViewBandMinHeight, (client_height - 48) / 2);
+    const int h = std::clamp(text_height, kViewBandMinHeight, most);
+    ViewBandLayout l{};
+    l.band = RECT{client.left + 14, client.bottom - 48 - h, client.right - 112, client.bottom - 48};
+    l.image_area = RECT{client.left + 10, client.top + 10, client.right - 10, l.band.top - 8};
+    l.image_area.right = std::max(l.image_area.right, l.image_area.left);
+    l.image_area.bottom = std::max(l.image_area.bottom, l.image_area.top);
+    return l;
+}
+
+namespace {
+
+constexpr UINT kBandWrapped = DT_WORDBREAK | DT_EDITCONTROL | DT_END_ELLIPSIS | DT_NOPREFIX;
+constexpr UINT kBandLine = DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX;
+constexpr int kBandHeadLines = 6;
+
+void split_last_line(const std::wstring& info, std::wstring& head, std::wstring& tail) {
+    const size_t lf = info.rfind(L'\n');
+    if (lf == std::wstring::npos) {
+        head.clear();
+        tail = info;
+        return;
+    }
+    head = info.substr(0, lf);
+    tail = info.substr(lf + 1);
+}
+
+int font_line_height(HDC dc) {
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    return static_cast<int>(tm.tmHeight);
+}
+
+int wrapped_height(HDC dc, const std::wstring& text, int width) {
+    if (text.empty()) return 0;
+    RECT r{0, 0, std::max(width, 1), 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, kBandWrapped | DT_CALCRECT);
+    return static_cast<int>(r.bottom - r.top);
+}
+
+}  // namespace
+
+int view_band_text_height(HDC dc, const std::wstring& info, int width) {
+    std::wstring head, tail;
+    split_last_line(info, head, tail);
+    const int line = font_line_height(dc);
+    return std::min(wrapped_height(dc, head, width), kBandHeadLines * line) + line;
+}
+
+void draw_view_band_text(HDC dc, const std::wstring& info, const RECT& band) {
+    std::wstring head, tail;
+    split_last_line(info, head, tail);
+    const int line = font_line_height(dc);
+    const int room = std::max<int>(static_cast<int>(band.bottom - band.top) - line, 0);
+    const int head_height = std::min(wrapped_height(dc, head, static_cast<int>(band.right - band.left)), room);
+    RECT head_box{band.left, band.top, band.right, band.top + head_height};
+    if (head_height > 0) DrawTextW(dc, head.c_str(), static_cast<int>(head.size()), &head_box, kBandWrapped);
+    RECT tail_box{band.left, head_box.bottom, band.right, head_box.bottom + line};
+    DrawTextW(dc, tail.c_str(), static_cast<int>(tail.size()), &tail_box, kBandLine);
+}
+
+int view_button_width(int caption_width) { return std::max(100, caption_width + 24); }
+
 float view_wheel_zoom(float zoom, int wheel_delta) {
     const double z = static_cast<double>(zoom) * std::pow(1.15, static_cast<double>(wheel_delta) / 120.0);
     return static_cast<float>(std::clamp(z, static_cast<double>(kViewMinZoom), static_cast<double>(kViewMaxZoom)));
@@ -85,7 +150,7 @@ std::wstring view_info_text(const HistoryEntry& entry) {
 RECT ViewDialog::content_rect(HWND window) const {
     RECT client{};
     GetClientRect(window, &client);
-    return view_image_area(client);
+    return view_band_layout(client, band_text_height).image_area;
 }
 
 // --- the window -----------------------------------------------------------------------
@@ -98,9 +163,50 @@ constexpr COLORREF kText[2] = {0x141414, 0xF2F2F2};
 
 ViewDialog* state_of(HWND window) { return reinterpret_cast<ViewDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
+// The caption's width in the font.
+int caption_width(HWND window, HFONT font, const std::wstring& caption) {
+    HDC dc = GetDC(window);
+    if (!dc) return 0;
+    SIZE size{};
+    {
+        raii::SelectGuard use_font(dc, font);
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    }
+    ReleaseDC(window, dc);
+    return static_cast<int>(size.cx);
+}
+
+// The band's text measured again for the window's width.
+void measure_band(ViewDialog& d, HWND window, HFONT font) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const RECT band = view_band_layout(client, kViewBandMinHeight).band;
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    {
+        raii::SelectGuard use_font(dc, font);
+        d.band_text_height = view_band_text_height(dc, d.info, static_cast<int>(band.right - band.left));
+    }
+    ReleaseDC(window, dc);
+}
+
+// The band's buttons from the right: close 12 from the edge, fit 12 left of it.
+void place_buttons(const ViewDialog& d, const RECT& client) {
+    int right = client.right - 12;
+    for (HWND b : {d.close_button, d.fit_button}) {
+        if (!b) continue;
+        RECT rc{};
+        GetWindowRect(b, &rc);
+        const int w = static_cast<int>(rc.right - rc.left);
+        SetWindowPos(b, nullptr, right - w, client.bottom - 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        right -= w + 12;
+    }
+}
+
 HWND make_button(HWND parent, const std::wstring& caption, int id, int x, int y, HFONT font, bool dark) {
+    const int width = view_button_width(caption_width(parent, font, caption));
     HWND b = CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y,
-                             100, 28, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             width, 28, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), nullptr);
     if (b && font) SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     theme_button(b, dark, false);
@@ -143,6 +249,7 @@ LRESULT on_create(HWND window, LPARAM lparam) {
     HFONT font = d->font ? d->font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     RECT client{};
     GetClientRect(window, &client);
+    measure_band(*d, window, font);
     if (d->is_image) {
         // A picture smaller than 1600 x 1200 keeps its own size: it is never
         // scaled up, so a small image opens at its size.
@@ -158,8 +265,9 @@ LRESULT on_create(HWND window, LPARAM lparam) {
     }
     d->close_button = make_button(window, tr(L"action.close"), kViewCloseId, client.right - 112, client.bottom - 40,
                                   font, d->dark);
+    place_buttons(*d, client);
     if (!d->is_image) {
-        const RECT area = view_image_area(client);
+        const RECT area = d->content_rect(window);
         d->text_edit = CreateWindowExW(
             0, L"EDIT", d->text.c_str(),
             WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, area.left,
@@ -178,19 +286,16 @@ LRESULT on_create(HWND window, LPARAM lparam) {
 LRESULT on_size(ViewDialog& d, HWND window) {
     RECT client{};
     GetClientRect(window, &client);
-    const RECT area = view_image_area(client);
+    measure_band(d, window, d.font ? d.font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    const RECT area = d.content_rect(window);
     if (d.is_image) {
         refit(d, window);
         d.zoom = 1.0f;
         d.pan_x = d.pan_y = 0;
-        if (d.fit_button) SetWindowPos(d.fit_button, nullptr, client.right - 224, client.bottom - 40, 0, 0,
-                                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else if (d.text_edit) {
         MoveWindow(d.text_edit, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
     }
-    if (d.close_button)
-        SetWindowPos(d.close_button, nullptr, client.right - 112, client.bottom - 40, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    place_buttons(d, client);
     InvalidateRect(window, nullptr, TRUE);
     return 0;
 }
@@ -218,10 +323,9 @@ void draw_view(const ViewDialog& d, HDC dc, const RECT& client) {
     raii::SelectGuard selected(dc, font);
     SetTextColor(dc, kText[d.dark]);
     SetBkMode(dc, TRANSPARENT);
-    RECT band{14, client.bottom - 110, client.right - 112, client.bottom - 48};
-    DrawTextW(dc, d.info.c_str(), static_cast<int>(d.info.size()), &band,
-              DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
-    if (d.is_image) draw_picture(d, dc, view_image_area(client));
+    const ViewBandLayout l = view_band_layout(client, d.band_text_height);
+    draw_view_band_text(dc, d.info, l.band);
+    if (d.is_image) draw_picture(d, dc, l.image_area);
 }
 
 LRESULT on_paint(ViewDialog& d, HWND window) {

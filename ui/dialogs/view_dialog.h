@@ -30,6 +30,31 @@ inline constexpr float kViewMaxZoom = 8.0f;
 // right and by 118 at the bottom, never narrower or lower than nothing.
 RECT view_image_area(const RECT& client);
 
+// The info band above the buttons, from x 14 to the client's right - 112,
+// ending 48 above the bottom, at least 62 high and as high as the text
+// needs; the image area ends 8 above it. The band never takes more than
+// half of the client's height less the buttons' strip.
+inline constexpr int kViewBandMinHeight = 62;
+struct ViewBandLayout {
+    RECT band;
+    RECT image_area;
+};
+ViewBandLayout view_band_layout(const RECT& client, int text_height);
+
+// The height the band's text needs in a band of the width, word-wrapped in
+// the font of the DC: the lines before the last (application, page title,
+// address) wrap, at most six lines of the font; the last line (the copy
+// time) is one line of its own.
+int view_band_text_height(HDC dc, const std::wstring& info, int width);
+
+// Draws the band's text: the head wrapped into the band above the last
+// line, which is drawn single-line at the band's bottom.
+void draw_view_band_text(HDC dc, const std::wstring& info, const RECT& band);
+
+// The width of a button of the band for its caption: 100, or the caption
+// width + 24 when wider.
+int view_button_width(int caption_width);
+
 // The zoom after a wheel turn: zoom x 1.15 ^ (delta / 120), within 0.25..8.
 float view_wheel_zoom(float zoom, int wheel_delta);
 
@@ -85,6 +110,7 @@ struct ViewDialog {
     HWND close_button = nullptr;
     HWND text_edit = nullptr;
     bool dark = false;
+    int band_text_height = kViewBandMinHeight;  // measured for the window's width
 
     // The image area of the window's client rectangle.
     RECT content_rect(HWND window) const;
