@@ -45,6 +45,7 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     hooks.capture_category = [this] { return capture_category; };
     hooks.captured = [this](const CapturedItem& item) { notify_copied(item.label); };
     hooks.store_failed = [this] { notify_store_failed(); };
+    hooks.store_busy = [this] { notify_store_busy(); };
     watcher = std::make_unique<ClipboardWatcher>(*database, *settings, std::move(hooks));
 
     history_binding = parse_hotkey(settings->hotkey);
@@ -121,6 +122,10 @@ void App::notify_store_failed() {
     if (store_failure_told) return;
     store_failure_told = true;
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.store_failed.title"), tr(L"tray.store_failed.text"));
+}
+
+void App::notify_store_busy() {
+    if (tray_icon) tray_icon->show_balloon(tr(L"tray.store_busy.title"), tr(L"tray.store_busy.text"));
 }
 
 void App::clear_history() {

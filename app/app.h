@@ -58,6 +58,8 @@ public:
     // A capture could not be written to the store: told once in a tray
     // balloon, and again only after a capture was stored in between.
     void notify_store_failed();
+    // Another program holds the store while captures wait to be written.
+    void notify_store_busy();
     void clear_history();
     // Opens the settings window, or brings it to the front when it is open.
     void show_settings();

@@ -29,48 +29,7 @@ int byte_mask_shift(std::uint32_t mask) {
 }  // namespace
 
 bool read_dib_layout(const std::uint8_t* data, std::size_t size, DibLayout& out) {
-    out = DibLayout{};
-    BitmapHeader h;
-    if (!read_bitmap_header(data, size, size, h)) return false;
-    // The 12- and 64-byte headers are kept as the clipboard gave them, but
-    // their pixels are not read here.
-    if (h.header_size == 12 || h.header_size == 64) return false;
-    DibLayout l;
-    l.header_size = h.header_size;
-    l.width = h.width;
-    l.height = h.height;
-    l.rows = h.rows;
-    l.bits = h.bits;
-    l.compression = h.compression;
-    if (l.compression != BI_RGB && l.compression != BI_BITFIELDS) return false;
-    if (l.compression == BI_BITFIELDS && l.bits != 16 && l.bits != 32) return false;
-    l.image_size = h.image_size;
-    const std::uint32_t colours_used = h.colours_used;
-
-    std::uint64_t offset = l.header_size;
-    if (l.compression == BI_BITFIELDS) {
-        // Right after a 40-byte header, or at the same place inside a larger one.
-        if (l.header_size == 40) offset += 12;
-        if (52 > size) return false;
-        for (int i = 0; i < 3; ++i) l.masks[i] = u32(data + 40 + 4 * i);
-    }
-    l.table_offset = static_cast<std::size_t>(offset);
-    std::uint64_t table_bytes = 0;
-    if (l.bits <= 8) {
-        const std::uint32_t full = 1u << l.bits;
-        l.table_entries = colours_used != 0 ? (colours_used > 256 ? 256 : colours_used) : full;
-        table_bytes = 4ull * l.table_entries;
-    } else {
-        table_bytes = 4ull * colours_used;  // an optional table the pixels follow
-    }
-    offset += table_bytes;
-
-    l.stride = ((static_cast<std::uint64_t>(l.width) * l.bits + 31) / 32) * 4;
-    l.pixel_bytes = l.stride * l.rows;
-    if (offset > size || l.pixel_bytes > size - offset) return false;
-    l.pixel_offset = static_cast<std::size_t>(offset);
-    out = l;
-    return true;
+    return read_bitmap_layout(data, size, size, out);
 }
 
 bool read_dib_layout(const std::vector<std::uint8_t>& dib, DibLayout& out) {
@@ -96,7 +55,7 @@ void DibRowReader::read_row(std::uint32_t y, std::uint8_t* dst) const {
     const std::uint8_t* table = data_ + l.table_offset;
     auto put_index = [&](std::uint8_t* p, std::uint32_t index) {
         if (index < l.table_entries) {
-            const std::uint8_t* e = table + 4 * index;
+            const std::uint8_t* e = table + l.table_entry_bytes * index;
             p[0] = e[0];
             p[1] = e[1];
             p[2] = e[2];

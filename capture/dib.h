@@ -12,34 +12,11 @@
 
 namespace winutil {
 
-// Where the parts of a bitmap lie, as read from its header.
-struct DibLayout {
-    std::uint32_t header_size = 0;   // 40, 52, 56, 108 or 124
-    std::int32_t width = 0;          // above 0
-    std::int32_t height = 0;         // as stored: negative for top-down rows
-    std::uint32_t rows = 0;          // |height|
-    std::uint16_t bits = 0;          // 1, 4, 8, 16, 24 or 32
-    std::uint32_t compression = 0;   // BI_RGB or BI_BITFIELDS
-    std::uint32_t image_size = 0;    // the header's image size field, unchecked
-    std::uint32_t masks[3] = {};     // red, green, blue (BI_BITFIELDS only)
-    std::size_t table_offset = 0;    // first colour-table entry
-    std::uint32_t table_entries = 0; // entries looked up (1, 4 and 8 bits only)
-    std::size_t pixel_offset = 0;    // first pixel byte
-    std::uint64_t stride = 0;        // bytes per row, a multiple of 4
-    std::uint64_t pixel_bytes = 0;   // stride x rows, all inside the buffer
-};
+// Where the parts of a bitmap lie (core/image_header.h).
+using DibLayout = BitmapLayout;
 
-// Reads and checks the layout, starting from read_bitmap_header. False for
-// anything that cannot be read safely: a header read_bitmap_header refuses,
-// a 12- or 64-byte header (kept as they are, but not read here), a
-// compression other than BI_RGB and BI_BITFIELDS (the latter at 16 and 32
-// bits only), or pixels beyond the buffer.
-//
-// Masks follow a 40-byte header when the compression is BI_BITFIELDS and
-// lie inside every larger header. Up to 8 bits per pixel the colour table
-// has the colours-used count of entries (2 to the power of the depth when
-// 0), at most 256 counted; above 8 bits a non-zero colours-used count is an
-// optional table that the pixels follow.
+// read_bitmap_layout over a whole block: the one rule of what is kept as
+// an image is also what is drawn.
 bool read_dib_layout(const std::uint8_t* data, std::size_t size, DibLayout& out);
 bool read_dib_layout(const std::vector<std::uint8_t>& dib, DibLayout& out);
 

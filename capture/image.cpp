@@ -195,16 +195,33 @@ SIZE scaled_image_size(int width, int height, int max_width, int max_height, boo
 HBITMAP dib_to_bitmap(const std::vector<std::uint8_t>& dib, int max_width, int max_height, bool always_scale) {
     DibLayout l;
     if (!read_dib_layout(dib, l)) return nullptr;
-    // The header's image size, when larger than the rows need, must be there too.
-    if (l.image_size > l.pixel_bytes && l.image_size > dib.size() - l.pixel_offset) return nullptr;
 
     // GDI gets a copy of the header, masks and the counted colour table only,
     // so it never reads more of the table than the checks above covered.
     const std::size_t table_bytes = 4u * static_cast<std::size_t>(l.table_entries);
-    std::vector<std::uint8_t> info(l.table_offset + table_bytes);
-    std::memcpy(info.data(), dib.data(), l.table_offset);
-    if (table_bytes) std::memcpy(info.data() + l.table_offset, dib.data() + l.table_offset, table_bytes);
+    std::vector<std::uint8_t> info;
+    if (l.header_size == 12 || l.header_size == 64) {
+        // The core headers are handed over as the 40-byte header they
+        // amount to, with a table of four-byte entries.
+        info.assign(sizeof(BITMAPINFOHEADER) + table_bytes, 0);
+        auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+        h->biSize = sizeof(BITMAPINFOHEADER);
+        h->biWidth = l.width;
+        h->biHeight = l.height;
+        h->biPlanes = 1;
+        h->biBitCount = l.bits;
+        h->biCompression = BI_RGB;
+        for (std::uint32_t i = 0; i < l.table_entries; ++i)
+            std::memcpy(info.data() + sizeof(BITMAPINFOHEADER) + 4 * i,
+                        dib.data() + l.table_offset + l.table_entry_bytes * i, 3);
+    } else {
+        info.resize(l.table_offset + table_bytes);
+        std::memcpy(info.data(), dib.data(), l.table_offset);
+        if (table_bytes) std::memcpy(info.data() + l.table_offset, dib.data() + l.table_offset, table_bytes);
+    }
     reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biClrUsed = l.table_entries;
+    // The rows are all there whatever the header's image size says.
+    reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSizeImage = static_cast<DWORD>(l.pixel_bytes);
     if (l.header_size == sizeof(BITMAPV5HEADER)) {
         // A colour profile would be read from beyond the header: not kept.
         auto* v5 = reinterpret_cast<BITMAPV5HEADER*>(info.data());

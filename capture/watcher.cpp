@@ -6,6 +6,7 @@
 
 #include "capture/image.h"
 #include "capture/image_file.h"
+#include "core/image_header.h"
 #include "capture/link_title.h"
 #include "core/browser_info.h"
 #include "core/paths.h"
@@ -29,6 +30,8 @@ ClipboardWatcher::ClipboardWatcher(Database& db, const Settings& settings, Hooks
 
 ClipboardWatcher::~ClipboardWatcher() {
     if (listening_ && IsWindow(main_)) RemoveClipboardFormatListener(main_);
+    // A last try for the captures still waiting, told to no one.
+    waiting_.drain([this](PendingCapture& c) { return write_capture(c, false, nullptr); }, now());
 }
 
 double ClipboardWatcher::now() {
@@ -121,6 +124,7 @@ void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) 
 }
 
 void ClipboardWatcher::poll() {
+    store_waiting_captures();
     if (!enabled_ || now() < ignore_until_) return;
     if (!reader_) {
         check_clipboard(false);
@@ -269,6 +273,14 @@ std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, Clipb
         }
     }
 
+    // A bitmap the program cannot draw is no image: the copy is kept as
+    // its text alone.
+    bool keeps_bitmap = has_bitmap;
+    if (has_bytes && image.empty() && !winutil::image_bytes_keepable(snap.dib)) {
+        keeps_bitmap = false;
+        if (looks_like_card_number(snap.text)) return 0;
+    }
+
     const std::wstring& app = snap.owner_app;
     const bool is_browser = winutil::is_browser_process(app);
     std::wstring page_title, page_url;
@@ -277,26 +289,68 @@ std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, Clipb
         if (page_url.empty()) page_url = html_source_url_bytes(snap.html);
     }
 
-    const std::optional<std::int64_t> category =
-        hooks_.capture_category ? hooks_.capture_category() : std::optional<std::int64_t>();
-    bool store_failed = false;
-    const std::int64_t id = db_.add_entry(snap.text, snap.rtf, snap.html, image, app, has_bitmap,
-                                          settings_.repeat_on_copy, category, page_title, page_url, is_browser,
-                                          &store_failed);
-    if (id == 0) {
-        if (store_failed && hooks_.store_failed) hooks_.store_failed();
+    PendingCapture capture;
+    capture.text = std::move(snap.text);
+    snap.text.clear();
+    capture.rtf = std::move(snap.rtf);
+    capture.html = std::move(snap.html);
+    capture.image = std::move(image);
+    capture.source_app = app;
+    capture.is_image = keeps_bitmap;
+    capture.repeat = settings_.repeat_on_copy;
+    capture.category = hooks_.capture_category ? hooks_.capture_category() : std::optional<std::int64_t>();
+    capture.page_title = std::move(page_title);
+    capture.page_url = std::move(page_url);
+    capture.is_browser = is_browser;
+    return store_capture(std::move(capture));
+}
+
+std::int64_t ClipboardWatcher::store_capture(PendingCapture&& capture) {
+    // Those kept earlier go first.
+    store_waiting_captures();
+    if (!waiting_.empty()) {
+        if (!waiting_.push(std::move(capture)) && hooks_.store_failed) hooks_.store_failed();
         return 0;
     }
+    std::int64_t id = 0;
+    const CaptureWrite result = write_capture(capture, true, &id);
+    waiting_.note_result(result, now());
+    if (result == CaptureWrite::busy) waiting_.push(std::move(capture));
+    return id;
+}
 
-    if (is_web_url(snap.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, snap.text);
+void ClipboardWatcher::store_waiting_captures() {
+    if (waiting_.empty()) return;
+    waiting_.drain([this](PendingCapture& c) { return write_capture(c, true, nullptr); }, now());
+    if (waiting_.take_tell(now()) && hooks_.store_busy) hooks_.store_busy();
+}
+
+CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, std::int64_t* stored_id) {
+    bool failed = false;
+    bool busy = false;
+    const std::int64_t id = db_.add_entry(c.text, c.rtf, c.html, c.image, c.source_app, c.is_image, c.repeat,
+                                          c.category, c.page_title, c.page_url, c.is_browser, &failed, &busy);
+    if (stored_id) *stored_id = id;
+    if (id == 0) {
+        if (busy) return CaptureWrite::busy;
+        if (!failed) return CaptureWrite::stored;  // nothing to store
+        if (announce && hooks_.store_failed) hooks_.store_failed();
+        return CaptureWrite::failed;
+    }
+    if (announce) finish_capture(c, id);
+    return CaptureWrite::stored;
+}
+
+void ClipboardWatcher::finish_capture(PendingCapture& c, std::int64_t id) {
+    if (is_web_url(c.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, c.text);
 
     // The text is held once from here: moved into the item, with a label of
     // its start only.
     CapturedItem item;
     item.id = id;
-    item.text = std::move(snap.text);
-    snap.text.clear();
-    item.has_bitmap = has_bitmap;
+    item.text = std::move(c.text);
+    c.text.clear();
+    item.has_bitmap = c.is_image;
     if (item.text.empty()) {
         item.label = kClipboardImageLabel;
     } else {
@@ -305,13 +359,12 @@ std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, Clipb
 
     std::wstring folder = settings_.screenshot_folder;
     if (folder.empty()) folder = winutil::screenshots_dir();
-    if (!folder.empty() && settings_.clipboard_images_autosave && !image.empty() && has_bitmap) {
+    if (!folder.empty() && settings_.clipboard_images_autosave && !c.image.empty() && c.is_image) {
         std::wstring path;
-        if (winutil::save_png_file(folder, kClipboardImageBaseWord, image, path) && db_.set_image_path(id, path))
+        if (winutil::save_png_file(folder, kClipboardImageBaseWord, c.image, path) && db_.set_image_path(id, path))
             item.image_path = path;
     }
 
     if (settings_.sound_on_copy) winutil::play_copy_sound(settings_.sound_copy_id);
     if (hooks_.captured) hooks_.captured(item);
-    return id;
 }

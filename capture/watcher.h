@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_queue.h"
 #include "capture/clipboard.h"
 #include "capture/clipboard_reader.h"
 
@@ -58,8 +59,12 @@ public:
         // tray balloon with the label.
         std::function<void(const CapturedItem&)> captured;
         // Called when a capture was to be stored and the store could not
-        // write it (the item is still taken as seen and not retried).
+        // write it (the item is still taken as seen and not retried), or
+        // when one was lost because too many already waited.
         std::function<void()> store_failed;
+        // Called once when another program has held the store for more than
+        // a few seconds while captures wait to be written.
+        std::function<void()> store_busy;
     };
 
     ClipboardWatcher(Database& db, const Settings& settings, Hooks hooks = {});
@@ -109,8 +114,17 @@ public:
     // converted again.
     bool is_refused(std::uint64_t hash) const;
 
+    // Captures that met a store held by another program: they are written,
+    // in order and before any newer one, at the following polls.
+    std::size_t waiting_captures() const { return waiting_.size(); }
+    // Writes the waiting captures that the store takes now (poll does it
+    // first); the store_busy hook follows when the store has refused them
+    // for more than a few seconds.
+    void store_waiting_captures();
+
     // Reads the clipboard and stores a new item. force skips the unchanged
-    // tests. The id stored, or 0 when nothing was stored.
+    // tests. The id stored, or 0 when nothing was stored (yet: a capture
+    // that meets a busy store waits, see waiting_captures).
     std::int64_t check_clipboard(bool force);
 
     // The same decision for a snapshot read elsewhere (a snapshot handed
@@ -132,6 +146,12 @@ private:
     // complete look (or a take-as-seen read is due).
     void request_read();
     void remember_refused(std::uint64_t hash);
+    // Writes a capture, or keeps it behind those waiting; the id stored or 0.
+    std::int64_t store_capture(PendingCapture&& capture);
+    // One write; announce: the captured or store_failed hook follows.
+    CaptureWrite write_capture(PendingCapture& capture, bool announce, std::int64_t* stored_id);
+    // After a stored capture: link title, image file, sound, captured hook.
+    void finish_capture(PendingCapture& capture, std::int64_t id);
 
     Database& db_;
     const Settings& settings_;
@@ -165,4 +185,5 @@ private:
     // Bitmaps whose image fitted the size rule neither way, newest last:
     // they are never converted again.
     std::deque<std::uint64_t> refused_hashes_;
+    CaptureQueue waiting_;
 };

@@ -30,6 +30,9 @@ bool known_depth(std::uint16_t bits) {
 
 bool pixels_within_limit(std::uint64_t width, std::uint64_t rows) { return width * rows * 4 <= kMaxPixelBytes; }
 
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiBitfields = 3;
+
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // The signature, then the whole IHDR chunk: length 13, type, width, height ...
@@ -70,11 +73,63 @@ bool read_bitmap_header(const std::uint8_t* p, std::size_t head_size, std::uint6
     return true;
 }
 
+bool read_bitmap_layout(const std::uint8_t* head, std::size_t head_size, std::uint64_t total_size,
+                        BitmapLayout& out) {
+    out = BitmapLayout{};
+    BitmapHeader h;
+    if (!read_bitmap_header(head, head_size, total_size, h)) return false;
+    BitmapLayout l;
+    l.header_size = h.header_size;
+    l.width = h.width;
+    l.height = h.height;
+    l.rows = h.rows;
+    l.bits = h.bits;
+    l.compression = h.compression;
+    l.image_size = h.image_size;
+    // JPEG, PNG and run-length compressed pixels are not drawn.
+    if (l.compression != kBiRgb && l.compression != kBiBitfields) return false;
+    if (l.compression == kBiBitfields && (l.bits != 16 && l.bits != 32)) return false;
+    // The second-generation core header numbers its compressions otherwise.
+    if (l.header_size == 64 && l.compression != kBiRgb) return false;
+    if (l.header_size == 12) {
+        if (l.bits == 16 || l.bits == 32) return false;
+        l.table_entry_bytes = 3;
+    }
+
+    std::uint64_t offset = l.header_size;
+    if (l.compression == kBiBitfields) {
+        // Right after a 40-byte header, or at the same place inside a larger one.
+        if (l.header_size == 40) offset += 12;
+        if (head_size < 52 || total_size < 52) return false;
+        for (int i = 0; i < 3; ++i) {
+            l.masks[i] = le32(head + 40 + 4 * i);
+            if (l.masks[i] == 0) return false;
+        }
+    }
+    l.table_offset = static_cast<std::size_t>(offset);
+    std::uint64_t table_bytes = 0;
+    if (l.bits <= 8) {
+        const std::uint32_t full = 1u << l.bits;
+        l.table_entries = h.colours_used != 0 ? (h.colours_used > 256 ? 256 : h.colours_used) : full;
+        table_bytes = static_cast<std::uint64_t>(l.table_entry_bytes) * l.table_entries;
+    } else {
+        table_bytes = 4ull * h.colours_used;  // an optional table the pixels follow
+    }
+    offset += table_bytes;
+
+    l.stride = ((static_cast<std::uint64_t>(l.width) * l.bits + 31) / 32) * 4;
+    l.pixel_bytes = l.stride * l.rows;
+    if (offset > total_size || l.pixel_bytes > total_size - offset) return false;
+    l.pixel_offset = static_cast<std::size_t>(offset);
+    out = l;
+    return true;
+}
+
 bool image_bytes_keepable(const std::uint8_t* head, std::size_t head_size, std::uint64_t total_size) {
     if (!head || total_size == 0 || head_size > total_size || total_size > kMaxPixelBytes + 65536) return false;
     if (head_size >= 8 && std::memcmp(head, kPngSignature, 8) == 0) return png_head_keepable(head, head_size);
-    BitmapHeader header;
-    return read_bitmap_header(head, head_size, total_size, header);
+    BitmapLayout layout;
+    return read_bitmap_layout(head, head_size, total_size, layout);
 }
 
 bool image_bytes_keepable(const std::vector<std::uint8_t>& bytes) {

@@ -140,6 +140,7 @@ int Database::open_connection() {
         return rc;
     }
     connection_ = db;
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     return SQLITE_OK;
 }
 

@@ -46,6 +46,10 @@ std::vector<std::int64_t> filter_keys_by_sign(const std::vector<std::int64_t>& k
 
 class Database {
 public:
+    // How long a statement waits for another connection's lock before it
+    // fails with SQLITE_BUSY: short, as the interface thread writes.
+    static constexpr int kBusyTimeoutMs = 100;
+
     explicit Database(const std::wstring& path);
     ~Database();
     Database(const Database&) = delete;
@@ -61,17 +65,21 @@ public:
     const std::wstring& path() const { return path_; }
 
     // ---- storing entries ------------------------------------------------
-    // A captured item. Returns the id of the stored or bumped entry, 0 when
-    // nothing was stored. failed, when given, tells the two zeros apart: it
+    // A captured item. Image bytes that winutil::image_bytes_keepable
+    // refuses are not stored: the item is then a text entry (nothing when
+    // its text is too short). Returns the id of the stored or bumped entry,
+    // 0 when nothing was stored. failed, when given, tells the two zeros apart: it
     // is set when there was something to store and the write did not reach
     // the file (store not open, locked by another program, read-only, full),
-    // and cleared otherwise.
+    // and cleared otherwise. busy, when given, is set when the write failed
+    // only because another connection held the store past the busy time-out
+    // (kBusyTimeoutMs): the same write may succeed later.
     std::int64_t add_entry(const std::wstring& text, const std::string& rtf,
                            const std::string& html, const std::vector<std::uint8_t>& image,
                            const std::wstring& source_app, bool is_image, bool repeat,
                            std::optional<std::int64_t> category_id,
                            const std::wstring& source_title, const std::wstring& source_url,
-                           bool is_browser_page, bool* failed = nullptr);
+                           bool is_browser_page, bool* failed = nullptr, bool* busy = nullptr);
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);

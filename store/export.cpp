@@ -54,10 +54,11 @@ public:
             (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
             return false;
         }
-        const std::wstring base = target_ + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(GetTickCount64());
+        remove_backup_leftovers(target_);
+        const DWORD pid = GetCurrentProcessId();
+        const ULONGLONG tick = GetTickCount64();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::wstring name = base + L"-" + std::to_wstring(attempt) + L".tmp";
+            std::wstring name = backup_temp_name(target_, pid, tick, static_cast<unsigned>(attempt));
             HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
@@ -435,6 +436,69 @@ std::size_t base64_encode_to(const std::uint8_t* data, std::size_t size, char* o
 }
 
 // ---- names and texts ------------------------------------------------------------
+
+std::wstring backup_temp_name(const std::wstring& target, unsigned long process_id, unsigned long long tick,
+                              unsigned attempt) {
+    return target + L"." + std::to_wstring(process_id) + L"-" + std::to_wstring(tick) + L"-" +
+           std::to_wstring(attempt) + L".tmp";
+}
+
+bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& name) {
+    const std::wstring suffix = L".tmp";
+    if (name.size() <= target_name.size() + 1 + suffix.size() ||
+        name.compare(0, target_name.size(), target_name) != 0 || name[target_name.size()] != L'.' ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    // Three decimal numbers joined by "-": process, tick count, attempt.
+    const std::wstring middle =
+        name.substr(target_name.size() + 1, name.size() - target_name.size() - 1 - suffix.size());
+    int numbers = 0;
+    bool in_number = false;
+    for (wchar_t c : middle) {
+        if (c >= L'0' && c <= L'9') {
+            if (!in_number) {
+                ++numbers;
+                in_number = true;
+            }
+        } else if (c == L'-' && in_number) {
+            in_number = false;
+        } else {
+            return false;
+        }
+    }
+    return numbers == 3 && in_number;
+}
+
+int remove_backup_leftovers(const std::wstring& target) {
+    const std::size_t cut = target.find_last_of(L"\\/");
+    const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
+    const std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
+    if (name.empty()) {
+        return 0;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((target + L".*.tmp").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    int removed = 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            continue;
+        }
+        const std::wstring leftover = found.cFileName;
+        // The file of an export still under way is open without sharing, so
+        // its deletion fails and it stays.
+        if (_wcsicmp(leftover.substr(0, name.size()).c_str(), name.c_str()) == 0 &&
+            is_backup_temp_name(leftover.substr(0, name.size()), leftover) &&
+            DeleteFileW((folder + leftover).c_str())) {
+            ++removed;
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return removed;
+}
 
 std::wstring default_backup_file_name(const SYSTEMTIME& t) {
     int month = (t.wMonth >= 1 && t.wMonth <= 12) ? t.wMonth : 1;

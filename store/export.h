@@ -34,3 +34,14 @@ std::size_t base64_length(std::size_t size);
 // same text as base64_encode) to out, which has room for
 // base64_length(size) characters; returns that length.
 std::size_t base64_encode_to(const std::uint8_t* data, std::size_t size, char* out);
+
+// The name of an export's temporary file beside target: target, ".", the
+// process id, "-", the tick count, "-", the attempt, ".tmp".
+std::wstring backup_temp_name(const std::wstring& target, unsigned long process_id, unsigned long long tick,
+                              unsigned attempt);
+// True when name (a file name without folder) is one backup_temp_name makes
+// for a target named target_name.
+bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& name);
+// Deletes the temporary files an interrupted export left beside target
+// (those an export still under way holds open stay); the number deleted.
+int remove_backup_leftovers(const std::wstring& target);

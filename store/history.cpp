@@ -15,6 +15,7 @@
 
 #include <sqlite3.h>
 
+#include "core/image_header.h"
 #include "core/text.h"
 #include "store/sql_text.h"
 
@@ -228,14 +229,30 @@ std::vector<std::wstring> Database::trim_history() {
 // ---- storing ---------------------------------------------------------------------------
 
 std::int64_t Database::add_entry(const std::wstring& text, const std::string& rtf,
-                                 const std::string& html, const std::vector<std::uint8_t>& image,
-                                 const std::wstring& source_app, bool is_image, bool repeat,
+                                 const std::string& html, const std::vector<std::uint8_t>& offered_image,
+                                 const std::wstring& source_app, bool offered_is_image, bool repeat,
                                  std::optional<std::int64_t> category_id,
                                  const std::wstring& source_title, const std::wstring& source_url,
-                                 bool is_browser_page, bool* failed) {
+                                 bool is_browser_page, bool* failed, bool* busy) {
     if (failed) {
         *failed = false;
     }
+    if (busy) {
+        *busy = false;
+    }
+    // Another connection held the store.
+    auto note_busy = [busy](int rc) {
+        const int primary = rc & 0xFF;
+        if (busy && (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)) {
+            *busy = true;
+        }
+    };
+    // Bytes that are no image the program can draw are not kept: the copy
+    // is stored by its text alone.
+    static const std::vector<std::uint8_t> kNoImage;
+    const bool image_refused = !offered_image.empty() && !winutil::image_bytes_keepable(offered_image);
+    const std::vector<std::uint8_t>& image = image_refused ? kNoImage : offered_image;
+    const bool is_image = offered_is_image && !image_refused;
     // Something was to be stored and the write did not complete.
     auto fail = [failed] {
         if (failed) {
@@ -268,8 +285,10 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
     }
     const std::int64_t* category = opt_ptr(category_id);
     // One transaction for the lookup, the write and the trim: one commit.
-    if (exec(L"BEGIN IMMEDIATE") != SQLITE_OK) {
+    const int begin = exec(L"BEGIN IMMEDIATE");
+    if (begin != SQLITE_OK) {
         exec(L"ROLLBACK");
+        note_busy(begin);
         return fail();
     }
 
@@ -338,9 +357,11 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
             .bind_text(10, source_url)
             .bind_int(11, is_browser_page ? 1 : 0)
             .bind_bytes(12, image);
-        if (insert.step() == SQLITE_DONE) {
+        const int rc = insert.step();
+        if (rc == SQLITE_DONE) {
             id = last_insert_id();
         }
+        note_busy(rc);
     }
     std::vector<std::wstring> trimmed;
     if (id != 0) {

@@ -287,7 +287,7 @@ bool backup_image_head_acceptable(std::string_view base64) {
         pad = base64.size() >= 2 && base64[base64.size() - 2] == '=' ? 2 : 1;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(base64.size() / 4) * 3 - pad;
-    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 64));
+    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 72));
     return winutil::image_bytes_keepable(head.data(), head.size(), size);
 }
 
@@ -296,9 +296,9 @@ bool backup_image_text_acceptable(std::string_view base64) {
     if (!base64_strict_size(base64, size)) {
         return false;
     }
-    // 64 characters give the first 48 bytes, more than the header check reads.
-    static_assert(winutil::kImageHeadBytes <= 48);
-    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 64));
+    // 72 characters give the first 54 bytes, more than the layout check reads.
+    static_assert(winutil::kImageHeadBytes <= 54);
+    std::vector<std::uint8_t> head = base64_decode(base64.substr(0, 72));
     return winutil::image_bytes_keepable(head.data(), head.size(), size);
 }
 

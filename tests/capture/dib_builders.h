@@ -96,6 +96,42 @@ inline Bytes make_dib(const DibShape& s) {
     return b;
 }
 
+// A bitmap of the test pattern with the 12-byte core header (16-bit sides,
+// bottom-up rows) at 24 bits, or at 8 bits with a table of three-byte
+// entries indexed as make_dib indexes them.
+inline Bytes make_core_dib(std::uint16_t width, std::uint16_t height, std::uint16_t bits) {
+    const std::uint32_t stride = ((width * static_cast<std::uint32_t>(bits) + 31) / 32) * 4;
+    const std::uint32_t table = bits <= 8 ? 1u << bits : 0;
+    const size_t offset = 12 + 3 * table;
+    Bytes b(offset + static_cast<size_t>(stride) * height, 0);
+    put32(b, 0, 12);
+    b[4] = static_cast<std::uint8_t>(width);
+    b[5] = static_cast<std::uint8_t>(width >> 8);
+    b[6] = static_cast<std::uint8_t>(height);
+    b[7] = static_cast<std::uint8_t>(height >> 8);
+    b[8] = 1;
+    b[10] = static_cast<std::uint8_t>(bits);
+    for (std::uint32_t i = 0; i < table; ++i) {
+        const Rgb c = pattern(i, 1000);
+        b[12 + 3 * i] = c.b;
+        b[12 + 3 * i + 1] = c.g;
+        b[12 + 3 * i + 2] = c.r;
+    }
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x) {
+            std::uint8_t* row = b.data() + offset + static_cast<size_t>(height - 1 - y) * stride;
+            if (bits == 8) {
+                row[x] = static_cast<std::uint8_t>((x + y) % table);
+                continue;
+            }
+            const Rgb c = pattern(x, y);
+            row[3 * x] = c.b;
+            row[3 * x + 1] = c.g;
+            row[3 * x + 2] = c.r;
+        }
+    return b;
+}
+
 // The colour make_dib put at (x, y) of a paletted bitmap.
 inline Rgb palette_pattern(std::uint32_t x, std::uint32_t y, std::uint32_t table) {
     return pattern((x + y) % table, 1000);

@@ -294,17 +294,54 @@ TEST(DrawBitmap, UnreadableBitmapsGiveNull) {
     EXPECT_EQ(winutil::dib_to_bitmap({}, 10, 10, false), nullptr);
     Bytes cut(dib.begin(), dib.end() - 1);
     EXPECT_EQ(winutil::dib_to_bitmap(cut, 10, 10, false), nullptr);
-    // An image size field larger than the buffer holds.
-    Bytes claims = dib;
-    put32(claims, 20, static_cast<std::uint32_t>(dib.size()));
-    EXPECT_EQ(winutil::dib_to_bitmap(claims, 10, 10, false), nullptr);
-    // A smaller image size field than the rows need is ignored.
-    Bytes small = dib;
-    put32(small, 20, 4);
-    raii::Bitmap ok(winutil::dib_to_bitmap(small, 10, 10, false));
-    EXPECT_TRUE(ok);
     Bytes bad_png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 1, 2, 3};
     EXPECT_EQ(winutil::image_thumbnail(bad_png, 10, 10, false), nullptr);
+}
+
+TEST(DrawBitmap, AWrongImageSizeFieldDoesNotHideRowsThatAreThere) {
+    Bytes dib = make_dib({5, 3, 24});
+    // Image size fields larger than the buffer holds and smaller than the
+    // rows need are both ignored: every row is there.
+    for (std::uint32_t claim : {static_cast<std::uint32_t>(dib.size()), 0xFFFFFFF0u, 4u}) {
+        Bytes claims = dib;
+        put32(claims, 20, claim);
+        raii::Bitmap drawn(winutil::dib_to_bitmap(claims, 10, 10, false));
+        ASSERT_TRUE(drawn) << claim;
+        int w = 0, h = 0;
+        const Bytes px = bitmap_pixels(drawn.get(), w, h);
+        ASSERT_EQ(w, 5);
+        ASSERT_EQ(h, 3);
+        EXPECT_EQ(bgra_at(px, w, 4, 2), pattern(4, 2)) << claim;
+    }
+}
+
+// The 12-byte core header and the 64-byte second-generation header are
+// drawn as the 40-byte header they amount to.
+TEST(DrawBitmap, CoreHeadersAreDrawnWithTheirPixels) {
+    DibShape os2;
+    os2.header_size = 64;
+    struct Case {
+        const char* name;
+        Bytes dib;
+        bool paletted;
+    } cases[] = {
+        {"12-byte header, 24 bits", make_core_dib(5, 3, 24), false},
+        {"12-byte header, 8 bits", make_core_dib(5, 3, 8), true},
+        {"64-byte header, 24 bits", make_dib(os2), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        raii::Bitmap drawn(winutil::image_thumbnail(c.dib, 10, 10, false));
+        ASSERT_TRUE(drawn);
+        int w = 0, h = 0;
+        const Bytes px = bitmap_pixels(drawn.get(), w, h);
+        ASSERT_EQ(w, 5);
+        ASSERT_EQ(h, 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(bgra_at(px, w, x, y), c.paletted ? palette_pattern(x, y, 256) : pattern(x, y))
+                    << x << "," << y;
+    }
 }
 
 TEST(DrawBitmap, SixteenBitsAreDrawnThoughNotEncoded) {

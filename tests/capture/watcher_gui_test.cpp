@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "capture/clipboard.h"
@@ -245,6 +246,59 @@ TEST_F(WatcherGui, BitmapsOfEveryKindAreStoredAsGiven) {
     EXPECT_EQ(captured_[0].label, std::wstring(kClipboardImageLabel));
 }
 
+// Bitmaps another program puts on the clipboard whose layout cannot be
+// drawn are not kept as images: the text copied with them is kept alone, and
+// without a text nothing is stored. One whose only flaw is its image size
+// field is kept as given and drawn.
+TEST_F(WatcherGui, BitmapsThatCannotBeDrawnAreNotKeptAsImages) {
+    auto spoiled = [](DibShape shape, const std::function<void(Bytes&)>& spoil) {
+        Bytes d = make_dib(shape);
+        spoil(d);
+        return d;
+    };
+    DibShape paletted;
+    paletted.bits = 8;
+    paletted.colours_used = 16;
+    struct Case {
+        const wchar_t* text;
+        Bytes dib;
+    };
+    const Case refused[] = {
+        {L"claims 100000 rows", spoiled({100, 100, 24}, [](Bytes& d) { put32(d, 8, 100000); })},
+        {L"bitfields without masks",
+         spoiled({8, 8, 32}, [](Bytes& d) { put32(d, 16, BI_BITFIELDS); })},
+        {L"jpeg over junk", spoiled({8, 8, 24}, [](Bytes& d) { put32(d, 16, BI_JPEG); })},
+        {L"rle8 over junk", spoiled({8, 8, 8}, [](Bytes& d) { put32(d, 16, BI_RLE8); })},
+        {L"colours used 0xFFFFFFFF", spoiled(paletted, [](Bytes& d) { put32(d, 32, 0xFFFFFFFFu); })},
+        {L"", spoiled({8, 8, 24}, [](Bytes& d) { put32(d, 16, BI_PNG); })},
+    };
+    const Bytes wrong_size = spoiled({9, 7, 24}, [](Bytes& d) { put32(d, 20, 0x7FFFFFF0u); });
+    std::vector<std::wstring> args;
+    int n = 0;
+    for (const Case& c : refused) {
+        if (*c.text) args.insert(args.end(), {L"--text", c.text});
+        args.insert(args.end(), {L"--file", L"dib", write_file(L"r" + std::to_wstring(n++) + L".dib", c.dib),
+                                 L"--commit", L"--wait", L"700"});
+    }
+    args.insert(args.end(), {L"--file", L"dib", write_file(L"wrong-size.dib", wrong_size), L"--commit", L"--wait",
+                             L"300"});
+    run_writer(args);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 6u);
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(to_utf8(refused[i].text));
+        EXPECT_EQ(all[i].text, refused[i].text);
+        EXPECT_FALSE(all[i].is_image);
+        EXPECT_TRUE(all[i].image.empty());
+    }
+    EXPECT_TRUE(all[5].is_image);
+    EXPECT_EQ(all[5].image, wrong_size);
+    raii::Bitmap drawn(winutil::image_thumbnail(all[5].image, 64, 64, false));
+    EXPECT_TRUE(drawn) << "a wrong image size field does not hide the picture";
+    ASSERT_EQ(captured_.size(), 6u);
+    EXPECT_FALSE(captured_[0].has_bitmap);
+}
+
 TEST_F(WatcherGui, MarkedContentIsNotRecorded) {
     run_writer({L"--text", L"secret one", L"--file", L"ExcludeClipboardContentFromMonitorProcessing",
                 write_file(L"m", std::string(1, '\0')), L"--commit", L"--wait", L"700",
@@ -270,6 +324,45 @@ TEST_F(WatcherGui, TwentyQuickCopiesAreAllStoredInOrder) {
     const auto all = entries();
     ASSERT_EQ(all.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(all[static_cast<size_t>(i)].text, L"quick copy " + std::to_wstring(i + 1));
+}
+
+// Another program holds the store for 2 s while three texts are copied:
+// they wait, and all three are stored in order once it lets go.
+TEST_F(WatcherGui, CopiesMadeWhileAnotherProgramHoldsTheStoreAreStoredInOrderAfterwards) {
+    int failures = 0;
+    ClipboardWatcher::Hooks hooks;
+    hooks.captured = [this](const CapturedItem& item) { captured_.push_back(item); };
+    hooks.store_failed = [&] { ++failures; };
+    KillTimer(host_, kPollTimer);
+    watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    start_watcher();
+    pump_for(300);
+
+    auto other = std::make_unique<store_test::RawDb>(db_path_);
+    other->exec("BEGIN EXCLUSIVE");
+    const ULONGLONG locked_at = GetTickCount64();
+    Pinger pinger(host_);
+    run_writer({L"--text", L"held copy one", L"--commit", L"--wait", L"250", L"--text", L"held copy two", L"--commit",
+                L"--wait", L"250", L"--text", L"held copy three", L"--commit", L"--wait", L"250"});
+    while (GetTickCount64() - locked_at < 2000) pump_for(20);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_EQ(watcher_->waiting_captures(), 3u);
+    other->exec("ROLLBACK");
+    other.reset();
+    pump_for(1200);
+    pinger.stop();
+
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].text, L"held copy one");
+    EXPECT_EQ(all[1].text, L"held copy two");
+    EXPECT_EQ(all[2].text, L"held copy three");
+    EXPECT_EQ(captured_.size(), 3u);
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(watcher_->waiting_captures(), 0u);
+    // The window kept answering: a write waits for the lock only briefly.
+    EXPECT_EQ(pinger.unanswered(), 0);
+    EXPECT_LT(pinger.longest_ms(), 400.0);
 }
 
 TEST_F(WatcherGui, OwnWritesAreNotRecorded) {

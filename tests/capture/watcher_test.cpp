@@ -174,27 +174,63 @@ TEST_F(WatcherTest, AnImageRefusedBySizeIsRememberedAndNotConvertedAgain) {
     EXPECT_TRUE(is_png(entries().back().image));
 }
 
-TEST_F(WatcherTest, AFailedStoreIsReportedAndNotTakenForACapture) {
+// Captures that meet a store another program holds wait, in order, and
+// are written as soon as it lets go; nothing is told as lost.
+TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
     int failures = 0;
+    int busy_told = 0;
     ClipboardWatcher::Hooks hooks;
     hooks.captured = [this](const CapturedItem& item) { captured_.push_back(item); };
     hooks.store_failed = [&] { ++failures; };
+    hooks.store_busy = [&] { ++busy_told; };
     watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
     {
         store_test::RawDb other(db_path_);
         other.exec("BEGIN EXCLUSIVE");
-        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"while the store is locked"), false), 0);
-        EXPECT_EQ(failures, 1);
+        const auto start = GetTickCount64();
+        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"first while locked"), false), 0);
+        EXPECT_LT(GetTickCount64() - start, 1000u) << "the interface thread is not held";
+        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"second while locked"), false), 0);
+        watcher_->store_waiting_captures();
+        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"third while locked"), false), 0);
+        EXPECT_EQ(watcher_->waiting_captures(), 3u);
         EXPECT_TRUE(captured_.empty());
-        // Nothing to store is no failure.
-        EXPECT_EQ(watcher_->check_snapshot(text_snap(L"x"), false), 0);
-        EXPECT_EQ(failures, 1);
+        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(busy_told, 0) << "a short hold is not told";
         other.exec("ROLLBACK");
     }
+    // A newer capture goes behind those waiting.
     EXPECT_NE(watcher_->check_snapshot(text_snap(L"after the lock"), false), 0);
+    EXPECT_EQ(watcher_->waiting_captures(), 0u);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 4u);
+    const wchar_t* order[] = {L"first while locked", L"second while locked", L"third while locked", L"after the lock"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(all[i].text, order[i]);
+        ASSERT_LT(i, captured_.size());
+        EXPECT_EQ(captured_[i].text, order[i]);
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+// A write the store refuses for another reason than a lock is told at once
+// and not kept.
+TEST_F(WatcherTest, AStoreThatCannotWriteIsToldAndNothingWaits) {
+    int failures = 0;
+    ClipboardWatcher::Hooks hooks;
+    hooks.store_failed = [&] { ++failures; };
+    store_test::TempDir other_dir;
+    const std::wstring folder_db = other_dir.file(L"a-folder.db");
+    ASSERT_TRUE(CreateDirectoryW(folder_db.c_str(), nullptr));
+    Database broken(folder_db);
+    ASSERT_FALSE(broken.is_open());
+    ClipboardWatcher watcher(broken, settings_, hooks);
+    EXPECT_EQ(watcher.check_snapshot(text_snap(L"cannot be written"), false), 0);
     EXPECT_EQ(failures, 1);
-    ASSERT_EQ(captured_.size(), 1u);
-    ASSERT_EQ(entries().size(), 1u);
+    EXPECT_EQ(watcher.waiting_captures(), 0u);
+    // Nothing to store is no failure.
+    EXPECT_EQ(watcher.check_snapshot(text_snap(L"x"), false), 0);
+    EXPECT_EQ(failures, 1);
 }
 
 TEST_F(WatcherTest, PrivacyMarkersWithAndWithoutBitmapAndCardNumbers) {

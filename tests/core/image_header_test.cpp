@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -116,15 +117,129 @@ TEST(BitmapHeader, RefusedHeaders) {
         EXPECT_EQ(h.width, 0) << c.name << ": the output is cleared";
         EXPECT_FALSE(winutil::image_bytes_keepable(c.bytes)) << c.name;
     }
-    // Exactly 256 MiB of pixels is still kept.
+    // Exactly 256 MiB of pixels is still kept (judged from its head and its
+    // size: the masks, then every row).
     Bytes largest = info_header(40, 8192, 8192, 32);
-    EXPECT_TRUE(winutil::image_bytes_keepable(largest));
+    put32(largest, 32, 0);  // no optional colour table
+    for (int i = 0; i < 3; ++i) put32(largest, 40 + 4 * i, 0xFFu << (8 * i));
+    EXPECT_TRUE(winutil::image_bytes_keepable(largest.data(), largest.size(), 52 + winutil::kMaxPixelBytes));
+    EXPECT_FALSE(winutil::image_bytes_keepable(largest.data(), largest.size(), 51 + winutil::kMaxPixelBytes));
 }
 
 TEST(KeptImageBytes, TotalSizeIsBounded) {
     Bytes b = info_header(40, 1, 1, 32);
+    put32(b, 16, 0);  // BI_RGB
     EXPECT_TRUE(winutil::image_bytes_keepable(b.data(), b.size(), winutil::kMaxPixelBytes + 65536));
     EXPECT_FALSE(winutil::image_bytes_keepable(b.data(), b.size(), winutil::kMaxPixelBytes + 65537));
     EXPECT_FALSE(winutil::image_bytes_keepable(b.data(), b.size(), b.size() - 1)) << "more head than bytes";
     EXPECT_FALSE(winutil::image_bytes_keepable(nullptr, 0, 100));
+}
+
+namespace {
+
+// A bitmap header of the 40-byte kind with room for its masks, a colour
+// table and rows, all zero, then cut or padded to total bytes.
+struct Crafted {
+    std::uint32_t header = 40;
+    std::int32_t width = 4;
+    std::int32_t height = 4;
+    std::uint16_t bits = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t image_size = 0;
+    std::uint32_t colours_used = 0;
+    bool masks = false;
+    std::size_t total = 0;
+};
+
+Bytes crafted(const Crafted& c) {
+    Bytes b(std::max<std::size_t>(c.total, std::max<std::size_t>(c.header, 52)), 0);
+    put32(b, 0, c.header);
+    put32(b, 4, static_cast<std::uint32_t>(c.width));
+    put32(b, 8, static_cast<std::uint32_t>(c.height));
+    put16(b, 12, 1);
+    put16(b, 14, c.bits);
+    put32(b, 16, c.compression);
+    put32(b, 20, c.image_size);
+    put32(b, 32, c.colours_used);
+    if (c.masks) {
+        put32(b, 40, 0x00FF0000);
+        put32(b, 44, 0x0000FF00);
+        put32(b, 48, 0x000000FF);
+    }
+    b.resize(c.total);
+    return b;
+}
+
+}  // namespace
+
+// The whole layout decides: the rows times the stride within the block,
+// masks where the compression needs them, a colour table that fits, and a
+// compression the program draws. The image size field alone refuses nothing.
+TEST(KeptImageBytes, TheWholeLayoutMustFitTheBlock) {
+    struct Case {
+        const char* name;
+        Crafted c;
+        bool kept;
+    };
+    // 4 x 4 at 24 bits: rows of 12 bytes, 48 in all.
+    const Case cases[] = {
+        {"all rows there", {.total = 40 + 48}, true},
+        {"one byte short of the last row", {.total = 40 + 47}, false},
+        {"100 x 100000 over 100 rows", {.width = 100, .height = 100000, .total = 40 + 300 * 100}, false},
+        {"8000 x 8000 over 64 bytes", {.width = 8000, .height = 8000, .bits = 32, .total = 40 + 64}, false},
+        {"image size far too large", {.image_size = 0xFFFFFFF0u, .total = 40 + 48}, true},
+        {"image size too small", {.image_size = 4, .total = 40 + 48}, true},
+        {"rows beyond a wrong image size", {.image_size = 48, .total = 40 + 47}, false},
+        {"bitfields with their masks", {.bits = 32, .compression = 3, .masks = true, .total = 52 + 64}, true},
+        {"bitfields without masks", {.bits = 32, .compression = 3, .total = 40 + 64}, false},
+        {"bitfields with masks of 0", {.bits = 32, .compression = 3, .total = 52 + 64}, false},
+        {"bitfields at 24 bits", {.compression = 3, .masks = true, .total = 52 + 48}, false},
+        {"bitfields at 16 bits", {.bits = 16, .compression = 3, .masks = true, .total = 52 + 32}, true},
+        {"V5 header with masks inside", {.header = 124, .bits = 32, .compression = 3, .masks = true, .total = 124 + 64},
+         true},
+        {"JPEG over junk", {.compression = 4, .total = 40 + 48}, false},
+        {"PNG over junk", {.compression = 5, .total = 40 + 48}, false},
+        {"RLE8 over junk", {.bits = 8, .compression = 1, .total = 40 + 1024 + 16}, false},
+        {"RLE4 over junk", {.bits = 4, .compression = 2, .total = 40 + 64 + 8}, false},
+        {"alpha bitfields", {.bits = 32, .compression = 6, .masks = true, .total = 52 + 64}, false},
+        {"8 bits, full table", {.bits = 8, .total = 40 + 1024 + 16}, true},
+        {"8 bits, table cut", {.bits = 8, .total = 40 + 1020 + 16}, false},
+        {"8 bits, 2 colours used", {.bits = 8, .colours_used = 2, .total = 40 + 8 + 16}, true},
+        {"8 bits, 0xFFFFFFFF colours over 16 entries", {.bits = 8, .colours_used = 0xFFFFFFFFu, .total = 40 + 64 + 16},
+         false},
+        {"8 bits, 0xFFFFFFFF colours over 256 entries (counted as 256)",
+         {.bits = 8, .colours_used = 0xFFFFFFFFu, .total = 40 + 1024 + 16}, true},
+        {"24 bits, an optional table of 0xFFFFFFFF colours", {.colours_used = 0xFFFFFFFFu, .total = 40 + 4096}, false},
+        {"24 bits, an optional table of 2 colours", {.colours_used = 2, .total = 40 + 8 + 48}, true},
+        {"64-byte header", {.header = 64, .total = 64 + 48}, true},
+        {"64-byte header with compression 3", {.header = 64, .compression = 3, .total = 64 + 48}, false},
+    };
+    for (const Case& c : cases) {
+        const Bytes b = crafted(c.c);
+        EXPECT_EQ(winutil::image_bytes_keepable(b), c.kept) << c.name;
+        // The head alone with the size gives the same answer.
+        const std::size_t head = std::min(b.size(), winutil::kImageHeadBytes);
+        EXPECT_EQ(winutil::image_bytes_keepable(b.data(), head, b.size()), c.kept) << c.name;
+        winutil::BitmapLayout l;
+        EXPECT_EQ(winutil::read_bitmap_layout(b.data(), b.size(), b.size(), l), c.kept) << c.name;
+        if (c.kept) {
+            EXPECT_LE(l.pixel_offset + l.pixel_bytes, b.size()) << c.name;
+            EXPECT_EQ(l.stride * l.rows, l.pixel_bytes) << c.name;
+        }
+    }
+}
+
+TEST(KeptImageBytes, CoreHeadersAreReadWithTheirThreeByteTable) {
+    Bytes core = core_header(5, 3, 8);
+    core.resize(12 + 3 * 256 + 8 * 3);
+    winutil::BitmapLayout l;
+    ASSERT_TRUE(winutil::read_bitmap_layout(core.data(), core.size(), core.size(), l));
+    EXPECT_EQ(l.table_entry_bytes, 3u);
+    EXPECT_EQ(l.table_entries, 256u);
+    EXPECT_EQ(l.pixel_offset, 12u + 768u);
+    core.pop_back();
+    EXPECT_FALSE(winutil::image_bytes_keepable(core));
+    Bytes deep = core_header(2, 2, 32);
+    deep.resize(12 + 16);
+    EXPECT_FALSE(winutil::image_bytes_keepable(deep)) << "a core header has no 32-bit form";
 }

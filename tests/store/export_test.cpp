@@ -269,6 +269,54 @@ TEST_F(ExportTest, ReplacesAnOlderFileAndLeavesNoTemporaryFile) {
     for (const std::wstring& f : files) EXPECT_EQ(f.find(L".tmp"), std::wstring::npos) << to_utf8(f);
 }
 
+// What an export killed before it finished leaves beside its target goes at
+// the next export to that target; another program's files, the leftovers of
+// other targets and the file of an export still under way stay.
+TEST_F(ExportTest, RemovesTheTemporaryFilesOfAnInterruptedExport) {
+    add_text(L"an entry");
+    const std::wstring out = dir_.file(L"backup.json");
+    const std::wstring crashed = backup_temp_name(out, 4242, 123456789, 0);
+    const std::wstring crashed_again = backup_temp_name(out, 77, 5, 3);
+    const std::wstring other_target = backup_temp_name(dir_.file(L"other.json"), 4242, 1, 0);
+    const std::wstring foreign = out + L".notes.tmp";
+    const std::wstring running = backup_temp_name(out, 9, 9, 0);
+    for (const std::wstring& f : {crashed, crashed_again, other_target, foreign, running})
+        write_file(f, std::string(1 << 16, 'x'));
+    HANDLE live = CreateFileW(running.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(live, INVALID_HANDLE_VALUE);
+
+    EXPECT_EQ(db().export_json(out), 1);
+    CloseHandle(live);
+    EXPECT_NE(read_bytes(out).find("an entry"), std::string::npos);
+    EXPECT_FALSE(file_exists(crashed));
+    EXPECT_FALSE(file_exists(crashed_again));
+    EXPECT_TRUE(file_exists(other_target));
+    EXPECT_TRUE(file_exists(foreign));
+    EXPECT_TRUE(file_exists(running));
+}
+
+TEST(BackupTempName, TellsTheProgramsOwnTemporaryNames) {
+    struct Case {
+        const wchar_t* name;
+        bool ours;
+    } cases[] = {
+        {L"b.json.12-34-0.tmp", true},
+        {L"b.json.1-2-99.tmp", true},
+        {L"b.json.12-34.tmp", false},
+        {L"b.json.12-34-0-1.tmp", false},
+        {L"b.json.12--0.tmp", false},
+        {L"b.json.a-34-0.tmp", false},
+        {L"b.json.12-34-0.tmp.tmp", false},
+        {L"b.json12-34-0.tmp", false},
+        {L"c.json.12-34-0.tmp", false},
+        {L"b.json.-12-34-0.tmp", false},
+        {L"b.json..tmp", false},
+        {L"b.json", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(is_backup_temp_name(L"b.json", c.name), c.ours) << to_utf8(c.name);
+    EXPECT_TRUE(is_backup_temp_name(L"b.json", backup_temp_name(L"b.json", 4294967295ul, 18446744073709551615ull, 99)));
+}
+
 // Targets that cannot be written: the result is -1, an older file stays as
 // it was, and no partial file is left behind.
 TEST_F(ExportTest, FailedWriteKeepsTheOldFile) {

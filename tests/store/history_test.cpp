@@ -1,6 +1,7 @@
 // Storing entries, the duplicate bump, the trim, pins, keep, trash and
 // retention, and the image files of deleted entries.
 #include "store_fixture.h"
+#include "tests/store/fixtures/backup_samples.h"
 
 using namespace store_test;
 
@@ -99,7 +100,7 @@ TEST_F(HistoryTest, StoringALongTextCopiesItOnceInSQLite) {
 }
 
 TEST_F(HistoryTest, ImageWithoutTextIsStoredWithItsBytesAndFields) {
-    std::vector<std::uint8_t> bytes = {1, 2, 3, 0, 5};
+    std::vector<std::uint8_t> bytes = backup_test::make_dib(2, 1, 0x35);
     std::int64_t id = db().add_entry(L"", "{\\rtf1}", "<html>", bytes, L"Paint", true, false,
                                      std::nullopt, L"Title", L"https://x.example/", true);
     ASSERT_GT(id, 0);
@@ -115,6 +116,26 @@ TEST_F(HistoryTest, ImageWithoutTextIsStoredWithItsBytesAndFields) {
     EXPECT_EQ(e.source_url, L"https://x.example/");
     EXPECT_TRUE(e.is_browser_page);
     EXPECT_EQ(e.created_at.size(), 19u);
+}
+
+// Bytes that are no bitmap the program can draw are not stored as an
+// image: the copy is kept by its text, or not at all without one.
+TEST_F(HistoryTest, ImageBytesThatDoNotDrawAreNotStored) {
+    std::vector<std::uint8_t> cut = backup_test::make_dib(4, 4, 0x20);
+    cut.resize(cut.size() - 1);
+    std::vector<std::uint8_t> jpeg = backup_test::make_dib(4, 4, 0x20);
+    jpeg[16] = 4;  // BI_JPEG over the pixels
+    for (const auto& bytes : {cut, jpeg, std::vector<std::uint8_t>{1, 2, 3, 0, 5}}) {
+        bool failed = true;
+        EXPECT_EQ(db().add_entry(L"", {}, {}, bytes, L"Paint", true, true, std::nullopt, L"", L"", false, &failed), 0);
+        EXPECT_FALSE(failed);
+    }
+    EXPECT_EQ(rows(), 0);
+    std::int64_t id = db().add_entry(L"caption", {}, {}, jpeg, L"Paint", true, true, std::nullopt, L"", L"", false);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(field(id, "is_image"), "0");
+    EXPECT_EQ(field(id, "image IS NULL"), "1");
+    EXPECT_EQ(field(id, "text"), "caption");
 }
 
 TEST_F(HistoryTest, DuplicateTextIsBumped) {
@@ -148,7 +169,7 @@ TEST_F(HistoryTest, DuplicateTextIsBumped) {
 }
 
 TEST_F(HistoryTest, WhenANewRowIsInserted) {
-    std::vector<std::uint8_t> img = {9, 9, 9};
+    std::vector<std::uint8_t> img = backup_test::make_dib(1, 1, 9);
     std::int64_t image_entry = add_image(L"caption text", img);
     std::int64_t trashed = add_text(L"trashed text");
     db().trash_entry(trashed);
@@ -168,7 +189,7 @@ TEST_F(HistoryTest, WhenANewRowIsInserted) {
         std::int64_t before = rows();
         std::vector<std::uint8_t> bytes;
         if (c.is_image) {
-            bytes = {7};
+            bytes = backup_test::make_dib(1, 1, 7);
         }
         std::int64_t id = db().add_entry(c.text, {}, {}, bytes, L"", c.is_image, c.repeat,
                                          std::nullopt, L"", L"", false);
@@ -178,7 +199,7 @@ TEST_F(HistoryTest, WhenANewRowIsInserted) {
     }
     // The image entry with equal text kept its image and its kind.
     EXPECT_EQ(field(image_entry, "is_image"), "1");
-    EXPECT_EQ(field(image_entry, "hex(image)"), "090909");
+    EXPECT_EQ(field(image_entry, "hex(substr(image, 41))"), "09090909");
     EXPECT_EQ(field(trashed, "deleted_at").size(), 19u);
 }
 

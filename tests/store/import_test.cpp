@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -181,6 +183,52 @@ TEST_F(ImportTest, AnImageEntryWithoutItsBitmapKeepsItsText) {
                          "FROM (SELECT * FROM history ORDER BY text)"),
               "copied with a bitmap:1:0,no image member:1:0");
     EXPECT_EQ(counts_text(import_text(file)), counts(0, 0, 2, 0, 0, 0, 1));
+}
+
+// A backup's image is taken only when its whole layout fits in its bytes
+// and can be drawn; one whose only flaw is its image size field is taken
+// and comes back whole from the next export.
+TEST_F(ImportTest, ImagesAreTakenOnlyWhenTheirLayoutFits) {
+    auto dib = [](std::int32_t w, std::int32_t h, const std::function<void(std::vector<std::uint8_t>&)>& spoil) {
+        std::vector<std::uint8_t> d = backup_test::make_dib(w, h, 0x42);
+        spoil(d);
+        return d;
+    };
+    auto put32 = [](std::vector<std::uint8_t>& d, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) d[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    const std::vector<std::uint8_t> refused[] = {
+        // 8000 x 8000 declared over 64 bytes of pixels
+        dib(4, 4, [&](auto& d) { put32(d, 4, 8000); put32(d, 8, 8000); }),
+        dib(4, 4, [&](auto& d) { put32(d, 16, 3); }),           // bitfields without masks
+        dib(4, 4, [&](auto& d) { put32(d, 16, 4); }),           // JPEG
+        dib(4, 4, [&](auto& d) { d[14] = 8; put32(d, 16, 1); }), // RLE8
+        dib(4, 4, [&](auto& d) { d[14] = 8; put32(d, 32, 0xFFFFFFFFu); }),  // a table that is not there
+    };
+    const std::vector<std::uint8_t> wrong_size = dib(4, 4, [&](auto& d) { put32(d, 20, 0xFFFFFF00u); });
+    std::string entries;
+    int second = 0;
+    for (const auto& bytes : refused) {
+        entries += R"({"text": "", "created_at": "2026-03-02T10:00:0)" + std::to_string(second++) +
+                   R"(", "is_image": true, "image": ")" + base64_encode(bytes) + "\"},";
+    }
+    entries += R"({"text": "", "created_at": "2026-03-02T10:00:09", "is_image": true, "image": ")" +
+               base64_encode(wrong_size) + "\"}";
+    EXPECT_EQ(counts_text(import_text(entry_file(entries))), counts(0, 1, 0, 0, 0, 0, 5));
+    EXPECT_EQ(raw().number("SELECT count(*) FROM history"), 1);
+    const std::vector<HistoryEntry> images = db().list_entries(L"images", false, false);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].image, wrong_size);
+
+    const std::string backup = export_bytes(db());
+    Database fresh(dir_.file(L"fresh.db"));
+    ASSERT_TRUE(fresh.is_open());
+    const std::wstring path = dir_.file(L"again.json");
+    write_file(path, backup);
+    EXPECT_EQ(counts_text(fresh.import_json(path)), counts(0, 1, 0, 0, 2, 0, 0));
+    const std::vector<HistoryEntry> back = fresh.list_entries(L"images", false, false);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].image, wrong_size);
 }
 
 TEST_F(ImportTest, OnlyABooleanPinsAndTheTopLevelArrayHoldsEntriesOnly) {
@@ -565,6 +613,10 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
     with_v5.resize(130, 0);
     std::vector<std::uint8_t> with_os2 = dib_with(64, 2, 2, 24);
     with_os2.resize(64 + 16, 0);
+    // Every row must be there: 4 rows of 12 bytes.
+    std::vector<std::uint8_t> top_down = dib_with(40, 4, -4, 24);
+    top_down.resize(40 + 48, 0);
+    std::vector<std::uint8_t> cut_top_down(top_down.begin(), top_down.end() - 12);
     // The 12-byte core header: 16-bit width and height, planes, depth.
     auto core_with = [](std::uint16_t w, std::uint16_t h, std::uint16_t bits) {
         std::vector<std::uint8_t> dib(12 + 16, 0);
@@ -590,7 +642,8 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
         {"png 2^31 high", png_with(1, 0x80000000u), false},
         {"png cut in its header", short_png, false},
         {"bitmap", backup_test::make_dib(3, 2, 1), true},
-        {"top-down bitmap", dib_with(40, 4, -4, 24), true},
+        {"top-down bitmap", top_down, true},
+        {"top-down bitmap without its last row", cut_top_down, false},
         {"bitmap with a v5 header", with_v5, true},
         {"12-byte core header", core_with(2, 2, 24), true},
         {"core header 0 wide", core_with(0, 2, 24), false},
@@ -606,7 +659,7 @@ TEST(BackupText, ImageBytesMustLookLikeABoundedPngOrBitmap) {
         {"height INT_MIN", dib_with(40, 1, INT32_MIN, 32), false},
         {"3 bits per pixel", dib_with(40, 1, 1, 3), false},
         {"8192 x 8193 pixels", dib_with(40, 8192, -8193, 32), false},
-        {"8192 x 8192 pixels", dib_with(40, 8192, 8192, 8), true},
+        {"8192 x 8192 pixels over one pixel's bytes", dib_with(40, 8192, 8192, 8), false},
         {"empty", {}, false},
         {"text", {'h', 'e', 'l', 'l', 'o'}, false},
     };

@@ -29,8 +29,8 @@ protected:
         id_["t1"] = add_text(L"t1 text");
         id_["t2"] = add_text(L"t2 text", a_);
         id_["t3"] = add_text(L"t3 text", p_);
-        id_["t4"] = add_image(L"", {4, 4}, a_);
-        id_["t5"] = add_image(L"t5 caption", {5, 5});
+        id_["t4"] = add_image(L"", pixel_dib(4), a_);
+        id_["t5"] = add_image(L"t5 caption", pixel_dib(5));
         id_["t6"] = add_text(L"t6 text");
         id_["t7"] = add_text(L"t7 text");
         id_["t8"] = add_text(L"t8 text");
@@ -151,7 +151,7 @@ TEST_F(ViewsTest, RecordFieldsAndPayload) {
     db().set_keep(id_["t1"], true);
     auto pinned = db().list_entries(L"pinned", false, false);
     ASSERT_EQ(pinned.size(), 3u);
-    EXPECT_EQ(pinned[0].image, (std::vector<std::uint8_t>{5, 5}));
+    EXPECT_EQ(pinned[0].image, pixel_dib(5));
     EXPECT_TRUE(pinned[0].is_image && pinned[0].pinned && pinned[0].effective_pinned);
     EXPECT_EQ(pinned[0].text, L"t5 caption");
     EXPECT_FALSE(pinned[1].pinned);  // t3: pinned through its category only
@@ -218,7 +218,7 @@ TEST_F(ViewsTest, SlotsListLiveEntriesInSlotOrder) {
     auto expected = names({"t2", "t1", "t4"});
     EXPECT_EQ(ids_of(db().list_entries(L"slots", true, true)), expected);
     EXPECT_EQ(ids_of(db().list_slot_entries()), expected);
-    EXPECT_EQ(db().list_slot_entries()[2].image, (std::vector<std::uint8_t>{4, 4}));
+    EXPECT_EQ(db().list_slot_entries()[2].image, pixel_dib(4));
 }
 
 TEST(ReorderIds, MovesTheSelectionAsOneBlock) {
@@ -285,7 +285,7 @@ protected:
             id_[n] = add_text(std::wstring(L"entry ") + wchar_t(n[0]));
         }
         id_["c1"] = add_text(L"cat one", c_);
-        id_["ci"] = add_image(L"", {1}, c_);
+        id_["ci"] = add_image(L"", pixel_dib(1), c_);
         id_["c2"] = add_text(L"cat two", c_);
         db().trash_entry(id_["x"]);
         std::map<std::string, int> order = {{"x", 10}, {"c1", 9}, {"ci", 8}, {"c2", 7}, {"a", 5},

@@ -3,6 +3,8 @@
 // through which a test arranges rows (time stamps, orders) and checks them.
 #pragma once
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -141,6 +143,13 @@ protected:
     std::int64_t add_text(const std::wstring& text, std::optional<std::int64_t> category = std::nullopt,
                           bool repeat = false) {
         return db().add_entry(text, {}, {}, {}, L"", false, repeat, category, L"", L"", false);
+    }
+    // A 1 x 1 bitmap of 32 bits whose pixel bytes are all 'fill'.
+    static std::vector<std::uint8_t> pixel_dib(std::uint8_t fill) {
+        std::vector<std::uint8_t> dib(44, fill);
+        const std::uint8_t header[40] = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 4};
+        std::copy(header, header + 40, dib.begin());
+        return dib;
     }
     std::int64_t add_image(const std::wstring& text, const std::vector<std::uint8_t>& bytes,
                            std::optional<std::int64_t> category = std::nullopt) {

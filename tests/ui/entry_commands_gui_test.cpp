@@ -213,8 +213,9 @@ protected:
     }
     std::int64_t add_image(const std::wstring& source_title) {
         std::vector<std::uint8_t> dib(40 + 16, 0x40);
-        dib[0] = 40;
-        dib[1] = dib[2] = dib[3] = 0;
+        // A 2 x 2 bitmap of 32 bits.
+        const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
+        std::copy(header, header + 40, dib.begin());
         return db_->add_entry(L"", "", "", dib, L"paint.exe", true, true, std::nullopt, source_title, L"", false);
     }
 

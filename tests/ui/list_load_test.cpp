@@ -4,6 +4,8 @@
 // the list are dropped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/settings.h"
 #include "store/database.h"
 #include "tests/core/temp_folder.h"
@@ -24,9 +26,10 @@ protected:
         return db_->add_text_entry(text, cat, pinned, false);
     }
     std::int64_t add_image(std::uint8_t seed) {
+        // A 2 x 2 bitmap of 32 bits whose pixel bytes are all seed.
         std::vector<std::uint8_t> dib(40 + 16, seed);
-        dib[0] = 40;
-        dib[1] = dib[2] = dib[3] = 0;
+        const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
+        std::copy(header, header + 40, dib.begin());
         return db_->add_entry(L"", "", "", dib, L"test.exe", true, false, std::nullopt, L"", L"", false);
     }
     static std::vector<std::int64_t> keys(const ListModel& m) {

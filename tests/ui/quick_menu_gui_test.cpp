@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,8 +77,9 @@ protected:
             ASSERT_GT(ids_.back(), 0);
         }
         std::vector<std::uint8_t> dib(40 + 4 * 4, 0x7F);
-        dib[0] = 40;
-        dib[1] = dib[2] = dib[3] = 0;
+        // A 2 x 2 bitmap of 32 bits.
+        const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
+        std::copy(header, header + 40, dib.begin());
         image_id_ = db_->add_entry(L"", "", "", dib, L"paint.exe", true, false, std::nullopt, L"", L"", false);
         ASSERT_GT(image_id_, 0);
     }

@@ -1,0 +1,44 @@
+// The queue of captures waiting for the store.
+#include "capture/capture_queue.h"
+
+#include <utility>
+
+std::size_t PendingCapture::bytes() const {
+    return (text.size() + source_app.size() + page_title.size() + page_url.size()) * sizeof(wchar_t) + rtf.size() +
+           html.size() + image.size();
+}
+
+bool CaptureQueue::push(PendingCapture&& capture) {
+    const std::size_t size = capture.bytes();
+    if (!waiting_.empty() &&
+        (waiting_.size() >= kMaxCaptures || bytes_ >= kMaxBytes || size > kMaxBytes - bytes_))
+        return false;
+    bytes_ += size;
+    waiting_.push_back(Waiting{std::move(capture), size});
+    return true;
+}
+
+void CaptureQueue::drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now) {
+    while (!waiting_.empty()) {
+        const CaptureWrite result = write(waiting_.front().capture);
+        note_result(result, now);
+        if (result == CaptureWrite::busy) return;
+        bytes_ -= waiting_.front().bytes;
+        waiting_.pop_front();
+    }
+}
+
+void CaptureQueue::note_result(CaptureWrite result, double now) {
+    if (result != CaptureWrite::busy) {
+        refused_since_.reset();
+        told_ = false;
+        return;
+    }
+    if (!refused_since_) refused_since_ = now;
+}
+
+bool CaptureQueue::take_tell(double now) {
+    if (told_ || !refused_since_ || waiting_.empty() || now - *refused_since_ <= kTellAfterSeconds) return false;
+    told_ = true;
+    return true;
+}

@@ -1,0 +1,80 @@
+// Captures that met a store held by another program's write, kept in order
+// until the store takes writes again.
+//
+// Plain data and logic, no window and no store: the watcher hands the
+// writing in as a function, and the clock as seconds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Everything a capture stores, held until it is written.
+struct PendingCapture {
+    std::wstring text;
+    std::string rtf;
+    std::string html;
+    std::vector<std::uint8_t> image;
+    std::wstring source_app;
+    bool is_image = false;
+    bool repeat = false;
+    std::optional<std::int64_t> category;
+    std::wstring page_title;
+    std::wstring page_url;
+    bool is_browser = false;
+
+    // The bytes it holds, as the queue counts them.
+    std::size_t bytes() const;
+};
+
+// What became of one write.
+enum class CaptureWrite {
+    stored,   // in the store (or nothing to store)
+    busy,     // another connection holds the store: to be tried again
+    failed,   // the store refused it for another reason: not tried again
+};
+
+class CaptureQueue {
+public:
+    // At most this many captures, or this many bytes, wait at once; the
+    // first one always may, however large.
+    static constexpr std::size_t kMaxCaptures = 200;
+    static constexpr std::size_t kMaxBytes = 64u * 1024 * 1024;
+    // Writes refused this long in a row are told to the user.
+    static constexpr double kTellAfterSeconds = 3.0;
+
+    bool empty() const { return waiting_.empty(); }
+    std::size_t size() const { return waiting_.size(); }
+    std::size_t bytes() const { return bytes_; }
+
+    // Keeps a capture behind those waiting; false, keeping nothing, when it
+    // would pass the bound.
+    bool push(PendingCapture&& capture);
+
+    // Writes the waiting captures oldest first until one meets a busy store:
+    // that one stays first and the rest wait behind it. Every capture that
+    // leaves the queue was stored or failed for good; write may take its
+    // contents once it is written. now: the clock.
+    void drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now);
+
+    // The clock of refused writes: a busy store starts it, a write it took
+    // (or refused for another reason) stops it.
+    void note_result(CaptureWrite result, double now);
+    // True once per run of refusals, when it has lasted longer than
+    // kTellAfterSeconds and captures still wait.
+    bool take_tell(double now);
+
+private:
+    struct Waiting {
+        PendingCapture capture;
+        std::size_t bytes = 0;  // as counted when it came
+    };
+    std::deque<Waiting> waiting_;
+    std::size_t bytes_ = 0;
+    std::optional<double> refused_since_;
+    bool told_ = false;
+};

@@ -1,0 +1,137 @@
+// The queue of captures waiting for a store that another program holds:
+// order, the bound, and when the user is told.
+#include "capture/capture_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+PendingCapture capture(const std::wstring& text, std::size_t image_bytes = 0) {
+    PendingCapture c;
+    c.text = text;
+    c.image.assign(image_bytes, 0x5A);
+    return c;
+}
+
+// A store that refuses writes while busy is set and records what it took.
+struct Store {
+    bool busy = false;
+    std::vector<std::wstring> written;
+    int attempts = 0;
+    CaptureWrite operator()(PendingCapture& c) {
+        ++attempts;
+        if (busy) return CaptureWrite::busy;
+        written.push_back(c.text);
+        c.text.clear();  // the writer may take what it wrote
+        return CaptureWrite::stored;
+    }
+};
+
+}  // namespace
+
+TEST(CaptureQueue, WaitingCapturesAreWrittenInOrderOnceTheStoreTakesWrites) {
+    CaptureQueue q;
+    Store store;
+    store.busy = true;
+    for (const wchar_t* t : {L"first", L"second", L"third"}) ASSERT_TRUE(q.push(capture(t)));
+    EXPECT_EQ(q.size(), 3u);
+    q.drain(std::ref(store), 1.0);
+    EXPECT_EQ(store.attempts, 1) << "a busy store is tried once per drain, with the oldest capture";
+    EXPECT_TRUE(store.written.empty());
+    EXPECT_EQ(q.size(), 3u);
+    store.busy = false;
+    q.drain(std::ref(store), 2.0);
+    EXPECT_EQ(store.written, (std::vector<std::wstring>{L"first", L"second", L"third"}));
+    EXPECT_TRUE(q.empty());
+    EXPECT_EQ(q.bytes(), 0u);
+}
+
+TEST(CaptureQueue, AStoreBusyAgainMidwayKeepsTheRestInOrder) {
+    CaptureQueue q;
+    for (const wchar_t* t : {L"a", L"b", L"c"}) q.push(capture(t));
+    std::vector<std::wstring> written;
+    int calls = 0;
+    auto busy_at_the_second_call = [&](PendingCapture& c) {
+        if (++calls == 2) return CaptureWrite::busy;
+        written.push_back(c.text);
+        return CaptureWrite::stored;
+    };
+    q.drain(busy_at_the_second_call, 0);
+    EXPECT_EQ(written, (std::vector<std::wstring>{L"a"}));
+    EXPECT_EQ(q.size(), 2u);
+    q.drain(busy_at_the_second_call, 0);
+    EXPECT_EQ(written, (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    EXPECT_TRUE(q.empty());
+}
+
+TEST(CaptureQueue, AFailedWriteLeavesTheQueueAndTheNextOneFollows) {
+    CaptureQueue q;
+    q.push(capture(L"refused for good"));
+    q.push(capture(L"stored"));
+    std::vector<std::wstring> seen;
+    q.drain([&](PendingCapture& c) {
+        seen.push_back(c.text);
+        return seen.size() == 1 ? CaptureWrite::failed : CaptureWrite::stored;
+    }, 0);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"refused for good", L"stored"}));
+    EXPECT_TRUE(q.empty());
+}
+
+TEST(CaptureQueue, HoldsAtMost200CapturesOr64MiBButAlwaysTheFirst) {
+    struct Case {
+        const char* name;
+        std::size_t count;
+        std::size_t image_bytes;
+        std::size_t kept;
+    } cases[] = {
+        {"small captures", 250, 0, CaptureQueue::kMaxCaptures},
+        {"1 MiB images", 100, 1u << 20, 63},
+        {"one capture beyond the whole bound", 3, CaptureQueue::kMaxBytes + 1, 1},
+    };
+    for (const Case& c : cases) {
+        CaptureQueue q;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < c.count; ++i) kept += q.push(capture(L"copy " + std::to_wstring(i), c.image_bytes));
+        EXPECT_EQ(kept, c.kept) << c.name;
+        EXPECT_EQ(q.size(), c.kept) << c.name;
+        if (q.size() > 1) EXPECT_LE(q.bytes(), CaptureQueue::kMaxBytes) << c.name;
+        // The refused ones were the latest: the first ones wait in order.
+        std::vector<std::wstring> order;
+        q.drain([&](PendingCapture& p) {
+            order.push_back(p.text);
+            return CaptureWrite::stored;
+        }, 0);
+        ASSERT_EQ(order.size(), c.kept) << c.name;
+        for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], L"copy " + std::to_wstring(i)) << c.name;
+    }
+}
+
+TEST(CaptureQueue, TellsOnceWhenWritesStayRefusedForMoreThanAFewSeconds) {
+    CaptureQueue q;
+    Store store;
+    store.busy = true;
+    q.push(capture(L"waiting"));
+    q.note_result(CaptureWrite::busy, 10.0);
+    EXPECT_FALSE(q.take_tell(10.0));
+    q.drain(std::ref(store), 12.0);
+    EXPECT_FALSE(q.take_tell(12.0));
+    EXPECT_FALSE(q.take_tell(10.0 + CaptureQueue::kTellAfterSeconds)) << "only beyond the time";
+    q.drain(std::ref(store), 13.5);
+    EXPECT_TRUE(q.take_tell(13.5));
+    EXPECT_FALSE(q.take_tell(20.0)) << "told once";
+    store.busy = false;
+    q.drain(std::ref(store), 21.0);
+    EXPECT_TRUE(q.empty());
+    EXPECT_FALSE(q.take_tell(30.0)) << "nothing waits";
+
+    // A new run of refusals is told again; a short one is not.
+    q.push(capture(L"later"));
+    q.note_result(CaptureWrite::busy, 40.0);
+    q.note_result(CaptureWrite::stored, 41.0);
+    q.note_result(CaptureWrite::busy, 42.0);
+    EXPECT_FALSE(q.take_tell(44.0)) << "the clock started again at 42";
+    EXPECT_TRUE(q.take_tell(45.5));
+}
