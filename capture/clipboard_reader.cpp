@@ -17,6 +17,7 @@ bool ClipboardReader::wait_clipboard_free(DWORD ms) const {
 }
 
 ClipboardReader::~ClipboardReader() {
+    stopping_ = true;
     if (thread_.joinable()) thread_.join();
 }
 
@@ -54,6 +55,30 @@ std::optional<ClipboardRead> ClipboardReader::take() {
     return out;
 }
 
+ClipboardSnapshot ClipboardReader::read_when_free(HWND opener) {
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG tried_until = start + kOpenRetryMs;
+    DWORD sequence = GetClipboardSequenceNumber();
+    for (;;) {
+        ClipboardSnapshot snap = winutil::read_clipboard(opener);
+        if (snap.opened || stopping_) return snap;
+        for (;;) {
+            Sleep(kOpenRetryStepMs);
+            const ULONGLONG now = GetTickCount64();
+            if (stopping_ || now - start >= kOpenGiveUpMs) return ClipboardSnapshot{};
+            if (now < tried_until) break;
+            // Given up trying: watched without opening. A holder that opened
+            // it for no window shows no window here, and is tried every step.
+            const DWORD current = GetClipboardSequenceNumber();
+            if (current != sequence || GetOpenClipboardWindow() == nullptr) {
+                sequence = current;
+                tried_until = now + kOpenRetryMs;
+                break;
+            }
+        }
+    }
+}
+
 void ClipboardReader::run(ClipboardReadRequest request) {
     // The image encoder needs COM on this thread.
     raii::ComInit com;
@@ -62,7 +87,7 @@ void ClipboardReader::run(ClipboardReadRequest request) {
         {
             raii::Window opener(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                                 GetModuleHandleW(nullptr), nullptr));
-            read.snap = winutil::read_clipboard(opener.get());
+            read.snap = read_when_free(opener.get());
         }
         if (clipboard_free_) SetEvent(clipboard_free_.get());
         read.text_mark = text_fingerprint(read.snap.text);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -45,10 +46,21 @@ struct ClipboardRead {
 // The thread opens the clipboard for a message-only window of its own, so
 // that no other thread of the program can open it (and empty it) while the
 // data is being copied.
+//
+// Other programs open the clipboard too, many of them on every change
+// (clipboard tools, remote-desktop clients, password managers). When it is
+// held, the thread tries again every kOpenRetryStepMs for kOpenRetryMs; then
+// it stops trying and only watches, every kOpenRetryStepMs, for the holder to
+// close it or for a new content, and tries at once when either happens. A
+// read that has not opened the clipboard within kOpenGiveUpMs ends unopened.
 class ClipboardReader {
 public:
+    static constexpr DWORD kOpenRetryStepMs = 15;
+    static constexpr DWORD kOpenRetryMs = 200;
+    static constexpr DWORD kOpenGiveUpMs = 5000;
+
     ClipboardReader(HWND notify, UINT message);
-    // Waits for a read still running.
+    // Ends a read still waiting for the clipboard and waits for it.
     ~ClipboardReader();
     ClipboardReader(const ClipboardReader&) = delete;
     ClipboardReader& operator=(const ClipboardReader&) = delete;
@@ -65,6 +77,9 @@ public:
 
 private:
     void run(ClipboardReadRequest request);
+    // The snapshot, once the clipboard could be opened (see above); an
+    // unopened one when it could not.
+    ClipboardSnapshot read_when_free(HWND opener);
 
     HWND notify_;
     UINT message_;
@@ -72,6 +87,7 @@ private:
     // Signalled while no read holds the clipboard open (manual reset).
     raii::Handle clipboard_free_;
     std::thread thread_;
+    std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::optional<ClipboardRead> result_;  // guarded by mutex_
 };
