@@ -2,8 +2,10 @@
 // entries back on it. Interface thread (the plain-text paste thread uses
 // only the text functions of core/clipboard_text.h).
 //
-// OpenClipboard is never retried: a failed read gives an empty snapshot, a
-// failed write leaves the clipboard as it was and returns false.
+// These functions open the clipboard once: a failed read gives an empty
+// snapshot, a failed write leaves the clipboard as it was and returns false.
+// The watcher's read thread tries again while another program holds it
+// (capture/clipboard_reader.h).
 #pragma once
 
 #include <windows.h>

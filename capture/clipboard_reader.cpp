@@ -2,12 +2,24 @@
 #include "capture/clipboard_reader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <system_error>
 
 #include "capture/image.h"
 #include "capture/watcher.h"
 #include "core/handles.h"
+
+namespace {
+
+std::size_t bytes_of(const ClipboardRead& read) {
+    return read.snap.text.size() * sizeof(wchar_t) + read.snap.rtf.size() + read.snap.html.size() +
+           read.snap.dib.size() + read.image.size();
+}
+
+constexpr std::chrono::milliseconds kStep{ClipboardReader::kStepMs};
+
+}  // namespace
 
 ClipboardReader::ClipboardReader(HWND notify, UINT message)
     : notify_(notify), message_(message), clipboard_free_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
@@ -17,6 +29,8 @@ bool ClipboardReader::wait_clipboard_free(DWORD ms) const {
 }
 
 ClipboardReader::~ClipboardReader() {
+    stopping_ = true;
+    wake_.notify_all();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -25,15 +39,16 @@ bool ClipboardReader::start(ClipboardReadRequest request) {
     if (thread_.joinable()) thread_.join();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        result_.reset();
+        results_.clear();
+        queued_bytes_ = 0;
+        running_ = true;
+        waiting_ = false;
     }
-    // Reset here, on the thread that also writes the clipboard, so that a
-    // write after a started read always waits for it.
-    if (clipboard_free_) ResetEvent(clipboard_free_.get());
     try {
         thread_ = std::thread(&ClipboardReader::run, this, std::move(request));
     } catch (const std::system_error&) {
-        if (clipboard_free_) SetEvent(clipboard_free_.get());
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_ = false;
         return false;
     }
     started_ = true;
@@ -43,27 +58,119 @@ bool ClipboardReader::start(ClipboardReadRequest request) {
 std::optional<ClipboardRead> ClipboardReader::take() {
     if (!started_) return std::nullopt;
     std::optional<ClipboardRead> out;
+    bool ended = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!result_) return std::nullopt;
-        out = std::move(result_);
-        result_.reset();
+        if (!results_.empty()) {
+            queued_bytes_ -= std::min(queued_bytes_, bytes_of(results_.front()));
+            out = std::move(results_.front());
+            results_.pop_front();
+        }
+        ended = !running_ && results_.empty();
     }
-    if (thread_.joinable()) thread_.join();
-    started_ = false;
+    if (ended) finish();
     return out;
 }
 
-void ClipboardReader::run(ClipboardReadRequest request) {
-    // The image encoder needs COM on this thread.
-    raii::ComInit com;
+bool ClipboardReader::end_if_idle() {
+    if (!started_) return true;
+    bool ended = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (results_.empty() && waiting_) {
+            const DWORD sequence = GetClipboardSequenceNumber();
+            if (sequence == 0 || sequence == last_sequence_) running_ = false;
+        }
+        ended = !running_ && results_.empty();
+    }
+    if (ended) finish();
+    return ended;
+}
+
+void ClipboardReader::finish() {
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    started_ = false;
+}
+
+bool ClipboardReader::hold_off(DWORD ms, DWORD wait_ms) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (ClipboardRead& r : results_) r.before_own_write = true;
+        ++generation_;
+        held_off_until_ = GetTickCount64() + ms;
+    }
+    return wait_clipboard_free(wait_ms);
+}
+
+bool ClipboardReader::begin_read(unsigned& generation) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        if (stopping_) {
+            running_ = false;
+            return false;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= held_off_until_) break;
+        wake_.wait_for(lock, std::min(kStep, std::chrono::milliseconds(held_off_until_ - now)));
+    }
+    generation = generation_;
+    // Under the lock that hold_off takes: a write that follows hold_off
+    // either keeps this read from starting or waits for it.
+    if (clipboard_free_) ResetEvent(clipboard_free_.get());
+    return true;
+}
+
+bool ClipboardReader::wait_for_next(DWORD last_sequence) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    last_sequence_ = last_sequence;
+    waiting_ = true;
+    const ULONGLONG idle_since = GetTickCount64();
+    for (;;) {
+        if (stopping_ || !running_) break;
+        const DWORD sequence = GetClipboardSequenceNumber();
+        const bool changed = sequence != 0 && sequence != last_sequence;
+        if (changed && results_.size() < kMaxQueued && queued_bytes_ < kMaxQueuedBytes) {
+            waiting_ = false;
+            return true;
+        }
+        // Nobody came for a while: the next change starts a thread anew.
+        if (!changed && results_.empty() && GetTickCount64() - idle_since >= kIdleEndMs) break;
+        wake_.wait_for(lock, kStep);
+    }
+    waiting_ = false;
+    running_ = false;
+    return false;
+}
+
+ClipboardSnapshot ClipboardReader::read_when_free(HWND opener) {
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG tried_until = start + kOpenRetryMs;
+    DWORD sequence = GetClipboardSequenceNumber();
+    for (;;) {
+        ClipboardSnapshot snap = winutil::read_clipboard(opener);
+        if (snap.opened || stopping_) return snap;
+        for (;;) {
+            Sleep(kStepMs);
+            const ULONGLONG now = GetTickCount64();
+            if (stopping_ || now - start >= kOpenGiveUpMs) return ClipboardSnapshot{};
+            if (now < tried_until) break;
+            // Given up trying: watched without opening. A holder that opened
+            // it for no window shows no window here, and is tried every step.
+            const DWORD current = GetClipboardSequenceNumber();
+            if (current != sequence || GetOpenClipboardWindow() == nullptr) {
+                sequence = current;
+                tried_until = now + kOpenRetryMs;
+                break;
+            }
+        }
+    }
+}
+
+ClipboardRead ClipboardReader::read_once(HWND opener, const ClipboardReadRequest& request) {
     ClipboardRead read;
     try {
-        {
-            raii::Window opener(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                                GetModuleHandleW(nullptr), nullptr));
-            read.snap = winutil::read_clipboard(opener.get());
-        }
+        read.snap = read_when_free(opener);
         if (clipboard_free_) SetEvent(clipboard_free_.get());
         read.text_mark = text_fingerprint(read.snap.text);
         if (!read.snap.dib.empty()) {
@@ -80,10 +187,36 @@ void ClipboardReader::run(ClipboardReadRequest request) {
         read = ClipboardRead{};
     }
     if (clipboard_free_) SetEvent(clipboard_free_.get());
-    read.request = std::move(request);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        result_ = std::move(read);
+    read.request = request;
+    return read;
+}
+
+void ClipboardReader::run(ClipboardReadRequest request) {
+    // The image encoder needs COM on this thread.
+    raii::ComInit com;
+    raii::Window opener(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr));
+    unsigned generation = 0;
+    while (begin_read(generation)) {
+        ClipboardRead read = read_once(opener.get(), request);
+        const DWORD sequence = read.snap.opened ? read.snap.sequence : GetClipboardSequenceNumber();
+        // The next read records what comes next; the bitmap just read needs
+        // no image made again.
+        request.take_as_seen = false;
+        if (!read.snap.dib.empty() &&
+            std::find(request.known_hashes.begin(), request.known_hashes.end(), read.hash) ==
+                request.known_hashes.end()) {
+            request.known_hashes.push_back(read.hash);
+            constexpr std::size_t kKnownKept = 64;
+            if (request.known_hashes.size() > kKnownKept) request.known_hashes.erase(request.known_hashes.begin());
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            read.before_own_write = generation != generation_;
+            queued_bytes_ += bytes_of(read);
+            results_.push_back(std::move(read));
+        }
+        PostMessageW(notify_, message_, 0, 0);
+        if (!wait_for_next(sequence)) break;
     }
-    PostMessageW(notify_, message_, 0, 0);
 }

@@ -1,9 +1,13 @@
 // Fetching and reading link titles.
 #include "capture/link_title.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
+#include "capture/page_charset.h"
 #include "capture/posted_text.h"
 #include "core/http_get.h"
 #include "core/text.h"
@@ -51,32 +55,92 @@ bool ends_with_host(const std::wstring& host, const std::wstring& main) {
 
 // ---------------------------------------------------------------- the thread
 
-void start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text) {
-    try {
-        std::thread([main, id, text] {
-            const std::wstring title = fetch_link_title(text);
-            if (!title.empty() && IsWindow(main))
-                post_text_message(main, kMsgLinkTitle, static_cast<WPARAM>(id), title);
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread: the entry simply gets no title.
+namespace {
+
+// The fetches waiting and the workers running them: at most
+// kMaxLinkFetches threads, each taking the next waiting fetch until none is
+// left. Never destroyed, so that a worker still running at exit finds it.
+class FetchPool {
+public:
+    struct Job {
+        HWND main;
+        std::int64_t id;
+        std::wstring text;
+        DWORD deadline_ms;
+    };
+
+    bool add(Job job) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (waiting_.size() >= kMaxWaitingLinkFetches) return false;
+        waiting_.push_back(std::move(job));
+        if (workers_ < kMaxLinkFetches) {
+            try {
+                std::thread([this] { work(); }).detach();
+                ++workers_;
+            } catch (const std::system_error&) {
+                // A worker already running takes it; with none it waits for
+                // the next fetch's worker.
+            }
+        }
+        return true;
     }
+
+private:
+    void work() {
+        for (;;) {
+            Job job;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (waiting_.empty()) {
+                    --workers_;
+                    return;
+                }
+                job = std::move(waiting_.front());
+                waiting_.pop_front();
+            }
+            const std::wstring title = fetch_link_title(job.text, default_video_services(), job.deadline_ms);
+            if (!title.empty() && IsWindow(job.main))
+                post_text_message(job.main, kMsgLinkTitle, static_cast<WPARAM>(job.id), title);
+        }
+    }
+
+    std::mutex mutex_;
+    std::deque<Job> waiting_;
+    int workers_ = 0;
+};
+
+FetchPool& fetch_pool() {
+    static FetchPool* const pool = new FetchPool;
+    return *pool;
+}
+
+}  // namespace
+
+bool start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text, DWORD deadline_ms) {
+    return fetch_pool().add(FetchPool::Job{main, id, text, deadline_ms});
 }
 
 // ---------------------------------------------------------------- fetching
 
 std::wstring fetch_link_title(const std::wstring& text) { return fetch_link_title(text, default_video_services()); }
 
-std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services) {
+std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services, DWORD deadline_ms) {
     if (!is_web_url(text)) return {};
+    const ULONGLONG start = GetTickCount64();
+    // What is left of the fetch's time; 0 when it is over.
+    auto remaining = [&]() -> DWORD {
+        const ULONGLONG spent = GetTickCount64() - start;
+        return spent >= deadline_ms ? 0 : static_cast<DWORD>(deadline_ms - spent);
+    };
     const std::wstring address = trim(text);
     const std::wstring endpoint = oembed_endpoint(address, services);
-    std::string body;
-    if (!endpoint.empty() && http_get(endpoint + percent_encode(address), body)) {
-        std::wstring title = json_title(body);
+    HttpReply reply;
+    if (!endpoint.empty() && http_get(endpoint + percent_encode(address), reply, deadline_ms)) {
+        std::wstring title = json_title(reply.body);
         if (!title.empty()) return title;
     }
-    if (http_get(address, body)) return html_title(body);
+    const DWORD left = remaining();
+    if (left > 0 && http_get(address, reply, left)) return html_title(reply.body, reply.charset);
     return {};
 }
 
@@ -233,8 +297,11 @@ std::string decode_html_entities(const std::string& text) {
     return out;
 }
 
-std::wstring html_title(const std::string& page) {
+std::wstring html_title(const std::string& page, const std::string& header_charset) {
     if (page.empty()) return {};
+    // The reply's header first, then the page's own declaration, else UTF-8.
+    UINT code_page = code_page_of_charset(header_charset);
+    if (code_page == 0) code_page = code_page_of_charset(meta_charset(page));
     const std::string lower = ascii_lower(page);
     std::string value;
 
@@ -269,7 +336,12 @@ std::wstring html_title(const std::string& page) {
         if (end == std::string::npos) return {};
         value = page.substr(open + 1, end - open - 1);
     }
-    return normalize_title(from_utf8(decode_html_entities(value)));
+    return normalize_title(from_utf8(decode_html_entities(code_page_to_utf8(value, code_page))));
+}
+
+bool is_hidden_title_char(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 
 std::wstring normalize_title(const std::wstring& text) {
@@ -281,6 +353,7 @@ std::wstring normalize_title(const std::wstring& text) {
             pending_space = !out.empty();
             continue;
         }
+        if (is_hidden_title_char(c)) continue;
         if (pending_space) out += L' ';
         pending_space = false;
         out += c;

@@ -1,5 +1,5 @@
-// Human-readable titles of copied web addresses, fetched on a worker thread
-// per address: the oEmbed endpoint of the two video services first, then
+// Human-readable titles of copied web addresses, fetched by a few worker
+// threads: the oEmbed endpoint of the two video services first, then
 // the page's Open Graph title, Twitter-card title or title element. Also
 // the clean-up of browser window titles shown in the entry hint.
 //
@@ -24,15 +24,25 @@ inline constexpr UINT kMsgLinkTitle = WM_APP + 10;
 // Longest title kept, in UTF-16 code units; a longer one is cut and "…" added.
 inline constexpr std::size_t kLinkTitleMax = 300;
 
-// Starts a detached thread that fetches the title of text (a copied web
-// address, as captured) and, when it finds one and main is still a window,
-// posts kMsgLinkTitle with id. Nothing is posted otherwise.
-void start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text);
+// Every fetch of a title ends by this time, oEmbed and page together.
+inline constexpr DWORD kLinkFetchDeadlineMs = 15000;
+// Fetches run at once at most; further ones wait, in order, up to
+// kMaxWaitingLinkFetches of them; beyond that a fetch is dropped.
+inline constexpr int kMaxLinkFetches = 3;
+inline constexpr std::size_t kMaxWaitingLinkFetches = 32;
+
+// Hands the title fetch of text (a copied web address, as captured) to the
+// fetch workers (detached threads, at most kMaxLinkFetches); when it finds
+// a title and main is still a window, kMsgLinkTitle is posted with id.
+// Nothing is posted otherwise. False when the fetch was dropped.
+bool start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text,
+                            DWORD deadline_ms = kLinkFetchDeadlineMs);
 
 // The title of a copied web address; empty when the text is not one, the
-// fetch fails or the page has no title.
+// fetch fails, takes longer than deadline_ms, or the page has no title.
 std::wstring fetch_link_title(const std::wstring& text);
-std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services);
+std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services,
+                              DWORD deadline_ms = kLinkFetchDeadlineMs);
 
 // The oEmbed endpoint prefix for a video link of one of the services
 // (main host, a subdomain of it, or the first service's short-link host);
@@ -53,17 +63,22 @@ std::wstring percent_encode(const std::wstring& text);
 std::wstring json_title(const std::string& reply);
 
 // The first og:title or twitter:title meta content of a page, else the text
-// of its title element, with character references decoded, normalised;
-// empty when there is none.
-std::wstring html_title(const std::string& page);
+// of its title element, read in the charset the reply's header names (when
+// Windows has it), else in the one a meta tag of the page declares, else as
+// UTF-8; with character references decoded, normalised; empty when there is
+// none.
+std::wstring html_title(const std::string& page, const std::string& header_charset = {});
 
 // Character references of a title ("&amp;", "&#x41;", "&#65;" ...) decoded;
 // unknown ones, and those naming a surrogate or no character, kept as written.
 std::string decode_html_entities(const std::string& text);
 
-// Runs of blanks, tabs, CR and LF become one blank, none at either end; a
-// text longer than kLinkTitleMax is cut there (never inside a surrogate
-// pair) and "…" added.
+// Runs of blanks, tabs, CR and LF become one blank, none at either end;
+// other control characters (C0, DEL, C1) and the marks that change the
+// direction of text (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069)
+// are removed, so that a title cannot disguise what it says; a text longer
+// than kLinkTitleMax is cut there (never inside a surrogate pair) and "…"
+// added.
 std::wstring normalize_title(const std::wstring& text);
 
 // A browser window title without the browser's or video site's suffix

@@ -98,25 +98,23 @@ void ClipboardWatcher::reload_filters() {
     filters_loaded_ = true;
 }
 
-void ClipboardWatcher::wait_for_clipboard() {
+void ClipboardWatcher::hold_off_reads() {
     // The program's write comes right after: it could not open a clipboard
     // that the read thread holds. A text is read in milliseconds; a huge
-    // bitmap is not waited for longer than a second.
-    if (reader_) reader_->wait_clipboard_free(1000);
+    // bitmap is not waited for longer than a second. What was read before
+    // the write is still decided, but does not replace what the watcher
+    // remembers of the program's own write.
+    if (reader_) reader_->hold_off(500, 1000);
 }
 
 void ClipboardWatcher::remember_own_text(const std::wstring& text) {
-    wait_for_clipboard();
+    hold_off_reads();
     last_text_ = text_fingerprint(text);
     ignore_until_ = now() + 0.5;
-    // A read under way may bring what was there before this write; deciding
-    // about it would replace the text just remembered. It is dropped, and
-    // the clipboard read again once the ignore time is over.
-    if (reading()) drop_running_read_ = true;
 }
 
 void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) {
-    wait_for_clipboard();
+    hold_off_reads();
     if (dib.empty()) return;
     own_image_hash_ = image_hash(dib);
     own_image_pending_ = true;
@@ -135,7 +133,7 @@ void ClipboardWatcher::poll() {
 }
 
 void ClipboardWatcher::request_read() {
-    if (!enabled_ || !reader_ || reader_->busy()) return;
+    if (!enabled_ || !reader_ || !reader_->end_if_idle()) return;
     // An unchanged clipboard is not read again. 0 means the number cannot
     // be had: then every look reads.
     const DWORD sequence = GetClipboardSequenceNumber();
@@ -153,22 +151,24 @@ void ClipboardWatcher::take_finished_read() {
     if (!reader_) return;
     std::optional<ClipboardRead> read = reader_->take();
     if (!read) return;
-    // A read that could not open the clipboard is tried again at the next
-    // poll; one begun before capture was switched off or on, or before the
-    // program wrote the clipboard itself, is dropped.
-    const bool dropped = drop_running_read_;
-    drop_running_read_ = false;
-    if (!read->snap.opened || !enabled_ || dropped) return;
+    // A read that could not open the clipboard (for seconds) is tried again
+    // at the next poll; one begun before capture was switched off or on is
+    // dropped.
+    if (!read->snap.opened || !enabled_) return;
     if (prime_pending_ && !read->request.take_as_seen) {
         request_read();
         return;
     }
+    // Read before the program's own write: the text remembered for that
+    // write stays what the watcher compares with.
+    const TextFingerprint own_text = last_text_;
     if (read->request.take_as_seen) {
         take_as_seen(read->snap, read->hash, read->text_mark);
         prime_pending_ = false;
     } else {
         decide(read->snap, false, &*read);
     }
+    if (read->before_own_write) last_text_ = own_text;
     last_sequence_ = read->snap.sequence;
     has_last_sequence_ = true;
     read.reset();

@@ -105,10 +105,12 @@ public:
     // check_clipboard(false).
     void poll();
 
-    // kMsgClipboardRead's step: decides about the finished read, if any,
-    // and reads again when the clipboard changed meanwhile.
+    // kMsgClipboardRead's step: decides about the oldest finished read, if
+    // any, and reads again when the clipboard changed meanwhile. While the
+    // interface thread is busy, the read thread goes on reading each new
+    // content, so these results queue in order.
     void take_finished_read();
-    // A read runs or waits to be taken.
+    // The read thread runs or a result waits to be taken.
     bool reading() const { return reader_ && reader_->busy(); }
     // The bitmap with this hash fitted the size rule neither way; it is not
     // converted again.
@@ -136,8 +138,9 @@ private:
     static double now();
     void take_current_clipboard_as_seen();
     void take_as_seen(const ClipboardSnapshot& snap, std::uint64_t hash, const TextFingerprint& text_mark);
-    // Waits briefly while the read thread holds the clipboard open.
-    void wait_for_clipboard();
+    // Before the program writes the clipboard: no read starts for the
+    // ignore time, and a read holding the clipboard is waited for briefly.
+    void hold_off_reads();
     // The decision; read, when given, brings the hashes and the image bytes
     // made on the read thread. A stored capture's text is moved out of snap
     // into the item handed to the captured hook.
@@ -180,8 +183,6 @@ private:
     bool has_last_sequence_ = false;
     // The next read only takes the content as seen (start, switching on).
     bool prime_pending_ = false;
-    // The read under way began before an own write: its result is dropped.
-    bool drop_running_read_ = false;
     // Bitmaps whose image fitted the size rule neither way, newest last:
     // they are never converted again.
     std::deque<std::uint64_t> refused_hashes_;

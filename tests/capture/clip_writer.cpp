@@ -6,13 +6,19 @@
 //   --text <text>           add CF_UNICODETEXT with the text
 //   --file <format> <path>  add a format with the bytes of a file
 //   --dword <format> <n>    add a format holding a 32-bit number
+//   --long-text <n> <tag>   add CF_UNICODETEXT: n characters, ending in tag
 //   --noise-dib <w> <h>     add CF_DIB: a 32-bit bitmap of random pixels
 //   --gradient-dib <w> <h>  add CF_DIB: a 32-bit bitmap of smooth gradients
 //   --commit                open, empty, place every added format, close
 //   --wait <ms>             keep running (and answering messages) for a while
+//   --hold-on-change <ms>   from here on, open the clipboard after every
+//                           change and hold it open for ms milliseconds, as
+//                           other clipboard tools do (while --wait runs)
 //
 // A format is "text" (CF_UNICODETEXT), "dib" (CF_DIB), "#<number>", or the
-// name of a registered format. The exit code is 0 when every step worked.
+// name of a registered format. The exit code is 0 when every step worked;
+// with --hold-on-change, the number of changes it held the clipboard for.
+// WM_CLOSE ends a --wait early.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -49,6 +55,8 @@ std::vector<std::uint8_t> read_file(const std::wstring& path) {
     return out;
 }
 
+bool g_closed_early = false;
+
 void pump_for(DWORD ms) {
     const ULONGLONG end = GetTickCount64() + ms;
     for (;;) {
@@ -57,6 +65,7 @@ void pump_for(DWORD ms) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (g_closed_early) return;
         const ULONGLONG now = GetTickCount64();
         if (now >= end) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
@@ -109,6 +118,30 @@ std::vector<std::uint8_t> gradient_dib(std::uint32_t w, std::uint32_t h) {
     return dib;
 }
 
+DWORD g_hold_ms = 0;
+int g_held = 0;
+
+LRESULT CALLBACK writer_proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CLIPBOARDUPDATE && g_hold_ms > 0) {
+        // The change's writer may still hold it for a moment.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            if (OpenClipboard(wnd)) {
+                Sleep(g_hold_ms);
+                CloseClipboard();
+                ++g_held;
+                break;
+            }
+            Sleep(1);
+        }
+        return 0;
+    }
+    if (msg == WM_CLOSE) {
+        g_closed_early = true;
+        return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
 bool commit(HWND owner, std::vector<Pending>& pending) {
     bool ok = false;
     // Another program may hold the clipboard open for a while (reading a
@@ -145,7 +178,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!argv) return 2;
 
     WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpfnWndProc = writer_proc;
     wc.hInstance = instance;
     wc.lpszClassName = L"QuilletTestClipWriter";
     RegisterClassW(&wc);
@@ -170,6 +203,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             const auto* p = reinterpret_cast<const std::uint8_t*>(t.c_str());
             pending.push_back({CF_UNICODETEXT, std::vector<std::uint8_t>(p, p + (t.size() + 1) * sizeof(wchar_t))});
             i += 1;
+        } else if (op == L"--long-text") {
+            const std::wstring tag = arg(2);
+            std::wstring t(std::wcstoul(arg(1).c_str(), nullptr, 10), L'w');
+            for (std::size_t k = 0; k < t.size(); k += 61) t[k] = L' ';
+            if (t.size() >= tag.size()) t.replace(t.size() - tag.size(), tag.size(), tag);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(t.c_str());
+            pending.push_back({CF_UNICODETEXT, std::vector<std::uint8_t>(p, p + (t.size() + 1) * sizeof(wchar_t))});
+            i += 2;
         } else if (op == L"--file") {
             pending.push_back({format_of(arg(1)), read_file(arg(2))});
             i += 2;
@@ -188,6 +229,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             i += 2;
         } else if (op == L"--commit") {
             if (!commit(wnd, pending)) status = 1;
+        } else if (op == L"--hold-on-change") {
+            g_hold_ms = std::wcstoul(arg(1).c_str(), nullptr, 10);
+            if (!AddClipboardFormatListener(wnd)) status = 1;
+            i += 1;
         } else if (op == L"--wait") {
             pump_for(std::wcstoul(arg(1).c_str(), nullptr, 10));
             i += 1;
@@ -197,5 +242,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     DestroyWindow(wnd);
     LocalFree(argv);
+    if (status == 0 && g_hold_ms > 0) return g_held;
     return status;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -184,5 +185,109 @@ TEST_F(LinkFetch, WorkerPostsTheTitleToTheWindow) {
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(id, 4242u);
     EXPECT_EQ(title, L"A & B");
+    DestroyWindow(wnd);
+}
+
+namespace {
+
+// A deadline short enough for the tests; the program's is kLinkFetchDeadlineMs.
+constexpr DWORD kTestDeadlineMs = 2500;
+
+const VideoServices kNoVideo{L"video.invalid", L"v.invalid", L"", L"second.invalid", L""};
+
+// How often the server saw a request for exactly this path (or one
+// starting with it, when prefix).
+int requests_for(const std::string& lines, const std::string& path, bool prefix = false) {
+    const std::string key = "\"path\": \"" + path + (prefix ? "" : "\"");
+    int n = 0;
+    for (size_t at = lines.find(key); at != std::string::npos; at = lines.find(key, at + 1)) ++n;
+    return n;
+}
+
+// A number from the server's /__stats reply.
+long stat(const std::string& stats, const std::string& name) {
+    const size_t at = stats.find("\"" + name + "\": ");
+    return at == std::string::npos ? -1 : std::stol(stats.substr(at + name.size() + 4));
+}
+
+}  // namespace
+
+TEST_F(LinkFetch, HostilePagesEndWithinTheDeadline) {
+    const std::wstring cyrillic = L"\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440";
+    struct Case {
+        const wchar_t* path;
+        std::wstring title;
+    };
+    const Case cases[] = {
+        {L"/loop", L""},                 // redirects to itself
+        {L"/hop/300", L""},              // a chain of 300 redirects
+        {L"/hop/6", L""},                // one redirect too many
+        {L"/hop/5", L"Arrived"},         // as many as are followed
+        {L"/trickle", L""},              // one byte a second
+        {L"/silent", L""},               // takes the request, never answers
+        {L"/huge", L"Huge"},             // 50 MB: read up to the limit only
+        {L"/page/bidi", L"Invoicegpj.exe bell[0m iso mark end"},
+        {L"/cp1251/header", cyrillic},   // charset in the reply's header
+        {L"/cp1251/meta", cyrillic},     // in a meta tag
+        {L"/cp1251/http-equiv", cyrillic},
+        {L"/koi8/header", cyrillic},     // the header wins over the page's meta tag
+        {L"/charset/unknown", L"Plain \u00e9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(to_utf8(c.path));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(fetch_link_title(base_ + c.path, kNoVideo, kTestDeadlineMs), c.title);
+        const double took = seconds_since(start);
+        std::printf("%-20ls %.2f s\n", c.path, took);
+        EXPECT_LT(took, kTestDeadlineMs / 1000.0 + 1.0);
+    }
+    const std::string lines = log();
+    EXPECT_LE(requests_for(lines, "/loop"), 1 + kHttpMaxRedirects);
+    EXPECT_LE(requests_for(lines, "/hop/", true), 3 * (1 + kHttpMaxRedirects)) << "each chain ends after 5 redirects";
+    EXPECT_EQ(requests_for(lines, "/trickle"), 1) << "one attempt";
+    EXPECT_EQ(requests_for(lines, "/silent"), 1) << "one attempt";
+    EXPECT_EQ(requests_for(lines, "/huge"), 1);
+    std::string stats;
+    ASSERT_TRUE(http_get(base_ + L"/__stats", stats));
+    std::printf("server stats: %s\n", stats.c_str());
+    // The huge page's sender is stopped by the closed connection, long
+    // before the end of its 50 MB (what it got out is the limit plus what
+    // the sockets' buffers took).
+    EXPECT_LT(stat(stats, "hostile_bytes"), 40L * 1024 * 1024);
+}
+
+TEST_F(LinkFetch, OnlyAFewFetchesRunAtOnce) {
+    HWND wnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(wnd, nullptr);
+    // Seven pages that never answer, then one that does: the fetches wait
+    // their turn rather than each taking a thread and a connection.
+    constexpr int kSilent = 7;
+    const DWORD deadline = 1200;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kSilent; ++i)
+        EXPECT_TRUE(start_link_title_fetch(wnd, 100 + i, base_ + L"/silent?n=" + std::to_wstring(i), deadline));
+    EXPECT_TRUE(start_link_title_fetch(wnd, 777, base_ + L"/page/og", deadline));
+    int posts = 0;
+    WPARAM id = 0;
+    while (posts == 0 && seconds_since(start) < 15) {
+        MSG msg;
+        while (PeekMessageW(&msg, wnd, kMsgLinkTitle, kMsgLinkTitle, PM_REMOVE)) {
+            ++posts;
+            id = msg.wParam;
+            take_posted_text(msg.lParam);
+        }
+        Sleep(20);
+    }
+    const double took = seconds_since(start);
+    std::printf("the eighth fetch's title came after %.2f s\n", took);
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(id, 777u);
+    // Three rounds of silent pages before it.
+    EXPECT_GE(took, 2 * deadline / 1000.0 - 0.05);
+    std::string stats;
+    ASSERT_TRUE(http_get(base_ + L"/__stats", stats));
+    EXPECT_LE(stat(stats, "most_busy"), kMaxLinkFetches) << stats;
+    EXPECT_GE(stat(stats, "most_busy"), 2) << stats;
+    EXPECT_EQ(requests_for(log(), "/silent?n=", true), kSilent);
     DestroyWindow(wnd);
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/page_charset.h"
+#include "core/http_get.h"
 #include "core/text.h"
 
 namespace {
@@ -153,4 +155,66 @@ TEST(LinkTitle, WindowTitleSuffixes) {
 TEST(LinkTitle, NotAWebAddressFetchesNothing) {
     EXPECT_EQ(fetch_link_title(L"just text", kServices), L"");
     EXPECT_EQ(fetch_link_title(L"ftp://example.com/", kServices), L"");
+}
+
+TEST(LinkTitle, ControlAndDirectionCharactersAreRemoved) {
+    struct Case {
+        const wchar_t* in;
+        const wchar_t* out;
+    };
+    const Case cases[] = {
+        {L"Invoice\u202Egpj.exe\u202C", L"Invoicegpj.exe"},
+        {L"\u202A\u202B\u202D a \u2066b\u2067c\u2068d\u2069", L"a bcd"},
+        {L"left\u200Eright\u200Fend\u061C", L"leftrightend"},
+        {L"bell\u0007 esc\u001B[0m nul\u0001 del\u007F c1\u0085\u009F", L"bell esc[0m nul del c1"},
+        {L"\u0007\u202E  spaced \t out \u202C", L"spaced out"},
+        // Kept: no-break space, letters of right-to-left scripts, joiners.
+        {L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Dy", L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Dy"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(normalize_title(c.in), c.out) << to_utf8(c.in);
+    EXPECT_EQ(json_title(R"({"title":"a\u202eb\u0007c"})"), L"abc");
+    EXPECT_EQ(html_title("<title>x&#x202E;y&#7;z</title>"), L"xyz");
+}
+
+TEST(LinkTitle, DeclaredCharsetsAreHonoured) {
+    // "Привет" in windows-1251 and in KOI8-R.
+    const std::string cp1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    const std::string koi8 = "\xF0\xD2\xC9\xD7\xC5\xD4";
+    const std::wstring privet = L"\u041f\u0440\u0438\u0432\u0435\u0442";
+    const std::string title = "<title>" + cp1251 + " &amp; co</title>";
+    EXPECT_EQ(html_title(title, "windows-1251"), privet + L" & co");
+    EXPECT_EQ(html_title("<meta charset=\"windows-1251\">" + title), privet + L" & co");
+    EXPECT_EQ(html_title("<META HTTP-EQUIV='Content-Type' CONTENT='text/html; charset=CP1251'>" + title),
+              privet + L" & co");
+    // The header wins over the page's own declaration.
+    EXPECT_EQ(html_title("<meta charset=utf-8><title>" + koi8 + "</title>", "koi8-r"), privet);
+    // An unknown charset in the header: the page's declaration, else UTF-8.
+    EXPECT_EQ(html_title("<meta charset=cp1251><title>" + cp1251 + "</title>", "x-unknown"), privet);
+    EXPECT_EQ(html_title("<title>caf\xC3\xA9</title>", "x-unknown"), L"caf\u00e9");
+    EXPECT_EQ(html_title("<title>caf\xE9</title>", "iso-8859-1"), L"caf\u00e9");
+}
+
+TEST(LinkTitle, CharsetNames) {
+    struct Case {
+        const char* name;
+        UINT code_page;
+    };
+    const Case cases[] = {
+        {"utf-8", 65001},        {"UTF8", 65001},         {"windows-1251", 1251}, {" \"Windows-1252\" ", 1252},
+        {"cp1251", 1251},        {"x-cp1250", 1250},      {"iso-8859-5", 28595},  {"ISO_8859-2", 28592},
+        {"iso-8859-1", 1252},    {"latin1", 1252},        {"us-ascii", 1252},     {"koi8-r", 20866},
+        {"koi8-u", 21866},       {"ibm866", 866},         {"cp866", 866},         {"shift_jis", 932},
+        {"gbk", 936},            {"big5", 950},           {"euc-kr", 949},        {"", 0},
+        {"utf-16", 0},           {"no-such-charset", 0},  {"windows-99999", 0},   {"cp", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(code_page_of_charset(c.name), c.code_page) << c.name;
+
+    EXPECT_EQ(meta_charset("<html><META Charset='KOI8-R'>"), "koi8-r");
+    EXPECT_EQ(meta_charset("<meta http-equiv=\"content-type\" content=\"text/html; charset=windows-1251\">"),
+              "windows-1251");
+    EXPECT_EQ(meta_charset("<meta name=x><meta charset=utf-8/>"), "utf-8");
+    EXPECT_EQ(meta_charset("<meta name=charset>"), "");
+    EXPECT_EQ(content_type_charset(L"text/html; charset=Windows-1251"), "windows-1251");
+    EXPECT_EQ(content_type_charset(L"text/html;charset=\"koi8-r\"; x=y"), "koi8-r");
+    EXPECT_EQ(content_type_charset(L"text/html"), "");
 }

@@ -7,12 +7,17 @@
 
 Every request is recorded; GET /__log returns the records as JSON lines
 (path, user agent, accept-encoding) and GET /__clear forgets them.
+GET /__stats returns, as JSON, the most requests that were under way at
+once and the body bytes the hostile pages managed to send.
 """
 import argparse
 import json
 import os
+import select
+import socket
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
@@ -36,13 +41,53 @@ PAGES = {
                      "\U0001F600 &nbsp;!\"></head></html>",
     "/page/none": "<html><head></head><body>no title here</body></html>",
     "/watch": "<html><head><title>Video page itself</title></head></html>",
+    "/page/bidi": "<html><head><title>Invoice\u202egpj.exe\u202c \u0007bell\u001b[0m \u2066iso\u2069 "
+                  "\u200emark\u200f\u0085 end\u007f</title></head></html>",
 }
+
+CYRILLIC_TITLE = "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440"
+# How long the hostile pages keep a connection at most.
+HOSTILE_SECONDS = 60
 
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     log = []
     lock = threading.Lock()
+    busy = 0
+    most_busy = 0
+    hostile_bytes = 0
+
+    def do_GET(self):
+        counted = not self.path.startswith("/__")
+        if counted:
+            with Handler.lock:
+                Handler.busy += 1
+                Handler.most_busy = max(Handler.most_busy, Handler.busy)
+        try:
+            return self.route()
+        finally:
+            if counted:
+                with Handler.lock:
+                    Handler.busy -= 1
+
+    def send_hostile(self, data, delay):
+        """Sends data in pieces, delay seconds apart, for HOSTILE_SECONDS at most."""
+        end = time.monotonic() + HOSTILE_SECONDS
+        step = 1 if delay else 65536
+        try:
+            for i in range(0, len(data), step):
+                if time.monotonic() > end:
+                    break
+                self.wfile.write(data[i:i + step])
+                self.wfile.flush()
+                with Handler.lock:
+                    Handler.hostile_bytes += len(data[i:i + step])
+                if delay:
+                    time.sleep(delay)
+        except OSError:
+            pass
+        self.close_connection = True
 
     def log_message(self, *args):
         pass
@@ -57,7 +102,7 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(data)
 
-    def do_GET(self):
+    def route(self):
         parts = urlsplit(self.path)
         path = parts.path
         if path == "/__log":
@@ -67,7 +112,13 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/__clear":
             with Handler.lock:
                 Handler.log.clear()
+                Handler.most_busy = Handler.busy
+                Handler.hostile_bytes = 0
             return self.send_body(200, "ok", "text/plain")
+        if path == "/__stats":
+            with Handler.lock:
+                stats = {"most_busy": Handler.most_busy, "hostile_bytes": Handler.hostile_bytes}
+            return self.send_body(200, json.dumps(stats), "application/json")
         with Handler.lock:
             Handler.log.append({
                 "path": self.path,
@@ -87,6 +138,59 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_body(404, "<html><head><title>Missing page</title></head></html>")
         if path == "/redirect":
             return self.send_body(301, "moved", "text/plain", {"Location": "/page/og"})
+        if path == "/loop":
+            return self.send_body(302, "again", "text/plain", {"Location": "/loop"})
+        if path.startswith("/hop/"):
+            # /hop/N redirects to /hop/N-1; /hop/0 is a page.
+            n = int(path[5:])
+            if n <= 0:
+                return self.send_body(200, "<html><head><title>Arrived</title></head></html>")
+            return self.send_body(301 if n % 2 else 307, "on", "text/plain",
+                                  {"Location": "http://127.0.0.1:%d/hop/%d" % (self.server.server_address[1], n - 1)})
+        if path == "/trickle":
+            # Headers at once, then one byte a second.
+            body = b"<html><head><title>Trickle</title></head>" + b" " * 100000
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            return self.send_hostile(body, 1.0)
+        if path == "/silent":
+            # Takes the request and never answers, until the client goes.
+            end = time.monotonic() + HOSTILE_SECONDS
+            while time.monotonic() < end:
+                readable, _, _ = select.select([self.connection], [], [], 0.05)
+                try:
+                    if readable and not self.connection.recv(1, socket.MSG_PEEK):
+                        break
+                except OSError:
+                    break
+            self.close_connection = True
+            return None
+        if path == "/huge":
+            body = b"<html><head><title>Huge</title></head>" + b"x" * (50 * 1024 * 1024)
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            return self.send_hostile(body, 0)
+        if path == "/cp1251/header":
+            page = "<html><head><title>" + CYRILLIC_TITLE + "</title></head></html>"
+            return self.send_body(200, page.encode("cp1251"), "text/html; charset=Windows-1251")
+        if path == "/cp1251/meta":
+            page = ('<html><head><meta charset="windows-1251"><title>' + CYRILLIC_TITLE +
+                    "</title></head></html>")
+            return self.send_body(200, page.encode("cp1251"), "text/html")
+        if path == "/cp1251/http-equiv":
+            page = ('<html><head><meta http-equiv="Content-Type" content="text/html; charset=cp1251">'
+                    "<title>" + CYRILLIC_TITLE + "</title></head></html>")
+            return self.send_body(200, page.encode("cp1251"), "text/html")
+        if path == "/koi8/header":
+            page = "<html><head><meta charset='utf-8'><title>" + CYRILLIC_TITLE + "</title></head></html>"
+            return self.send_body(200, page.encode("koi8_r"), 'text/html;charset="koi8-r"')
+        if path == "/charset/unknown":
+            page = "<html><head><title>Plain \u00e9</title></head></html>"
+            return self.send_body(200, page.encode("utf-8"), "text/html; charset=x-no-such-charset")
         if path == "/empty":
             return self.send_body(200, b"")
         if path == "/big":

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -170,12 +171,26 @@ protected:
         ASSERT_TRUE(CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             << GetLastError();
         raii::Handle process(pi.hProcess), thread(pi.hThread);
-        const ULONGLONG end = GetTickCount64() + 30000;
+        const ULONGLONG end = GetTickCount64() + 120000;
         while (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT && GetTickCount64() < end) pump_for(20);
         DWORD code = 99;
         GetExitCodeProcess(process.get(), &code);
         EXPECT_EQ(code, 0u) << "clip_writer failed";
         pump_for(700);
+    }
+
+    // Starts clip_writer.exe with the arguments and returns at once.
+    raii::Handle start_writer(const std::vector<std::wstring>& args) {
+        const std::wstring path = test_support::own_exe_dir() + L"\\clip_writer.exe";
+        std::wstring cmd = quote(path);
+        for (const auto& a : args) cmd += L" " + quote(a);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return raii::Handle();
+        CloseHandle(pi.hThread);
+        return raii::Handle(pi.hProcess);
     }
 
     std::wstring write_file(const std::wstring& name, const Bytes& bytes) {
@@ -562,4 +577,76 @@ TEST_F(WatcherGui, ALongTextIsCapturedWholeAndHeldOnlyWhileCaptured) {
     ASSERT_EQ(all.size(), 1u);
     EXPECT_EQ(all[0].text.size(), text.size() - 1);  // the store trims the leading blank
     EXPECT_EQ(all[0].text.substr(all[0].text.size() - 4), L" end");
+}
+
+TEST_F(WatcherGui, CopiesWhileAnotherProgramHoldsTheClipboardAreAllStoredInOrder) {
+    // A second program opens the clipboard on every change and holds it for
+    // 50 ms, as clipboard tools and remote-desktop clients do.
+    raii::Handle holder = start_writer({L"--title", L"clipboard holder", L"--hold-on-change", L"50", L"--wait",
+                                        L"60000"});
+    ASSERT_TRUE(holder);
+    pump_for(500);
+    constexpr int kCopies = 50;
+    std::vector<std::wstring> args;
+    for (int i = 1; i <= kCopies; ++i)
+        args.insert(args.end(), {L"--text", L"held copy " + std::to_wstring(i), L"--commit", L"--wait", L"150"});
+    args.insert(args.end(), {L"--wait", L"300"});
+    run_writer(args);
+    HWND holder_window = FindWindowW(L"QuilletTestClipWriter", L"clipboard holder");
+    ASSERT_NE(holder_window, nullptr);
+    PostMessageW(holder_window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(holder.get(), 10000), WAIT_OBJECT_0);
+    DWORD held = 0;
+    GetExitCodeProcess(holder.get(), &held);
+    std::printf("the holder held the clipboard after %lu changes\n", static_cast<unsigned long>(held));
+    EXPECT_GE(held, static_cast<DWORD>(kCopies)) << "the other program held the clipboard after every copy";
+
+    const auto all = entries();
+    ASSERT_EQ(all.size(), static_cast<size_t>(kCopies));
+    for (int i = 0; i < kCopies; ++i)
+        EXPECT_EQ(all[static_cast<size_t>(i)].text, L"held copy " + std::to_wstring(i + 1));
+}
+
+TEST_F(WatcherGui, LongTextsCopiedInQuickSuccessionAreAllStored) {
+    // Texts of 2,000,000 characters, 0.39 s apart, into a store that holds
+    // more of them with every copy.
+    int copies = 10;
+    if (const char* n = std::getenv("QUILLET_LONG_COPIES")) copies = std::atoi(n);
+    std::vector<std::wstring> args;
+    for (int i = 1; i <= copies; ++i) {
+        args.insert(args.end(), {L"--long-text", L"2000000", L" long copy " + std::to_wstring(i), L"--commit",
+                                 L"--wait", L"390"});
+    }
+    // A watcher that keeps no copy of the texts it hands over.
+    KillTimer(host_, kPollTimer);
+    g_host.watcher = nullptr;
+    watcher_.reset();
+    int stored = 0;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG last_at = start;
+    ClipboardWatcher::Hooks hooks;
+    // The main window refreshes its list after each capture; with many
+    // long entries that takes the interface thread longer than the time
+    // between the copies.
+    int busy_ms = 600;
+    if (const char* n = std::getenv("QUILLET_LONG_BUSY_MS")) busy_ms = std::atoi(n);
+    hooks.captured = [&](const CapturedItem&) {
+        Sleep(static_cast<DWORD>(busy_ms));
+        ++stored;
+        last_at = GetTickCount64();
+    };
+    watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    start_watcher();
+    run_writer(args);
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (stored < copies && GetTickCount64() < end) pump_for(100);
+    const auto all = entries();
+    std::printf("%zu of %d long texts stored, the last %.1f s after the start\n", all.size(), copies,
+                static_cast<double>(last_at - start) / 1000.0);
+    ASSERT_EQ(all.size(), static_cast<size_t>(copies));
+    for (int i = 0; i < copies; ++i) {
+        const std::wstring& t = all[static_cast<size_t>(i)].text;
+        const std::wstring tag = L" long copy " + std::to_wstring(i + 1);
+        EXPECT_EQ(t.substr(t.size() - tag.size()), tag);
+    }
 }
