@@ -1,6 +1,7 @@
 // The screenshot command: grab, overlay, and the filing of the result.
 #include "screenshot/screenshot_command.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "store/database.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
 
 namespace {
 
@@ -55,9 +57,15 @@ void file_result(ScreenshotContext& ctx, const CaptureResult& result) {
     HWND main = ctx.main_window ? ctx.main_window->window : nullptr;
 
     std::wstring saved_path;
+    std::wstring unwritten_path;  // chosen in Save-as, but the write failed
     if (result.action == 3) {
         const std::wstring chosen = ask_save_path(main, folder);
-        if (!chosen.empty() && write_file_bytes(chosen, result.png)) saved_path = chosen;
+        if (!chosen.empty()) {
+            if (write_file_bytes(chosen, result.png))
+                saved_path = chosen;
+            else
+                unwritten_path = chosen;
+        }
     }
     std::wstring image_path;
     bool user_file = false;
@@ -88,13 +96,77 @@ void file_result(ScreenshotContext& ctx, const CaptureResult& result) {
         }
     }
 
-    if (id == 0) return;
-    if (ctx.main_window) {
+    if (id != 0 && ctx.main_window) {
         ctx.main_window->refresh_view(false);
         list_select_entry(ctx.main_window->cards, id);
     }
-    if (ctx.balloon) ctx.balloon(tr(L"tray.screenshot_added"), tr(L"screenshot.saved_to_images"));
+    if (!unwritten_path.empty()) {
+        // The user asked for that file: a message that stays until read,
+        // naming the whole path, says it is not there.
+        std::wstring text = tr_format(L"screenshot.save_failed", unwritten_path);
+        if (id != 0) text += L"\n" + tr(L"screenshot.saved_to_images");
+        show_message(main, tr(L"tray.screenshot"), text);
+    }
+    if (id == 0) return;
+    if (ctx.balloon && unwritten_path.empty())
+        ctx.balloon(tr(L"tray.screenshot_added"), tr(L"screenshot.saved_to_images"));
     if (settings.sound_on_copy) winutil::play_copy_sound(settings.sound_copy_id);
+}
+
+// Hides every popup of the program before the screen is grabbed, so that
+// no text of it (the entry hint, a tooltip, the toast, an open menu, the
+// quick menu) is in the frozen screen; true when anything was on screen.
+bool hide_own_popups(MainWindow& main_window) {
+    bool hidden = false;
+    if (main_window.hint_popup && IsWindowVisible(main_window.hint_popup)) hidden = true;
+    main_window.hide_entry_hint();
+    if (main_window.tooltip_visible || main_window.toast_visible) hidden = true;
+    main_window.hide_button_tooltip();
+    main_window.hide_toast();
+    // A menu of the system's (a window's system menu) ends its own loop.
+    EndMenu();
+    struct Walk {
+        HWND main = nullptr;
+        bool hidden = false;
+    } walk{main_window.window, false};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto& walk = *reinterpret_cast<Walk*>(lp);
+            if (w == walk.main || !IsWindowVisible(w)) return TRUE;
+            // The program's popups are captionless tool windows; windows
+            // with a title bar (settings, editor, view) stay.
+            const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
+            const LONG_PTR ex_style = GetWindowLongPtrW(w, GWL_EXSTYLE);
+            if (!(style & WS_POPUP) || (style & WS_CAPTION) == WS_CAPTION || !(ex_style & WS_EX_TOOLWINDOW))
+                return TRUE;
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            if (wcscmp(name, L"QuilletPopupMenu") == 0) {
+                // A destroyed level ends the menu's loop once the screenshot
+                // returns to it; a hidden one would leave the loop waiting.
+                DestroyWindow(w);
+            } else {
+                if (wcscmp(name, TOOLTIPS_CLASSW) == 0) SendMessageW(w, TTM_POP, 0, 0);
+                ShowWindow(w, SW_HIDE);
+            }
+            walk.hidden = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return hidden || walk.hidden;
+}
+
+// The program's windows left on screen draw what the hidden ones covered
+// before the grab.
+void repaint_own_windows() {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) -> BOOL {
+            if (IsWindowVisible(w)) RedrawWindow(w, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            return TRUE;
+        },
+        0);
 }
 
 }  // namespace
@@ -129,10 +201,14 @@ void take_screenshot(ScreenshotContext& ctx, int mode) {
     *ctx.busy = true;
     HWND main = ctx.main_window->window;
     bool hidden = false;
+    const bool popups = hide_own_popups(*ctx.main_window);
     if (IsWindowVisible(main) && !IsIconic(main)) {
         ShowWindow(main, SW_HIDE);
-        winutil::flush_dwm();
         hidden = true;
+    }
+    if (popups || hidden) {
+        repaint_own_windows();
+        winutil::flush_dwm();
     }
     const DPI_AWARENESS_CONTEXT previous_dpi = enter_per_monitor_dpi();
     ScreenGrab grab = ScreenGrab::capture_virtual_screen();
@@ -162,4 +238,7 @@ void take_screenshot(ScreenshotContext& ctx, int mode) {
 
     if (!result.ok) return;
     file_result(ctx, result);
+    // The list refresh of the filing would show the hint of the selected
+    // row again; it comes back only when the user selects a row.
+    ctx.main_window->hide_entry_hint();
 }

@@ -132,10 +132,17 @@ void delete_image_files(const std::vector<std::wstring>& paths) {
     }
 }
 
+// The image files of the rows the condition picks that may go with them: a
+// file stays while a row the condition leaves names it, and whenever any
+// row marks it as the user's own (a Save-as over an older autosave leaves
+// two rows naming one file).
 std::vector<std::wstring> Database::image_paths_where(const std::wstring& condition) {
     std::vector<std::wstring> paths;
-    for (auto& row : query(L"SELECT image_path FROM history WHERE " + condition +
-                           L" AND image_path IS NOT NULL AND image_path <> '' AND image_user_file=0")) {
+    for (auto& row : query(L"SELECT DISTINCT h.image_path FROM history h WHERE (" + condition +
+                           L") AND h.image_path IS NOT NULL AND h.image_path <> '' AND NOT EXISTS "
+                           L"(SELECT 1 FROM history o WHERE o.image_path = h.image_path COLLATE NOCASE "
+                           L"AND (o.image_user_file <> 0 OR o.id NOT IN (SELECT id FROM history WHERE " +
+                           condition + L")))")) {
         if (!row.empty() && !row[0].empty()) {
             paths.push_back(std::move(row[0]));
         }

@@ -2,22 +2,31 @@
 // in the list, the tray balloon tells of it, the tool colour and thickness
 // go back to the settings, the main window comes back; the window mode
 // with the program's own window in front opens the overlay without a
-// selection; a second screenshot while one runs does nothing.
+// selection; a second screenshot while one runs does nothing; the entry
+// hint and every other popup of the program are gone before the grab, on
+// every way a screenshot starts, and the hint stays gone afterwards; a
+// Save-as that cannot write its file says so with the path.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
 #include "app/app_ids.h"
 #include "app/tray_icon.h"
 #include "core/i18n.h"
+#include "core/text.h"
+#include "screenshot/capture_overlay.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/ui_driver.h"
+#include "tests/screenshot/shot_test_support.h"
 #include "tests/theme/gui_support.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
+#include "ui/popup_menu.h"
 
 namespace {
 
@@ -25,9 +34,9 @@ using namespace app_test;
 
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
-// Runs the command on this thread; drive gets the overlay window on another
-// thread and must end it.
-void run_driven(App& app, int mode, const std::function<void(HWND)>& drive) {
+// Runs start on this thread (a way into the screenshot command); drive
+// gets the overlay window on another thread and must end it.
+void run_driven_by(const std::function<void()>& start, const std::function<void(HWND)>& drive) {
     const DWORD thread = GetCurrentThreadId();
     std::thread driver([&] {
         auto found = gui_test::wait_for_windows(thread, L"QuilletCaptureOverlay", 1, 10000);
@@ -42,10 +51,19 @@ void run_driven(App& app, int mode, const std::function<void(HWND)>& drive) {
             for (HWND w : left) gui_test::post_key(w, VK_ESCAPE);
         }
     });
-    app.take_screenshot(mode);
+    start();
     driver.join();
     pump(300);
 }
+
+void run_driven(App& app, int mode, const std::function<void(HWND)>& drive) {
+    run_driven_by([&] { app.take_screenshot(mode); }, drive);
+}
+
+std::uint64_t menu_choice = 0;
+
+// The main window's Screenshot command (a menu-bar item).
+constexpr int kScreenshotCommand = 1118;
 
 TEST(ScreenshotCommand, FilesSelectsAndTellsOfTheEntry) {
     RunningApp run([](Settings& s) {
@@ -113,6 +131,280 @@ TEST(ScreenshotCommand, WindowModeWithTheProgramInFrontStartsWithoutASelection) 
     EXPECT_EQ(overlays_during_second, 1);
     pump(300);
     EXPECT_TRUE(app.database->list_entries(L"images", false, true).empty());
+}
+
+// A window of one colour over the whole screen, below every other, run by
+// a thread of its own as another program's window would be.
+class Backdrop {
+public:
+    static constexpr COLORREF kColour = RGB(0xFF, 0x00, 0xFF);
+    Backdrop() {
+        thread_ = std::thread([this] {
+            static const bool registered = [] {
+                WNDCLASSW wc{};
+                wc.lpfnWndProc = DefWindowProcW;
+                wc.hInstance = GetModuleHandleW(nullptr);
+                wc.hbrBackground = CreateSolidBrush(kColour);
+                wc.lpszClassName = L"QuilletTestBackdrop";
+                return RegisterClassW(&wc) != 0;
+            }();
+            if (registered)
+                window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"QuilletTestBackdrop", L"", WS_POPUP,
+                                          0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                                          nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (window_) {
+                ShowWindow(window_, SW_SHOWNOACTIVATE);
+                SetWindowPos(window_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                UpdateWindow(window_);
+            }
+            thread_id_ = GetCurrentThreadId();
+            ready_ = true;
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            if (window_) DestroyWindow(window_);
+        });
+        while (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ~Backdrop() {
+        PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    bool ok() const { return window_ != nullptr; }
+
+private:
+    std::atomic<bool> ready_{false};
+    DWORD thread_id_ = 0;
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+
+// The visible popups (no title bar) of a thread but the capture overlay.
+std::vector<HWND> visible_popups(DWORD thread, HWND main) {
+    std::vector<HWND> found;
+    struct Walk {
+        HWND main;
+        std::vector<HWND>* found;
+    } walk{main, &found};
+    EnumThreadWindows(
+        thread,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto& walk = *reinterpret_cast<Walk*>(lp);
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
+            if (w != walk.main && IsWindowVisible(w) && (style & WS_POPUP) && (style & WS_CAPTION) != WS_CAPTION &&
+                wcscmp(name, L"QuilletCaptureOverlay") != 0)
+                walk.found->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return found;
+}
+
+bool all_of_colour(const shot_test::Image& img, const RECT& rc, COLORREF colour, int* others = nullptr) {
+    int wrong = 0;
+    for (LONG y = std::max<LONG>(rc.top, 0); y < std::min<LONG>(rc.bottom, img.height); ++y)
+        for (LONG x = std::max<LONG>(rc.left, 0); x < std::min<LONG>(rc.right, img.width); ++x)
+            if (img.at(x, y) != colour) ++wrong;
+    if (others) *others = wrong;
+    return wrong == 0;
+}
+
+class ScreenshotPopups : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(backdrop.ok());
+        ASSERT_TRUE(run.start());
+        app = run.app.get();
+        mw = app->main_window.get();
+        main = run.window();
+        // Far enough from the left edge for the hint to go left of the window.
+        SetWindowPos(main, HWND_TOP, 900, 120, 620, 520, SWP_SHOWWINDOW);
+        SetForegroundWindow(main);
+        id = app->database->add_text_entry(kPrivate, std::nullopt, false, false);
+        ASSERT_GT(id, 0);
+        mw->refresh_all();
+        pump(200);
+        show_hint();
+    }
+    void show_hint() {
+        list_select_entry(mw->cards, id);
+        mw->on_selection_changed();
+        pump(300);
+        ASSERT_TRUE(IsWindowVisible(mw->hint_popup));
+        ASSERT_EQ(gui_test::text_of(mw->hint_popup).rfind(kPrivate, 0), 0u);
+        hint_rect = gui_test::window_rect(mw->hint_popup);
+    }
+    static constexpr const wchar_t* kPrivate = L"Private hint text 4711";
+    Backdrop backdrop;
+    RunningApp run{[](Settings& s) {
+        s.screenshot_copy_to_clipboard = false;
+        s.show_hints = true;
+    }};
+    App* app = nullptr;
+    MainWindow* mw = nullptr;
+    HWND main = nullptr;
+    std::int64_t id = 0;
+    RECT hint_rect{};
+};
+
+// Hotkey 16 and Enter: the stored PNG has the backdrop where the hint was,
+// and the hint is not shown again afterwards.
+TEST_F(ScreenshotPopups, TheHintIsNotInTheGrabAndDoesNotComeBack) {
+    // The hint is on the screen, over the backdrop.
+    int hint_pixels = 0;
+    {
+        const Capture before = capture_screen(hint_rect);
+        shot_test::Image img;
+        img.width = before.width;
+        img.height = before.height;
+        img.bgra = before.pixels;
+        all_of_colour(img, RECT{0, 0, before.width, before.height}, Backdrop::kColour, &hint_pixels);
+        ASSERT_GT(hint_pixels, before.width * before.height / 2) << "the hint is painted over the backdrop";
+    }
+    std::vector<HWND> popups_meanwhile{nullptr};
+    run_driven_by([&] { SendMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0); },
+                  [&](HWND overlay) {
+                      popups_meanwhile = visible_popups(GetWindowThreadProcessId(overlay, nullptr), main);
+                      gui_test::post_key(overlay, VK_RETURN);
+                  });
+    EXPECT_TRUE(popups_meanwhile.empty());
+    const std::vector<HistoryEntry> images = app->database->list_entries(L"images", false, true);
+    ASSERT_EQ(images.size(), 1u);
+    const shot_test::Image img = shot_test::decode_png(images[0].image);
+    ASSERT_EQ(img.width, static_cast<std::uint32_t>(GetSystemMetrics(SM_CXVIRTUALSCREEN)));
+    int others = 0;
+    EXPECT_TRUE(all_of_colour(img, hint_rect, Backdrop::kColour, &others))
+        << others << " pixels of the hint's place are not the backdrop";
+    pump(500);
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_FALSE(IsWindowVisible(mw->hint_popup)) << "the hint came back by itself";
+    EXPECT_FALSE(mw->hint.shown);
+}
+
+// Every way a screenshot starts hides the hint (and any other popup) before
+// the overlay is up: the three hotkeys, the toolbar button, the menu
+// command, the tray menu's item, and a hotkey while a menu is open.
+TEST_F(ScreenshotPopups, EveryWayHidesThePopupsFirst) {
+    HWND button = GetDlgItem(main, kIdScreenshot);
+    struct Case {
+        const char* what;
+        std::function<void()> start;
+    } cases[] = {
+        {"hotkey 14", [&] { SendMessageW(main, WM_HOTKEY, kHotkeyRegionShot, 0); }},
+        {"hotkey 15", [&] { SendMessageW(main, WM_HOTKEY, kHotkeyWindowShot, 0); }},
+        {"hotkey 16", [&] { SendMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0); }},
+        {"toolbar button",
+         [&] { SendMessageW(main, WM_COMMAND, MAKEWPARAM(kIdScreenshot, BN_CLICKED), reinterpret_cast<LPARAM>(button)); }},
+        {"menu command", [&] { SendMessageW(main, WM_COMMAND, MAKEWPARAM(kScreenshotCommand, 0), 0); }},
+        {"tray menu item",
+         [&] {
+             // The tray menu opens; the driver thread chooses its item.
+             std::thread chooser([&] {
+                 HWND menu = ui_driver::wait_window(GetWindowThreadProcessId(main, nullptr), ui_driver::kMenuClass);
+                 if (menu) ui_driver::choose_menu_item(menu, kTrayScreenshot);
+             });
+             SendMessageW(app->tray_icon->window, WM_TRAYICON, 0, WM_RBUTTONUP);
+             chooser.join();
+         }},
+        {"hotkey while a menu is open",
+         [&] {
+             PostMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0);
+             const std::vector<PopupMenuItem> items = {PopupMenuItem{L"Private menu item", 1, false, false, true, {}}};
+             POINT at{200, 200};
+             menu_choice = PopupMenu::track_at(main, at.x, at.y, items, false);
+         }},
+    };
+    ASSERT_TRUE(button);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        show_hint();
+        menu_choice = 99;
+        std::vector<HWND> popups_meanwhile{nullptr};
+        bool overlay_seen = false;
+        run_driven_by(c.start, [&](HWND overlay) {
+            overlay_seen = true;
+            popups_meanwhile = visible_popups(GetWindowThreadProcessId(overlay, nullptr), main);
+            gui_test::post_key(overlay, VK_ESCAPE);
+        });
+        EXPECT_TRUE(overlay_seen);
+        EXPECT_TRUE(popups_meanwhile.empty()) << popups_meanwhile.size() << " popups shown over the grab";
+        if (std::string(c.what) == "hotkey while a menu is open") {
+            EXPECT_EQ(menu_choice, 0u) << "the menu ends with the screenshot";
+            EXPECT_TRUE(ui_driver::newest_window(GetCurrentThreadId(), ui_driver::kMenuClass) == nullptr);
+        }
+        pump(300);
+        EXPECT_FALSE(IsWindowVisible(mw->hint_popup));
+        EXPECT_FALSE(app->screenshot_busy);
+    }
+}
+
+// A Save-as whose file cannot be written: the entry is stored and a
+// message names the path; no plain "Screenshot added" balloon.
+TEST(ScreenshotCommand, AFailedSaveAsIsToldWithThePath) {
+    RunningApp run([](Settings& s) {
+        s.screenshot_autosave = false;
+        s.screenshot_copy_to_clipboard = false;
+    });
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    HWND main = run.window();
+    ShowWindow(main, SW_SHOW);
+    pump(200);
+    // A file another handle holds without sharing cannot be written.
+    TempFolder elsewhere;
+    const std::wstring locked_path = elsewhere.file(L"locked shot.png");
+    raii::Handle locked(CreateFileW(locked_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(locked.get() != INVALID_HANDLE_VALUE && locked.get() != nullptr);
+    const int balloons = app.tray_icon->balloons_shown;
+    const DWORD ui = GetCurrentThreadId();
+    std::wstring message;
+    bool answered = false;
+    run_driven_by([&] { SendMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0); },
+                  [&](HWND overlay) {
+                      // The Save button of the whole-screen selection: the
+                      // Save-as dialog, then its overwrite prompt.
+                      CaptureOverlay model;
+                      model.grab.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+                      model.grab.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+                      model.selection = Box{0, 0, model.grab.width, model.grab.height};
+                      model.layout_toolbar();
+                      POINT save{-1, -1};
+                      for (const ToolbarButton& b : model.buttons)
+                          if (b.id == kTbSave) save = POINT{(b.rect.left + b.rect.right) / 2, (b.rect.top + b.rect.bottom) / 2};
+                      PostMessageW(overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(save.x, save.y));
+                      PostMessageW(overlay, WM_LBUTTONUP, 0, MAKELPARAM(save.x, save.y));
+                      HWND dialog = ui_driver::wait_window(ui, ui_driver::kFileDialogClass);
+                      if (!dialog) return;
+                      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                      HWND name = nullptr;
+                      for (int id : {0x47C, 0x480}) {
+                          HWND c = GetDlgItem(dialog, id);
+                          if (c && IsWindowVisible(c)) {
+                              name = c;
+                              break;
+                          }
+                      }
+                      if (!name) return;
+                      SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(locked_path.c_str()));
+                      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+                      // "Replace it?": yes.
+                      for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
+                          for (HWND w : gui_test::thread_windows(ui, ui_driver::kFileDialogClass))
+                              if (w != dialog && GetDlgItem(w, IDYES)) PostMessageW(w, WM_COMMAND, IDYES, 0);
+                          std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                      }
+                      HWND box = ui_driver::wait_window(ui, ui_driver::kConfirmBoxClass);
+                      if (!box) return;
+                      answered = ui_driver::confirm_answer(true, &message).act(box);
+                  });
+    EXPECT_TRUE(answered) << "no message came";
+    EXPECT_NE(message.find(locked_path), std::wstring::npos) << to_utf8(message);
+    EXPECT_NE(message.find(tr(L"screenshot.saved_to_images")), std::wstring::npos);
+    EXPECT_EQ(app.database->list_entries(L"images", false, true).size(), 1u) << "the entry is stored";
+    EXPECT_EQ(app.tray_icon->balloons_shown, balloons) << "no plain \"Screenshot added\"";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Storing entries, the duplicate bump, the trim, pins, keep, trash and
 // retention, and the image files of deleted entries.
+#include <cwctype>
+
 #include "store_fixture.h"
 #include "tests/store/fixtures/backup_samples.h"
 
@@ -538,6 +540,82 @@ TEST_F(HistoryTest, FilesTheUserSavedAreNeverDeleted) {
     EXPECT_TRUE(db().set_image_path(d, saved_a));
     EXPECT_EQ(db().purge_entries({d}), 1);
     EXPECT_FALSE(file_exists(saved_a));
+}
+
+// One file named by two rows (a Save-as over an older autosave): every way
+// of deleting the older row leaves the file while the other row names it,
+// and the file goes with the last row only when no row marks it as the
+// user's own.
+TEST_F(HistoryTest, AFileTwoRowsNameGoesOnlyWithTheLastAndNeverWhenTheUsersOwn) {
+    enum class Way { purge, empty_trash, trash_age, age, clear, trim };
+    struct Case {
+        const char* what;
+        Way way;
+        bool newer_is_users;
+    } cases[] = {
+        {"purge, newer row the user's", Way::purge, true},
+        {"purge, both autosaves", Way::purge, false},
+        {"empty trash, newer row the user's", Way::empty_trash, true},
+        {"empty trash, both autosaves", Way::empty_trash, false},
+        {"trash timed out, newer row the user's", Way::trash_age, true},
+        {"trash timed out, both autosaves", Way::trash_age, false},
+        {"age-out, newer row the user's", Way::age, true},
+        {"age-out, both autosaves", Way::age, false},
+        {"clear history, newer row the user's", Way::clear, true},
+        {"trim, newer row the user's", Way::trim, true},
+        {"trim, both autosaves", Way::trim, false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring tag = std::to_wstring(n++);
+        std::int64_t older = add_text(L"older shot " + tag);
+        // Clear history spares kept rows: the newer one stays that way.
+        std::int64_t newer = add_text(L"newer shot " + tag);
+        const std::wstring file = png(L"shot " + tag + L".png");
+        ASSERT_TRUE(db().set_image_path(older, file));
+        // The user's copy may differ in case only, as Windows paths do.
+        std::wstring named = file;
+        for (auto& ch : named) ch = static_cast<wchar_t>(towupper(ch));
+        ASSERT_TRUE(db().set_image_path(newer, c.newer_is_users ? named : file, c.newer_is_users));
+        if (c.way == Way::clear) db().set_keep(newer, true);
+        const std::string older_id = std::to_string(older);
+        switch (c.way) {
+            case Way::purge:
+                EXPECT_EQ(db().purge_entries({older}), 1);
+                break;
+            case Way::empty_trash:
+                db().trash_entry(older);
+                EXPECT_EQ(db().empty_trash(), 1);
+                break;
+            case Way::trash_age:
+                db().trash_entry(older);
+                raw().exec("UPDATE history SET deleted_at='2000-01-01T00:00:00' WHERE id=" + older_id);
+                EXPECT_EQ(db().purge_trash_older_than(1), 1);
+                break;
+            case Way::age:
+                raw().exec("UPDATE history SET created_at='2000-01-01T00:00:00' WHERE id=" + older_id);
+                EXPECT_EQ(db().delete_entries_older_than(30), 1);
+                break;
+            case Way::clear:
+                EXPECT_GE(db().clear_history(), 1);
+                break;
+            case Way::trim:
+                for (int i = 0; i < 198; ++i) {  // 200 rows in all
+                    add_text(L"filler " + tag + L" " + std::to_wstring(i));
+                }
+                ASSERT_EQ(field(older, "id"), older_id);
+                add_text(L"the 201st " + tag);
+                break;
+        }
+        EXPECT_EQ(field(older, "id"), "<none>");
+        EXPECT_EQ(field(newer, "id"), std::to_string(newer));
+        EXPECT_TRUE(file_exists(file));
+        // The last row that names it: an autosave goes with it.
+        EXPECT_EQ(db().purge_entries({newer}), 1);
+        EXPECT_EQ(file_exists(file), c.newer_is_users);
+        raw().exec("DELETE FROM history");
+    }
 }
 
 TEST_F(HistoryTest, EmptyTrashCountsEntriesAndSnippets) {
