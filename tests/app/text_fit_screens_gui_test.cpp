@@ -39,7 +39,8 @@ void save(const Capture& c, const std::wstring& name) {
     std::vector<std::uint8_t> png;
     ASSERT_TRUE(winutil::encode_bgra_png(c.pixels.data(), static_cast<std::uint32_t>(c.width),
                                          static_cast<std::uint32_t>(c.height), png));
-    EXPECT_TRUE(test_support::write_file(own_exe_dir() + L"\\..\\" + name + L".png", std::string(png.begin(), png.end())));
+    EXPECT_TRUE(
+        test_support::write_file(own_exe_dir() + L"\\..\\" + name + L".png", std::string(png.begin(), png.end())));
 }
 
 std::wstring class_of(HWND w) {
@@ -229,7 +230,8 @@ TEST(TextFitScreens, ViewWindowOfABrowserEntryAtSize18ShowsItsTimeLine) {
     e.source_url = L"https://www.example.org/articles/2026/12/how-to-keep-a-clipboard-history";
     e.created_at = L"2026-12-10T21:15:09";
     RECT client{};
-    Capture c = picture_of(kViewDialogClass, [&] { show_view_dialog(mw, e); }, &client);
+    Capture c = picture_of(
+        kViewDialogClass, [&] { show_view_dialog(mw, e); }, &client);
     ASSERT_GT(c.width, 0);
     save(c, L"text_fit_view_browser_18");
 
@@ -258,12 +260,14 @@ TEST(TextFitScreens, ViewWindowOfABrowserEntryAtSize18ShowsItsTimeLine) {
 TEST(TextFitScreens, ExportQuestionWrapsALongPath) {
     RunningApp run;
     ASSERT_TRUE(run.start());
-    const std::wstring path = L"C:\\Users\\someone\\AppData\\Roaming\\Quillet\\BackupsOfTheWholeHistoryKeptForLater\\"
-                              L"QuilletBackupOfTheTenthOfDecemberTwoThousandTwentySixAtNineFifteenInTheEvening.json";
+    const std::wstring path =
+        L"C:\\Users\\someone\\AppData\\Roaming\\Quillet\\BackupsOfTheWholeHistoryKeptForLater\\"
+        L"QuilletBackupOfTheTenthOfDecemberTwoThousandTwentySixAtNineFifteenInTheEvening.json";
     RECT client{};
-    Capture c = picture_of(L"QuilletConfirmBox",
-                           [&] { ask_confirmation(run.window(), tr(L"title.export"), export_done_message(path), tr(L"action.open")); },
-                           &client);
+    Capture c = picture_of(
+        L"QuilletConfirmBox",
+        [&] { ask_confirmation(run.window(), tr(L"title.export"), export_done_message(path), tr(L"action.open")); },
+        &client);
     ASSERT_GT(c.width, 0);
     save(c, L"text_fit_export_question");
     // Nothing of the text touches the box's right edge: the last four

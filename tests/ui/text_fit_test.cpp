@@ -83,17 +83,16 @@ public:
     // A single line of text in a box.
     void line(const Measure& m, const std::string& what, const std::wstring& text, const RECT& box) {
         const int w = m.width_of(text);
-        if (w > width(box) || m.line() > height(box))
-            add(what, text, w, m.line(), width(box), height(box));
+        if (w > width(box) || m.line() > height(box)) add(what, text, w, m.line(), width(box), height(box));
     }
     // Word-wrapped text in a box.
-    void wrapped(const Measure& m, const std::string& what, const std::wstring& text, const RECT& box,
-                 UINT extra = 0) {
+    void wrapped(const Measure& m, const std::string& what, const std::wstring& text, const RECT& box, UINT extra = 0) {
         const SIZE s = m.wrapped(text, width(box), extra);
         if (s.cx > width(box) || s.cy > height(box)) add(what, text, s.cx, s.cy, width(box), height(box));
     }
     void fail(const std::string& what, const std::wstring& text, const std::string& why) {
-        list_.push_back(language_ + " size " + std::to_string(size_) + " " + what + " \"" + to_utf8(text) + "\": " + why);
+        list_.push_back(language_ + " size " + std::to_string(size_) + " " + what + " \"" + to_utf8(text) +
+                        "\": " + why);
     }
     std::string report() const {
         std::string out;
@@ -133,30 +132,55 @@ std::string key_of(const wchar_t* key) { return to_utf8(key); }
 const wchar_t* const kPageKeys[] = {L"nav.clipboard",  L"nav.storage",  L"nav.window",     L"nav.startup",
                                     L"side.templates", L"nav.advanced", L"nav.screenshots"};
 
-const wchar_t* const kHeadingKeys[] = {L"nav.window",    L"win.appearance",       L"win.categories",
-                                       L"nav.clipboard", L"clipboard.app_filter", L"nav.storage",
-                                       L"nav.startup",   L"hotkeys.title",        L"side.templates",
-                                       L"advanced.updates", L"advanced.backup",   L"nav.screenshots"};
+const wchar_t* const kHeadingKeys[] = {L"nav.window",       L"win.appearance",       L"win.categories",
+                                       L"nav.clipboard",    L"clipboard.app_filter", L"nav.storage",
+                                       L"nav.startup",      L"hotkeys.title",        L"side.templates",
+                                       L"advanced.updates", L"advanced.backup",      L"nav.screenshots"};
 
-const wchar_t* const kCheckKeys[] = {
-    L"win.always_on_top",     L"win.close_on_paste",       L"win.hide_on_copy",       L"win.click_to_copy",
-    L"win.tray_on_minimize",  L"win.start_in_tray",        L"view.dark_mode",         L"side.pinned",
-    L"side.slots",            L"side.none",                L"side.trash",             L"side.templates",
-    L"side.images",           L"clipboard.watch",          L"clipboard.sound_copy",   L"clipboard.sound_paste",
-    L"view.show_time",        L"storage.show_hints",       L"storage.show_category",  L"storage.sort_freq",
-    L"storage.pinned_first",  L"storage.repeat_copies",    L"startup.autostart",      L"advanced.check_updates",
-    L"screenshot.show_editor", L"screenshot.done_copies",  L"screenshot.autosave",    L"screenshot.clip_autosave"};
+const wchar_t* const kCheckKeys[] = {L"win.always_on_top",
+                                     L"win.close_on_paste",
+                                     L"win.hide_on_copy",
+                                     L"win.click_to_copy",
+                                     L"win.tray_on_minimize",
+                                     L"win.start_in_tray",
+                                     L"view.dark_mode",
+                                     L"side.pinned",
+                                     L"side.slots",
+                                     L"side.none",
+                                     L"side.trash",
+                                     L"side.templates",
+                                     L"side.images",
+                                     L"clipboard.watch",
+                                     L"clipboard.sound_copy",
+                                     L"clipboard.sound_paste",
+                                     L"view.show_time",
+                                     L"storage.show_hints",
+                                     L"storage.show_category",
+                                     L"storage.sort_freq",
+                                     L"storage.pinned_first",
+                                     L"storage.repeat_copies",
+                                     L"startup.autostart",
+                                     L"advanced.check_updates",
+                                     L"screenshot.show_editor",
+                                     L"screenshot.done_copies",
+                                     L"screenshot.autosave",
+                                     L"screenshot.clip_autosave"};
 
 // The labels left of an edit, a combo box or a hotkey field.
-const wchar_t* const kFieldLabelKeys[] = {L"win.font_size",          L"storage.ttl",
-                                          L"storage.trash_hours",    L"settings.language_label",
-                                          L"startup.hotkey_open",    L"startup.hotkey_plain",
-                                          L"templates.hotkey",       L"screenshot.hotkey_area",
-                                          L"screenshot.hotkey_window", L"screenshot.hotkey_full"};
+const wchar_t* const kFieldLabelKeys[] = {L"win.font_size",
+                                          L"storage.ttl",
+                                          L"storage.trash_hours",
+                                          L"settings.language_label",
+                                          L"startup.hotkey_open",
+                                          L"startup.hotkey_plain",
+                                          L"templates.hotkey",
+                                          L"screenshot.hotkey_area",
+                                          L"screenshot.hotkey_window",
+                                          L"screenshot.hotkey_full"};
 
 // The hotkey fields' labels, in the order of their slots.
-const wchar_t* const kHotkeyLabelKeys[] = {L"startup.hotkey_open",    L"startup.hotkey_plain",
-                                           L"templates.hotkey",       L"screenshot.hotkey_area",
+const wchar_t* const kHotkeyLabelKeys[] = {L"startup.hotkey_open",      L"startup.hotkey_plain",
+                                           L"templates.hotkey",         L"screenshot.hotkey_area",
                                            L"screenshot.hotkey_window", L"screenshot.hotkey_full"};
 
 const wchar_t* const kOneLineHintKeys[] = {L"win.font_hint", L"win.hide_categories_hint", L"storage.trash_hint",
@@ -171,8 +195,10 @@ TEST(TextFit, SettingsWindow) {
         const Measure bold(kSettingsFontSize, kSettingsHeadingWeight);
         const Measure title(kSettingsTitleFontSize, kSettingsTitleWeight);
         for (const wchar_t* k : kPageKeys) {
-            misfits.line(title, "page title " + key_of(k), tr(k), settings_title_rect(kSettingsClientWidth, title.line()));
-            misfits.line(regular, "page list " + key_of(k), tr(k), settings_page_label_rect(box(kSettingsPageListWidth, 40)));
+            misfits.line(title, "page title " + key_of(k), tr(k),
+                         settings_title_rect(kSettingsClientWidth, title.line()));
+            misfits.line(regular, "page list " + key_of(k), tr(k),
+                         settings_page_label_rect(box(kSettingsPageListWidth, 40)));
         }
         for (const wchar_t* k : kHeadingKeys)
             misfits.line(bold, "heading " + key_of(k), tr(k), box(kSettingsColumnWidth, kSettingsHeadingHeight));
@@ -198,9 +224,11 @@ TEST(TextFit, SettingsWindow) {
         // The drop-down lists show their selected item beside the arrow strip.
         const int arrows = GetSystemMetrics(SM_CXVSCROLL);
         for (const wchar_t* k : {L"sound.notification", L"sound.asterisk", L"sound.question", L"sound.error"})
-            misfits.line(regular, "sound item " + key_of(k), tr(k), combo_text_box(box(kSettingsSoundComboWidth, 24), arrows));
+            misfits.line(regular, "sound item " + key_of(k), tr(k),
+                         combo_text_box(box(kSettingsSoundComboWidth, 24), arrows));
         for (const wchar_t* k : {L"clipboard.filter_all", L"clipboard.filter_only", L"clipboard.filter_except"})
-            misfits.line(regular, "filter item " + key_of(k), tr(k), combo_text_box(box(kSettingsFilterComboWidth, 24), arrows));
+            misfits.line(regular, "filter item " + key_of(k), tr(k),
+                         combo_text_box(box(kSettingsFilterComboWidth, 24), arrows));
         for (const wchar_t* code : kLanguages)
             misfits.line(regular, "language item", language_display_name(code),
                          combo_text_box(box(kSettingsLanguageComboWidth, 24), arrows));
@@ -209,7 +237,8 @@ TEST(TextFit, SettingsWindow) {
         // rows (which leave the edit a usable width), and Close.
         for (const wchar_t* k : {L"advanced.export", L"advanced.import"})
             misfits.line(regular, "button " + key_of(k), tr(k), button_text_box(box(kSettingsBackupButtonWidth, 26)));
-        misfits.line(regular, "button action.close", tr(L"action.close"), button_text_box(box(kSettingsCloseButtonWidth, 32)));
+        misfits.line(regular, "button action.close", tr(L"action.close"),
+                     button_text_box(box(kSettingsCloseButtonWidth, 32)));
         for (auto [label, button] : {std::pair{L"settings.backup_folder", L"settings.backup_browse"},
                                      std::pair{L"screenshot.folder", L"screenshot.browse"}}) {
             const SettingsFolderRow row = settings_folder_row(222, regular.width_of(tr(button)));
@@ -325,9 +354,8 @@ TEST(TextFit, ViewWindowBand) {
 
 TEST(TextFit, TemplateEditor) {
     Misfits misfits;
-    const wchar_t* const insert_keys[kEditorInsertCount] = {L"editor.var_date", L"editor.var_time",
-                                                            L"editor.var_datetime", L"editor.var_year",
-                                                            L"editor.var_user"};
+    const wchar_t* const insert_keys[kEditorInsertCount] = {
+        L"editor.var_date", L"editor.var_time", L"editor.var_datetime", L"editor.var_year", L"editor.var_user"};
     in_every_language(misfits, [&](int size) {
         const Measure m(size, 400);
         const std::pair<EditorLabel, const wchar_t*> labels[] = {{EditorLabel::Name, L"prompt.name"},
@@ -350,7 +378,8 @@ TEST(TextFit, TemplateEditor) {
         const RECT cancel = editor_cancel_rect(m.width_of(tr(L"action.cancel")));
         misfits.line(m, "button action.cancel", tr(L"action.cancel"), button_text_box(cancel));
         misfits.line(m, "button OK", L"OK", button_text_box(RECT{660, 502, 760, 530}));
-        misfits.line(m, "group item", tr(L"editor.ungrouped_group"), combo_text_box(box(640, 24), GetSystemMetrics(SM_CXVSCROLL)));
+        misfits.line(m, "group item", tr(L"editor.ungrouped_group"),
+                     combo_text_box(box(640, 24), GetSystemMetrics(SM_CXVSCROLL)));
     });
     EXPECT_TRUE(misfits.empty()) << misfits.report();
 }
@@ -396,8 +425,9 @@ TEST(TextFit, CardsKeepTheirTimeAndLines) {
 TEST(TextFit, ConfirmBoxOfALongPath) {
     Misfits misfits;
     // A file name longer than the box's 320 pixels breaks inside itself.
-    const std::wstring path = L"C:\\Users\\someone\\AppData\\Roaming\\Quillet\\Backups\\"
-                              L"QuilletBackupOfTheTenthOfDecemberTwoThousandTwentySixAtNineFifteenInTheEvening.json";
+    const std::wstring path =
+        L"C:\\Users\\someone\\AppData\\Roaming\\Quillet\\Backups\\"
+        L"QuilletBackupOfTheTenthOfDecemberTwoThousandTwentySixAtNineFifteenInTheEvening.json";
     in_every_language(misfits, [&](int) {
         const Measure m(kConfirmTextFontSize, 400);
         const std::wstring text = export_done_message(path);
@@ -405,7 +435,8 @@ TEST(TextFit, ConfirmBoxOfALongPath) {
         const SIZE measured = measure_confirm_text(text, font.get());
         const ConfirmBoxLayout l = confirm_box_layout(measured.cx, measured.cy, true);
         misfits.wrapped(m, "export question", text, l.text, DT_EDITCONTROL);
-        if (measured.cx > 320 || l.text.right > l.client.cx) misfits.fail("export question", text, "wider than the box");
+        if (measured.cx > 320 || l.text.right > l.client.cx)
+            misfits.fail("export question", text, "wider than the box");
         for (const wchar_t* k : {L"action.open", L"action.cancel", L"action.ok"})
             misfits.line(m, "button " + key_of(k), tr(k), button_text_box(l.ok));
     });
@@ -423,7 +454,8 @@ TEST(TextFit, BalloonsFitTheNotificationFields) {
         {L"update.available.title", L"update.available.text"}};
     in_every_language(misfits, [&](int) {
         for (auto [title, text] : balloons) {
-            if (tr(title).size() > kBalloonTitleRoom) misfits.fail(key_of(title), tr(title), "longer than the title field");
+            if (tr(title).size() > kBalloonTitleRoom)
+                misfits.fail(key_of(title), tr(title), "longer than the title field");
             if (!text) continue;
             // A text that takes a value (a path, a version) leaves room for it.
             const std::wstring t = tr(text);

@@ -40,7 +40,8 @@ public:
     }
 
     HWND check(int y, int id, const wchar_t* key, bool checked) {
-        HWND c = child(L"BUTTON", tr(key), WS_TABSTOP | BS_CHECKBOX, x, y, kSettingsCheckWidth, kSettingsCheckHeight, id);
+        HWND c = child(L"BUTTON", tr(key), WS_TABSTOP | BS_CHECKBOX, x, y, kSettingsCheckWidth, kSettingsCheckHeight,
+                       id);
         SendMessageW(c, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
         install_toggle_switch(c, dark_);
         s_.check_boxes.push_back(c);
@@ -258,7 +259,8 @@ void build_startup_page(B& b, const Settings& s) {
 void build_templates_page(B& b, const Settings& s) {
     b.heading(88, L"side.templates");
     b.hotkey_field(112, kSetHotkeySnippets, L"templates.hotkey", s.snippets_hotkey);
-    b.text(x, 142, kSettingsColumnWidth, kSettingsTemplatesHintHeight, tr(L"templates.hint") + L"\r\n" + tr(L"templates.hint_vars"));
+    b.text(x, 142, kSettingsColumnWidth, kSettingsTemplatesHintHeight,
+           tr(L"templates.hint") + L"\r\n" + tr(L"templates.hint_vars"));
 }
 
 void build_advanced_page(B& b, const Settings& s) {
@@ -323,8 +325,8 @@ void SettingsWindow::build_pages() {
     b.on_page(-1);
     RECT client{};
     GetClientRect(window, &client);
-    b.button(client.right - 24 - kSettingsCloseButtonWidth, client.bottom - 52, kSettingsCloseButtonWidth, 32, kSetClose,
-             L"action.close");
+    b.button(client.right - 24 - kSettingsCloseButtonWidth, client.bottom - 52, kSettingsCloseButtonWidth, 32,
+             kSetClose, L"action.close");
 
     const int shown = page >= 0 && page < kSettingsPageCount ? page : 0;
     SendMessageW(page_list, LB_SETCURSEL, static_cast<WPARAM>(shown), 0);

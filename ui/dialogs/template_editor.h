@@ -64,7 +64,8 @@ std::array<RECT, kEditorInsertCount> editor_insert_button_rects();
 // The same for the measured caption widths: a button whose caption needs
 // more than its width less 24 grows to caption + 24, and the later ones
 // move along.
-std::array<RECT, kEditorInsertCount> editor_insert_button_rects(const std::array<int, kEditorInsertCount>& caption_widths);
+std::array<RECT, kEditorInsertCount> editor_insert_button_rects(
+    const std::array<int, kEditorInsertCount>& caption_widths);
 
 // The labels in the editor's font: 18 high, or the font's height when
 // taller. Name, group and text labels at x 14 and y 10, 40 and 70, 100
