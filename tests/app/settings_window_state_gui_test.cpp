@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <chrono>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <thread>
@@ -211,6 +213,27 @@ TEST_F(SettingsWindowState, AHotkeyFieldRecordsOnlyAfterAPressOfItsOwn) {
     EXPECT_FALSE(hotkey_field_state(field)->recording);
 }
 
+// Counts texts set on a shown label narrower than the text: a static
+// control draws a new text at once, into the width it has then.
+struct NarrowTexts {
+    int count = 0;
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+        if (msg == WM_SETTEXT && lp && IsWindowVisible(w)) {
+            const auto* text = reinterpret_cast<const wchar_t*>(lp);
+            HDC dc = GetDC(w);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w, dc);
+            RECT client{};
+            GetClientRect(w, &client);
+            if (client.right < size.cx) ++reinterpret_cast<NarrowTexts*>(ref)->count;
+        }
+        return DefSubclassProc(w, msg, wp, lp);
+    }
+};
+
 bool switch_on(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool switch_dark(HWND box) { return GetWindowLongPtrW(box, GWLP_USERDATA) != 0; }
 bool topmost(HWND w) { return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
@@ -283,12 +306,18 @@ TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
     HWND window = settings_window();
     SetForegroundWindow(window);
     settings_test::open_page(app(), 0);
+    NarrowTexts narrow;
+    SetWindowSubclass(mw->total_label, NarrowTexts::proc, 1, reinterpret_cast<DWORD_PTR>(&narrow));
+    // Typed initials choose the languages (Deutsch, English, Español, ...,
+    // Italiano); the total's text grows from Italian to German.
     struct Step {
         const wchar_t* code;
-        WORD key;  // "de" is first in the list, "en" second
+        WORD key;
         const wchar_t* title;
         const wchar_t* total;
-    } steps[] = {{L"de", VK_UP, L"Einstellungen", L"Einträge: 8"}, {L"en", VK_DOWN, L"Settings", L"Entries: 8"}};
+    } steps[] = {{L"it", 'I', L"Impostazioni", L"Voci: 8"},
+                 {L"de", 'D', L"Einstellungen", L"Einträge: 8"},
+                 {L"en", 'E', L"Settings", L"Entries: 8"}};
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << step.code);
         HWND languages = settings_test::control_on_page(*sw(), 0, kSetLanguage);
@@ -329,8 +358,10 @@ TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
         RECT label{};
         GetClientRect(mw->total_label, &label);
         EXPECT_GE(label.right, size.cx);
+        EXPECT_EQ(narrow.count, 0) << "no text was shown in a label too narrow for it";
         EXPECT_EQ(GetFocus(), settings_test::control_on_page(*sw(), 0, kSetLanguage)) << "the focus stays on the list";
     }
+    RemoveWindowSubclass(mw->total_label, NarrowTexts::proc, 1);
     set_language(L"en");
 }
 
