@@ -238,8 +238,8 @@ bool switch_on(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CH
 bool switch_dark(HWND box) { return GetWindowLongPtrW(box, GWLP_USERDATA) != 0; }
 bool topmost(HWND w) { return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-// Dark mode, always on top and clipboard recording changed in the main
-// window (its menus' commands, a real click on its switch) show in the open
+// Dark mode, always on top, clipboard recording and the cards' times
+// changed in the main window (its menus' commands, a real click on its switch) show in the open
 // settings window at once, and its next click changes the setting back.
 TEST_F(SettingsWindowState, ChangesMadeInTheMainWindowShowAtOnce) {
     start();
@@ -248,15 +248,19 @@ TEST_F(SettingsWindowState, ChangesMadeInTheMainWindowShowAtOnce) {
     HWND dark = settings_test::control_on_page(*sw(), 2, kSetDarkMode);
     HWND top = settings_test::control_on_page(*sw(), 2, kSetAlwaysOnTop);
     HWND watch = settings_test::control_on_page(*sw(), 0, kSetWatch);
-    ASSERT_TRUE(dark && top && watch);
+    HWND times = settings_test::control_on_page(*sw(), 1, kSetShowTime);
+    ASSERT_TRUE(dark && top && watch && times);
     ASSERT_FALSE(switch_on(dark) || switch_on(top) || switch_on(watch));
+    ASSERT_TRUE(switch_on(times));
 
     // The menu commands (the menu posts its choice to the main window).
     for (bool on : {true, false}) {
         SCOPED_TRACE(on);
-        for (int command : {kCmdDarkMode, kCmdAlwaysOnTop, kCmdWatchClipboard})
+        for (int command : {kCmdDarkMode, kCmdAlwaysOnTop, kCmdWatchClipboard, kCmdShowTime})
             PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
         settings_test::pump(app(), 200);
+        EXPECT_EQ(app().settings->show_time, !on);
+        EXPECT_EQ(switch_on(times), !on);
         EXPECT_EQ(app().settings->dark_mode, on);
         EXPECT_EQ(switch_on(dark), on);
         EXPECT_EQ(switch_dark(dark), on) << "the switches are painted in the theme in force";
