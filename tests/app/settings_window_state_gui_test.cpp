@@ -3,7 +3,8 @@
 // the menu bar changes nothing in the window that opens under the pointer,
 // and nothing is written; a hotkey field records only after a press of its
 // own; changes made in the main window show in the settings window at
-// once; a language change shows the new texts in the same window at once.
+// once; a language change shows the new texts in the same window at once;
+// the entry hint's view button opens only on a click of its own.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,9 +22,12 @@
 #include "core/settings.h"
 #include "store/database.h"
 #include "tests/app/settings_test_support.h"
+#include "tests/app/view_test_images.h"
 #include "tests/app/ui_driver.h"
 #include "ui/dialogs/hotkey_chip.h"
 #include "ui/dialogs/settings_window.h"
+#include "ui/dialogs/view_dialog.h"
+#include "ui/cards_list.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/popup_menu.h"
@@ -233,6 +237,62 @@ struct NarrowTexts {
         return DefSubclassProc(w, msg, wp, lp);
     }
 };
+
+// The entry hint's view button opens the view window only on the release
+// of a press of its own: a release alone, or a press released beside the
+// button, opens nothing.
+TEST_F(SettingsWindowState, TheHintsViewButtonOpensOnlyOnItsOwnClick) {
+    start();
+    Database& db = *run->app->database;
+    const std::int64_t id = db.add_entry(L"", "", "", view_test::gradient_png(300, 200), L"mspaint.exe", true, false,
+                                         std::nullopt, L"", L"", false);
+    ASSERT_GT(id, 0);
+    mw->show_images();
+    settings_test::pump(app(), 200);
+    ASSERT_TRUE(list_select_entry(mw->cards, id));
+    mw->on_selection_changed();
+    settings_test::pump(app(), 300);
+    ASSERT_TRUE(IsWindowVisible(mw->hint_popup));
+    const RECT b = mw->hint.view_button_rect;
+    ASSERT_FALSE(IsRectEmpty(&b));
+    const LPARAM on_button = MAKELPARAM((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    const LPARAM beside = MAKELPARAM(b.right + 30, b.bottom + 30);
+
+    // Any view window that opens is counted and closed.
+    std::atomic<bool> stop{false};
+    std::atomic<int> opened{0};
+    const DWORD ui = GetCurrentThreadId();
+    std::thread closer([&] {
+        while (!stop) {
+            if (HWND view = ui_driver::newest_window(ui, kViewDialogClass)) {
+                ++opened;
+                PostMessageW(view, WM_CLOSE, 0, 0);
+                ui_driver::wait_gone(view, 5000);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    struct Case {
+        const char* name;
+        bool press;
+        LPARAM release_at;
+        int opens;
+    } cases[] = {{"a release alone", false, on_button, 0},
+                 {"pressed, released beside", true, beside, 0},
+                 {"pressed and released on it", true, on_button, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        opened = 0;
+        if (c.press) PostMessageW(mw->hint_popup, WM_LBUTTONDOWN, MK_LBUTTON, on_button);
+        PostMessageW(mw->hint_popup, WM_LBUTTONUP, 0, c.release_at);
+        app_test::pump_until([&] { return opened.load() >= 1; }, c.opens ? 10000 : 600);
+        settings_test::pump(app(), 200);
+        EXPECT_EQ(opened.load(), c.opens);
+        EXPECT_NE(GetCapture(), mw->hint_popup);
+    }
+    stop = true;
+    closer.join();
+}
 
 bool switch_on(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool switch_dark(HWND box) { return GetWindowLongPtrW(box, GWLP_USERDATA) != 0; }
