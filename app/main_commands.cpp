@@ -186,6 +186,7 @@ void on_main_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
             // The side buttons 201-206 and 221 are clicks of child buttons;
             // the menu commands arrive without a sender.
             if (mw && (id >= 1000 || sender)) run_window_command(*mw, id);
+            if (id == kCmdShowTime) show_in_settings_window(app);
             return;
     }
 }

@@ -3,13 +3,16 @@
 // the menu bar changes nothing in the window that opens under the pointer,
 // and nothing is written; a hotkey field records only after a press of its
 // own; changes made in the main window show in the settings window at
-// once; a language change shows the new texts in the same window at once.
+// once; a language change shows the new texts in the same window at once;
+// the entry hint's view button opens only on a click of its own.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <chrono>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,9 +22,12 @@
 #include "core/settings.h"
 #include "store/database.h"
 #include "tests/app/settings_test_support.h"
+#include "tests/app/view_test_images.h"
 #include "tests/app/ui_driver.h"
 #include "ui/dialogs/hotkey_chip.h"
 #include "ui/dialogs/settings_window.h"
+#include "ui/dialogs/view_dialog.h"
+#include "ui/cards_list.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
 #include "ui/popup_menu.h"
@@ -211,12 +217,89 @@ TEST_F(SettingsWindowState, AHotkeyFieldRecordsOnlyAfterAPressOfItsOwn) {
     EXPECT_FALSE(hotkey_field_state(field)->recording);
 }
 
+// Counts texts set on a shown label narrower than the text: a static
+// control draws a new text at once, into the width it has then.
+struct NarrowTexts {
+    int count = 0;
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+        if (msg == WM_SETTEXT && lp && IsWindowVisible(w)) {
+            const auto* text = reinterpret_cast<const wchar_t*>(lp);
+            HDC dc = GetDC(w);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+            SelectObject(dc, old);
+            ReleaseDC(w, dc);
+            RECT client{};
+            GetClientRect(w, &client);
+            if (client.right < size.cx) ++reinterpret_cast<NarrowTexts*>(ref)->count;
+        }
+        return DefSubclassProc(w, msg, wp, lp);
+    }
+};
+
+// The entry hint's view button opens the view window only on the release
+// of a press of its own: a release alone, or a press released beside the
+// button, opens nothing.
+TEST_F(SettingsWindowState, TheHintsViewButtonOpensOnlyOnItsOwnClick) {
+    start();
+    Database& db = *run->app->database;
+    const std::int64_t id = db.add_entry(L"", "", "", view_test::gradient_png(300, 200), L"mspaint.exe", true, false,
+                                         std::nullopt, L"", L"", false);
+    ASSERT_GT(id, 0);
+    mw->show_images();
+    settings_test::pump(app(), 200);
+    ASSERT_TRUE(list_select_entry(mw->cards, id));
+    mw->on_selection_changed();
+    settings_test::pump(app(), 300);
+    ASSERT_TRUE(IsWindowVisible(mw->hint_popup));
+    const RECT b = mw->hint.view_button_rect;
+    ASSERT_FALSE(IsRectEmpty(&b));
+    const LPARAM on_button = MAKELPARAM((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    const LPARAM beside = MAKELPARAM(b.right + 30, b.bottom + 30);
+
+    // Any view window that opens is counted and closed.
+    std::atomic<bool> stop{false};
+    std::atomic<int> opened{0};
+    const DWORD ui = GetCurrentThreadId();
+    std::thread closer([&] {
+        while (!stop) {
+            if (HWND view = ui_driver::newest_window(ui, kViewDialogClass)) {
+                ++opened;
+                PostMessageW(view, WM_CLOSE, 0, 0);
+                ui_driver::wait_gone(view, 5000);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    struct Case {
+        const char* name;
+        bool press;
+        LPARAM release_at;
+        int opens;
+    } cases[] = {{"a release alone", false, on_button, 0},
+                 {"pressed, released beside", true, beside, 0},
+                 {"pressed and released on it", true, on_button, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        opened = 0;
+        if (c.press) PostMessageW(mw->hint_popup, WM_LBUTTONDOWN, MK_LBUTTON, on_button);
+        PostMessageW(mw->hint_popup, WM_LBUTTONUP, 0, c.release_at);
+        app_test::pump_until([&] { return opened.load() >= 1; }, c.opens ? 10000 : 600);
+        settings_test::pump(app(), 200);
+        EXPECT_EQ(opened.load(), c.opens);
+        EXPECT_NE(GetCapture(), mw->hint_popup);
+    }
+    stop = true;
+    closer.join();
+}
+
 bool switch_on(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 bool switch_dark(HWND box) { return GetWindowLongPtrW(box, GWLP_USERDATA) != 0; }
 bool topmost(HWND w) { return (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-// Dark mode, always on top and clipboard recording changed in the main
-// window (its menus' commands, a real click on its switch) show in the open
+// Dark mode, always on top, clipboard recording and the cards' times
+// changed in the main window (its menus' commands, a real click on its switch) show in the open
 // settings window at once, and its next click changes the setting back.
 TEST_F(SettingsWindowState, ChangesMadeInTheMainWindowShowAtOnce) {
     start();
@@ -225,15 +308,19 @@ TEST_F(SettingsWindowState, ChangesMadeInTheMainWindowShowAtOnce) {
     HWND dark = settings_test::control_on_page(*sw(), 2, kSetDarkMode);
     HWND top = settings_test::control_on_page(*sw(), 2, kSetAlwaysOnTop);
     HWND watch = settings_test::control_on_page(*sw(), 0, kSetWatch);
-    ASSERT_TRUE(dark && top && watch);
+    HWND times = settings_test::control_on_page(*sw(), 1, kSetShowTime);
+    ASSERT_TRUE(dark && top && watch && times);
     ASSERT_FALSE(switch_on(dark) || switch_on(top) || switch_on(watch));
+    ASSERT_TRUE(switch_on(times));
 
     // The menu commands (the menu posts its choice to the main window).
     for (bool on : {true, false}) {
         SCOPED_TRACE(on);
-        for (int command : {kCmdDarkMode, kCmdAlwaysOnTop, kCmdWatchClipboard})
+        for (int command : {kCmdDarkMode, kCmdAlwaysOnTop, kCmdWatchClipboard, kCmdShowTime})
             PostMessageW(wnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
         settings_test::pump(app(), 200);
+        EXPECT_EQ(app().settings->show_time, !on);
+        EXPECT_EQ(switch_on(times), !on);
         EXPECT_EQ(app().settings->dark_mode, on);
         EXPECT_EQ(switch_on(dark), on);
         EXPECT_EQ(switch_dark(dark), on) << "the switches are painted in the theme in force";
@@ -283,12 +370,18 @@ TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
     HWND window = settings_window();
     SetForegroundWindow(window);
     settings_test::open_page(app(), 0);
+    NarrowTexts narrow;
+    SetWindowSubclass(mw->total_label, NarrowTexts::proc, 1, reinterpret_cast<DWORD_PTR>(&narrow));
+    // Typed initials choose the languages (Deutsch, English, Español, ...,
+    // Italiano); the total's text grows from Italian to German.
     struct Step {
         const wchar_t* code;
-        WORD key;  // "de" is first in the list, "en" second
+        WORD key;
         const wchar_t* title;
         const wchar_t* total;
-    } steps[] = {{L"de", VK_UP, L"Einstellungen", L"Einträge: 8"}, {L"en", VK_DOWN, L"Settings", L"Entries: 8"}};
+    } steps[] = {{L"it", 'I', L"Impostazioni", L"Voci: 8"},
+                 {L"de", 'D', L"Einstellungen", L"Einträge: 8"},
+                 {L"en", 'E', L"Settings", L"Entries: 8"}};
     for (const Step& step : steps) {
         SCOPED_TRACE(testing::Message() << step.code);
         HWND languages = settings_test::control_on_page(*sw(), 0, kSetLanguage);
@@ -329,8 +422,10 @@ TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
         RECT label{};
         GetClientRect(mw->total_label, &label);
         EXPECT_GE(label.right, size.cx);
+        EXPECT_EQ(narrow.count, 0) << "no text was shown in a label too narrow for it";
         EXPECT_EQ(GetFocus(), settings_test::control_on_page(*sw(), 0, kSetLanguage)) << "the focus stays on the list";
     }
+    RemoveWindowSubclass(mw->total_label, NarrowTexts::proc, 1);
     set_language(L"en");
 }
 
