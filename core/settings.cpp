@@ -4,18 +4,24 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <variant>
 
 #include "core/handles.h"
+#include "core/ini_text.h"
 #include "core/i18n.h"
 #include "core/text.h"
 
 namespace {
 
 constexpr const wchar_t* kSection = L"Settings";
-constexpr DWORD kValueBuffer = 4096;
+// Values are read through a buffer of this many characters, the last for
+// the terminating zero: a longer value is cut.
+constexpr size_t kValueBuffer = 4096;
+// A settings file larger than this is not read.
+constexpr long long kMaxFileBytes = 512LL * 1024 * 1024;
 
 using Member = std::variant<bool Settings::*, int Settings::*, int64_t Settings::*,
                             std::wstring Settings::*>;
@@ -152,26 +158,47 @@ bool parse_decimal(const std::wstring& text, int64_t lo, int64_t hi, int64_t& ou
 
 bool parse_bool(const std::wstring& text) { return text == L"true" || text == L"1"; }
 
-std::wstring read_value(const std::wstring& path, const wchar_t* key, const std::wstring& fallback) {
-    std::wstring buf(kValueBuffer, L'\0');
-    DWORD n = GetPrivateProfileStringW(kSection, key, fallback.c_str(), buf.data(), kValueBuffer,
-                                       path.c_str());
-    buf.resize(std::min<DWORD>(n, kValueBuffer - 1));
-    return buf;
+// The whole file; false when it cannot be read (missing, locked, too big).
+bool read_whole_file(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > kMaxFileBytes) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr)) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    bytes.resize(done);
+    return true;
 }
 
-// The profile functions write a new file in the ANSI code page, which loses
-// every character outside it. A file that starts with the UTF-16 byte-order
-// mark is kept in UTF-16 by them, so a missing or empty file gets one first.
-void ensure_unicode_file(const std::wstring& path) {
-    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart != 0) return;
-    static const unsigned char bom[2] = {0xFF, 0xFE};
-    DWORD written = 0;
-    WriteFile(file.get(), bom, sizeof bom, &written, nullptr);
+// Writes the whole file at once: into a file beside it, which then takes
+// its place, so that a crash half-way never leaves half a settings file.
+void write_whole_file(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temp = path + L".new";
+    {
+        raii::Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
+        DWORD written = 0;
+        const bool ok = bytes.size() <= 0xFFFFFFFFu &&
+                        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                        written == bytes.size();
+        if (!ok) {
+            file.reset();
+            DeleteFileW(temp.c_str());
+            return;
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        DeleteFileW(temp.c_str());
 }
 
 }  // namespace
@@ -189,22 +216,33 @@ bool parse_settings_int64(const std::wstring& text, int64_t& out) {
 
 void Settings::load(const std::wstring& path) {
     const Settings defaults;
+    std::string bytes;
+    std::map<std::wstring, std::wstring> stored;
+    if (read_whole_file(path, bytes)) stored = ini_section_values(decode_ini(bytes).text, kSection);
+    std::string().swap(bytes);
+    auto read_value = [&](const wchar_t* key, const std::wstring& fallback) {
+        const auto it = stored.find(key);  // the keys are lower case already
+        if (it == stored.end()) return fallback;
+        std::wstring value = it->second;
+        if (value.size() > kValueBuffer - 1) value.resize(kValueBuffer - 1);
+        return value;
+    };
     for (const wchar_t* key : kLoadOrder) {
         const Field& f = *find_field(key);
         if (auto m = std::get_if<bool Settings::*>(&f.member)) {
-            this->**m = parse_bool(read_value(path, key, defaults.**m ? L"true" : L"false"));
+            this->**m = parse_bool(read_value(key, defaults.**m ? L"true" : L"false"));
         } else if (auto m = std::get_if<int Settings::*>(&f.member)) {
             int missing = f.missing_int ? *f.missing_int : defaults.**m;
             int v = missing;
-            if (!parse_settings_int(read_value(path, key, std::to_wstring(missing)), v)) v = missing;
+            if (!parse_settings_int(read_value(key, std::to_wstring(missing)), v)) v = missing;
             this->**m = v;
         } else if (auto m = std::get_if<int64_t Settings::*>(&f.member)) {
             int64_t missing = defaults.**m;
             int64_t v = missing;
-            if (!parse_settings_int64(read_value(path, key, std::to_wstring(missing)), v)) v = missing;
+            if (!parse_settings_int64(read_value(key, std::to_wstring(missing)), v)) v = missing;
             this->**m = v;
         } else if (auto m = std::get_if<std::wstring Settings::*>(&f.member)) {
-            this->**m = read_value(path, key, defaults.**m);
+            this->**m = read_value(key, defaults.**m);
         }
     }
     if (sound_copy_id < 1 || sound_copy_id > 4) sound_copy_id = 2;
@@ -217,11 +255,19 @@ void Settings::load(const std::wstring& path) {
 }
 
 void Settings::save(const std::wstring& path) const {
-    ensure_unicode_file(path);
-    for (const wchar_t* key : kSaveOrder) {
-        std::wstring value = get_as_text(key, std::wstring());
-        WritePrivateProfileStringW(kSection, key, value.c_str(), path.c_str());
-    }
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    for (const wchar_t* key : kSaveOrder) values.emplace_back(key, get_as_text(key, std::wstring()));
+    // A missing or empty file is made in UTF-16; an existing one keeps its
+    // encoding, every other line and section, and is not written at all
+    // when nothing in it changes.
+    std::string old_bytes;
+    const bool exists = read_whole_file(path, old_bytes);
+    IniText ini;
+    if (exists && !old_bytes.empty()) ini = decode_ini(old_bytes);
+    ini.text = ini_with_values(ini.text, kSection, values);
+    const std::string bytes = encode_ini(ini);
+    if (exists && bytes == old_bytes) return;
+    write_whole_file(path, bytes);
 }
 
 void Settings::set_from_text(const std::wstring& key, const std::wstring& text) {

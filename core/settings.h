@@ -70,12 +70,14 @@ struct Settings {
     bool check_updates = true;
     int64_t last_update_check = 0;      // seconds since 1970 (UTC); 0 = never
 
-    // Reads every key from the file (missing file: every missing-key value),
-    // then applies the limits above.
+    // Reads every key from the file, in one read of it (missing file: every
+    // missing-key value), then applies the limits above.
     void load(const std::wstring& path);
 
     // Writes every key; creates the file as UTF-16 first when it is missing.
-    // Failed writes are not reported.
+    // The file is read once and written once, whole (core/ini_text.h keeps
+    // its other lines as they are); a save that changes nothing in it does
+    // not write. Failed writes are not reported.
     void save(const std::wstring& path) const;
 
     // Sets the field named by key (exact, case-sensitive) from its file

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -394,4 +396,42 @@ TEST(EndToEnd, AnEntryChosenByKeyboardIsPastedIntoTheWindowInFront) {
     ASSERT_NE(used, nullptr);
     EXPECT_EQ(used->use_count, 1) << "the paste counts one use";
     EXPECT_EQ(after.size(), 2u) << "the program's own paste is not recorded again";
+}
+
+TEST(EndToEnd, ATenMegabyteSettingsFileDoesNotHoldUpTheWindow) {
+    PortableCopy copy;
+    ASSERT_TRUE(copy.ok());
+    CreateDirectoryW(copy.data().c_str(), nullptr);
+    // 10 MB of keys the program does not know, ahead of its own.
+    std::string file = "[Settings]\r\n";
+    for (int i = 0; file.size() < 10 * 1000 * 1000; ++i)
+        file += "unknown_key_" + std::to_string(i) + "=" + std::string(30, 'v') + "\r\n";
+    file += "font_size=16\r\nstart_in_tray=false\r\n";
+    ASSERT_TRUE(test_support::write_file(copy.ini(), file));
+
+    Process quillet;
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(quillet.start(copy.exe(), L"", copy.path()));
+    HWND main = main_window_of(quillet.id(), 30000);
+    ASSERT_TRUE(main);
+    const ULONGLONG appeared = GetTickCount64();
+    // From its first appearance on, the window answers within a second,
+    // while it settles and saves its settings.
+    ULONGLONG longest = 0;
+    int unanswered = 0;
+    while (GetTickCount64() - appeared < 4000) {
+        const ULONGLONG before = GetTickCount64();
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++unanswered;
+        longest = std::max(longest, GetTickCount64() - before);
+        pump(50);
+    }
+    std::printf("10 MB settings: window after %llu ms, longest answer %llu ms\n", appeared - start, longest);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_LT(longest, 1000u);
+    EXPECT_EQ(quit(quillet, main), 0);
+    // The program's save kept what it does not know.
+    const std::string after = test_support::read_file(copy.ini());
+    EXPECT_NE(after.find("unknown_key_199"), std::string::npos);
+    EXPECT_NE(after.find("font_size=16"), std::string::npos);
 }

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <utility>
 #include <set>
 #include <variant>
 
@@ -409,3 +411,103 @@ TEST(Settings, NumberParsing) {
 }
 
 }  // namespace
+
+namespace {
+
+FILETIME last_write(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+void set_last_write(const std::wstring& path, FILETIME t) {
+    HANDLE f = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    SetFileTime(f, nullptr, nullptr, &t);
+    CloseHandle(f);
+}
+
+}  // namespace
+
+TEST(Settings, ASaveThatChangesNothingWritesNothing) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"same.ini");
+    Settings s;
+    s.hotkey = L"ctrl+alt+h";
+    s.save(path);
+    const std::string first = read_file(path);
+    const FILETIME old_time{0x12345678u, 0x01D00000u};  // some day in 2014
+    set_last_write(path, old_time);
+    s.save(path);
+    FILETIME now = last_write(path);
+    EXPECT_EQ(CompareFileTime(&old_time, &now), 0) << "the file was written again";
+    EXPECT_EQ(read_file(path), first);
+    s.font_size = 17;
+    s.save(path);
+    now = last_write(path);
+    EXPECT_NE(CompareFileTime(&old_time, &now), 0);
+    Settings t;
+    t.load(path);
+    EXPECT_EQ(t.font_size, 17);
+    EXPECT_EQ(t.hotkey, L"ctrl+alt+h");
+}
+
+TEST(Settings, OtherSectionsKeysAndCommentsAreKept) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"mixed.ini");
+    const std::string before =
+        "; written by hand\r\n[Window]\r\nfont_size=99\r\n\r\n[Settings]\r\nfont_size=12\r\nfuture_option=on\r\n"
+        "; a note\r\n\r\n[Tail]\r\nx=1\r\n";
+    ASSERT_TRUE(write_file(path, before));
+    Settings s;
+    s.load(path);
+    EXPECT_EQ(s.font_size, 12) << "only the Settings section counts";
+    s.font_size = 15;
+    s.save(path);
+    const std::string after = read_file(path);
+    EXPECT_EQ(after.rfind("; written by hand\r\n[Window]\r\nfont_size=99\r\n\r\n[Settings]\r\nfont_size=15\r\n"
+                          "future_option=on\r\n; a note\r\nwatch_clipboard=true\r\n",
+                          0),
+              0u)
+        << after;
+    EXPECT_NE(after.find("\r\nlast_update_check=0\r\n\r\n[Tail]\r\nx=1\r\n"), std::string::npos) << after;
+    // The ANSI file takes a text outside the ANSI code page as UTF-16.
+    s.backup_folder = L"\u5de5\u4f5c";
+    s.save(path);
+    Settings t;
+    t.load(path);
+    EXPECT_EQ(t.backup_folder, L"\u5de5\u4f5c");
+    EXPECT_EQ(t.font_size, 15);
+    const std::string wide = read_file(path);
+    EXPECT_EQ(wide.rfind("\xFF\xFE", 0), 0u);
+    wchar_t buf[64] = {};
+    GetPrivateProfileStringW(L"Tail", L"x", L"", buf, 64, path.c_str());
+    EXPECT_STREQ(buf, L"1");
+}
+
+TEST(Settings, ATenMegabyteFileIsReadAndWrittenInAMoment) {
+    // 200,000 keys the program does not know, then its own.
+    TempFolder dir;
+    const std::wstring path = dir.file(L"big.ini");
+    std::string file = "[Settings]\r\n";
+    for (int i = 0; file.size() < 10 * 1000 * 1000; ++i)
+        file += "unknown_key_" + std::to_string(i) + "=" + std::string(30, 'v') + "\r\n";
+    file += "font_size=16\r\nhotkey=ctrl+b\r\n";
+    ASSERT_TRUE(write_file(path, file));
+    const ULONGLONG start = GetTickCount64();
+    Settings s;
+    s.load(path);
+    const ULONGLONG loaded = GetTickCount64();
+    s.dark_mode = true;
+    s.save(path);
+    const ULONGLONG saved = GetTickCount64();
+    std::printf("10 MB settings file: load %llu ms, save %llu ms\n", loaded - start, saved - loaded);
+    EXPECT_EQ(s.font_size, 16);
+    EXPECT_EQ(s.hotkey, L"ctrl+b");
+    EXPECT_LT(loaded - start, 1000u);
+    EXPECT_LT(saved - loaded, 1000u);
+    Settings t;
+    t.load(path);
+    EXPECT_TRUE(t.dark_mode);
+    EXPECT_GE(read_file(path).size(), file.size()) << "the unknown keys are kept";
+}
