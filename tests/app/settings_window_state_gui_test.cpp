@@ -426,6 +426,25 @@ TEST_F(SettingsWindowState, ALanguageChangeShowsTheNewTextsAndCountAtOnce) {
         EXPECT_EQ(GetFocus(), settings_test::control_on_page(*sw(), 0, kSetLanguage)) << "the focus stays on the list";
     }
     RemoveWindowSubclass(mw->total_label, NarrowTexts::proc, 1);
+    // Building again in the same window leaves nothing behind.
+    PostMessageW(window, WM_SETTINGS_REBUILD, 0, 0);
+    settings_test::pump(app(), 200);
+    const DWORD gdi_before = gui_test::gdi_object_count();
+    auto child_count = [&] {
+        int n = 0;
+        for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++n;
+        return n;
+    };
+    const int children_before = child_count();
+    ASSERT_GT(children_before, 50);
+    for (int i = 0; i < 10; ++i) {
+        PostMessageW(window, WM_SETTINGS_REBUILD, 0, 0);
+        settings_test::pump(app(), 30);
+    }
+    settings_test::pump(app(), 200);
+    EXPECT_LE(gui_test::gdi_object_count(), gdi_before + 2);
+    EXPECT_EQ(child_count(), children_before) << "the old controls are gone";
+    EXPECT_EQ(settings_window(), window);
     set_language(L"en");
 }
 
