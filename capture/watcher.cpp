@@ -6,9 +6,9 @@
 
 #include "capture/image.h"
 #include "capture/image_file.h"
-#include "core/image_header.h"
 #include "capture/link_title.h"
 #include "core/browser_info.h"
+#include "core/image_header.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/text.h"
