@@ -199,9 +199,27 @@ void App::close_main_window(HWND wnd) {
 }
 
 void App::announce_damaged_database() {
-    if (!database || !database->recovered_damaged_file() || !tray_icon) return;
+    if (!database) return;
+    replacements_told = database->replacements();
+    if (!database->recovered_damaged_file() || !tray_icon) return;
     std::wstring path = database->damaged_file_path();
     size_t slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    tray_icon->show_balloon(tr(L"tray.database_damaged.title"), tr_format(L"tray.database_damaged.text", name));
+    const std::int64_t saved = database->saved_entries();
+    tray_icon->show_balloon(tr(L"tray.database_damaged.title"),
+                            saved < 0 ? tr_format(L"tray.database_damaged.text", name)
+                                      : tr_format(L"tray.database_recovered.text", name, static_cast<int>(saved)));
+}
+
+void App::check_store_damage() {
+    if (!database) return;
+    // A damaged file met by a read is replaced here; one met by a capture
+    // was replaced already.
+    database->recover_if_damaged();
+    if (database->replacements() == replacements_told) return;
+    announce_damaged_database();
+    if (main_window) {
+        main_window->refresh_all();
+        main_window->refresh_view(false);
+    }
 }

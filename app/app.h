@@ -60,6 +60,9 @@ public:
     void notify_store_failed();
     // Another program holds the store while captures wait to be written.
     void notify_store_busy();
+    // At each clipboard tick: a store file found damaged since the last one
+    // is replaced (see Database::recover_if_damaged) and told once.
+    void check_store_damage();
     void clear_history();
     // Opens the settings window, or brings it to the front when it is open.
     void show_settings();
@@ -128,6 +131,7 @@ public:
     bool hotkeys_suspended = false;
     bool screenshot_busy = false;
     bool store_failure_told = false;
+    int replacements_told = 0;  // Database::replacements() when last told
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
 

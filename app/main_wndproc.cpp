@@ -178,6 +178,7 @@ void poll_clipboard(App& app) {
 void on_poll_timer(App& app, HWND window) {
     HWND fg = GetForegroundWindow();
     if (fg && fg != window && !winutil::is_ignorable_window(fg)) app.paste_target = fg;
+    app.check_store_damage();
     poll_clipboard(app);
 }
 

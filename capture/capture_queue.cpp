@@ -18,7 +18,8 @@ bool CaptureQueue::push(PendingCapture&& capture) {
     return true;
 }
 
-void CaptureQueue::drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now) {
+void CaptureQueue::drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now, bool at_once) {
+    if (!at_once && last_refusal_ && now - *last_refusal_ < kRetrySpacingSeconds) return;
     while (!waiting_.empty()) {
         const CaptureWrite result = write(waiting_.front().capture);
         note_result(result, now);
@@ -31,10 +32,12 @@ void CaptureQueue::drain(const std::function<CaptureWrite(PendingCapture&)>& wri
 void CaptureQueue::note_result(CaptureWrite result, double now) {
     if (result != CaptureWrite::busy) {
         refused_since_.reset();
+        last_refusal_.reset();
         told_ = false;
         return;
     }
     if (!refused_since_) refused_since_ = now;
+    last_refusal_ = now;
 }
 
 bool CaptureQueue::take_tell(double now) {

@@ -46,6 +46,10 @@ public:
     static constexpr std::size_t kMaxBytes = 64u * 1024 * 1024;
     // Writes refused this long in a row are told to the user.
     static constexpr double kTellAfterSeconds = 3.0;
+    // A busy store is tried again this long after its last refusal at the
+    // earliest, however often drain is called: each try may hold the
+    // interface thread for the store's busy time-out.
+    static constexpr double kRetrySpacingSeconds = 0.25;
 
     bool empty() const { return waiting_.empty(); }
     std::size_t size() const { return waiting_.size(); }
@@ -58,8 +62,9 @@ public:
     // Writes the waiting captures oldest first until one meets a busy store:
     // that one stays first and the rest wait behind it. Every capture that
     // leaves the queue was stored or failed for good; write may take its
-    // contents once it is written. now: the clock.
-    void drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now);
+    // contents once it is written. now: the clock. Nothing is tried sooner
+    // than kRetrySpacingSeconds after a refusal, unless at_once.
+    void drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now, bool at_once = false);
 
     // The clock of refused writes: a busy store starts it, a write it took
     // (or refused for another reason) stops it.
@@ -76,5 +81,6 @@ private:
     std::deque<Waiting> waiting_;
     std::size_t bytes_ = 0;
     std::optional<double> refused_since_;
+    std::optional<double> last_refusal_;
     bool told_ = false;
 };

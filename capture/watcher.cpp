@@ -6,9 +6,9 @@
 
 #include "capture/image.h"
 #include "capture/image_file.h"
-#include "core/image_header.h"
 #include "capture/link_title.h"
 #include "core/browser_info.h"
+#include "core/image_header.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -31,7 +31,7 @@ ClipboardWatcher::ClipboardWatcher(Database& db, const Settings& settings, Hooks
 ClipboardWatcher::~ClipboardWatcher() {
     if (listening_ && IsWindow(main_)) RemoveClipboardFormatListener(main_);
     // A last try for the captures still waiting, told to no one.
-    waiting_.drain([this](PendingCapture& c) { return write_capture(c, false, nullptr); }, now());
+    waiting_.drain([this](PendingCapture& c) { return write_capture(c, false, nullptr); }, now(), true);
 }
 
 double ClipboardWatcher::now() {

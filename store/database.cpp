@@ -147,33 +147,38 @@ int Database::open_connection() {
 void Database::close_connection() {
     cache_.clear();
     if (connection_) {
+        forget_connection_damage(connection_);
         sqlite3_close(connection_);
         connection_ = nullptr;
     }
 }
 
 void Database::open() {
-    bool damaged = lacks_database_header(path_);
+    const bool no_header = lacks_database_header(path_);
+    bool damaged = no_header;
     bool ok = false;
     if (damaged) {
         // renamed below, before SQLite opens it
     } else if (open_connection() != SQLITE_OK) {
         damaged = file_exists(path_);
     } else {
-        // A file that is not a database, or one whose header or schema is
-        // broken, fails in the first statements.
-        int setup = set_up_schema();
+        // A file damaged inside fails the quick check, before anything is
+        // written to it; one that is not a database, or whose header or
+        // schema is broken, fails in the first statements.
+        int setup = quick_check();
+        if (!is_damage_code(setup)) {
+            setup = set_up_schema();
+        }
         ok = setup == SQLITE_OK;
         damaged = is_damage_code(setup);
     }
     if (damaged) {
-        close_connection();
-        if (!move_damaged_file_aside() || open_connection() != SQLITE_OK) {
+        if (!replace_damaged_store(!no_header)) {
             close_connection();
             open_ok_ = false;
             return;
         }
-        ok = set_up_schema() == SQLITE_OK;
+        ok = open_ok_;
     }
     open_ok_ = ok;
     if (!connection_) {
@@ -332,6 +337,7 @@ int Database::exec(const std::wstring& sql) {
     int rc = sqlite3_exec(connection_, to_utf8(sql).c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         log_sql_error(message, rc);
+        note_sql_result(connection_, rc);
     }
     if (message) {
         sqlite3_free(message);

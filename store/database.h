@@ -62,6 +62,17 @@ public:
     // renamed aside (to damaged_file_path()) before a fresh one was made.
     bool recovered_damaged_file() const { return !damaged_path_.empty(); }
     const std::wstring& damaged_file_path() const { return damaged_path_; }
+    // The history entries copied from the damaged file into the fresh store
+    // at its last replacement; -1 when the damaged file was no database to
+    // read from (or nothing was replaced).
+    std::int64_t saved_entries() const { return saved_entries_; }
+    // How many times a damaged file was set aside and replaced, at open
+    // (which also runs SQLite's quick check) and afterwards.
+    int replacements() const { return replacements_; }
+    // After a statement met SQLITE_CORRUPT: the file (with its log) is set
+    // aside unchanged, a fresh store made, and every row that still reads
+    // copied into it, as at open. True when that happened now.
+    bool recover_if_damaged();
     const std::wstring& path() const { return path_; }
 
     // ---- storing entries ------------------------------------------------
@@ -194,12 +205,29 @@ private:
 
     using Rows = std::vector<std::vector<std::wstring>>;
 
+    // The writing of add_entry, once (it is tried again in a fresh store
+    // when the file turned out damaged).
+    std::int64_t store_captured_entry(const std::wstring& text, const std::string& rtf,
+                                      const std::string& html, const std::vector<std::uint8_t>& image,
+                                      const std::wstring& source_app, bool is_image, bool repeat,
+                                      std::optional<std::int64_t> category_id,
+                                      const std::wstring& source_title, const std::wstring& source_url,
+                                      bool is_browser_page, bool* failed, bool* busy);
+
     // Set-up (constructor only, before the object is shared).
     void open();
     int open_connection();
     void close_connection();
     int set_up_schema();  // SQLITE_OK, or the first failing set-up code
     bool move_damaged_file_aside();
+    // Damaged files (salvage.cpp, lock held): SQLITE_OK when the quick check
+    // finds the file sound; the set-aside, fresh store and copy of what reads
+    // (salvage: the file was a database); the copy itself, by table.
+    int quick_check();
+    int run_quick_check();
+    bool replace_damaged_store(bool salvage);
+    bool recover_unlocked();
+    std::int64_t salvage_rows(const std::wstring& from);
     void seed_default_snippets();
     void backfill_source_urls();
     void create_indexes();
@@ -233,4 +261,6 @@ private:
     StatementCache cache_;
     bool open_ok_ = false;
     std::wstring damaged_path_;
+    std::int64_t saved_entries_ = -1;
+    int replacements_ = 0;
 };

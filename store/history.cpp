@@ -236,11 +236,38 @@ std::vector<std::wstring> Database::trim_history() {
 // ---- storing ---------------------------------------------------------------------------
 
 std::int64_t Database::add_entry(const std::wstring& text, const std::string& rtf,
-                                 const std::string& html, const std::vector<std::uint8_t>& offered_image,
-                                 const std::wstring& source_app, bool offered_is_image, bool repeat,
+                                 const std::string& html, const std::vector<std::uint8_t>& image,
+                                 const std::wstring& source_app, bool is_image, bool repeat,
                                  std::optional<std::int64_t> category_id,
                                  const std::wstring& source_title, const std::wstring& source_url,
                                  bool is_browser_page, bool* failed, bool* busy) {
+    bool write_failed = false;
+    bool write_busy = false;
+    std::int64_t id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id,
+                                           source_title, source_url, is_browser_page, &write_failed, &write_busy);
+    // A capture is never left in a damaged file: it goes into the fresh
+    // store that replaces it.
+    if (id == 0 && write_failed && !write_busy && recover_if_damaged()) {
+        id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id, source_title,
+                                  source_url, is_browser_page, &write_failed, &write_busy);
+    }
+    if (failed) {
+        *failed = write_failed;
+    }
+    if (busy) {
+        *busy = write_busy;
+    }
+    return id;
+}
+
+std::int64_t Database::store_captured_entry(const std::wstring& text, const std::string& rtf,
+                                            const std::string& html,
+                                            const std::vector<std::uint8_t>& offered_image,
+                                            const std::wstring& source_app, bool offered_is_image,
+                                            bool repeat, std::optional<std::int64_t> category_id,
+                                            const std::wstring& source_title,
+                                            const std::wstring& source_url, bool is_browser_page,
+                                            bool* failed, bool* busy) {
     if (failed) {
         *failed = false;
     }

@@ -2,12 +2,42 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
+#include <mutex>
 #include <cstring>
 
 #include <sqlite3.h>
 
 #include "core/text.h"
+
+namespace {
+
+std::mutex g_damage_lock;
+std::vector<sqlite3*> g_damaged;
+
+}  // namespace
+
+void note_sql_result(sqlite3* db, int rc) {
+    const int primary = rc & 0xFF;
+    if (!db || (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB)) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(g_damage_lock);
+    if (std::find(g_damaged.begin(), g_damaged.end(), db) == g_damaged.end()) {
+        g_damaged.push_back(db);
+    }
+}
+
+bool connection_reported_damage(sqlite3* db) {
+    std::lock_guard<std::mutex> guard(g_damage_lock);
+    return db && std::find(g_damaged.begin(), g_damaged.end(), db) != g_damaged.end();
+}
+
+void forget_connection_damage(sqlite3* db) {
+    std::lock_guard<std::mutex> guard(g_damage_lock);
+    g_damaged.erase(std::remove(g_damaged.begin(), g_damaged.end(), db), g_damaged.end());
+}
 
 void log_sql_error(const char* message, int rc) {
     // sqlite3_exec can leave the message null (e.g. on a misused handle).
@@ -50,6 +80,7 @@ Statement Statement::prepare(sqlite3* db, std::string_view sql) {
     sqlite3_stmt* raw = nullptr;
     s.prepare_rc_ = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
     if (s.prepare_rc_ != SQLITE_OK) {
+        note_sql_result(db, s.prepare_rc_);
         if (raw) {
             sqlite3_finalize(raw);
         }
@@ -182,6 +213,7 @@ int Statement::step() {
     int rc = sqlite3_step(stmt_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         log_sql_error(sqlite3_errmsg(sqlite3_db_handle(stmt_)), rc);
+        note_sql_result(sqlite3_db_handle(stmt_), rc);
     }
     return rc;
 }
@@ -291,6 +323,7 @@ Statement StatementCache::use(sqlite3* db, const std::string& sql) {
     if (it == map_.end()) {
         sqlite3_stmt* raw = nullptr;
         int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
+        note_sql_result(db, rc);
         if (rc != SQLITE_OK || !raw) {
             if (raw) {
                 sqlite3_finalize(raw);

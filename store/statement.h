@@ -111,5 +111,12 @@ private:
 // fails, else the result of sqlite3_finalize. The caller holds the lock.
 int write_image_blob(sqlite3* db, std::int64_t id, const std::vector<std::uint8_t>& image);
 
+// Damage reports: a statement (or exec) of a connection that meets
+// SQLITE_CORRUPT or SQLITE_NOTADB marks the connection as damaged, until
+// forget_connection_damage (before it closes).
+void note_sql_result(sqlite3* db, int rc);
+bool connection_reported_damage(sqlite3* db);
+void forget_connection_damage(sqlite3* db);
+
 // Writes an SQLite error message to the debugger output.
 void log_sql_error(const char* message, int rc);

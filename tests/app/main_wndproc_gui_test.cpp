@@ -533,4 +533,73 @@ TEST(WndProcStart, DamagedDatabaseIsToldOnce) {
     EXPECT_EQ(run.app->tray_icon->balloons_shown, 0);
 }
 
+// Zeroes the root page of the history table in the file, with another
+// connection's write and checkpoint first so that an open store reads the
+// page from the file again.
+void zero_history_root(const std::wstring& path) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(to_utf8(path).c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 2000);
+    sqlite3_exec(db, "UPDATE snippets SET use_count=use_count+1; PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr,
+                 nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT rootpage FROM sqlite_schema WHERE name='history'", -1, &s, nullptr);
+    const sqlite3_int64 root = s && sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    ASSERT_GT(root, 1);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER at;
+    at.QuadPart = (root - 1) * 4096;
+    SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+    const std::string zeros(4096, '\0');
+    DWORD written = 0;
+    WriteFile(h, zeros.data(), 4096, &written, nullptr);
+    CloseHandle(h);
+    ASSERT_EQ(written, 4096u);
+}
+
+// A store damaged inside is told with the number of entries saved: at start
+// (the quick check) and when a later read meets the damage.
+TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
+    TempFolder keep;
+    RunningApp run;
+    {
+        Database db(run.files.database_path);
+        ASSERT_TRUE(db.is_open());
+        ASSERT_GT(db.add_snippet(L"Kept snippet", L"text", L""), 0);
+        for (int i = 0; i < 3; ++i) db.add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false);
+    }
+    zero_history_root(run.files.database_path);
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    auto name_of = [](const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); };
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text,
+              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+    const std::wstring first_aside = app.database->damaged_file_path();
+
+    // Damage while running: the list read meets it, the next tick replaces
+    // the file and tells it once.
+    ASSERT_GT(app.database->add_text_entry(L"entry after start", std::nullopt, false, false), 0);
+    zero_history_root(run.files.database_path);
+    app.main_window->refresh_view(false);
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 2);
+    EXPECT_NE(app.database->damaged_file_path(), first_aside);
+    EXPECT_EQ(app.tray_icon->last_balloon_text,
+              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 2) << "told once";
+    bool kept = false;
+    for (const Snippet& s : app.database->list_snippets()) kept = kept || s.title == L"Kept snippet";
+    EXPECT_TRUE(kept);
+    EXPECT_GT(app.database->add_text_entry(L"stored in the fresh store", std::nullopt, false, false), 0);
+    EXPECT_EQ(app.database->count_entries(), 1);
+}
+
 }  // namespace

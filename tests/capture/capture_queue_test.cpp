@@ -62,8 +62,33 @@ TEST(CaptureQueue, AStoreBusyAgainMidwayKeepsTheRestInOrder) {
     q.drain(busy_at_the_second_call, 0);
     EXPECT_EQ(written, (std::vector<std::wstring>{L"a"}));
     EXPECT_EQ(q.size(), 2u);
-    q.drain(busy_at_the_second_call, 0);
+    q.drain(busy_at_the_second_call, 1.0);
     EXPECT_EQ(written, (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    EXPECT_TRUE(q.empty());
+}
+
+// Each try of a busy store may hold the interface thread for its busy
+// time-out: after a refusal, calls soon after try nothing.
+TEST(CaptureQueue, ABusyStoreIsTriedAgainOnlyAfterAPause) {
+    CaptureQueue q;
+    Store store;
+    store.busy = true;
+    q.push(capture(L"waiting"));
+    q.drain(std::ref(store), 5.0);
+    EXPECT_EQ(store.attempts, 1);
+    for (double t : {5.0, 5.1, 5.2}) q.drain(std::ref(store), t);
+    EXPECT_EQ(store.attempts, 1);
+    q.drain(std::ref(store), 5.0 + CaptureQueue::kRetrySpacingSeconds);
+    EXPECT_EQ(store.attempts, 2);
+    // The last try before the program ends does not wait for the pause.
+    q.drain(std::ref(store), 5.3, true);
+    EXPECT_EQ(store.attempts, 3);
+    store.busy = false;
+    q.drain(std::ref(store), 5.6);
+    EXPECT_EQ(store.written, (std::vector<std::wstring>{L"waiting"}));
+    // Once the store took a write, the next capture is written at once.
+    q.push(capture(L"next"));
+    q.drain(std::ref(store), 5.61);
     EXPECT_TRUE(q.empty());
 }
 

@@ -199,7 +199,8 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
         EXPECT_EQ(busy_told, 0) << "a short hold is not told";
         other.exec("ROLLBACK");
     }
-    // A newer capture goes behind those waiting.
+    // At a following tick, a newer capture goes behind those waiting.
+    Sleep(static_cast<DWORD>(CaptureQueue::kRetrySpacingSeconds * 1000) + 50);
     EXPECT_NE(watcher_->check_snapshot(text_snap(L"after the lock"), false), 0);
     EXPECT_EQ(watcher_->waiting_captures(), 0u);
     const auto all = entries();

@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "store/database.h"
 #include "store/export.h"
+#include "tests/core/temp_folder.h"
 #include "tests/store/fixtures/backup_samples.h"
 #include "tests/store/store_fixture.h"
 
@@ -293,6 +294,40 @@ TEST_F(ExportTest, RemovesTheTemporaryFilesOfAnInterruptedExport) {
     EXPECT_TRUE(file_exists(other_target));
     EXPECT_TRUE(file_exists(foreign));
     EXPECT_TRUE(file_exists(running));
+}
+
+// A process killed during an export (export_writer.exe, exporting until it
+// is killed) leaves its temporary file beside the target; the next export
+// to that target removes it and writes a whole backup.
+TEST_F(ExportTest, AnExportKilledMidwayLeavesItsFileForTheNextExportToRemove) {
+    for (int i = 0; i < 12; ++i) ASSERT_GT(add_image(L"", backup_test::make_dib(1024, 512, static_cast<std::uint8_t>(i))), 0);
+    const std::wstring target = dir_.file(L"backup.json");
+    auto leftovers = [&] {
+        int n = 0;
+        for (const std::wstring& f : backup_test::folder_files(dir_.path())) n += is_backup_temp_name(L"backup.json", f);
+        return n;
+    };
+    const std::wstring exe = test_support::own_exe_dir() + L"\\export_writer.exe";
+    std::wstring cmd = L"\"" + exe + L"\" \"" + db_path_ + L"\" \"" + target + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << GetLastError();
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (leftovers() == 0 && GetTickCount64() < end && WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT) {
+    }
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_GE(leftovers(), 1) << "the killed export left its file";
+
+    EXPECT_EQ(db().export_json(target), 12);
+    EXPECT_EQ(leftovers(), 0);
+    Database fresh(dir_.file(L"fresh.db"));
+    ASSERT_TRUE(fresh.is_open());
+    EXPECT_EQ(fresh.import_json(target).entries_added, 12);
 }
 
 TEST(BackupTempName, TellsTheProgramsOwnTemporaryNames) {
