@@ -43,6 +43,7 @@ bool ClipboardReader::start(ClipboardReadRequest request) {
         queued_bytes_ = 0;
         running_ = true;
         waiting_ = false;
+        idle_requested_ = false;
     }
     try {
         thread_ = std::thread(&ClipboardReader::run, this, std::move(request));
@@ -77,9 +78,14 @@ bool ClipboardReader::end_if_idle() {
     bool ended = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (results_.empty() && waiting_) {
-            const DWORD sequence = GetClipboardSequenceNumber();
-            if (sequence == 0 || sequence == last_sequence_) running_ = false;
+        if (results_.empty() && running_) {
+            if (waiting_) {
+                const DWORD sequence = GetClipboardSequenceNumber();
+                if (sequence == 0 || sequence == last_sequence_) running_ = false;
+            } else {
+                // Still about to wait: it ends there unless something new came.
+                idle_requested_ = true;
+            }
         }
         ended = !running_ && results_.empty();
     }
@@ -132,13 +138,17 @@ bool ClipboardReader::wait_for_next(DWORD last_sequence) {
         const bool changed = sequence != 0 && sequence != last_sequence;
         if (changed && results_.size() < kMaxQueued && queued_bytes_ < kMaxQueuedBytes) {
             waiting_ = false;
+            idle_requested_ = false;
             return true;
         }
-        // Nobody came for a while: the next change starts a thread anew.
-        if (!changed && results_.empty() && GetTickCount64() - idle_since >= kIdleEndMs) break;
+        // Everything was taken and decided, or nobody came for a while:
+        // the next change starts a thread anew.
+        if (!changed && results_.empty() && (idle_requested_ || GetTickCount64() - idle_since >= kIdleEndMs))
+            break;
         wake_.wait_for(lock, kStep);
     }
     waiting_ = false;
+    idle_requested_ = false;
     running_ = false;
     return false;
 }
@@ -213,10 +223,15 @@ void ClipboardReader::run(ClipboardReadRequest request) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             read.before_own_write = generation != generation_;
+            // An end asked for before this read was about the older ones.
+            idle_requested_ = false;
             queued_bytes_ += bytes_of(read);
             results_.push_back(std::move(read));
         }
         PostMessageW(notify_, message_, 0, 0);
         if (!wait_for_next(sequence)) break;
     }
+    // An end of its own accord is taken up at the next message, so that
+    // the reader is no longer busy.
+    if (!stopping_) PostMessageW(notify_, message_, 0, 0);
 }

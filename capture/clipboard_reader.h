@@ -74,7 +74,7 @@ public:
     static constexpr DWORD kOpenGiveUpMs = 5000;
     static constexpr std::size_t kMaxQueued = 32;
     static constexpr std::size_t kMaxQueuedBytes = 256u * 1024 * 1024;
-    static constexpr DWORD kIdleEndMs = 2000;
+    static constexpr DWORD kIdleEndMs = 10000;
 
     ClipboardReader(HWND notify, UINT message);
     // Ends the thread (a read waiting for the clipboard gives up) and waits
@@ -133,6 +133,7 @@ private:
     std::size_t queued_bytes_ = 0;
     bool running_ = false;           // the thread has not decided to end
     bool waiting_ = false;           // the thread waits for a next read
+    bool idle_requested_ = false;    // end_if_idle came before the thread waited
     DWORD last_sequence_ = 0;        // of the thread's last read
     unsigned generation_ = 0;        // raised by hold_off: older reads are dropped
     ULONGLONG held_off_until_ = 0;   // GetTickCount64 time before which no read starts

@@ -650,3 +650,31 @@ TEST_F(WatcherGui, LongTextsCopiedInQuickSuccessionAreAllStored) {
         EXPECT_EQ(t.substr(t.size() - tag.size()), tag);
     }
 }
+
+TEST_F(WatcherGui, ACopyReadBeforeAnOwnPasteIsStoredAndThePasteIsNot) {
+    // While the interface thread is busy with the first copy, a second one
+    // is read and waits; then the program pastes a text of its own.
+    KillTimer(host_, kPollTimer);
+    g_host.watcher = nullptr;
+    watcher_.reset();
+    bool pasted = false;
+    ClipboardWatcher::Hooks hooks;
+    hooks.captured = [&](const CapturedItem& item) {
+        captured_.push_back(item);
+        if (pasted) return;
+        pasted = true;
+        Sleep(600);
+        watcher_->remember_own_text(L"pasted by the program");
+        EXPECT_TRUE(winutil::set_clipboard_text(L"pasted by the program"));
+    };
+    watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    start_watcher();
+    run_writer({L"--text", L"theirs one", L"--commit", L"--wait", L"200", L"--text", L"theirs two", L"--commit",
+                L"--wait", L"1500"});
+    pump_for(1000);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].text, L"theirs one");
+    EXPECT_EQ(all[1].text, L"theirs two");
+    EXPECT_EQ(winutil::get_clipboard_text(), L"pasted by the program");
+}
