@@ -92,7 +92,9 @@ ScrollThumb hint_scroll_thumb(int track_top, int u, int visible_height, int cont
 
 // --- texts (pure but for the language lookups) -------------------------------------------
 
-// The body: the text with every CR made a blank (LF stays a line break).
+// The body: the text's first kRowTextLimit units (one fewer when the cut
+// would split a surrogate pair) with every CR made a blank (LF stays a
+// line break), followed by "…" when the text was longer.
 std::wstring hint_body_text(const std::wstring& text);
 
 // The meta lines of a text entry, joined by LF: application (app is the
