@@ -45,6 +45,37 @@ void CharWidths::load(wchar_t c) {
     blocks_[static_cast<std::uint16_t>(c) >> 8] = std::move(block);
 }
 
+FontWidths::FontWidths() : dc_(CreateCompatibleDC(nullptr)) {}
+
+FontWidths::~FontWidths() {
+    if (!dc_) return;
+    if (old_font_) SelectObject(dc_, old_font_);
+    DeleteDC(dc_);
+}
+
+CharWidths& FontWidths::of(HFONT font) {
+    if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (widths_ && font == font_) return *widths_;
+    font_ = font;
+    HGDIOBJ old = dc_ ? SelectObject(dc_, font) : nullptr;
+    if (!old_font_) old_font_ = old;
+    TEXTMETRICW tm{};
+    line_height_ = dc_ && GetTextMetricsW(dc_, &tm) ? std::max<int>(tm.tmHeight, 1) : 16;
+    widths_ = std::make_unique<CharWidths>(CharWidths::of_dc(dc_));
+    return *widths_;
+}
+
+int FontWidths::line_height(HFONT font) {
+    of(font);
+    return line_height_;
+}
+
+int text_lines_width(const std::wstring& text, const std::vector<TextLine>& lines, CharWidths& widths) {
+    int most = 0;
+    for (const TextLine& l : lines) most = std::max(most, text_line_width(text, l, widths));
+    return most;
+}
+
 std::vector<TextLine> wrap_text_lines(const std::wstring& text, int width, CharWidths& widths) {
     std::vector<TextLine> lines;
     const std::uint32_t n = static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), 0xFFFFFFF0u));

@@ -41,6 +41,27 @@ private:
     std::array<std::unique_ptr<std::array<int, 256>>, 256> blocks_;
 };
 
+// The widths of whichever font is asked for, read through a memory DC of
+// its own; remade when the font changes.
+class FontWidths {
+public:
+    FontWidths();
+    ~FontWidths();
+    FontWidths(const FontWidths&) = delete;
+    FontWidths& operator=(const FontWidths&) = delete;
+    // The widths of the font (null: DEFAULT_GUI_FONT).
+    CharWidths& of(HFONT font);
+    // The font's tmHeight: the height of a line.
+    int line_height(HFONT font);
+
+private:
+    HDC dc_ = nullptr;
+    HGDIOBJ old_font_ = nullptr;
+    HFONT font_ = nullptr;
+    int line_height_ = 1;
+    std::unique_ptr<CharWidths> widths_;
+};
+
 // One display line: its first unit and its length without the line break.
 struct TextLine {
     std::uint32_t start = 0;
@@ -54,6 +75,9 @@ struct TextLine {
 // character a line). Tabs advance to the next tab stop. An empty text is
 // one empty line.
 std::vector<TextLine> wrap_text_lines(const std::wstring& text, int width, CharWidths& widths);
+
+// The width of the widest line.
+int text_lines_width(const std::wstring& text, const std::vector<TextLine>& lines, CharWidths& widths);
 
 // The width of the line from x 0 (tabs included).
 int text_line_width(const std::wstring& text, const TextLine& line, CharWidths& widths);

@@ -22,12 +22,13 @@ constexpr int kMarginY = 2;
 struct TextView {
     std::wstring text;
     HFONT font = nullptr;
-    raii::MemoryDC measure{CreateCompatibleDC(nullptr)};
-    HGDIOBJ measure_old_font = nullptr;
-    std::unique_ptr<CharWidths> widths;
+    FontWidths fonts;
+    CharWidths* widths = nullptr;   // of the font, kept by fonts
     std::vector<TextLine> lines;
     int line_height = 16;
     int layout_width = -1;
+    // The lines are wrapped again before they are next used.
+    bool dirty = true;
     int top = 0;
     std::uint32_t anchor = 0;
     std::uint32_t caret = 0;
@@ -76,28 +77,34 @@ void update_scroll_bar(TextView& v, HWND w) {
 
 void select_font(TextView& v, HFONT font) {
     v.font = font;
-    HGDIOBJ f = font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT);
-    HGDIOBJ old = SelectObject(v.measure.get(), f);
-    if (!v.measure_old_font) v.measure_old_font = old;
-    TEXTMETRICW tm{};
-    GetTextMetricsW(v.measure.get(), &tm);
-    v.line_height = std::max<int>(tm.tmHeight, 1);
-    v.widths = std::make_unique<CharWidths>(CharWidths::of_dc(v.measure.get()));
+    v.widths = &v.fonts.of(font);
+    v.line_height = v.fonts.line_height(font);
 }
 
-// Wraps the text again at the client width, keeping the first visible unit in view.
-void layout(TextView& v, HWND w, bool force) {
+// Wraps the text again at the client width when the text, the font or the
+// width changed since, keeping the first visible unit in view. Changes come
+// in bursts while the window is made (font, text, frame, size): the text is
+// wrapped once, when it is next drawn or used.
+void layout(TextView& v, HWND w) {
     const RECT rc = client_of(w);
     const int width = std::max<int>(rc.right - 2 * kMarginX, 1);
-    if (!force && width == v.layout_width) return;
+    if (!v.dirty && width == v.layout_width) return;
     const std::uint32_t first = v.lines.empty() ? 0 : v.lines[std::min<std::size_t>(v.top, v.lines.size() - 1)].start;
     v.layout_width = width;
+    v.dirty = false;
     v.lines = wrap_text_lines(v.text, width, *v.widths);
-    v.top = std::min(force ? 0 : line_of(v, first), max_top(v, w));
+    v.top = std::min(line_of(v, first), max_top(v, w));
     update_scroll_bar(v, w);
 }
 
+// The lines need wrapping again; the scroll bar follows at the next use.
+void invalidate_layout(TextView& v, HWND w) {
+    v.dirty = true;
+    InvalidateRect(w, nullptr, FALSE);
+}
+
 void scroll_to(TextView& v, HWND w, int top) {
+    layout(v, w);
     top = std::clamp(top, 0, max_top(v, w));
     if (top == v.top) return;
     v.top = top;
@@ -112,6 +119,7 @@ void set_selection(TextView& v, HWND w, std::uint32_t anchor, std::uint32_t care
 }
 
 std::uint32_t hit(TextView& v, HWND w, POINT pt) {
+    layout(v, w);
     if (v.lines.empty()) return 0;
     const int dy = pt.y - kMarginY;
     int row = v.top + (dy >= 0 ? dy / v.line_height : -1 - (-dy - 1) / v.line_height);
@@ -130,7 +138,6 @@ void copy_selection(const TextView& v) {
 LRESULT on_nc_create(HWND w, WPARAM wp, LPARAM lp) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
     auto v = std::make_unique<TextView>();
-    if (!v->measure) return FALSE;
     if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) v->text = cs->lpszName;
     select_font(*v, nullptr);
     SetWindowLongPtrW(w, 0, reinterpret_cast<LONG_PTR>(v.release()));
@@ -141,6 +148,7 @@ LRESULT on_nc_create(HWND w, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT on_paint(TextView& v, HWND w) {
+    layout(v, w);
     PAINTSTRUCT ps{};
     HDC dc = BeginPaint(w, &ps);
     if (!dc) return 0;
@@ -186,7 +194,18 @@ LRESULT on_paint(TextView& v, HWND w) {
     return 0;
 }
 
+// A new width wraps the text again when it is next used; a new height
+// changes only the page of the scroll bar.
+LRESULT on_size(TextView& v, HWND w) {
+    InvalidateRect(w, nullptr, FALSE);
+    if (v.dirty) return 0;
+    v.top = std::min(v.top, max_top(v, w));
+    update_scroll_bar(v, w);
+    return 0;
+}
+
 LRESULT on_vscroll(TextView& v, HWND w, WPARAM wp) {
+    layout(v, w);
     const int page = std::max(visible_lines(v, w) - 1, 1);
     switch (LOWORD(wp)) {
         case SB_LINEUP: scroll_to(v, w, v.top - 1); break;
@@ -210,6 +229,7 @@ LRESULT on_vscroll(TextView& v, HWND w, WPARAM wp) {
 }
 
 LRESULT on_wheel(TextView& v, HWND w, WPARAM wp) {
+    layout(v, w);
     UINT per_notch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &per_notch, 0);
     if (per_notch == WHEEL_PAGESCROLL) per_notch = static_cast<UINT>(std::max(visible_lines(v, w) - 1, 1));
@@ -221,6 +241,7 @@ LRESULT on_wheel(TextView& v, HWND w, WPARAM wp) {
 }
 
 LRESULT on_key_down(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
+    layout(v, w);
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
     const int page = std::max(visible_lines(v, w) - 1, 1);
     switch (wp) {
@@ -283,8 +304,9 @@ LRESULT on_set_text(TextView& v, HWND w, LPARAM lp) {
     const auto* text = reinterpret_cast<const wchar_t*>(lp);
     v.text = text ? text : L"";
     v.anchor = v.caret = 0;
-    layout(v, w, true);
-    InvalidateRect(w, nullptr, FALSE);
+    v.lines.clear();
+    v.top = 0;
+    invalidate_layout(v, w);
     return TRUE;
 }
 
@@ -308,8 +330,6 @@ LRESULT on_get_sel(const TextView& v, WPARAM wp, LPARAM lp) {
 void on_nc_destroy(HWND w) {
     TextView* v = view_of(w);
     SetWindowLongPtrW(w, 0, 0);
-    if (!v) return;
-    if (v->measure_old_font) SelectObject(v->measure.get(), v->measure_old_font);
     delete v;
 }
 
@@ -318,17 +338,12 @@ LRESULT CALLBACK text_view_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     TextView* v = view_of(w);
     if (!v) return DefWindowProcW(w, msg, wp, lp);
     switch (msg) {
-        case WM_SIZE:
-            layout(*v, w, false);
-            update_scroll_bar(*v, w);
-            InvalidateRect(w, nullptr, FALSE);
-            return 0;
+        case WM_SIZE: return on_size(*v, w);
         case WM_PAINT: return on_paint(*v, w);
         case WM_ERASEBKGND: return 1;
         case WM_SETFONT:
             select_font(*v, reinterpret_cast<HFONT>(wp));
-            layout(*v, w, true);
-            if (LOWORD(lp)) InvalidateRect(w, nullptr, FALSE);
+            invalidate_layout(*v, w);
             return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(v->font);
         case WM_SETTEXT: return on_set_text(*v, w, lp);
@@ -383,11 +398,15 @@ HWND create_text_view(HWND parent, const wchar_t* text, int x, int y, int width,
 }
 
 int text_view_top_line(HWND view) {
-    const TextView* v = view_of(view);
-    return v ? v->top : 0;
+    TextView* v = view_of(view);
+    if (!v) return 0;
+    layout(*v, view);
+    return v->top;
 }
 
 int text_view_line_count(HWND view) {
-    const TextView* v = view_of(view);
-    return v ? static_cast<int>(v->lines.size()) : 0;
+    TextView* v = view_of(view);
+    if (!v) return 0;
+    layout(*v, view);
+    return static_cast<int>(v->lines.size());
 }
