@@ -63,6 +63,27 @@ void HintPaintTools::make(bool dark_theme) {
     made = true;
 }
 
+const std::vector<TextLine>& EntryHint::body_lines(HFONT font, int width) {
+    width = std::max(width, 1);
+    if (width != lines_width || font != lines_font) {
+        lines = wrap_text_lines(body, width, widths.of(font));
+        lines_width = width;
+        lines_font = font;
+    }
+    return lines;
+}
+
+int EntryHint::body_height(HFONT font, int width, int minimum) {
+    if (body.empty()) return minimum;
+    const std::size_t n = body_lines(font, width).size();
+    return std::max(static_cast<int>(n) * widths.line_height(font), minimum);
+}
+
+int EntryHint::body_wrapped_width(HFONT font) {
+    if (body.empty()) return 0;
+    return text_lines_width(body, body_lines(font, kHintWrapWidth), widths.of(font));
+}
+
 // ---- showing and hiding --------------------------------------------------------------------
 
 HFONT MainWindow::hint_font() const {
@@ -134,11 +155,13 @@ void MainWindow::show_entry_hint(std::int64_t id) {
         else
             hint.bitmap_size = SIZE{1, 1};
         hint.body.clear();
+        hint.lines_width = -1;
         hint.meta = hint_image_meta(e, hint.address, created);
     } else {
         hint.bitmap = nullptr;
         hint.bitmap_size = SIZE{};
         hint.body = hint_body_text(e.text);
+        hint.lines_width = -1;
         hint.meta = hint_text_meta(e, app_name, hint.address, created);
     }
     hint.window_text = hint.body + L"\n" + hint.meta;
@@ -147,17 +170,18 @@ void MainWindow::show_entry_hint(std::int64_t id) {
     raii::WindowDC dc(hint_popup);
     raii::SelectGuard font(dc.get(), hint_font());
     const int line_h = hint_meta_line_height(font_height(dc.get()));
-    const int body_w = image_mode ? static_cast<int>(hint.bitmap_size.cx) : measure_wrapped_width(dc.get(), hint.body);
+    const HFONT body_font = hint_font();
+    const int body_w = image_mode ? static_cast<int>(hint.bitmap_size.cx) : hint.body_wrapped_width(body_font);
     const int w = hint_width(body_w, measure_text_width(dc.get(), hint.meta));
     const int lines = count_lines(hint.meta);
     if (image_mode) {
         const int k = hint.bitmap ? static_cast<int>(hint.bitmap_size.cy) : 2 * line_h;
         hint.layout = compute_hint_layout(w, k, lines, line_h, kHintImageMaxHeight);
     } else {
-        int k = measure_text_height(dc.get(), hint.body, w - 24, line_h);
+        int k = hint.body_height(body_font, w - 24, line_h);
         hint.layout = compute_hint_layout(w, k, lines, line_h, kHintTextMaxHeight);
         if (hint.layout.scroll) {
-            k = measure_text_height(dc.get(), hint.body, w - 34, line_h);
+            k = hint.body_height(body_font, w - 34, line_h);
             hint.layout = compute_hint_layout(w, k, lines, line_h, kHintTextMaxHeight);
         }
     }
@@ -187,6 +211,7 @@ void MainWindow::show_template_hint(std::int64_t key) {
     hint.bitmap_size = SIZE{};
     hint.address.clear();
     hint.body = hint_body_text(t.text);
+    hint.lines_width = -1;
     hint.meta = tr(L"card.created") + format_created_at(t.created_at);
     hint.window_text = hint.body + L"\n" + hint.meta;
     SetWindowTextW(hint_popup, hint.window_text.c_str());
@@ -194,12 +219,13 @@ void MainWindow::show_template_hint(std::int64_t key) {
     raii::WindowDC dc(hint_popup);
     raii::SelectGuard font(dc.get(), hint_font());
     const int line_h = hint_meta_line_height(font_height(dc.get()));
-    const int w = hint_width(measure_wrapped_width(dc.get(), hint.body), measure_text_width(dc.get(), hint.meta));
+    const HFONT body_font = hint_font();
+    const int w = hint_width(hint.body_wrapped_width(body_font), measure_text_width(dc.get(), hint.meta));
     const int lines = count_lines(hint.meta);
-    int k = measure_text_height(dc.get(), hint.body, w - 24, line_h);
+    int k = hint.body_height(body_font, w - 24, line_h);
     hint.layout = compute_hint_layout(w, k, lines, line_h, kHintTextMaxHeight);
     if (hint.layout.scroll) {
-        k = measure_text_height(dc.get(), hint.body, w - 34, line_h);
+        k = hint.body_height(body_font, w - 34, line_h);
         hint.layout = compute_hint_layout(w, k, lines, line_h, kHintTextMaxHeight);
     }
     hint.scroll = scroll_hint_by(hint.scroll, 0, hint.layout.content_height, hint.layout.visible_body_height);
@@ -330,7 +356,7 @@ void EntryHint::paint(MainWindow& owner, HDC dc, const RECT& r) {
         l = compute_hint_layout(width, line_h, h.layout.meta_line_count, line_h,
                                 with_bitmap ? kHintImageMaxHeight : kHintTextMaxHeight);
         if (!with_bitmap) {
-            const int k = measure_text_height(dc, h.body, width > 24 ? width - 24 : 1, line_h);
+            const int k = h.body_height(owner.hint_font(), width > 24 ? width - 24 : 1, line_h);
             l = compute_hint_layout(width, k, h.layout.meta_line_count, line_h, kHintTextMaxHeight);
         }
     }
@@ -351,9 +377,19 @@ void EntryHint::paint(MainWindow& owner, HDC dc, const RECT& r) {
                            h.bitmap_size.cy, SRCCOPY);
             }
         } else {
+            // Only the lines in sight are drawn.
             SetTextColor(dc, c.body_text);
-            RECT text{inner.left, y0, clip_right, y0 + l.content_height + 4};
-            DrawTextW(dc, h.body.c_str(), static_cast<int>(h.body.size()), &text, DT_NOPREFIX | DT_WORDBREAK);
+            SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+            const HFONT font = owner.hint_font();
+            const std::vector<TextLine>& lines = h.body_lines(font, clip_right - inner.left);
+            CharWidths& widths = h.widths.of(font);
+            const int lh = h.widths.line_height(font);
+            for (std::size_t i = static_cast<std::size_t>(std::max(h.scroll / lh, 0)); i < lines.size(); ++i) {
+                const int y = y0 + static_cast<int>(i) * lh;
+                if (y >= l.body_bottom) break;
+                draw_text_line_part(dc, h.body, lines[i], lines[i].start, lines[i].start + lines[i].length, inner.left,
+                                    y, widths);
+            }
         }
         RestoreDC(dc, saved);
     }

@@ -26,6 +26,7 @@
 #include "core/handles.h"
 #include "store/records.h"
 #include "theme/geometry.h"
+#include "ui/text_layout.h"
 
 class MainWindow;
 
@@ -92,7 +93,9 @@ ScrollThumb hint_scroll_thumb(int track_top, int u, int visible_height, int cont
 
 // --- texts (pure but for the language lookups) -------------------------------------------
 
-// The body: the text with every CR made a blank (LF stays a line break).
+// The body: the text's first kRowTextLimit units (one fewer when the cut
+// would split a surrogate pair) with every CR made a blank (LF stays a
+// line break), followed by "…" when the text was longer.
 std::wstring hint_body_text(const std::wstring& text);
 
 // The meta lines of a text entry, joined by LF: application (app is the
@@ -174,8 +177,21 @@ struct EntryHint {
     RECT address_rect{};
     RECT view_button_rect{};
     raii::Hook mouse_hook;
+    // The body's display lines, wrapped at lines_width in lines_font; a
+    // width of -1 wraps them again at the next use (a new body).
+    FontWidths widths;
+    std::vector<TextLine> lines;
+    int lines_width = -1;
+    HFONT lines_font = nullptr;
     HintPreviewCache previews;
     HintPaintTools tools;
+
+    // The body's lines wrapped at the width in the font.
+    const std::vector<TextLine>& body_lines(HFONT font, int width);
+    // The body's height wrapped at the width (at least minimum), and the
+    // width of its widest line wrapped at kHintWrapWidth.
+    int body_height(HFONT font, int width, int minimum);
+    int body_wrapped_width(HFONT font);
 
     // Draws the hint of the main window into the DC over the client rectangle.
     static void paint(MainWindow& owner, HDC dc, const RECT& rc);

@@ -6,9 +6,11 @@
 #include "capture/image.h"
 #include "capture/link_title.h"
 #include "core/i18n.h"
+#include "core/text.h"
 #include "core/web_url.h"
 #include "core/winutil.h"
 #include "ui/entry_hint.h"
+#include "ui/list_model.h"
 
 const EntryHintColors& entry_hint_colors(bool dark) {
     static const EntryHintColors light{0xFBFBFB, 0xD5D5D5, 0x141414, 0x606060, 0xFAFAFA, 0xC7C7C7, 0xE8E8E8, 0xA0A0A0};
@@ -75,8 +77,13 @@ ScrollThumb hint_scroll_thumb(int track_top, int u, int visible_height, int cont
 // --- texts -------------------------------------------------------------------------------------
 
 std::wstring hint_body_text(const std::wstring& text) {
-    std::wstring out = text;
+    // A long text shows its start, as its card does: laid out and drawn
+    // whole it would hold the interface (and the mouse, through the hook)
+    // for seconds.
+    const std::size_t n = pair_safe_length(text, kRowTextLimit);
+    std::wstring out = text.substr(0, n);
     std::replace(out.begin(), out.end(), L'\r', L' ');
+    if (n < text.size()) out += L"\u2026";
     return out;
 }
 

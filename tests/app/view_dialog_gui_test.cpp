@@ -291,6 +291,27 @@ TEST_F(ViewDialogWindow, ContextMenuViewOpensTheSelectedEntry) {
     EXPECT_EQ(shown, L"an entry to read in full");
 }
 
+TEST_F(ViewDialogWindow, EscClosesTheWindow) {
+    HistoryEntry text;
+    text.text = L"a text to read";
+    const HistoryEntry entries[] = {text, view_test::image_entry(view_test::gradient_png(300, 200))};
+    for (const HistoryEntry& e : entries) {
+        std::atomic<bool> closed{false};
+        EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog*) {
+            SetForegroundWindow(dialog);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            INPUT in[2] = {};
+            in[0].type = in[1].type = INPUT_KEYBOARD;
+            in[0].ki.wVk = in[1].ki.wVk = VK_ESCAPE;
+            in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, in, sizeof(INPUT));
+            closed = gui_test::wait_until([&] { return !IsWindow(dialog); }, 3000);
+        }));
+        EXPECT_TRUE(closed) << (e.is_image ? "image" : "text");
+        EXPECT_TRUE(IsWindowEnabled(running.window()));
+    }
+}
+
 TEST_F(ViewDialogWindow, ManyOpeningsLeaveNoGdiObjects) {
     HistoryEntry e = view_test::image_entry(view_test::gradient_png(300, 200));
     with_view(mw, e, [](HWND, ViewDialog*) {});

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/i18n.h"
+#include "ui/list_model.h"
 
 namespace {
 
@@ -116,6 +117,29 @@ TEST(EntryHintViewButton, FitsIntoTheBodyOrIsLeftOut) {
 
 TEST(EntryHintTexts, BodyKeepsLineBreaksButNoCarriageReturns) {
     EXPECT_EQ(hint_body_text(L"a\r\nb\rc"), L"a \nb c");
+}
+
+TEST(EntryHintTexts, LongBodyShowsItsStartWithAnEllipsis) {
+    const std::wstring limit(kRowTextLimit, L'x');
+    // A 1 MiB text with a surrogate pair across the cut.
+    std::wstring paired(kRowTextLimit - 1, L'y');
+    paired += L"\U0001F600";
+    paired += std::wstring(1 << 20, L'z');
+    struct Case {
+        std::wstring text;
+        std::wstring body;
+    } cases[] = {
+        {limit, limit},                                        // exactly the limit: whole, no ellipsis
+        {limit + L"\r\n", limit + L"\u2026"},                 // one unit more: cut
+        {std::wstring(1 << 20, L'x'), limit + L"\u2026"},      // 1 MiB
+        {paired, std::wstring(kRowTextLimit - 1, L'y') + L"\u2026"},   // the pair is not split
+        {std::wstring(kRowTextLimit, L'\r') + L"a", std::wstring(kRowTextLimit, L' ') + L"\u2026"},
+    };
+    for (const Case& c : cases) {
+        const std::wstring body = hint_body_text(c.text);
+        EXPECT_EQ(body.size(), c.body.size());
+        EXPECT_TRUE(body == c.body) << "text of " << c.text.size() << " units";
+    }
 }
 
 TEST(EntryHintTexts, MetaLinesOfTextEntries) {

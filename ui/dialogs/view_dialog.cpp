@@ -18,6 +18,8 @@
 #include "theme/dark_mode.h"
 #include "theme/fonts.h"
 #include "theme/geometry.h"
+#include "ui/dialogs/dialog_loop.h"
+#include "ui/dialogs/text_view.h"
 #include "ui/main_window.h"
 #include "ui/modal_loop.h"
 
@@ -268,13 +270,11 @@ LRESULT on_create(HWND window, LPARAM lparam) {
     place_buttons(*d, client);
     if (!d->is_image) {
         const RECT area = d->content_rect(window);
-        d->text_edit = CreateWindowExW(
-            0, L"EDIT", d->text.c_str(),
-            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL, area.left,
-            area.top, area.right - area.left, area.bottom - area.top, window, nullptr, GetModuleHandleW(nullptr),
-            nullptr);
+        // Not an edit box: it wraps a long paragraph in a time that grows
+        // faster than the paragraph.
+        d->text_edit = create_text_view(window, d->text.c_str(), area.left, area.top, area.right - area.left,
+                                        area.bottom - area.top, font);
         if (d->text_edit) {
-            SendMessageW(d->text_edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
             theme_child_colors(d->text_edit, d->dark);
             theme_framed_control(d->text_edit, d->dark);
             SetFocus(d->text_edit);
@@ -525,6 +525,7 @@ bool show_view_dialog(MainWindow* main_window, const HistoryEntry& entry) {
     UpdateWindow(dialog);
 
     // The window never outlives the record it points at.
-    run_modal_window(dialog, owner);
+    // Esc closes it, as it closes the other secondary windows.
+    run_modal_window(dialog, owner, [dialog](MSG& msg) { return answer_dialog_key(dialog, msg); });
     return true;
 }

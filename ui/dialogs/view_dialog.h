@@ -3,7 +3,8 @@
 // scrollable text; an image entry as a picture fitted into the window
 // (never enlarged), zoomed with the wheel and dragged when it is larger
 // than its area. A band below tells where the entry came from and when it
-// was copied, with the fit button (images) and the close button.
+// was copied, with the fit button (images) and the close button. Esc
+// closes the window.
 //
 // show_view_dialog copies what it shows before its loop starts, so the
 // caller's record may change or go while the window is open; the record is
