@@ -208,18 +208,22 @@ int run_steps(const std::wstring& dir, const std::wstring& path) {
             ids.push_back(e.id);
         std::size_t units = 0;
         double t0 = now_ms();
-        db.read_list_texts(ids, 0, [&](HistoryEntry& e) { units += e.text.size(); });
+        std::size_t bytes_read = 0;
+        db.read_list_texts(ids, 0, [&](HistoryEntry&, std::string_view u) { bytes_read += u.size(); });
         const double texts = now_ms() - t0;
         pair(dir, "reading the whole texts (read_list_texts)", texts, "raw SQLite query", median(floor_query));
         std::size_t folded = 0;
         double fold_ms = 0;
-        db.read_list_texts(ids, 0, [&](HistoryEntry& e) {
+        db.read_list_texts(ids, 0, [&](HistoryEntry&, std::string_view u) {
             const double a = now_ms();
-            folded += fold_for_search(e.text).size();
+            FoldedText f = fold_utf8_text(u, kListedTextLimit);
             fold_ms += now_ms() - a;
+            folded += f.folded.size();
+            units += f.units;
         });
         pair(dir, "folding them for the search (lower-cased)", fold_ms, "-", 0);
-        line(dir, "  %.1f MiB as UTF-16, %.1f MiB folded", mib(units * 2), mib(folded));
+        line(dir, "  %.1f MiB read as UTF-8, %.1f MiB as UTF-16, %.1f MiB folded", mib(bytes_read), mib(units * 2),
+             mib(folded));
     }
 
     // The model: a first load, then a reload after a copy (texts held).
@@ -321,6 +325,27 @@ int run_steps(const std::wstring& dir, const std::wstring& path) {
     pair(dir, "clearing the search, model and list box", now_ms() - t0, "-", 0);
     line(dir, "  resident set of this process %.1f MiB", mib(resident()));
     DestroyWindow(w.parent);
+    return 0;
+}
+
+// Where the resident set of a loaded list goes: the process before and
+// after a list is read whole, and after the model lets its records go.
+int run_memory(const std::wstring& dir, const std::wstring& path) {
+    const std::uint64_t start = resident();
+    Settings settings;
+    Database db(path);
+    const std::uint64_t opened = resident();
+    ListModel model;
+    load_list(model, db, settings, ListView{}, L"", nullptr);
+    while (model.has_pending_texts()) model.load_pending_texts(db, 0);
+    const std::uint64_t loaded = resident();
+    std::size_t starts = 0;
+    for (const HistoryEntry& e : model.entries()) starts += e.text.capacity() * sizeof(wchar_t);
+    model.release_records();
+    const std::uint64_t released = resident();
+    line(dir, "  memory: process %.1f MiB, store opened +%.1f MiB, list read whole +%.1f MiB (starts of the texts %.1f MiB),",
+         mib(start), mib(opened - start), mib(loaded - opened), mib(starts));
+    line(dir, "    after the model let its records go +%.1f MiB above the opened store", mib(released > opened ? released - opened : 0));
     return 0;
 }
 
@@ -570,6 +595,7 @@ int drive() {
         if (s.shape.texts > 0 && !getenv("QUILLET_SCALE_NO_STEPS")) {
             line(dir, " steps (a process of its own):");
             run_child(L"--steps \"" + dir + L"\" \"" + path + L"\"");
+            run_child(L"--memory \"" + dir + L"\" \"" + path + L"\"");
         }
         line(dir, " the main window (a process of its own):");
         run_child(L"--app \"" + dir + L"\" \"" + path + L"\"");
@@ -602,5 +628,6 @@ int main() {
     if (argc >= 2 && std::wstring(argv[1]) == L"--writer") return run_writer();
     if (argc >= 4 && std::wstring(argv[1]) == L"--app") return run_app(argv[2], argv[3]);
     if (argc >= 4 && std::wstring(argv[1]) == L"--steps") return run_steps(argv[2], argv[3]);
+    if (argc >= 4 && std::wstring(argv[1]) == L"--memory") return run_memory(argv[2], argv[3]);
     return drive();
 }

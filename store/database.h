@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/import.h"
@@ -140,10 +141,13 @@ public:
                                               WriteMark* mark);
     // For the ids in order: the whole text and the fields stored after the
     // payload (source, titles), given to each as an entry of that id, until
-    // the clock passes deadline_ms (GetTickCount64; 0 for none). An id no
-    // longer stored is given with an empty text. The number of ids done.
+    // the clock passes deadline_ms (GetTickCount64; 0 for none). The text
+    // comes as SQLite's UTF-8 bytes (valid during the call; the entry's
+    // text empty), or, for a text of 1 MiB or more, converted in the
+    // entry's text (the bytes empty). An id no longer stored is given with
+    // no text. The number of ids done.
     std::size_t read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
-                                const std::function<void(HistoryEntry&)>& each);
+                                const std::function<void(HistoryEntry&, std::string_view utf8)>& each);
     // The ids of the history rows written since the mark, each once; false
     // when the store cannot tell (the mark is from another connection, or
     // too many rows were written since), and then nothing is known.

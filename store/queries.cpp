@@ -598,7 +598,7 @@ std::vector<HistoryEntry> Database::list_entry_rows(const std::wstring& view, bo
 }
 
 std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
-                                      const std::function<void(HistoryEntry&)>& each) {
+                                      const std::function<void(HistoryEntry&, std::string_view)>& each) {
     Guard guard(lock_);
     if (!connection_ || ids.empty()) {
         return 0;
@@ -616,8 +616,14 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
                              " THEN '' ELSE text END, source_app, source_title, source_url, custom_title, link_title, "
                              "octet_length(text) FROM history WHERE id=?1");
         s.bind_int64(1, id);
+        std::string_view utf8;
         if (s.step() == SQLITE_ROW) {
-            e.text = s.column_text(0);
+            // SQLite's own bytes, not converted here: the reader folds them
+            // piece by piece.
+            if (const unsigned char* t = sqlite3_column_text(s.get(), 0)) {
+                utf8 = std::string_view(reinterpret_cast<const char*>(t),
+                                        static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
+            }
             e.source_app = s.column_text(1);
             e.source_title = s.column_text(2);
             e.source_url = s.column_text(3);
@@ -629,8 +635,8 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
                 e.text.clear();
             }
         }
+        each(e, utf8);
         s.finish();
-        each(e);
         ++done;
     }
     if (in_transaction) {

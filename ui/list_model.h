@@ -180,6 +180,18 @@ std::string fold_for_search(const std::wstring& text);
 // always does).
 bool folded_contains(std::string_view folded_text, std::string_view folded_pattern);
 
+// A text given as UTF-8 (up to its first NUL, converted as from_utf8
+// converts it whole): its folded form, its start of at most start_limit
+// UTF-16 units (one fewer when the cut would split a surrogate pair) and
+// its length in units. Converted piece_bytes at a time, never ending a
+// piece inside a UTF-8 sequence, so that no whole copy of the text is made.
+struct FoldedText {
+    std::string folded;
+    std::wstring start;
+    std::size_t units = 0;
+};
+FoldedText fold_utf8_text(std::string_view utf8, std::size_t start_limit, std::size_t piece_bytes = 1 << 16);
+
 // --- the model ---------------------------------------------------------------
 
 // Longest start of an entry's text that a listed entry holds (the card's
@@ -305,6 +317,7 @@ private:
     void reindex();
     bool note_view(const std::wstring& key, bool templates);
     void take_text(HistoryEntry& entry, Held& held, HistoryEntry& from);
+    void take_folded(HistoryEntry& entry, Held& held, FoldedText&& text);
     void forget_matches();
 
     ListView view_;

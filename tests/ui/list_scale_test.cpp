@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -86,6 +87,50 @@ TEST(FoldedSearch, RandomTextsOverAMixedAlphabet) {
         ASSERT_EQ(folded(text, search), expected) << i;
     }
     EXPECT_GT(matches, 1000);
+}
+
+// The scan that looks at sixteen places at once finds what a plain find
+// finds, at every offset and near both ends.
+TEST(FoldedSearch, TheScanFindsWhatFindFinds) {
+    std::mt19937 rng(5);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(rng() % 200, 'a');
+        for (char& c : text) c = static_cast<char>('a' + rng() % 3);
+        std::string pattern(1 + rng() % 20, 'a');
+        for (char& c : pattern) c = static_cast<char>('a' + rng() % 3);
+        if (i % 3 == 0 && text.size() > pattern.size()) {
+            const std::size_t at = rng() % (text.size() - pattern.size() + 1);
+            text.replace(at, pattern.size(), pattern);
+        }
+        ASSERT_EQ(folded_contains(text, pattern), text.find(pattern) != std::string::npos) << text << " / " << pattern;
+    }
+}
+
+// Folded piece by piece from UTF-8, a text folds as it folds converted
+// whole, whatever the pieces' size and however broken its bytes.
+TEST(FoldedSearch, PiecesOfUtf8FoldAsTheWholeText) {
+    const std::string samples[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "A", "z", " ", "\r\n",
+                                   "\x80", "\xC3", "\xE2\x82", "\xF0\x9F", "\xFF", "\xED\xA0\x80", "\xC0\xAF"};
+    std::mt19937 rng(77);
+    for (int i = 0; i < 3000; ++i) {
+        std::string utf8;
+        const int parts = static_cast<int>(rng() % 30);
+        for (int k = 0; k < parts; ++k) utf8 += samples[rng() % (sizeof(samples) / sizeof(samples[0]))];
+        if (i % 10 == 0) utf8 += std::string("\0tail", 5);
+        const std::wstring whole = from_utf8(utf8);
+        const std::size_t limit = rng() % 12;
+        const std::size_t piece = 1 + rng() % 9;
+        const FoldedText f = fold_utf8_text(utf8, limit, piece);
+        std::string hex;
+        for (unsigned char c : utf8) {
+            char b[4];
+            std::snprintf(b, sizeof b, "%02X ", c);
+            hex += b;
+        }
+        ASSERT_EQ(f.folded, fold_for_search(whole)) << i << " pieces of " << piece << ": " << hex;
+        ASSERT_EQ(f.units, whole.size()) << i;
+        ASSERT_EQ(f.start, whole.substr(0, pair_safe_length(whole, limit))) << i;
+    }
 }
 
 // A store of long texts (each 500 KB, as the trim's limit filled with logs).
