@@ -4,19 +4,23 @@
 //   B: 200 texts of 500 KB;
 // and the empty store as the reference of the start and the hotkeys.
 //
-// For each store two processes of their own:
+// For each store three processes of their own:
 //   --steps: where the time of a list goes, step by step (the store query,
 //            building the model, the list box rows, the lower-casing and the
 //            scan of a search, measuring and drawing the cards), beside the
 //            bare store query of the same rows (raw SQLite, the texts read
 //            as UTF-8) and a plain substring scan of the same lower-cased
 //            texts in memory;
+//   --memory: the resident set of a list read whole, and what of it stays
+//            when the model lets its records go;
 //   --app:   the program's main window: start to the window answering a
 //            sent message (a second thread sends WM_NULL every 2 ms from the
 //            process's first instant, and notes the longest wait), the
 //            resident set after start, search keystrokes, clearing the
 //            search, the stall of one copy made by a third process, the
 //            quick-menu and history hotkeys.
+// At the end a table gives each figure of the stores beside its target and
+// its floor. QUILLET_SCALE_ONLY=a (b, empty) runs one store alone.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -24,6 +28,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -93,6 +98,17 @@ void line(const std::wstring& dir, const char* fmt, double a = 0, double b = 0, 
     if (FILE* f = results(dir)) {
         std::fputs(buf, f);
         std::fputs("\n", f);
+        std::fclose(f);
+    }
+}
+
+// A figure for the summary table: the store (a, b, empty: the file's
+// name), the figure's name and its value.
+void figure(const std::wstring& dir, const std::wstring& store_path, const char* name, double value) {
+    std::wstring file = store_path.substr(store_path.find_last_of(L"\\") + 1);
+    file = file.substr(0, file.find(L'.'));
+    if (FILE* f = _wfopen((dir + L"\\figures.txt").c_str(), L"ab")) {
+        std::fprintf(f, "%ls %s %.3f\n", file.c_str(), name, value);
         std::fclose(f);
     }
 }
@@ -192,6 +208,8 @@ int run_steps(const std::wstring& dir, const std::wstring& path) {
     std::vector<double> floor_query;
     for (int i = 0; i < runs; ++i) floor_query.push_back(raw_query_ms(path, rows, bytes));
     line(dir, "  %.0f listed texts, %.1f MiB as UTF-8", static_cast<double>(rows), mib(bytes));
+    figure(dir, path, "floor_query", median(floor_query));
+    figure(dir, path, "texts_mib", mib(bytes));
 
     // The program's store query of the view, as a list reads it.
     std::vector<double> query;
@@ -316,6 +334,7 @@ int run_steps(const std::wstring& dir, const std::wstring& path) {
     pair(dir, "lower-casing every text once (to_lower)", lowering, "-", 0);
     std::sort(keystroke.begin(), keystroke.end());
     std::sort(floor_scan.begin(), floor_scan.end());
+    figure(dir, path, "floor_scan", floor_scan.back());
     pair(dir, "search keystroke, model and list box (largest)", keystroke.back(), "plain scan, largest", floor_scan.back());
     pair(dir, "search keystroke, model and list box (median)", median(keystroke), "plain scan, median", median(floor_scan));
     t0 = now_ms();
@@ -454,6 +473,9 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
     line(dir, "  start to the main window answering %.0f ms; longest wait for an answer during the first 4 s %.0f ms",
          start, longest_start);
     line(dir, "  resident set after start %.1f MiB", mib(resident()));
+    figure(dir, path, "start", start);
+    figure(dir, path, "start_longest", longest_start);
+    figure(dir, path, "resident", mib(resident()));
 
     MainWindow& mw = *app->main_window;
     auto settle = [&] {
@@ -471,12 +493,15 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
         keys.push_back(now_ms() - t0);
     }
     std::sort(keys.begin(), keys.end());
+    figure(dir, path, "keystroke", keys.back());
     line(dir, "  search keystrokes: largest %.1f ms, median %.1f ms (%.0f rows for \"tag123\")", keys.back(),
          median(keys), static_cast<double>(mw.model.row_count()));
     double t0 = now_ms();
     SetWindowTextW(mw.search, L"");
     settle();
-    line(dir, "  clearing the search %.1f ms (%.0f rows)", now_ms() - t0, static_cast<double>(mw.model.row_count()));
+    const double cleared = now_ms() - t0;
+    figure(dir, path, "clearing", cleared);
+    line(dir, "  clearing the search %.1f ms (%.0f rows)", cleared, static_cast<double>(mw.model.row_count()));
 
     // One copy by another process: the longest wait of a sent message while
     // it is captured.
@@ -509,6 +534,7 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
     std::sort(stalls.begin(), stalls.end());
     if (!stalls.empty())
         line(dir, "  the window stalled by one copy: largest %.1f ms, median %.1f ms", stalls.back(), median(stalls));
+    if (!stalls.empty()) figure(dir, path, "copy", stalls.back());
     sqlite3_close(raw);
 
     // The quick-menu hotkey: filled, shown and painted.
@@ -523,6 +549,7 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
         pump_for(100);
     }
     line(dir, "  quick-menu hotkey to the menu shown: median %.1f ms", median(quick));
+    figure(dir, path, "quick", median(quick));
 
     // The history hotkey with the window hidden: shown and answering.
     std::vector<double> history;
@@ -537,6 +564,7 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
         pump_for(100);
     }
     line(dir, "  history hotkey to the window answering: median %.1f ms", median(history));
+    figure(dir, path, "history", median(history));
     pinger.stop();
     DestroyWindow(main);
     pump_for(200);
@@ -558,6 +586,57 @@ int run_child(const std::wstring& args) {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     return static_cast<int>(code);
+}
+
+// The table of the figures: each store's figure, its target and its floor
+// (the store query of the same rows with their texts, or for a keystroke
+// the plain scan of the same lower-cased texts in memory).
+void print_summary(const std::wstring& dir) {
+    std::map<std::string, double> v;  // "store name" -> value
+    if (FILE* f = _wfopen((dir + L"\\figures.txt").c_str(), L"rb")) {
+        char store[32], name[64];
+        double value = 0;
+        while (std::fscanf(f, "%31s %63s %lf", store, name, &value) == 3) v[std::string(store) + " " + name] = value;
+        std::fclose(f);
+    }
+    auto get = [&](const char* store, const char* name) {
+        auto it = v.find(std::string(store) + " " + name);
+        return it == v.end() ? -1.0 : it->second;
+    };
+    std::printf("\nsummary (ms, resident in MiB)         empty        A        B   target A / B            floor A / B\n");
+    struct Row {
+        const char* what;
+        const char* name;
+        const char* floor;
+    } rows[] = {
+        {"start to the window answering", "start", "floor_query"},
+        {"  longest wait during the start", "start_longest", "floor_query"},
+        {"resident set after start", "resident", nullptr},
+        {"one search keystroke (largest)", "keystroke", "floor_scan"},
+        {"clearing the search", "clearing", "floor_query"},
+        {"the window stalled by one copy", "copy", "floor_query"},
+        {"quick-menu hotkey to the menu", "quick", "floor_query"},
+        {"history hotkey to the window", "history", "floor_query"},
+    };
+    for (const Row& r : rows) {
+        char target[48];
+        const std::string name = r.name;
+        if (name == "resident")
+            std::snprintf(target, sizeof target, "%6.1f / %6.1f", get("empty", "resident") + 1.2 * get("a", "texts_mib"),
+                          get("empty", "resident") + 1.2 * get("b", "texts_mib"));
+        else if (name == "history")
+            std::snprintf(target, sizeof target, "%6.1f / %6.1f", get("empty", "history") + 100, get("empty", "history") + 100);
+        else if (name == "start" || name == "start_longest")
+            std::snprintf(target, sizeof target, "%6.0f / %6.0f", 500.0, 500.0);
+        else
+            std::snprintf(target, sizeof target, "%6.0f / %6.0f", 100.0, 100.0);
+        std::printf("%-36s %8.1f %8.1f %8.1f   %-18s", r.what, get("empty", r.name), get("a", r.name), get("b", r.name), target);
+        if (r.floor)
+            std::printf("   %6.1f / %6.1f (%s)\n", get("a", r.floor), get("b", r.floor),
+                        std::string(r.floor) == "floor_scan" ? "plain scan" : "store query with texts");
+        else
+            std::printf("\n");
+    }
 }
 
 int drive() {
@@ -605,9 +684,7 @@ int drive() {
         while (std::fgets(buf, sizeof buf, f)) std::fputs(buf, stdout);
         std::fclose(f);
     }
-    std::printf("targets: start at most 500 ms; resident at most the empty store's + 1.2x the listed texts' UTF-8 size;\n"
-                "  a keystroke, clearing, a copy's stall and the quick menu at most 100 ms; the history hotkey at most\n"
-                "  the empty store's + 100 ms\n");
+    print_summary(dir);
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
