@@ -36,14 +36,11 @@ std::vector<std::wstring> snippet_groups(App& app) {
 
 bool is_group_row(const std::wstring& text) { return text.rfind(L"GRP\t", 0) == 0; }
 
-std::wstring row_text(HWND list, int row) {
-    LRESULT len = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-    if (len == LB_ERR || len < 0) return {};
-    std::wstring text(static_cast<size_t>(len) + 1, L'\0');
-    LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
-    if (got == LB_ERR) return {};
-    text.resize(static_cast<size_t>(got));
-    return text;
+// The cards list holds no texts: a row's text is the model's.
+std::wstring row_text(const MainWindow& mw, int row) {
+    const LRESULT key = SendMessageW(mw.cards, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
+    if (key == LB_ERR || mw.model.row_key(row) != static_cast<std::int64_t>(key)) return {};
+    return mw.model.row_text(row);
 }
 
 // The group header menu (cards list) and the group row menu (side panel).
@@ -177,7 +174,7 @@ void cards_menu(App& app, HWND window) {
             return;
         }
         if (is_group_header_key(key)) {
-            std::wstring text = row_text(mw.cards, row);
+            std::wstring text = row_text(mw, row);
             group_menu(app, window, is_group_row(text) ? strip_group_prefix(text) : std::wstring(), false);
             return;
         }

@@ -275,6 +275,11 @@ void Database::create_indexes() {
          L"WHERE deleted_at IS NULL AND is_image=0");
     exec(L"CREATE INDEX IF NOT EXISTS history_unpinned ON history(category_id, cat_pin_override, sort_order) "
          L"WHERE pinned=0");
+    // The lists read their rows' small columns (the texts come later, row
+    // by row) and the total counts the live rows from this index alone,
+    // never from records that carry long texts and images.
+    exec(L"CREATE INDEX IF NOT EXISTS history_list_rows ON history(deleted_at, is_image, sort_order, pinned, "
+         L"category_id, cat_pin_override, use_count, keep, is_browser_page, created_at)");
 }
 
 void Database::seed_default_snippets() {

@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/import.h"
@@ -141,6 +143,42 @@ public:
     // False when the entry is gone or could not be read (it is unchanged).
     bool load_payload(HistoryEntry& entry);
     std::vector<HistoryEntry> list_slot_entries();
+
+    // ---- lists as the main window and the quick menu read them (queries.cpp) --
+    // Where the store's writes stood when a list was read: history rows
+    // written since are told by history_writes_since.
+    struct WriteMark {
+        std::uint64_t epoch = 0;     // 0: no mark
+        std::uint64_t rows = 0;      // history rows written (inserted, updated, deleted) so far
+        std::uint64_t others = 0;    // rows of the other tables written so far
+        bool operator==(const WriteMark&) const = default;
+    };
+    // The rows of a view in list_entries' order, without their texts and
+    // the fields stored after the payload (text left empty; read them with
+    // read_list_texts), and the mark of the store's writes they reflect.
+    std::vector<HistoryEntry> list_entry_rows(const std::wstring& view, bool sort_by_use, bool pinned_first,
+                                              WriteMark* mark);
+    // For the ids in order: the whole text and the fields stored after the
+    // payload (source, titles), given to each as an entry of that id, until
+    // the clock passes deadline_ms (GetTickCount64; 0 for none). The text
+    // comes as SQLite's UTF-8 bytes (valid during the call; the entry's
+    // text empty), or, for a text of 1 MiB or more, converted in the
+    // entry's text (the bytes empty). An id no longer stored is given with
+    // no text. The number of ids done.
+    std::size_t read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
+                                const std::function<void(HistoryEntry&, std::string_view utf8)>& each);
+    // The ids of the history rows written since the mark, each once; false
+    // when the store cannot tell (the mark is from another connection, or
+    // too many rows were written since), and then nothing is known.
+    bool history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written);
+    // The first rows of a view in list_entries' order with their details,
+    // each text cut to at most text_limit UTF-16 units (text_cut set when
+    // cut); payload deferred.
+    std::vector<HistoryEntry> list_first_entries(const std::wstring& view, bool sort_by_use, bool pinned_first,
+                                                 std::size_t count, std::size_t text_limit);
+    // Reads the whole text of an entry listed with only its start and
+    // clears text_cut; true when it has its whole text now.
+    bool load_whole_text(HistoryEntry& entry);
     bool reorder_entries(const std::vector<std::int64_t>& selected, int direction,
                          bool pinned_first, const MoveScope& scope);
     bool reorder_slots(const std::vector<std::int64_t>& selected, int direction);
@@ -255,6 +293,19 @@ private:
     bool entry_is_live(std::int64_t id);
     bool run_in_transaction_end(bool ok);
 
+    // The history rows written, as the list readers ask for them (queries.cpp;
+    // SQLite's update hook, set on the first list read of a connection).
+    struct WriteLog {
+        sqlite3* hooked = nullptr;
+        std::uint64_t epoch = 0;
+        std::uint64_t base = 0;              // rows written before ids[0]
+        std::vector<std::int64_t> ids;
+        std::uint64_t others = 0;
+    };
+    void hook_write_log();  // lock held
+    WriteMark write_mark() const;  // lock held
+    static void on_row_written(void* self, int op, const char* db, const char* table, long long rowid);
+    WriteLog write_log_;
     sqlite3* connection_ = nullptr;
     std::mutex lock_;
     std::wstring path_;

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <cerrno>
 #include <climits>
 #include <cwchar>
@@ -12,15 +14,13 @@
 #include <sqlite3.h>
 
 #include "core/text.h"
+#include "store/list_text.h"
 #include "store/sql_text.h"
 
 namespace {
 
 using Guard = std::lock_guard<std::mutex>;
 
-// Texts of at least this many bytes are read from the file a piece at a
-// time rather than as one value.
-constexpr int kLongTextBytes = 1 << 20;
 
 // The columns of a list row: those that lie before the payload columns of
 // the table (or are flags, which the record format holds without content),
@@ -47,7 +47,13 @@ enum ListColumn {
     kColTextBytes,
 };
 
-bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+}  // namespace
+
+namespace {
+
+bool utf8_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+}  // namespace
 
 // The text of row id, read in pieces through a blob handle and converted
 // piece by piece into a string of its exact length, as from_utf8 would
@@ -77,7 +83,7 @@ bool read_long_text(sqlite3* db, std::int64_t id, std::wstring& out) {
             std::size_t usable = piece.size();
             if (at < total) {
                 std::size_t back = 0;
-                while (back < 3 && back < usable && is_continuation(static_cast<unsigned char>(piece[usable - 1 - back]))) {
+                while (back < 3 && back < usable && utf8_continuation(static_cast<unsigned char>(piece[usable - 1 - back]))) {
                     ++back;
                 }
                 if (back < usable && static_cast<unsigned char>(piece[usable - 1 - back]) >= 0xC0) {
@@ -128,7 +134,7 @@ bool read_long_text(sqlite3* db, std::int64_t id, std::wstring& out) {
 }
 
 // A decimal 64-bit number, or 0 when the whole text is not one.
-std::int64_t parse_id(const std::wstring& text) {
+std::int64_t parse_view_id(const std::wstring& text) {
     if (text.empty()) {
         return 0;
     }
@@ -140,8 +146,6 @@ std::int64_t parse_id(const std::wstring& text) {
     }
     return static_cast<std::int64_t>(v);
 }
-
-}  // namespace
 
 // ---- pure helpers ------------------------------------------------------------------
 
@@ -372,7 +376,7 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
         std::int64_t category = 0;
         if (view.rfind(L"cat:", 0) == 0) {
             by_category = true;
-            category = parse_id(view.substr(4));
+            category = parse_view_id(view.substr(4));
             where = " WHERE deleted_at IS NULL AND category_id = ?1";
         } else if (view == L"all") {
             where = " WHERE deleted_at IS NULL AND is_image=0";
@@ -424,109 +428,4 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
 
 std::vector<HistoryEntry> Database::list_slot_entries() {
     return list_entries(L"slots", false, false);
-}
-
-// ---- moves -----------------------------------------------------------------------------------
-
-bool Database::reorder_entries(const std::vector<std::int64_t>& selected, int direction,
-                               bool pinned_first, const MoveScope& scope) {
-    if (selected.empty()) {
-        return false;
-    }
-    Guard guard(lock_);
-    std::string visible;
-    switch (scope.kind) {
-    case 1:
-        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id IS NULL THEN 1 ELSE 0 END";
-        break;
-    case 2:
-        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id=?1 THEN 1 ELSE 0 END";
-        break;
-    case 3:
-        visible = "CASE WHEN deleted_at IS NULL AND is_image=1 THEN 1 ELSE 0 END";
-        break;
-    default:
-        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 THEN 1 ELSE 0 END";
-        break;
-    }
-    std::string sql = "SELECT id, (" + pinned_expr() + ") AS ep, " + visible +
-                      " AS vis FROM history ORDER BY ";
-    if (pinned_first) {
-        sql += pinned_expr() + " DESC, ";
-    }
-    sql += "sort_order DESC, id DESC";
-
-    std::vector<std::int64_t> all;
-    std::vector<std::size_t> positions;
-    std::vector<std::int64_t> in_scope;
-    std::vector<std::int32_t> classes;
-    {
-        Statement rows = cached(sql);
-        if (scope.kind == 2) {
-            rows.bind_int64(1, scope.category_id < 0 ? 0 : scope.category_id);
-        }
-        while (rows.step() == SQLITE_ROW) {
-            std::int64_t id = rows.column_int64(0);
-            if (rows.column_flag(2)) {
-                positions.push_back(all.size());
-                in_scope.push_back(id);
-                classes.push_back(pinned_first && rows.column_flag(1) ? 1 : 0);
-            }
-            all.push_back(id);
-        }
-    }
-    std::vector<std::int64_t> moved = reorder_ids(in_scope, classes, selected, direction);
-    if (moved == in_scope) {
-        return false;
-    }
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        all[positions[i]] = moved[i];
-    }
-    if (exec(L"BEGIN") != SQLITE_OK) {
-        exec(L"ROLLBACK");
-        return false;
-    }
-    const std::int64_t n = static_cast<std::int64_t>(all.size());
-    bool ok = true;
-    for (std::size_t i = 0; ok && i < all.size(); ++i) {
-        // Rows already holding their value are skipped: an UPDATE of a row
-        // with a large image reads and may rewrite the whole row.
-        Statement up = cached("UPDATE history SET sort_order=?1 WHERE id=?2 AND sort_order<>?1");
-        up.bind_int64(1, n - static_cast<std::int64_t>(i)).bind_int64(2, all[i]);
-        ok = up.run() == SQLITE_DONE;
-    }
-    return run_in_transaction_end(ok);
-}
-
-bool Database::reorder_slots(const std::vector<std::int64_t>& selected, int direction) {
-    if (selected.empty()) {
-        return false;
-    }
-    Guard guard(lock_);
-    // Only slots of live entries are positions the user sees.
-    std::vector<std::int64_t> order;
-    {
-        Statement rows = cached(
-            "SELECT s.entry_id FROM slot_entries s INNER JOIN history h ON h.id=s.entry_id "
-            "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
-        while (rows.step() == SQLITE_ROW) {
-            order.push_back(rows.column_int64(0));
-        }
-    }
-    std::vector<std::int32_t> classes(order.size(), 0);
-    std::vector<std::int64_t> moved = reorder_ids(order, classes, selected, direction);
-    if (moved == order) {
-        return false;
-    }
-    if (exec(L"BEGIN") != SQLITE_OK) {
-        exec(L"ROLLBACK");
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t i = 0; ok && i < moved.size(); ++i) {
-        Statement up = cached("UPDATE slot_entries SET slot_order=?1 WHERE entry_id=?2");
-        up.bind_int64(1, static_cast<std::int64_t>(i + 1)).bind_int64(2, moved[i]);
-        ok = up.run() == SQLITE_DONE;
-    }
-    return run_in_transaction_end(ok);
 }

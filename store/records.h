@@ -29,6 +29,7 @@ struct HistoryEntry {
     std::wstring custom_title;
     std::wstring link_title;
     bool payload_deferred = false;  // rtf, html and image not read (Database::load_payload)
+    bool text_cut = false;          // text holds only the start of the stored text (Database::load_whole_text)
 };
 
 // One category of history entries.

@@ -195,13 +195,18 @@ void draw_cards_item(const DRAWITEMSTRUCT& dis, const CardListContext& ctx) {
 
     const int index = static_cast<int>(dis.itemID);
     std::wstring text;
-    LRESULT len = SendMessageW(dis.hwndItem, LB_GETTEXTLEN, index, 0);
-    if (len > 0) {
-        text.resize(static_cast<std::size_t>(len) + 1);
-        LRESULT got = SendMessageW(dis.hwndItem, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    }
     const std::int64_t key = static_cast<std::int64_t>(SendMessageW(dis.hwndItem, LB_GETITEMDATA, index, 0));
+    if ((GetWindowLongPtrW(dis.hwndItem, GWL_STYLE) & LBS_HASSTRINGS) == 0) {
+        // A list box without texts: the row's text is the model's.
+        if (ctx.model && ctx.model->row_key(index) == key) text = ctx.model->row_text(index);
+    } else {
+        LRESULT len = SendMessageW(dis.hwndItem, LB_GETTEXTLEN, index, 0);
+        if (len > 0) {
+            text.resize(static_cast<std::size_t>(len) + 1);
+            LRESULT got = SendMessageW(dis.hwndItem, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+            text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        }
+    }
 
     const int saved = SaveDC(p.dc);
     draw_card_background(p);

@@ -116,9 +116,10 @@ int card_row_height(const std::wstring& row_text, bool image_row) {
 }
 
 int card_row_height(const ListModel* model, int index) {
-    if (!model || index < 0 || static_cast<std::size_t>(index) >= model->rows().size()) return kTextRowHeight;
-    const ListRow& r = model->rows()[index];
-    return card_row_height(r.text, r.is_image);
+    if (!model || index < 0 || static_cast<std::size_t>(index) >= model->row_count()) return kTextRowHeight;
+    // An entry's row is one line (or an image) whatever its text.
+    if (is_entry_key(model->row_key(index))) return model->row_is_image(index) ? kTallRowHeight : kTextRowHeight;
+    return card_row_height(model->row_text(index), model->row_is_image(index));
 }
 
 RECT card_shape_rect(const RECT& r) { return RECT{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2}; }

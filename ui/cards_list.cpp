@@ -8,22 +8,30 @@
 
 namespace {
 
+// Messages sent once per row go straight to the list box's own procedure:
+// the main window subclasses its lists, and under Wine each pass through a
+// subclass asks the server for the window's property (tens of microseconds,
+// seconds over ten thousand rows). No subclass acts on these messages.
+class DirectCalls {
+public:
+    explicit DirectCalls(HWND list)
+        : list_(list), proc_(reinterpret_cast<WNDPROC>(GetClassLongPtrW(list, GCLP_WNDPROC))) {}
+    LRESULT operator()(UINT msg, WPARAM wp, LPARAM lp) const {
+        return proc_ ? CallWindowProcW(proc_, list_, msg, wp, lp) : SendMessageW(list_, msg, wp, lp);
+    }
+
+private:
+    HWND list_;
+    WNDPROC proc_;
+};
+
+std::int64_t key_at(const DirectCalls& call, int row) { return static_cast<std::int64_t>(call(LB_GETITEMDATA, row, 0)); }
 std::int64_t key_at(HWND list, int row) { return static_cast<std::int64_t>(SendMessageW(list, LB_GETITEMDATA, row, 0)); }
 
 int count_of(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
 
-}  // namespace
-
-ListPosition read_list_position(HWND list) {
-    ListPosition pos;
-    if (!list) return pos;
-    pos.selected = list_selected_keys(list);
-    pos.top_index = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-    if (pos.top_index >= 0 && pos.top_index < count_of(list)) pos.top_key = key_at(list, pos.top_index);
-    return pos;
-}
-
-ListEdit plan_list_edit(const std::vector<ListRow>& shown, const std::vector<ListRow>& rows) {
+template <class Row>
+ListEdit plan_edit(const std::vector<Row>& shown, const std::vector<Row>& rows) {
     ListEdit edit;
     std::unordered_map<std::int64_t, int> old_index;
     old_index.reserve(shown.size());
@@ -77,6 +85,29 @@ ListEdit plan_list_edit(const std::vector<ListRow>& shown, const std::vector<Lis
     return edit;
 }
 
+std::uint64_t fingerprint(const std::wstring& text) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (wchar_t c : text) h = (h ^ static_cast<std::uint64_t>(c)) * 1099511628211ULL;
+    return h | 1;
+}
+
+}  // namespace
+
+ListPosition read_list_position(HWND list) {
+    ListPosition pos;
+    if (!list) return pos;
+    pos.selected = list_selected_keys(list);
+    pos.top_index = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    if (pos.top_index >= 0 && pos.top_index < count_of(list)) pos.top_key = key_at(list, pos.top_index);
+    return pos;
+}
+
+ListEdit plan_list_edit(const std::vector<ListRow>& shown, const std::vector<ListRow>& rows) {
+    return plan_edit(shown, rows);
+}
+
+ListEdit plan_list_edit(const ShownRows& shown, const ShownRows& rows) { return plan_edit(shown, rows); }
+
 void apply_rows_to_list(HWND list, std::vector<ListRow>& shown, const std::vector<ListRow>& rows,
                         const ListPosition& old, bool same_view, bool scroll_to_top) {
     if (!list) return;
@@ -114,6 +145,59 @@ void apply_rows_to_list(HWND list, std::vector<ListRow>& shown, const std::vecto
     InvalidateRect(list, nullptr, TRUE);
 }
 
+ShownRows shown_rows_of(const ListModel& model) {
+    ShownRows rows;
+    rows.reserve(model.row_count());
+    for (std::size_t i = 0; i < model.row_count(); ++i) {
+        const int row = static_cast<int>(i);
+        const std::int64_t key = model.row_key(row);
+        rows.push_back(ShownRow{key, model.row_is_image(row), model.row_in_group(row),
+                                is_entry_key(key) ? 0 : fingerprint(model.row_text(row))});
+    }
+    return rows;
+}
+
+void apply_model_to_list(HWND list, ShownRows& shown, const ListModel& model, const ListPosition& old,
+                         bool same_view, bool scroll_to_top) {
+    if (!list) return;
+    const DirectCalls call(list);
+    ShownRows rows = shown_rows_of(model);
+    ListEdit edit;
+    if (static_cast<std::size_t>(count_of(list)) != shown.size())
+        edit.full = true;
+    else
+        edit = plan_list_edit(shown, rows);
+    const bool changes = edit.full || !edit.deletions.empty() || !edit.insertions.empty();
+    if (changes) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    // Without LBS_HASSTRINGS the "string" of LB_ADDSTRING is the item data.
+    if (edit.full) {
+        SendMessageW(list, LB_RESETCONTENT, 0, 0);
+        call(LB_INITSTORAGE, rows.size(), 0);
+        for (const ShownRow& r : rows) call(LB_ADDSTRING, 0, static_cast<LPARAM>(r.key));
+    } else {
+        for (int i : edit.deletions) call(LB_DELETESTRING, static_cast<WPARAM>(i), 0);
+        for (int j : edit.insertions)
+            call(LB_INSERTSTRING, static_cast<WPARAM>(j), static_cast<LPARAM>(rows[static_cast<std::size_t>(j)].key));
+    }
+    const std::vector<std::int64_t> keys = [&] {
+        std::vector<std::int64_t> k;
+        k.reserve(rows.size());
+        for (const ShownRow& r : rows) k.push_back(r.key);
+        return k;
+    }();
+    shown = std::move(rows);
+    list_select_keys(list, old.selected);
+    int top = 0;
+    if (!scroll_to_top && old.top_index > 0 && same_view && !keys.empty()) {
+        auto it = std::find(keys.begin(), keys.end(), old.top_key);
+        top = it != keys.end() ? static_cast<int>(it - keys.begin())
+                               : std::min(old.top_index, static_cast<int>(keys.size()) - 1);
+    }
+    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    if (changes) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 std::vector<std::int64_t> list_selected_keys(HWND list) {
     std::vector<std::int64_t> keys;
     const int n = list_selected_count(list);
@@ -124,7 +208,8 @@ std::vector<std::int64_t> list_selected_keys(HWND list) {
     rows.resize(static_cast<std::size_t>(got));
     std::sort(rows.begin(), rows.end());
     keys.reserve(rows.size());
-    for (int r : rows) keys.push_back(key_at(list, r));
+    const DirectCalls call(list);
+    for (int r : rows) keys.push_back(key_at(call, r));
     return keys;
 }
 
@@ -151,9 +236,10 @@ void list_select_keys(HWND list, const std::vector<std::int64_t>& keys) {
     std::unordered_set<std::int64_t> wanted(keys.begin(), keys.end());
     int first = -1;
     const int n = count_of(list);
+    const DirectCalls call(list);
     for (int i = 0; i < n; ++i) {
-        if (!wanted.count(key_at(list, i))) continue;
-        SendMessageW(list, LB_SETSEL, TRUE, i);
+        if (!wanted.count(key_at(call, i))) continue;
+        call(LB_SETSEL, TRUE, i);
         if (first < 0) first = i;
     }
     if (first >= 0) SendMessageW(list, LB_SETCARETINDEX, first, FALSE);
@@ -162,8 +248,9 @@ void list_select_keys(HWND list, const std::vector<std::int64_t>& keys) {
 int list_row_of_key(HWND list, std::int64_t key) {
     if (!list) return -1;
     const int n = count_of(list);
+    const DirectCalls call(list);
     for (int i = 0; i < n; ++i)
-        if (key_at(list, i) == key) return i;
+        if (key_at(call, i) == key) return i;
     return -1;
 }
 
@@ -184,12 +271,26 @@ bool move_list_row(HWND list, std::vector<ListRow>& shown, ListModel& model, int
     if (static_cast<std::size_t>(n) != model.row_count() || shown.size() != model.row_count()) return false;
     const std::int64_t key = key_at(list, from);
     if (!model.move_row(from, to)) return false;
-    const std::wstring& text = model.rows()[static_cast<std::size_t>(to)].text;
+    const std::wstring text = model.row_text(to);
     // The model already holds the row at its new index, so WM_MEASUREITEM
     // of the insertion sees the right row.
     SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(from), 0);
     LRESULT i = SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(to), reinterpret_cast<LPARAM>(text.c_str()));
     if (i >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(i), static_cast<LPARAM>(key));
     shown = model.rows();
+    return true;
+}
+
+bool move_list_row(HWND list, ShownRows& shown, ListModel& model, int from, int to) {
+    const int n = count_of(list);
+    if (!list || from == to || from < 0 || to < 0 || from >= n || to >= n) return false;
+    if (static_cast<std::size_t>(n) != model.row_count() || shown.size() != model.row_count()) return false;
+    const std::int64_t key = key_at(list, from);
+    if (!model.move_row(from, to)) return false;
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(from), 0);
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(to), static_cast<LPARAM>(key));
+    ShownRow row = shown[static_cast<std::size_t>(from)];
+    shown.erase(shown.begin() + from);
+    shown.insert(shown.begin() + to, row);
     return true;
 }

@@ -7,11 +7,14 @@
 //   ListPosition old = read_list_position(cards);  take and clear scroll_to_top;
 //   refreshing = true;
 //   bool same = load_list(model, db, settings, view, search text, &thumbnails);
-//              (a search change: model.set_search(search text) instead)
-//   apply_rows_to_list(cards, shown_rows, model.rows(), old, same, scroll_to_top);
-//   (shown_rows: a std::vector<ListRow> the main window keeps beside the list)
-//   refreshing = false; empty hint shown when model.rows() is empty;
+//   apply_model_to_list(cards, shown_rows, model, old, same, scroll_to_top);
+//   (shown_rows: the ShownRows the main window keeps beside the list)
+//   refreshing = false; empty hint shown when the model has no rows;
 //   re-evaluate the entry hint.
+// The main window's list box has no LBS_HASSTRINGS: a row is its key (the
+// item data) and is drawn from the model, so the list box holds no text.
+// apply_rows_to_list fills a list box with LBS_HASSTRINGS with the rows'
+// texts instead.
 // WM_MEASUREITEM runs inside LB_ADDSTRING and LB_INSERTSTRING and asks
 // card_row_height(&model, index): the rows given must be the model's, which
 // already holds every row then.
@@ -25,6 +28,10 @@
 #include <vector>
 
 #include "ui/list_model.h"
+
+// Timer of the cards list window that reads the next piece of the list's
+// texts (MainWindow::continue_list_texts).
+inline constexpr UINT_PTR kListTextsTimer = 19524;
 
 // What a refresh keeps of the list: the selected keys, the top row and its key.
 struct ListPosition {
@@ -56,6 +63,26 @@ ListEdit plan_list_edit(const std::vector<ListRow>& shown, const std::vector<Lis
 void apply_rows_to_list(HWND list, std::vector<ListRow>& shown, const std::vector<ListRow>& rows,
                         const ListPosition& old, bool same_view, bool scroll_to_top);
 
+// What a list box without texts shows of a row: its key, its bits and, for
+// the rows whose height or drawing follows from their text (templates,
+// group headers), a fingerprint of the text. An entry row's card is drawn
+// from the model whatever its text, and its height follows from its bits.
+struct ShownRow {
+    std::int64_t key = 0;
+    bool is_image = false;
+    bool in_group = false;
+    std::uint64_t text_print = 0;
+    bool operator==(const ShownRow&) const = default;
+};
+using ShownRows = std::vector<ShownRow>;
+ShownRows shown_rows_of(const ListModel& model);
+ListEdit plan_list_edit(const ShownRows& shown, const ShownRows& rows);
+
+// apply_rows_to_list for a list box without LBS_HASSTRINGS: the model's
+// rows go in as their keys.
+void apply_model_to_list(HWND list, ShownRows& shown, const ListModel& model, const ListPosition& old,
+                         bool same_view, bool scroll_to_top);
+
 // --- selection ----------------------------------------------------------------------
 
 // The keys of the selected rows, in list order.
@@ -78,3 +105,4 @@ bool list_select_entry(HWND list, std::int64_t id);
 // (bits and the record behind it) to another index; equal or out-of-range
 // indexes do nothing.
 bool move_list_row(HWND list, std::vector<ListRow>& shown, ListModel& model, int from, int to);
+bool move_list_row(HWND list, ShownRows& shown, ListModel& model, int from, int to);

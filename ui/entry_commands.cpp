@@ -116,7 +116,10 @@ CommandResult rename_image(const EntryCommandContext& ctx, const HistoryEntry& e
     return refreshed();
 }
 
-CommandResult edit_text(const EntryCommandContext& ctx, const HistoryEntry& entry) {
+CommandResult edit_text(const EntryCommandContext& ctx, const HistoryEntry& listed) {
+    // The whole text: a listed entry may hold only its start.
+    HistoryEntry entry = listed;
+    if (!ctx.db->load_whole_text(entry)) return {};
     std::vector<wchar_t> buffer = input_buffer(entry.text, kEditTextCapacity);
     if (!ask_text(ctx, tr(L"input.edit_entry"), tr(L"prompt.text"), buffer, true)) return {};
     const std::wstring result = trim(buffer.data());
@@ -413,7 +416,9 @@ CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& pr
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx) {
     const HistoryEntry* e = find_entry(ctx, single_selected_entry(ctx));
     if (!e) return std::nullopt;
-    return *e;
+    HistoryEntry entry = *e;
+    if (ctx.db) ctx.db->load_whole_text(entry);
+    return entry;
 }
 
 // --- small list operations ---------------------------------------------------------------------

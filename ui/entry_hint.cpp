@@ -311,8 +311,10 @@ void MainWindow::open_hinted_entry() {
     if (hint.hinted_key <= 0) return;
     const HistoryEntry* listed = model.find_entry(hint.hinted_key);
     if (!listed) return;
-    // A copy: the view window's loop may rebuild the list under it.
-    const HistoryEntry entry = *listed;
+    // A copy: the view window's loop may rebuild the list under it. The
+    // whole text: the listed entry may hold only its start.
+    HistoryEntry entry = *listed;
+    if (app && app->database) app->database->load_whole_text(entry);
     hint.busy = true;
     show_view_dialog(this, entry);
     hint.busy = false;

@@ -1,6 +1,9 @@
 #include "ui/list_model.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 
 #include "core/i18n.h"
@@ -204,6 +207,33 @@ bool ListModel::note_view(const std::wstring& key, bool templates) {
     return same;
 }
 
+void ListModel::take_text(HistoryEntry& entry, Held& held, HistoryEntry& from) {
+    held.folded = fold_for_search(from.text);
+    const std::size_t n = pair_safe_length(from.text, kListedTextLimit);
+    entry.text_cut = n < from.text.size();
+    if (entry.text_cut) {
+        entry.text.assign(from.text, 0, n);
+    } else {
+        entry.text = std::move(from.text);
+    }
+    if (!held.loaded && pending_ > 0) --pending_;
+    held.loaded = true;
+}
+
+void ListModel::take_folded(HistoryEntry& entry, Held& held, FoldedText&& text) {
+    held.folded = std::move(text.folded);
+    entry.text_cut = text.start.size() < text.units;
+    entry.text = std::move(text.start);
+    if (!held.loaded && pending_ > 0) --pending_;
+    held.loaded = true;
+}
+
+void ListModel::forget_matches() {
+    matches_valid_ = false;
+    matched_.clear();
+    matched_search_.clear();
+}
+
 bool ListModel::set_history(const ListView& view, const std::wstring& search, std::vector<HistoryEntry> entries,
                             std::vector<Snippet> trashed_templates, const ListLabels& labels) {
     view_ = view;
@@ -211,7 +241,19 @@ bool ListModel::set_history(const ListView& view, const std::wstring& search, st
     view_.group_filter.clear();
     labels_ = labels;
     search_ = to_lower(search);
+    search_folded_ = fold_for_search(search_);
     entries_ = std::move(entries);
+    held_.assign(entries_.size(), Held{});
+    pending_ = entries_.size();
+    for (HistoryEntry& e : entries_) {
+        HistoryEntry whole;
+        whole.text = std::move(e.text);
+        take_text(e, held_[static_cast<std::size_t>(&e - entries_.data())], whole);
+    }
+    std::vector<HistoryEntry>().swap(spare_entries_);
+    std::vector<Held>().swap(spare_held_);
+    store_ = nullptr;
+    forget_matches();
     templates_.clear();
     if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
     store_groups_.clear();
@@ -230,7 +272,17 @@ bool ListModel::set_templates(const ListView& view, const std::wstring& search, 
     view_.category_id = -1;
     labels_ = labels;
     search_ = to_lower(search);
+    search_folded_ = fold_for_search(search_);
+    // The entries' texts wait for the way back.
+    if (!entries_.empty()) {
+        spare_entries_ = std::move(entries_);
+        spare_held_ = std::move(held_);
+    }
     entries_.clear();
+    held_.clear();
+    pending_ = 0;
+    store_query_.clear();
+    forget_matches();
     templates_ = std::move(live_templates);
     store_groups_ = std::move(store_groups);
     lowered_ = false;
@@ -242,6 +294,7 @@ bool ListModel::set_templates(const ListView& view, const std::wstring& search, 
 
 bool ListModel::set_search(const std::wstring& search) {
     search_ = to_lower(search);
+    search_folded_ = fold_for_search(search_);
     bool same = last_search_ == search_;
     last_search_ = search_;
     rebuild_rows();
@@ -249,10 +302,22 @@ bool ListModel::set_search(const std::wstring& search) {
 }
 
 void ListModel::release_records() {
+    // The rows keep their texts.
+    for (ListRow& r : rows_)
+        if (is_entry_key(r.key) && r.text.empty()) {
+            auto it = entry_index_.find(r.key);
+            if (it != entry_index_.end())
+                r.text = entry_row_text(entries_[it->second], view_.view_kind == kViewSlots, labels_.image_word);
+        }
     std::vector<HistoryEntry>().swap(entries_);
+    std::vector<Held>().swap(held_);
+    std::vector<HistoryEntry>().swap(spare_entries_);
+    std::vector<Held>().swap(spare_held_);
+    pending_ = 0;
+    store_ = nullptr;
+    forget_matches();
     std::vector<Snippet>().swap(templates_);
     std::vector<std::wstring>().swap(store_groups_);
-    std::vector<std::wstring>().swap(lowered_entries_);
     std::vector<std::wstring>().swap(lowered_templates_);
     lowered_ = false;
     entry_index_.clear();
@@ -278,9 +343,6 @@ void ListModel::reindex() {
 
 void ListModel::ensure_lowered() {
     if (lowered_) return;
-    lowered_entries_.clear();
-    lowered_entries_.reserve(entries_.size());
-    for (const HistoryEntry& e : entries_) lowered_entries_.push_back(to_lower(e.text));
     lowered_templates_.clear();
     lowered_templates_.reserve(templates_.size());
     for (const Snippet& s : templates_) lowered_templates_.push_back(template_search_text(s));
@@ -297,12 +359,29 @@ void ListModel::rebuild_rows() {
 }
 
 void ListModel::build_history_rows() {
-    const bool slots = view_.view_kind == kViewSlots;
     rows_.reserve(entries_.size() + templates_.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
+    auto add = [&](std::size_t i) {
         const HistoryEntry& e = entries_[i];
-        if (!search_.empty() && lowered_entries_[i].find(search_) == std::wstring::npos) continue;
-        rows_.push_back(ListRow{entry_row_text(e, slots, labels_.image_word), e.id, e.is_image, false});
+        rows_.push_back(ListRow{std::wstring(), e.id, e.is_image, false});
+    };
+    if (search_.empty()) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) add(i);
+    } else {
+        // A longer search that contains the last one can only match where
+        // the last one did.
+        std::vector<std::uint32_t> found;
+        auto test = [&](std::size_t i) {
+            if (folded_contains(held_[i].folded, search_folded_)) found.push_back(static_cast<std::uint32_t>(i));
+        };
+        if (matches_valid_ && search_folded_.find(matched_search_) != std::string::npos) {
+            for (std::uint32_t i : matched_) test(i);
+        } else {
+            for (std::size_t i = 0; i < entries_.size(); ++i) test(i);
+        }
+        for (std::uint32_t i : found) add(i);
+        matched_ = std::move(found);
+        matched_search_ = search_folded_;
+        matches_valid_ = pending_ == 0;
     }
     if (view_.view_kind != kViewTrash) return;
     for (std::size_t i = 0; i < templates_.size(); ++i) {
@@ -335,6 +414,28 @@ void ListModel::build_template_rows() {
         if (!search_.empty() && lowered_templates_[i].find(search_) == std::wstring::npos) continue;
         rows_.push_back(ListRow{template_row_text(s), -s.id, false, false});
     }
+}
+
+std::vector<ListRow> ListModel::rows() const {
+    std::vector<ListRow> out = rows_;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (is_entry_key(out[i].key) && out[i].text.empty()) out[i].text = row_text(static_cast<int>(i));
+    return out;
+}
+
+std::int64_t ListModel::row_key(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < rows_.size() ? rows_[row].key : 0;
+}
+
+std::wstring ListModel::row_text(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return std::wstring();
+    const ListRow& r = rows_[row];
+    if (is_entry_key(r.key) && r.text.empty()) {
+        auto it = entry_index_.find(r.key);
+        if (it != entry_index_.end())
+            return entry_row_text(entries_[it->second], view_.view_kind == kViewSlots, labels_.image_word);
+    }
+    return r.text;
 }
 
 bool ListModel::row_is_image(int row) const {
@@ -408,11 +509,10 @@ bool ListModel::move_row(int from, int to) {
         HistoryEntry e = std::move(entries_[ef]);
         entries_.erase(entries_.begin() + ef);
         entries_.insert(entries_.begin() + et, std::move(e));
-        if (lowered_) {
-            std::wstring l = std::move(lowered_entries_[ef]);
-            lowered_entries_.erase(lowered_entries_.begin() + ef);
-            lowered_entries_.insert(lowered_entries_.begin() + et, std::move(l));
-        }
+        Held h = std::move(held_[ef]);
+        held_.erase(held_.begin() + ef);
+        held_.insert(held_.begin() + et, std::move(h));
+        forget_matches();
         reindex();
     }
     return true;
@@ -427,19 +527,158 @@ bool ListModel::set_link_title(std::int64_t id, const std::wstring& title) {
 
 // --- the store ------------------------------------------------------------------
 
+namespace {
+
+std::wstring store_query_key(const ListView& view, const Settings& settings) {
+    return view_key_for(view) + (settings.sort_by_frequency ? L"|use" : L"|order") +
+           (settings.pinned_first ? L"|pinned" : L"|mixed");
+}
+
+}  // namespace
+
+bool ListModel::store_unchanged(Database& db, const ListView& view, const Settings& settings) {
+    if (store_ != &db || view.templates_mode || store_query_ != store_query_key(view, settings)) return false;
+    std::vector<std::int64_t> written;
+    bool others = true;
+    Database::WriteMark mark;
+    mark.epoch = store_epoch_;
+    mark.rows = store_rows_;
+    mark.others = store_others_;
+    return db.history_writes_since(mark, written, &others) && written.empty() && !others;
+}
+
+bool ListModel::load_history(Database& db, const Settings& settings, const ListView& view, const std::wstring& search,
+                             std::vector<Snippet> trashed_templates, const ListLabels& labels,
+                             std::uint64_t deadline_ms) {
+    // What the store wrote since the held texts were read: those are read again.
+    std::vector<std::int64_t> written;
+    bool known = false;
+    if (store_ == &db) {
+        Database::WriteMark mark;
+        mark.epoch = store_epoch_;
+        mark.rows = store_rows_;
+        mark.others = store_others_;
+        known = db.history_writes_since(mark, written, nullptr);
+    }
+    Database::WriteMark now;
+    std::vector<HistoryEntry> rows =
+        db.list_entry_rows(view_key_for(view), settings.sort_by_frequency, settings.pinned_first, &now);
+
+    // The held texts by id: the current list's, then the spare ones.
+    std::unordered_map<std::int64_t, std::pair<bool, std::size_t>> old;  // spare?, index
+    if (known) {
+        old.reserve(entries_.size() + spare_entries_.size());
+        for (std::size_t i = 0; i < spare_entries_.size(); ++i)
+            if (spare_held_[i].loaded) old[spare_entries_[i].id] = {true, i};
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (held_[i].loaded) old[entries_[i].id] = {false, i};
+        for (std::int64_t id : written) old.erase(id);
+    }
+    std::vector<Held> held(rows.size());
+    std::vector<char> taken_current(entries_.size(), 0), taken_spare(spare_entries_.size(), 0);
+    std::size_t pending = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto it = old.find(rows[i].id);
+        if (it == old.end()) {
+            ++pending;
+            continue;
+        }
+        const auto [spare, k] = it->second;
+        HistoryEntry& from = spare ? spare_entries_[k] : entries_[k];
+        Held& from_held = spare ? spare_held_[k] : held_[k];
+        HistoryEntry& to = rows[i];
+        to.text = std::move(from.text);
+        to.text_cut = from.text_cut;
+        to.source_app = std::move(from.source_app);
+        to.source_title = std::move(from.source_title);
+        to.source_url = std::move(from.source_url);
+        to.custom_title = std::move(from.custom_title);
+        to.link_title = std::move(from.link_title);
+        held[i] = std::move(from_held);
+        (spare ? taken_spare : taken_current)[k] = 1;
+    }
+    // What the new list does not hold of the current one is kept aside.
+    std::vector<HistoryEntry> spare_entries;
+    std::vector<Held> spare_held;
+    if (known) {
+        for (std::size_t k = 0; k < entries_.size(); ++k)
+            if (!taken_current[k] && held_[k].loaded && !std::binary_search(written.begin(), written.end(), entries_[k].id)) {
+                spare_entries.push_back(std::move(entries_[k]));
+                spare_held.push_back(std::move(held_[k]));
+            }
+    }
+    spare_entries_ = std::move(spare_entries);
+    spare_held_ = std::move(spare_held);
+
+    view_ = view;
+    view_.templates_mode = false;
+    view_.group_filter.clear();
+    labels_ = labels;
+    search_ = to_lower(search);
+    search_folded_ = fold_for_search(search_);
+    entries_ = std::move(rows);
+    held_ = std::move(held);
+    pending_ = pending;
+    store_ = &db;
+    store_epoch_ = now.epoch;
+    store_rows_ = now.rows;
+    store_others_ = now.others;
+    store_query_ = store_query_key(view_, settings);
+    forget_matches();
+    templates_.clear();
+    if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
+    store_groups_.clear();
+    lowered_ = false;
+    reindex();
+    load_pending_texts(db, search_.empty() ? deadline_ms : 0);
+    const bool same = note_view(view_key_for(view_), false);
+    rebuild_rows();
+    return same;
+}
+
+bool ListModel::load_pending_texts(Database& db, std::uint64_t deadline_ms) {
+    if (pending_ == 0) return false;
+    std::vector<std::int64_t> ids;
+    ids.reserve(pending_);
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (!held_[i].loaded) ids.push_back(entries_[i].id);
+    const std::size_t done = db.read_list_texts(ids, deadline_ms, [&](HistoryEntry& read, std::string_view utf8) {
+        auto it = entry_index_.find(read.id);
+        if (it == entry_index_.end()) return;
+        HistoryEntry& e = entries_[it->second];
+        Held& h = held_[it->second];
+        if (h.loaded) return;
+        e.source_app = std::move(read.source_app);
+        e.source_title = std::move(read.source_title);
+        e.source_url = std::move(read.source_url);
+        e.custom_title = std::move(read.custom_title);
+        e.link_title = std::move(read.link_title);
+        if (read.text.empty())
+            take_folded(e, h, fold_utf8_text(utf8, kListedTextLimit));
+        else
+            take_text(e, h, read);
+    });
+    if (done > 0) forget_matches();
+    // An id the store no longer has counts as read (with no text).
+    if (done == ids.size()) pending_ = 0;
+    return done > 0;
+}
+
 bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
                const std::wstring& search, ThumbnailCache* thumbnails) {
     const ListLabels labels = current_list_labels();
-    model.release_records();
     bool same = false;
     if (view.templates_mode) {
         same = model.set_templates(view, search, db.list_snippets(), db.list_snippet_groups(), labels);
+    } else if (model.store_unchanged(db, view, settings)) {
+        // Nothing new in the store: the held records are filtered again.
+        if (!search.empty() && model.has_pending_texts()) model.load_pending_texts(db, 0);
+        same = model.set_search(search);
     } else {
-        std::vector<HistoryEntry> entries = db.list_entries(view_key_for(view), settings.sort_by_frequency,
-                                                            settings.pinned_first, Database::Payload::Deferred);
         std::vector<Snippet> trashed;
         if (view.view_kind == kViewTrash) trashed = db.list_trashed_snippets();
-        same = model.set_history(view, search, std::move(entries), std::move(trashed), labels);
+        same = model.load_history(db, settings, view, search, std::move(trashed), labels,
+                                  GetTickCount64() + kListTextsPieceMs);
         if (thumbnails) {
             thumbnails->prune(model.entry_ids());
             thumbnails->set_source([&db](std::int64_t id) {

@@ -2,15 +2,17 @@
 // and flags of every row, the search filter, and the small queries on the
 // rows that the commands use. Pure: it takes records (vectors of
 // HistoryEntry and Snippet, the categories, the search text) and gives
-// rows, so it is tested without a window. load_list is the one function
-// that reads the store; ui/cards_list.h puts the rows into the list box.
+// rows, so it is tested without a window. load_list, load_history and
+// load_pending_texts read the store; ui/cards_list.h puts the rows into the
+// list box.
 //
 // How the main window uses it (interface thread):
 //   refresh_list:    load_list(model, db, settings, view, search text, &thumbnails)
-//                    -> same_view, then apply_rows_to_list (ui/cards_list.h);
-//   a search change: model.set_search(search text) -> same_view, then
-//                    apply_rows_to_list (the held records are filtered again,
-//                    the store is not read);
+//                    -> same_view, then apply_model_to_list (ui/cards_list.h);
+//   a search change: the same refresh; when the store wrote nothing since,
+//                    only the held records are filtered again;
+//   texts not read:  load_pending_texts(db, deadline) on a timer, then the
+//                    list is redrawn;
 //   WM_MEASUREITEM:  card_row_height(model, index) (ui/card_draw.h);
 //   commands:        find_entry, find_template, row_is_image, ...
 #pragma once
@@ -20,10 +22,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "store/records.h"
+#include "ui/list_search.h"
 
 class Database;
 class ThumbnailCache;
@@ -165,6 +169,11 @@ int new_top_row(bool same_view, bool scroll_to_top, int old_top_index, std::int6
 
 // --- the model ---------------------------------------------------------------
 
+// Longest start of an entry's text that a listed entry holds (the card's
+// line, the hint and the rows are made from it; the whole text stays in
+// the store and text_cut tells that it was cut).
+inline constexpr std::size_t kListedTextLimit = 512;
+
 // Texts the rows need from the language files.
 struct ListLabels {
     std::wstring image_word;   // tr("card.image")
@@ -176,6 +185,9 @@ class ListModel {
 public:
     // History view: the store's rows of the view and, in the trash view, the
     // deleted templates (most recently deleted first; ignored otherwise).
+    // The entries' texts are the whole texts: each is kept as its start (at
+    // most kListedTextLimit units, text_cut set when cut) and, for the
+    // search, in its folded form.
     // Returns whether the view and the search are those of the previous
     // rebuild.
     bool set_history(const ListView& view, const std::wstring& search, std::vector<HistoryEntry> entries,
@@ -190,18 +202,33 @@ public:
     // same_view as above (false whenever the search changed).
     bool set_search(const std::wstring& search);
 
-    // Drops the held records (entries, templates, groups and their
-    // lower-cased texts) but keeps the rows the list box shows. load_list
-    // calls it before reading the store, so a rebuild holds one list in
-    // memory and the allocator reuses the old list's blocks; set_history or
-    // set_templates follows.
+    // Drops the held records (entries, templates, groups and their folded
+    // texts) but keeps the rows the list box shows.
     void release_records();
 
     // The category names shown on the cards.
     void set_categories(const std::vector<Category>& categories);
 
+    // ---- the store (load_list) ----------------------------------------------------
+    // Reads the view from the store: the rows in order, the texts of entries
+    // held already kept unless the store wrote them since, the others read
+    // (until deadline_ms of GetTickCount64 when there is no search; all of
+    // them with a search, so that it is exact). Returns same_view.
+    bool load_history(Database& db, const Settings& settings, const ListView& view, const std::wstring& search,
+                      std::vector<Snippet> trashed_templates, const ListLabels& labels, std::uint64_t deadline_ms);
+    // Whether entries are listed whose texts are not read yet (their rows
+    // show no text until then).
+    bool has_pending_texts() const { return pending_ > 0; }
+    // Reads texts of such entries in list order until the deadline (0: all).
+    // True when some were read; the rows keep their places (with a search
+    // there are none pending).
+    bool load_pending_texts(Database& db, std::uint64_t deadline_ms);
+    // Whether the store wrote nothing since this view was read.
+    bool store_unchanged(Database& db, const ListView& view, const Settings& settings);
+
     // ---- state ----------------------------------------------------------------
-    const std::vector<ListRow>& rows() const { return rows_; }
+    // Every row with its text (made for the caller).
+    std::vector<ListRow> rows() const;
     const std::vector<HistoryEntry>& entries() const { return entries_; }
     const std::vector<Snippet>& templates() const { return templates_; }
     const std::map<std::int64_t, std::wstring>& category_names() const { return category_names_; }
@@ -214,14 +241,18 @@ public:
 
     // ---- row queries ------------------------------------------------------------
     std::size_t row_count() const { return rows_.size(); }
-    // The row's bits; false out of range.
+    // The row's key, text (as entry_row_text, template_row_text or
+    // group_header_text make it), bits; 0, empty and false out of range.
+    std::int64_t row_key(int row) const;
+    std::wstring row_text(int row) const;
     bool row_is_image(int row) const;
     bool row_in_group(int row) const;
     // The first row with the key, or -1.
     int row_of_key(std::int64_t key) const;
 
     // ---- record lookups ---------------------------------------------------------
-    // The listed entry of the id (ids above 0), or null.
+    // The listed entry of the id (ids above 0), or null. Its text is the
+    // start the cards and the hint show (text_cut when there is more).
     const HistoryEntry* find_entry(std::int64_t id) const;
     // Its index among the listed entries, or -1.
     int entry_position(std::int64_t id) const;
@@ -240,47 +271,80 @@ public:
     int count_templates_in_group(const std::wstring& group) const;
 
     // ---- changes -------------------------------------------------------------------
-    // Moves one row to another index (text, key and bits) and the record
-    // behind it to the place of the record behind the row it lands on.
+    // Moves one row to another index (key and bits) and the record behind
+    // it to the place of the record behind the row it lands on.
     // Equal or out-of-range indexes do nothing; false then.
     bool move_row(int from, int to);
     // Replaces the link title of a listed entry (the fetched page title).
     bool set_link_title(std::int64_t id, const std::wstring& title);
 
 private:
+    // What the model holds of an entry beside the record: its folded text
+    // and whether its text was read.
+    struct Held {
+        std::string folded;
+        bool loaded = false;
+    };
     void rebuild_rows();
     void build_history_rows();
     void build_template_rows();
     void ensure_lowered();
     void reindex();
     bool note_view(const std::wstring& key, bool templates);
+    void take_text(HistoryEntry& entry, Held& held, HistoryEntry& from);
+    void take_folded(HistoryEntry& entry, Held& held, FoldedText&& text);
+    void forget_matches();
 
     ListView view_;
     ListLabels labels_;
     std::wstring search_;   // lower-cased
+    std::string search_folded_;
     std::vector<HistoryEntry> entries_;
+    std::vector<Held> held_;   // beside entries_
+    std::size_t pending_ = 0;  // entries whose text is not read
+    // The entries of the previous list that the current one does not hold,
+    // kept for a switch back (one view deep).
+    std::vector<HistoryEntry> spare_entries_;
+    std::vector<Held> spare_held_;
     std::vector<Snippet> templates_;
     std::vector<std::wstring> store_groups_;
+    // Rows: the text of entry rows is made when asked for (row_text).
     std::vector<ListRow> rows_;
     std::map<std::int64_t, std::wstring> category_names_;
     std::unordered_map<std::int64_t, std::size_t> entry_index_;
-    // Lower-cased texts of entries_ (and of templates_ as searched), made on
-    // the first non-empty search after a rebuild.
-    std::vector<std::wstring> lowered_entries_;
+    // Lower-cased texts of templates_ as searched, made on the first
+    // non-empty search after a rebuild.
     std::vector<std::wstring> lowered_templates_;
     bool lowered_ = false;
+    // The entries (indexes) that matched the last entry search, while the
+    // entries stay as they are: a search that contains it looks at them only.
+    std::string matched_search_;
+    std::vector<std::uint32_t> matched_;
+    bool matches_valid_ = false;
+    // The store the entries were read from, what it had written then, and
+    // the query.
+    const Database* store_ = nullptr;
+    std::uint64_t store_epoch_ = 0, store_rows_ = 0, store_others_ = 0;
+    std::wstring store_query_;
     std::wstring last_view_key_;
     std::wstring last_search_;
     bool last_was_templates_ = false;
 };
 
 // Reads the store for the view and rebuilds the model: in templates mode
-// the live templates and the groups; otherwise list_entries with the
-// settings' sort_by_frequency and pinned_first, the trashed templates in
-// the trash view and the categories for the card names. Entries are listed
-// without their RTF, HTML and image bytes (payload_deferred): whoever needs
-// them reads them with Database::load_payload, and a cache given here gets
-// the store as the source of its thumbnails' bytes, after the thumbnails of
+// the live templates and the groups; otherwise the view's rows with the
+// settings' sort_by_frequency and pinned_first (ListModel::load_history:
+// the texts of the first rows read now, with a search all of them; the
+// rest is read by load_pending_texts), the trashed templates in the trash
+// view and the categories for the card names. When the store wrote nothing
+// since the same view was read, only the search is applied. Entries are
+// listed without their RTF, HTML and image bytes (payload_deferred):
+// whoever needs them reads them with Database::load_payload (and the whole
+// text with Database::load_whole_text), and a cache given here gets the
+// store as the source of its thumbnails' bytes, after the thumbnails of
 // entries no longer listed are dropped. Returns same_view.
 bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
                const std::wstring& search, ThumbnailCache* thumbnails);
+// The milliseconds of texts the first read of a list takes before the
+// window goes on (the rest follows in pieces of that length).
+inline constexpr std::uint64_t kListTextsPieceMs = 30;

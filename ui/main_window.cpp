@@ -207,7 +207,7 @@ void MainWindow::create_controls() {
 
     cards = make_child(window, 0, L"LISTBOX", L"",
                        WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE |
-                           LBS_HASSTRINGS | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
+                           LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
                        kIdCards, list_font.get());
     side = make_child(
         window, 0, L"LISTBOX", L"",

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "ui/cards_list.h"
 #include "ui/entry_hint.h"
 #include "ui/list_model.h"
 #include "ui/menu_bar.h"
@@ -101,6 +102,9 @@ public:
     // ---- the lists (main_window_view.cpp) ------------------------------------------
     void refresh_view(bool to_top);
     void refresh_list();
+    // Reads the next piece of the texts the list shows that are not read
+    // yet (the list's timer; ui/main_window_lists.cpp).
+    void continue_list_texts();
     // The count of live entries on the total label; the window is laid out
     // again when the text changed (its width follows the text).
     void update_total_label();
@@ -266,7 +270,7 @@ public:
     // shows, the side panel, the thumbnails of image cards, the pending
     // click-to-copy and whether a refresh is under way.
     ListModel model;
-    std::vector<ListRow> shown_rows;
+    ShownRows shown_rows;
     SidePanel panel;
     ThumbnailCache thumbnails;
     EntryHint hint;

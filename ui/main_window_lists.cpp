@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "app/app_ids.h"
 #include "core/settings.h"
+#include "store/database.h"
 #include "theme/geometry.h"
 #include "theme/painters.h"
 #include "ui/main_window.h"
@@ -50,6 +51,19 @@ bool press_on_templates_node(MainWindow& mw, HWND list, LPARAM lp) {
 }
 
 }  // namespace
+
+void MainWindow::continue_list_texts() {
+    Database* db = app ? app->database.get() : nullptr;
+    if (!db || !model.has_pending_texts()) {
+        if (cards) KillTimer(cards, kListTextsTimer);
+        return;
+    }
+    // A piece of the texts, then the window answers again: a timer's
+    // message comes only when no other one waits.
+    if (model.load_pending_texts(*db, GetTickCount64() + kListTextsPieceMs) && cards)
+        InvalidateRect(cards, nullptr, FALSE);
+    if (!model.has_pending_texts() && cards) KillTimer(cards, kListTextsTimer);
+}
 
 LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {
     auto& mw = *reinterpret_cast<MainWindow*>(ref);
@@ -97,6 +111,10 @@ LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, U
             if (is_cards && wp == kClickCopyTimer) {
                 KillTimer(list, kClickCopyTimer);
                 mw.on_click_copy_timer();
+                return 0;
+            }
+            if (is_cards && wp == kListTextsTimer) {
+                mw.continue_list_texts();
                 return 0;
             }
             break;

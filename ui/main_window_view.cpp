@@ -46,17 +46,21 @@ void MainWindow::refresh_list() {
     refreshing = true;
     bool same = false;
     const std::wstring text = search ? get_dlg_item_text(window, kIdSearch) : std::wstring();
+    // Nothing written since the list was read: the total stays as it is.
+    const bool store_unchanged = db && settings_of(app) && model.store_unchanged(*db, current_view(), *settings_of(app));
     if (db && settings_of(app)) {
         trash_view = !templates_mode && view_kind == kViewTrash;
         same = load_list(model, *db, *settings_of(app), current_view(), text, &thumbnails);
     } else {
         same = model.set_search(text);
     }
-    apply_rows_to_list(cards, shown_rows, model.rows(), old, same, to_top);
+    apply_model_to_list(cards, shown_rows, model, old, same, to_top);
     refreshing = false;
-    if (empty_hint) ShowWindow(empty_hint, model.rows().empty() ? SW_SHOW : SW_HIDE);
+    if (empty_hint) ShowWindow(empty_hint, model.row_count() == 0 ? SW_SHOW : SW_HIDE);
+    // The texts not read yet follow in pieces while the window answers.
+    if (model.has_pending_texts()) SetTimer(cards, kListTextsTimer, 0, nullptr);
     hint.previews.prune(model.entry_ids());
-    update_total_label();
+    if (!store_unchanged || total_text_shown.empty()) update_total_label();
     refresh_hint();
 }
 

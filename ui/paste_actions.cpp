@@ -88,6 +88,14 @@ void remember_text(const PasteContext& ctx, const std::wstring& text) {
     if (ctx.watcher) ctx.watcher->remember_own_text(text);
 }
 
+// The whole text of a listed entry: a listed entry may hold only its start.
+std::wstring whole_text(const PasteContext& ctx, const HistoryEntry& entry) {
+    if (!entry.text_cut) return entry.text;
+    HistoryEntry whole = entry;
+    if (!ctx.db || !ctx.db->load_whole_text(whole)) return entry.text;
+    return std::move(whole.text);
+}
+
 // The joined texts of the selected rows; with count_entries, each found
 // history entry's use is counted (a found template's always is).
 std::wstring join_selected(const PasteContext& ctx, bool count_entries) {
@@ -98,7 +106,7 @@ std::wstring join_selected(const PasteContext& ctx, bool count_entries) {
             joined.add(template_display_text(*s));
         } else if (const HistoryEntry* e = find_listed_entry(ctx, key)) {
             if (count_entries && ctx.db) ctx.db->increment_use_count(e->id);
-            joined.add(e->text);
+            joined.add(whole_text(ctx, *e));
         }
     }
     return joined.text();
@@ -147,9 +155,9 @@ bool put_entry_on_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher
 bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher) {
     const HistoryEntry* full = &entry;
     HistoryEntry loaded;
-    if (entry.payload_deferred) {
+    if (entry.payload_deferred || entry.text_cut) {
         loaded = entry;
-        if (!db || !db->load_payload(loaded)) return false;
+        if (!db || !db->load_payload(loaded) || !db->load_whole_text(loaded)) return false;
         full = &loaded;
     }
     if (watcher) watcher->remember_own_text(own_text_of(*full));
@@ -195,7 +203,7 @@ bool paste_selected_plain(const PasteContext& ctx) {
     const HistoryEntry* e = single_text_entry(ctx);
     if (!e) return false;
     const HistoryEntry entry = *e;
-    return paste_entry_text(ctx, entry, entry.text);
+    return paste_entry_text(ctx, entry, whole_text(ctx, entry));
 }
 
 bool paste_selected_transformed(const PasteContext& ctx, int transform) {
@@ -203,7 +211,7 @@ bool paste_selected_transformed(const PasteContext& ctx, int transform) {
     const HistoryEntry* e = single_text_entry(ctx);
     if (!e) return false;
     const HistoryEntry entry = *e;
-    return paste_entry_text(ctx, entry, transform_text(entry.text, static_cast<unsigned>(transform)));
+    return paste_entry_text(ctx, entry, transform_text(whole_text(ctx, entry), static_cast<unsigned>(transform)));
 }
 
 void paste_text_to_window(const PasteContext& ctx, const std::wstring& text) {

@@ -173,12 +173,11 @@ void QuickMenu::resize_popup() {
 
 void QuickMenu::populate() {
     target = quick_menu_target(GetForegroundWindow(), target);
-    std::vector<HistoryEntry> listed;
-    if (services.db) listed = services.db->list_entries(L"all", false, true, Database::Payload::Deferred);
+    // Only the rows the menu shows are read, each with the start of its
+    // text a row can show; a choice reads the whole text from the store.
     entries.clear();
-    const std::size_t n = std::min(listed.size(), kQuickMenuMaxEntries);
-    entries.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) entries.push_back(std::move(listed[i]));
+    if (services.db)
+        entries = services.db->list_first_entries(L"all", false, true, kQuickMenuMaxEntries, kRowTextLimit);
 
     const int available = width() - (2 * GetSystemMetrics(SM_CXEDGE) + 12);
     if (list) {

@@ -1,0 +1,423 @@
+// The reads of the main window's list and the quick menu: a view's rows
+// without their texts, the texts of listed rows one by one, the first rows
+// of a view with the start of their texts, the whole text of a listed
+// entry, and the log of the history rows written since a list was read.
+#include "store/database.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstring>
+
+#include <sqlite3.h>
+
+#include "core/text.h"
+#include "store/list_text.h"
+#include "store/sql_text.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::mutex>;
+
+}  // namespace
+
+namespace {
+
+// The columns of a list row without its text: those before the payload
+// columns, and flags, which the record header holds without content.
+std::string row_columns_without_text() {
+    return "id, created_at, pinned, category_id, use_count, is_image, is_browser_page, " + pinned_expr() + ", keep";
+}
+
+// The WHERE clause of a view (?1 the category of a category view) and its
+// ORDER BY, as list_entries reads them; the slots view is not one of them.
+struct ViewQuery {
+    std::string where;
+    std::string order;
+    bool by_category = false;
+    std::int64_t category = 0;
+};
+
+ViewQuery view_query(const std::wstring& view, bool sort_by_use, bool pinned_first) {
+    ViewQuery q;
+    if (view.rfind(L"cat:", 0) == 0) {
+        q.by_category = true;
+        q.category = parse_view_id(view.substr(4));
+        q.where = " WHERE deleted_at IS NULL AND category_id = ?1";
+    } else if (view == L"all") {
+        q.where = " WHERE deleted_at IS NULL AND is_image=0";
+    } else if (view == L"images") {
+        q.where = " WHERE deleted_at IS NULL AND is_image=1";
+    } else if (view == L"none") {
+        q.where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
+    } else if (view == L"pinned") {
+        q.where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
+    } else if (view == L"trash") {
+        q.where = " WHERE deleted_at IS NOT NULL";
+    }
+    if (view == L"trash") {
+        q.order = " ORDER BY deleted_at DESC, id DESC";
+    } else {
+        q.order = " ORDER BY ";
+        if (pinned_first) {
+            q.order += pinned_expr() + " DESC, ";
+        }
+        q.order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
+    }
+    return q;
+}
+
+void read_row_without_text(const Statement& rows, HistoryEntry& e) {
+    e.id = rows.column_int64(0);
+    e.created_at = rows.column_text(1);
+    e.pinned = rows.column_flag(2);
+    if (!rows.column_is_null(3)) {
+        e.category_id = rows.column_int64(3);
+    }
+    e.use_count = rows.column_int64(4);
+    e.is_image = rows.column_flag(5);
+    e.is_browser_page = rows.column_flag(6);
+    e.effective_pinned = rows.column_flag(7);
+    e.keep = rows.column_flag(8);
+    e.payload_deferred = true;
+}
+
+// Most history rows the write log remembers; a reader further behind
+// reads everything again.
+constexpr std::size_t kWriteLogRows = 4096;
+
+}  // namespace
+
+void Database::on_row_written(void* self, int, const char*, const char* table, long long rowid) {
+    // Called inside the writing statement, whose caller holds the lock.
+    WriteLog& log = static_cast<Database*>(self)->write_log_;
+    if (std::strcmp(table, "history") != 0) {
+        ++log.others;
+        return;
+    }
+    if (log.ids.size() >= kWriteLogRows) {
+        log.base += log.ids.size();
+        log.ids.clear();
+    }
+    log.ids.push_back(static_cast<std::int64_t>(rowid));
+}
+
+void Database::hook_write_log() {
+    if (!connection_ || write_log_.hooked == connection_) {
+        return;
+    }
+    // A new connection: what was written before is not known.
+    static std::atomic<std::uint64_t> epochs{0};
+    write_log_.hooked = connection_;
+    write_log_.epoch = ++epochs;
+    write_log_.base = 0;
+    write_log_.ids.clear();
+    write_log_.others = 0;
+    sqlite3_update_hook(connection_, &Database::on_row_written, this);
+}
+
+Database::WriteMark Database::write_mark() const {
+    WriteMark m;
+    if (!connection_ || write_log_.hooked != connection_) {
+        return m;
+    }
+    m.epoch = write_log_.epoch;
+    m.rows = write_log_.base + write_log_.ids.size();
+    m.others = write_log_.others;
+    return m;
+}
+
+bool Database::history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written) {
+    Guard guard(lock_);
+    ids.clear();
+    const WriteMark now = write_mark();
+    if (mark.epoch == 0 || now.epoch != mark.epoch || mark.rows < write_log_.base || mark.rows > now.rows) {
+        return false;
+    }
+    if (others_written) {
+        *others_written = now.others != mark.others;
+    }
+    const std::size_t from = static_cast<std::size_t>(mark.rows - write_log_.base);
+    ids.assign(write_log_.ids.begin() + static_cast<std::ptrdiff_t>(from), write_log_.ids.end());
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return true;
+}
+
+std::vector<HistoryEntry> Database::list_entry_rows(const std::wstring& view, bool sort_by_use, bool pinned_first,
+                                                    WriteMark* mark) {
+    Guard guard(lock_);
+    if (mark) {
+        *mark = WriteMark{};
+    }
+    if (!connection_) {
+        return {};
+    }
+    hook_write_log();
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    if (mark) {
+        *mark = write_mark();
+    }
+    std::vector<HistoryEntry> entries;
+    if (view == L"slots") {
+        Statement list = cached("SELECT " + row_columns_without_text() +
+                                " FROM history h INNER JOIN slot_entries s ON h.id=s.entry_id "
+                                "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+        while (list.step() == SQLITE_ROW) {
+            HistoryEntry e;
+            read_row_without_text(list, e);
+            entries.push_back(std::move(e));
+        }
+    } else {
+        // No count first: with the texts left out the records are small,
+        // and a second pass over the table costs more than growing the vector.
+        const ViewQuery q = view_query(view, sort_by_use, pinned_first);
+        Statement list = cached("SELECT " + row_columns_without_text() + " FROM history" + q.where + q.order);
+        if (q.by_category) {
+            list.bind_int64(1, q.category);
+        }
+        while (list.step() == SQLITE_ROW) {
+            HistoryEntry e;
+            read_row_without_text(list, e);
+            entries.push_back(std::move(e));
+        }
+    }
+    if (in_transaction) {
+        exec(L"COMMIT");
+    }
+    return entries;
+}
+
+std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
+                                      const std::function<void(HistoryEntry&, std::string_view)>& each) {
+    Guard guard(lock_);
+    if (!connection_ || ids.empty()) {
+        return 0;
+    }
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    std::size_t done = 0;
+    HistoryEntry e;
+    for (std::int64_t id : ids) {
+        if (deadline_ms != 0 && done > 0 && GetTickCount64() >= deadline_ms) {
+            break;
+        }
+        e = HistoryEntry{};
+        e.id = id;
+        Statement s = cached("SELECT CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
+                             " THEN '' ELSE text END, source_app, source_title, source_url, custom_title, link_title, "
+                             "octet_length(text) FROM history WHERE id=?1");
+        s.bind_int64(1, id);
+        std::string_view utf8;
+        if (s.step() == SQLITE_ROW) {
+            // SQLite's own bytes, not converted here: the reader folds them
+            // piece by piece.
+            if (const unsigned char* t = sqlite3_column_text(s.get(), 0)) {
+                utf8 = std::string_view(reinterpret_cast<const char*>(t),
+                                        static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
+            }
+            e.source_app = s.column_text(1);
+            e.source_title = s.column_text(2);
+            e.source_url = s.column_text(3);
+            if (!s.column_is_null(4)) {
+                e.custom_title = s.column_text(4);
+            }
+            e.link_title = s.column_text(5);
+            if (s.column_int64(6) >= kLongTextBytes && !read_long_text(connection_, id, e.text)) {
+                e.text.clear();
+            }
+        }
+        each(e, utf8);
+        s.finish();
+        ++done;
+    }
+    if (in_transaction) {
+        exec(L"COMMIT");
+    }
+    return done;
+}
+
+std::vector<HistoryEntry> Database::list_first_entries(const std::wstring& view, bool sort_by_use, bool pinned_first,
+                                                       std::size_t count, std::size_t text_limit) {
+    Guard guard(lock_);
+    if (!connection_ || count == 0 || view == L"slots") {
+        return {};
+    }
+    const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
+    // The order is settled over the small columns; only the rows kept are read.
+    std::vector<std::int64_t> ids;
+    {
+        const ViewQuery q = view_query(view, sort_by_use, pinned_first);
+        Statement list = cached("SELECT id FROM history" + q.where + q.order + " LIMIT ?2");
+        if (q.by_category) {
+            list.bind_int64(1, q.category);
+        }
+        list.bind_int64(2, static_cast<std::int64_t>(std::min<std::size_t>(count, INT_MAX)));
+        while (list.step() == SQLITE_ROW) {
+            ids.push_back(list.column_int64(0));
+        }
+    }
+    // A start of the text in characters: SQLite's substr counts characters,
+    // and a character beyond the Basic Multilingual Plane takes two units.
+    const std::int64_t chars = static_cast<std::int64_t>(std::min<std::size_t>(text_limit, INT_MAX / 2));
+    std::vector<HistoryEntry> entries;
+    for (std::int64_t id : ids) {
+        Statement row = cached("SELECT " + row_columns_without_text() +
+                               ", substr(text, 1, ?2), length(text) FROM history WHERE id=?1");
+        row.bind_int64(1, id).bind_int64(2, chars + 1);
+        if (row.step() != SQLITE_ROW) {
+            continue;
+        }
+        HistoryEntry e;
+        read_row_without_text(row, e);
+        std::wstring text = row.column_text(9);
+        const std::int64_t length = row.column_int64(10);
+        row.finish();
+        const std::size_t keep = pair_safe_length(text, text_limit);
+        e.text_cut = keep < text.size() || length > chars + 1;
+        text.resize(keep);
+        e.text = std::move(text);
+        load_entry_details(e, Payload::Deferred);
+        entries.push_back(std::move(e));
+    }
+    if (in_transaction) {
+        exec(L"COMMIT");
+    }
+    return entries;
+}
+
+bool Database::load_whole_text(HistoryEntry& entry) {
+    if (!entry.text_cut) {
+        return true;
+    }
+    Guard guard(lock_);
+    if (!connection_) {
+        return false;
+    }
+    std::wstring text;
+    {
+        Statement s = cached("SELECT CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
+                             " THEN '' ELSE text END, octet_length(text) FROM history WHERE id=?1");
+        s.bind_int64(1, entry.id);
+        if (s.step() != SQLITE_ROW) {
+            return false;
+        }
+        text = s.column_text(0);
+        const bool long_text = s.column_int64(1) >= kLongTextBytes;
+        if (s.finish() != SQLITE_OK) {
+            return false;
+        }
+        if (long_text && !read_long_text(connection_, entry.id, text)) {
+            return false;
+        }
+    }
+    entry.text = std::move(text);
+    entry.text_cut = false;
+    return true;
+}
+
+// ---- moves -----------------------------------------------------------------------------------
+
+bool Database::reorder_entries(const std::vector<std::int64_t>& selected, int direction,
+                               bool pinned_first, const MoveScope& scope) {
+    if (selected.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    std::string visible;
+    switch (scope.kind) {
+    case 1:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id IS NULL THEN 1 ELSE 0 END";
+        break;
+    case 2:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 AND category_id=?1 THEN 1 ELSE 0 END";
+        break;
+    case 3:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=1 THEN 1 ELSE 0 END";
+        break;
+    default:
+        visible = "CASE WHEN deleted_at IS NULL AND is_image=0 THEN 1 ELSE 0 END";
+        break;
+    }
+    std::string sql = "SELECT id, (" + pinned_expr() + ") AS ep, " + visible +
+                      " AS vis FROM history ORDER BY ";
+    if (pinned_first) {
+        sql += pinned_expr() + " DESC, ";
+    }
+    sql += "sort_order DESC, id DESC";
+
+    std::vector<std::int64_t> all;
+    std::vector<std::size_t> positions;
+    std::vector<std::int64_t> in_scope;
+    std::vector<std::int32_t> classes;
+    {
+        Statement rows = cached(sql);
+        if (scope.kind == 2) {
+            rows.bind_int64(1, scope.category_id < 0 ? 0 : scope.category_id);
+        }
+        while (rows.step() == SQLITE_ROW) {
+            std::int64_t id = rows.column_int64(0);
+            if (rows.column_flag(2)) {
+                positions.push_back(all.size());
+                in_scope.push_back(id);
+                classes.push_back(pinned_first && rows.column_flag(1) ? 1 : 0);
+            }
+            all.push_back(id);
+        }
+    }
+    std::vector<std::int64_t> moved = reorder_ids(in_scope, classes, selected, direction);
+    if (moved == in_scope) {
+        return false;
+    }
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        all[positions[i]] = moved[i];
+    }
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return false;
+    }
+    const std::int64_t n = static_cast<std::int64_t>(all.size());
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < all.size(); ++i) {
+        // Rows already holding their value are skipped: an UPDATE of a row
+        // with a large image reads and may rewrite the whole row.
+        Statement up = cached("UPDATE history SET sort_order=?1 WHERE id=?2 AND sort_order<>?1");
+        up.bind_int64(1, n - static_cast<std::int64_t>(i)).bind_int64(2, all[i]);
+        ok = up.run() == SQLITE_DONE;
+    }
+    return run_in_transaction_end(ok);
+}
+
+bool Database::reorder_slots(const std::vector<std::int64_t>& selected, int direction) {
+    if (selected.empty()) {
+        return false;
+    }
+    Guard guard(lock_);
+    // Only slots of live entries are positions the user sees.
+    std::vector<std::int64_t> order;
+    {
+        Statement rows = cached(
+            "SELECT s.entry_id FROM slot_entries s INNER JOIN history h ON h.id=s.entry_id "
+            "WHERE h.deleted_at IS NULL ORDER BY s.slot_order ASC, s.entry_id ASC");
+        while (rows.step() == SQLITE_ROW) {
+            order.push_back(rows.column_int64(0));
+        }
+    }
+    std::vector<std::int32_t> classes(order.size(), 0);
+    std::vector<std::int64_t> moved = reorder_ids(order, classes, selected, direction);
+    if (moved == order) {
+        return false;
+    }
+    if (exec(L"BEGIN") != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        return false;
+    }
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < moved.size(); ++i) {
+        Statement up = cached("UPDATE slot_entries SET slot_order=?1 WHERE entry_id=?2");
+        up.bind_int64(1, static_cast<std::int64_t>(i + 1)).bind_int64(2, moved[i]);
+        ok = up.run() == SQLITE_DONE;
+    }
+    return run_in_transaction_end(ok);
+}
