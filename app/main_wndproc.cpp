@@ -102,12 +102,16 @@ LRESULT on_get_min_max_info(App& app, HWND window, LPARAM lparam) {
 // ---- activation and painting ----------------------------------------------------
 
 LRESULT on_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
-    if (LOWORD(wparam) == WA_INACTIVE && app.main_window && app.main_window->window) {
-        HWND fg = GetForegroundWindow();
-        // The hint's own view window and menu keep it open.
-        if (fg && fg != window && !app.main_window->hint.busy) app.main_window->hide_entry_hint();
-    }
+    // Also when no window of this program takes over (another program's, or
+    // none known to Wine): the foreground window may then be null.
+    if (LOWORD(wparam) == WA_INACTIVE && app.main_window && app.main_window->window)
+        app.main_window->on_main_deactivated();
     return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+}
+
+LRESULT on_activate_app(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (!wparam && app.main_window && app.main_window->window) app.main_window->on_main_deactivated();
+    return DefWindowProcW(window, WM_ACTIVATEAPP, wparam, lparam);
 }
 
 LRESULT on_nc_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
@@ -300,6 +304,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case WM_MOVE: return on_move(window);
         case WM_SIZE: return on_size(*app, window);
         case WM_ACTIVATE: return on_activate(*app, window, wparam, lparam);
+        case WM_ACTIVATEAPP: return on_activate_app(*app, window, wparam, lparam);
         case WM_CLOSE: return on_close(*app, window);
         case WM_ERASEBKGND: return on_erase_background(*app, window, reinterpret_cast<HDC>(wparam));
         case WM_GETMINMAXINFO: return on_get_min_max_info(*app, window, lparam);

@@ -122,6 +122,30 @@ void MainWindow::refresh_hint() {
         show_entry_hint(key);
 }
 
+void MainWindow::schedule_hint_check() {
+    if (cards) SetTimer(cards, kHintSelectionTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void MainWindow::check_hint_selection() {
+    if (cards) KillTimer(cards, kHintSelectionTimer);
+    if (!cards || !window || refreshing) return;
+    std::int64_t key = 0;
+    const bool single = single_selected_key(cards, key);
+    // Nothing to do while the hint shows what is selected (or nothing shows
+    // for a selection of none or several rows).
+    if (hint.shown ? single && key == hint.hinted_key : !single) return;
+    if (GetActiveWindow() == window && IsWindowVisible(window))
+        on_selection_changed();
+    else if (hint.shown && !hint.busy)
+        hide_entry_hint();
+}
+
+void MainWindow::on_main_deactivated() {
+    // Whichever window takes over, of this program or another (one of
+    // another program may not be known to this one at all).
+    if (hint.shown && !hint.busy) hide_entry_hint();
+}
+
 void MainWindow::show_entry_hint(std::int64_t id) {
     if (!hint_popup) return;
     hint.view_button_rect = RECT{};
@@ -316,8 +340,13 @@ void MainWindow::open_hinted_entry() {
     HistoryEntry entry = *listed;
     if (app && app->database) app->database->load_whole_text(entry);
     hint.busy = true;
+    // The hint stays, under the view window: out of the top-most band while
+    // the window runs.
+    SetWindowPos(hint_popup, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     show_view_dialog(this, entry);
     hint.busy = false;
+    if (hint.shown && hint_popup)
+        SetWindowPos(hint_popup, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void MainWindow::choose_hint_address(POINT screen) {

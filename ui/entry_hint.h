@@ -197,6 +197,9 @@ struct EntryHint {
     static void paint(MainWindow& owner, HDC dc, const RECT& rc);
 };
 
+// The cards list's timer of a selection the program changed.
+inline constexpr UINT_PTR kHintSelectionTimer = 19525;
+
 // The hook procedure and the popup's subclass procedure (subclass id 3,
 // reference data: the MainWindow).
 LRESULT CALLBACK entry_hint_mouse_hook(int code, WPARAM wparam, LPARAM lparam);

@@ -197,6 +197,14 @@ public:
     // The hint follows the single selected row (on_selection_changed) and is
     // re-evaluated after a refresh or a move of rows (refresh_hint).
     void refresh_hint();
+    // A selection changed by the program itself (LB_SETSEL and the like send
+    // no LBN_SELCHANGE): the hint is checked a moment later, once for a
+    // burst of changes (check_hint_selection).
+    void schedule_hint_check();
+    void check_hint_selection();
+    // The main window stopped being the active window (WM_ACTIVATE,
+    // WM_ACTIVATEAPP): the hint goes unless its own view window or menu runs.
+    void on_main_deactivated();
     void show_entry_hint(std::int64_t id);
     void show_template_hint(std::int64_t key);
     // Sizes, places and shows the popup level with the row (-1: the list's

@@ -9,6 +9,7 @@
 #include "store/database.h"
 #include "theme/geometry.h"
 #include "theme/painters.h"
+#include "ui/entry_hint.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -117,6 +118,19 @@ LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, U
                 mw.continue_list_texts();
                 return 0;
             }
+            if (is_cards && wp == kHintSelectionTimer) {
+                mw.check_hint_selection();
+                return 0;
+            }
+            break;
+        case LB_SETSEL:
+        case LB_SETCURSEL:
+        case LB_SELITEMRANGE:
+        case LB_SELITEMRANGEEX:
+        case LB_DELETESTRING:
+        case LB_RESETCONTENT:
+            // The selection may have changed without LBN_SELCHANGE.
+            if (is_cards) mw.schedule_hint_check();
             break;
         case WM_GETDLGCODE:
             // Enter reaches the cards list as a key press (it pastes).

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "app/app_ids.h"
@@ -18,7 +19,9 @@
 #include "tests/app/app_test_support.h"
 #include "tests/app/view_test_images.h"
 #include "tests/theme/gui_support.h"
+#include "theme/geometry.h"
 #include "ui/cards_list.h"
+#include "ui/dialogs/settings_window.h"
 #include "ui/dialogs/view_dialog.h"
 #include "ui/entry_commands.h"
 #include "ui/popup_menu.h"
@@ -82,6 +85,21 @@ protected:
         pump(200);
     }
     bool hint_visible() const { return IsWindowVisible(mw->hint_popup) && mw->hint.shown; }
+    // The hint shows the single selected row, or nothing for none or several.
+    ::testing::AssertionResult hint_matches_selection() const {
+        const int count = static_cast<int>(SendMessageW(mw->cards, LB_GETSELCOUNT, 0, 0));
+        if (count != 1) {
+            if (hint_visible()) return ::testing::AssertionFailure() << count << " rows selected, hint shown";
+            return ::testing::AssertionSuccess();
+        }
+        int row = -1;
+        SendMessageW(mw->cards, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&row));
+        const auto key = static_cast<std::int64_t>(SendMessageW(mw->cards, LB_GETITEMDATA, row, 0));
+        if (!hint_visible()) return ::testing::AssertionFailure() << "row " << row << " selected, no hint";
+        if (mw->hint.hinted_key != key)
+            return ::testing::AssertionFailure() << "selected " << key << ", hint of " << mw->hint.hinted_key;
+        return ::testing::AssertionSuccess();
+    }
 
     RunningApp running;
     MainWindow* mw = nullptr;
@@ -436,6 +454,179 @@ TEST_F(EntryHintWindow, TemplateHintShowsItsTextAndTime) {
     EXPECT_EQ(mw->hint.hinted_key, key) << "the signed key";
     EXPECT_TRUE(mw->hint.address.empty());
     EXPECT_EQ(mw->hint.meta.rfind(tr(L"card.created"), 0), 0u);
+}
+
+TEST_F(EntryHintWindow, FollowsEveryChangeOfTheSelection) {
+    std::vector<std::int64_t> ids;
+    for (int i = 0; i < 5; ++i)
+        ids.push_back(db->add_text_entry(L"Entry number " + std::to_wstring(i), std::nullopt, false, false));
+    mw->refresh_all();
+    pump(200);
+    auto row_of = [&](std::int64_t id) { return mw->model.row_of_key(id); };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    } steps[] = {
+        {"selected by the program", [&] { list_select_entry(mw->cards, ids[0]); }},
+        {"a right click's selection", [&] { select_row_at(mw->cards, row_center(mw->cards, row_of(ids[2])), true); }},
+        {"the Down key",
+         [&] {
+             SetFocus(mw->cards);
+             std::thread t([] {
+                 INPUT in[2] = {};
+                 in[0].type = in[1].type = INPUT_KEYBOARD;
+                 in[0].ki.wVk = in[1].ki.wVk = VK_DOWN;
+                 in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                 SendInput(2, in, sizeof(INPUT));
+             });
+             t.join();
+             pump(300);
+         }},
+        {"a real click", [&] { click_and_wait(row_center(mw->cards, row_of(ids[4])), [] { return false; }, 400); }},
+        {"Ctrl+A", [&] { mw->select_all(); }},
+        {"one row again", [&] { list_select_keys(mw->cards, {ids[1]}); }},
+        {"the selection cleared", [&] { listbox_clear_selection(mw->cards); }},
+        {"another view and back",
+         [&] {
+             list_select_entry(mw->cards, ids[3]);
+             mw->show_images();
+             pump(100);
+             mw->set_view(0, -1);
+         }},
+        {"the selected row deleted",
+         [&] {
+             list_select_entry(mw->cards, ids[1]);
+             pump(100);
+             // Its confirmation box answered with its Delete button.
+             const DWORD ui = GetCurrentThreadId();
+             std::thread answer([ui] {
+                 std::vector<HWND> boxes = gui_test::wait_for_windows(ui, L"QuilletConfirmBox", 1, 5000);
+                 if (!boxes.empty())
+                     PostMessageW(boxes[0], WM_COMMAND, MAKEWPARAM(1, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(GetDlgItem(boxes[0], 1)));
+             });
+             mw->delete_selected();
+             answer.join();
+             SetForegroundWindow(running.window());
+             pump(200);
+             EXPECT_EQ(mw->model.row_of_key(ids[1]), -1) << "deleted";
+         }},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        pump(150);
+        EXPECT_TRUE(hint_matches_selection()) << step.what;
+    }
+}
+
+TEST_F(EntryHintWindow, ARightClickOnAnotherCardNeverLeavesTheHintOfTheFirst) {
+    const std::int64_t a = db->add_text_entry(L"The first card", std::nullopt, false, false);
+    const std::int64_t b = db->add_text_entry(L"The second card", std::nullopt, false, false);
+    mw->refresh_all();
+    pump(200);
+    ASSERT_TRUE(click_and_wait(row_center(mw->cards, mw->model.row_of_key(a)), [&] { return hint_visible(); }));
+    ASSERT_EQ(mw->hint.hinted_key, a);
+    const POINT at = row_center(mw->cards, mw->model.row_of_key(b));
+    const DWORD ui = GetCurrentThreadId();
+    std::atomic<bool> done{false}, menu_seen{false}, stale_meanwhile{false};
+    std::thread t([&] {
+        gui_test::move_pointer(at);
+        send_button(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+        std::vector<HWND> menus = gui_test::wait_for_windows(ui, L"QuilletPopupMenu", 1, 10000);
+        if (!menus.empty()) {
+            menu_seen = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stale_meanwhile = IsWindowVisible(mw->hint_popup) && mw->hint.hinted_key == a;
+        }
+        for (int i = 0; i < 20; ++i) {
+            const std::vector<HWND> open = gui_test::thread_windows(ui, L"QuilletPopupMenu");
+            if (open.empty()) break;
+            for (HWND w : open) gui_test::post_key(w, VK_ESCAPE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        done = true;
+    });
+    pump_until([&] { return done.load(); }, 20000);
+    t.join();
+    pump(200);
+    EXPECT_TRUE(menu_seen);
+    EXPECT_FALSE(stale_meanwhile) << "the hint of the card selected before, over the menu";
+    EXPECT_EQ(list_selected_entry_id(mw->cards), b);
+    EXPECT_FALSE(hint_visible() && mw->hint.hinted_key == a);
+}
+
+TEST_F(EntryHintWindow, HidesWhenTheMainWindowStopsBeingActive) {
+    const std::int64_t id = db->add_text_entry(L"Hinted text", std::nullopt, false, false);
+    mw->refresh_all();
+    pump(100);
+    auto show = [&] {
+        SetForegroundWindow(running.window());
+        pump(100);
+        list_select_entry(mw->cards, id);
+        mw->on_selection_changed();
+        return hint_visible();
+    };
+    // Another program's window comes to the front.
+    ASSERT_TRUE(show());
+    Helper other;
+    ASSERT_TRUE(other.start(L"window QuilletHintTestFront"));
+    HWND front = FindWindowW(L"QuilletHintTestFront", nullptr);
+    ASSERT_NE(front, nullptr);
+    SetForegroundWindow(front);
+    EXPECT_TRUE(pump_until([&] { return !hint_visible(); }, 2000)) << "another program in front";
+    // A window Wine does not know takes the focus (an X program under a
+    // window manager): the main window is told it is no longer active, and
+    // there is no foreground window to ask about.
+    ASSERT_TRUE(show());
+    SendMessageW(running.window(), WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), 0);
+    EXPECT_FALSE(hint_visible()) << "WM_ACTIVATE without a window taking over";
+    ASSERT_TRUE(show());
+    SendMessageW(running.window(), WM_ACTIVATEAPP, FALSE, 0);
+    EXPECT_FALSE(hint_visible()) << "WM_ACTIVATEAPP";
+    // The program's own settings window.
+    ASSERT_TRUE(show());
+    running.app->show_settings();
+    ASSERT_TRUE(running.app->settings_window && running.app->settings_window->window);
+    pump(300);
+    EXPECT_FALSE(hint_visible()) << "the settings window in front";
+    // Selecting in the main window behind it, by the program, brings no hint over it.
+    listbox_clear_selection(mw->cards);
+    list_select_entry(mw->cards, id);
+    pump(200);
+    EXPECT_FALSE(hint_visible()) << "a selection changed while the settings window is in front";
+    DestroyWindow(running.app->settings_window->window);
+    pump(200);
+}
+
+TEST_F(EntryHintWindow, StaysUnderTheViewWindowItOpened) {
+    const std::int64_t id = db->add_entry(L"", "", "", view_test::gradient_png(300, 200), L"mspaint.exe", true, false,
+                                          std::nullopt, L"", L"", false);
+    mw->show_images();
+    pump(200);
+    ASSERT_TRUE(list_select_entry(mw->cards, id));
+    mw->on_selection_changed();
+    ASSERT_TRUE(hint_visible());
+    const DWORD ui = GetCurrentThreadId();
+    std::atomic<bool> seen{false}, below{false}, visible{false};
+    std::thread t([&] {
+        std::vector<HWND> found = gui_test::wait_for_windows(ui, kViewDialogClass, 1, 10000);
+        if (!found.empty()) {
+            seen = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            visible = IsWindowVisible(mw->hint_popup) != FALSE;
+            // The hint comes after the view window in the z-order.
+            for (HWND w = GetWindow(found[0], GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+                if (w == mw->hint_popup) below = true;
+            PostMessageW(found[0], WM_CLOSE, 0, 0);
+        }
+    });
+    mw->open_hinted_entry();
+    t.join();
+    pump(200);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(visible) << "the hint stays while its view window runs";
+    EXPECT_TRUE(below) << "under the view window";
+    EXPECT_TRUE(GetWindowLongW(mw->hint_popup, GWL_EXSTYLE) & WS_EX_TOPMOST) << "top-most again afterwards";
 }
 
 }  // namespace

@@ -127,6 +127,18 @@ TEST(LongText, OneMebibyteEntryLeavesTheMainWindowAnswering) {
     EXPECT_EQ(mw->hint.body.back(), L'\u2026');
     EXPECT_TRUE(mw->hint.body.compare(0, kRowTextLimit, text, 0, kRowTextLimit) == 0);
     EXPECT_TRUE(mw->hint.layout.scroll);
+    // Its end, for a look by eye: the last line ends in the ellipsis.
+    mw->scroll_entry_hint(1 << 24);
+    EXPECT_EQ(mw->hint.scroll, mw->hint.layout.content_height - mw->hint.layout.visible_body_height);
+    // Grabbed from another thread while this one answers.
+    std::atomic<bool> grabbed{false};
+    std::thread grab([&] {
+        gui_test::save_png(gui_test::grab_painted_window(mw->hint_popup),
+                           gui_test::exe_dir() + L"\\..\\long_text_hint_end.png");
+        grabbed = true;
+    });
+    pump_until([&] { return grabbed.load(); }, 5000);
+    grab.join();
 
     // The view window holds the whole text; End scrolls it to its last
     // line, and Esc closes it.
@@ -150,6 +162,8 @@ TEST(LongText, OneMebibyteEntryLeavesTheMainWindowAnswering) {
                            text_view_top_line(d->text_edit) + 60 >= text_view_line_count(d->text_edit);
                 },
                 3000);
+            gui_test::save_png(gui_test::grab_painted_window(dialog),
+                               gui_test::exe_dir() + L"\\..\\long_text_view_end.png");
         }
         send_key(VK_ESCAPE);
         closed_by_esc = gui_test::wait_until([&] { return !IsWindow(dialog); }, 3000);

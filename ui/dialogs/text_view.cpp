@@ -124,7 +124,6 @@ std::uint32_t hit(TextView& v, HWND w, POINT pt) {
     const int dy = pt.y - kMarginY;
     int row = v.top + (dy >= 0 ? dy / v.line_height : -1 - (-dy - 1) / v.line_height);
     row = std::clamp(row, 0, static_cast<int>(v.lines.size()) - 1);
-    (void)w;
     return text_line_hit(v.text, v.lines[static_cast<std::size_t>(row)], pt.x - kMarginX, *v.widths);
 }
 
