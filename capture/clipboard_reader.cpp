@@ -73,6 +73,11 @@ std::optional<ClipboardRead> ClipboardReader::take() {
     return out;
 }
 
+bool ClipboardReader::has_results() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !results_.empty();
+}
+
 bool ClipboardReader::end_if_idle() {
     if (!started_) return true;
     bool ended = false;

@@ -91,6 +91,8 @@ public:
     // nothing waits. Once nothing waits and the thread has ended, no longer
     // busy.
     std::optional<ClipboardRead> take();
+    // Results wait to be taken.
+    bool has_results();
     // Every result taken and decided: ends the thread when the clipboard has
     // not changed since its last read. True when no longer busy.
     bool end_if_idle();

@@ -129,6 +129,9 @@ void ClipboardWatcher::poll() {
         return;
     }
     take_finished_read();
+    // Results whose messages were not taken (a nested loop ran): the rest
+    // follow at once rather than one a tick.
+    if (reader_->has_results() && main_) PostMessageW(main_, kMsgClipboardRead, 0, 0);
     request_read();
 }
 

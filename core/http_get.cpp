@@ -162,7 +162,7 @@ bool send_get(Request& r, const std::wstring& url, DWORD timeout_ms) {
                                     INTERNET_SERVICE_HTTP, 0, 0);
     if (!r.connection || r.session.closed()) return false;
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
-                  INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES;
+                  INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     r.request = HttpOpenRequestW(r.connection, L"GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
     if (!r.request || r.session.closed()) return false;

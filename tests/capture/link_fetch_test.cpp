@@ -250,10 +250,17 @@ TEST_F(LinkFetch, HostilePagesEndWithinTheDeadline) {
     std::string stats;
     ASSERT_TRUE(http_get(base_ + L"/__stats", stats));
     std::printf("server stats: %s\n", stats.c_str());
-    // The huge page's sender is stopped by the closed connection, long
-    // before the end of its 50 MB (what it got out is the limit plus what
-    // the sockets' buffers took).
-    EXPECT_LT(stat(stats, "hostile_bytes"), 40L * 1024 * 1024);
+    // What the huge page's sender got out is printed, not checked: our read
+    // stops at the limit (below), but Wine's WinINet, closing the request,
+    // goes on reading whatever has already arrived to keep the connection
+    // for reuse, which on this fast local connection may be all of it.
+    HttpReply huge;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(http_get(base_ + L"/huge", huge, kTestDeadlineMs));
+    EXPECT_LT(seconds_since(start), kTestDeadlineMs / 1000.0 + 1.0);
+    EXPECT_GT(huge.body.size(), kHttpBodyLimit);
+    EXPECT_LE(huge.body.size(), kHttpBodyLimit + kHttpReadChunk);
+    EXPECT_EQ(huge.body.rfind("<html><head><title>Huge</title>", 0), 0u);
 }
 
 TEST_F(LinkFetch, OnlyAFewFetchesRunAtOnce) {
