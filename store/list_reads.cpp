@@ -105,7 +105,13 @@ void Database::on_row_written(void* self, int, const char*, const char* table, l
 }
 
 void Database::hook_write_log() {
-    if (!connection_ || write_log_.hooked == connection_) {
+    if (!connection_) {
+        return;
+    }
+    // Set again on every call: a connection opened anew (even at the old
+    // one's address) comes without the hook.
+    void* previous = sqlite3_update_hook(connection_, &Database::on_row_written, this);
+    if (previous == this && write_log_.hooked == connection_) {
         return;
     }
     // A new connection: what was written before is not known.
@@ -115,7 +121,6 @@ void Database::hook_write_log() {
     write_log_.base = 0;
     write_log_.ids.clear();
     write_log_.others = 0;
-    sqlite3_update_hook(connection_, &Database::on_row_written, this);
 }
 
 Database::WriteMark Database::write_mark() const {
@@ -132,6 +137,7 @@ Database::WriteMark Database::write_mark() const {
 bool Database::history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written) {
     Guard guard(lock_);
     ids.clear();
+    hook_write_log();
     const WriteMark now = write_mark();
     if (mark.epoch == 0 || now.epoch != mark.epoch || mark.rows < write_log_.base || mark.rows > now.rows) {
         return false;

@@ -1,8 +1,8 @@
 // The cards list's model: which records a view shows, the text, row key
 // and flags of every row, the search filter, and the small queries on the
-// rows that the commands use. Pure: it takes records (vectors of
-// HistoryEntry and Snippet, the categories, the search text) and gives
-// rows, so it is tested without a window. load_list, load_history and
+// rows that the commands use. It takes records (vectors of HistoryEntry
+// and Snippet, the categories, the search text) and gives rows, so it is
+// tested without a window. load_list, load_history and
 // load_pending_texts read the store; ui/cards_list.h puts the rows into the
 // list box.
 //
@@ -198,8 +198,9 @@ public:
     bool set_templates(const ListView& view, const std::wstring& search, std::vector<Snippet> live_templates,
                        std::vector<std::wstring> store_groups, const ListLabels& labels);
 
-    // A new search over the records already held (no store read). Returns
-    // same_view as above (false whenever the search changed).
+    // A new search over the records already held (no store read; an entry
+    // whose text is not read yet matches no search: load_list reads them
+    // first). Returns same_view as above (false whenever the search changed).
     bool set_search(const std::wstring& search);
 
     // Drops the held records (entries, templates, groups and their folded

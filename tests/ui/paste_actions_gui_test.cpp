@@ -634,3 +634,48 @@ TEST_F(PasteActions, ClickCopyTimerRunsFor250MsAndCanBeCancelled) {
 }
 
 }  // namespace
+
+// --- long texts as the main window lists them --------------------------------------------------
+
+// A listed entry holds only the start of a long text; every write takes the
+// whole text from the store.
+TEST_F(PasteActions, ListedStartsOfLongTextsAreWrittenWhole) {
+    std::wstring first, second;
+    for (int i = 0; i < 800; ++i) first += L"first text line " + std::to_wstring(i) + L"\r\n";
+    for (int i = 0; i < 700; ++i) second += L"Second Text Word " + std::to_wstring(i) + L" ";
+    const std::int64_t a = add_text(first);
+    const std::int64_t b = add_text(second);
+    // The texts as stored (the store trims what a capture brings).
+    for (const HistoryEntry& e : every_entry()) {
+        if (e.id == a) first = e.text;
+        if (e.id == b) second = e.text;
+    }
+    ListModel model;
+    load_list(model, *db_, settings_, ListView{}, L"", nullptr);
+    while (model.has_pending_texts()) model.load_pending_texts(*db_, 0);
+    ASSERT_NE(model.find_entry(a), nullptr);
+    ASSERT_TRUE(model.find_entry(a)->text_cut);
+    ASSERT_LT(model.find_entry(b)->text.size(), second.size());
+    auto listed = [&](const std::vector<std::int64_t>& selected, HWND target = nullptr) {
+        PasteContext c = context(selected, target);
+        entries_ = model.entries();
+        c.entries = &entries_;
+        return c;
+    };
+    ASSERT_TRUE(copy_selected(listed({b})));
+    EXPECT_TRUE(winutil::get_clipboard_text() == second);
+    ASSERT_TRUE(copy_selected(listed({a, b})));
+    EXPECT_TRUE(winutil::get_clipboard_text() == first + L"\r\n" + second);
+
+    EditTarget target(L"PasteActionsTargetLong");
+    ASSERT_NE(target.edit, nullptr);
+    g_show_main_times.clear();
+    ASSERT_TRUE(paste_selected_plain(listed({b}, target.window)));
+    EXPECT_TRUE(pump_until([&] { return target.text() == second; }));
+    ASSERT_TRUE(wait_reactivated());
+    target.clear();
+    g_show_main_times.clear();
+    ASSERT_TRUE(paste_selected_transformed(listed({b}, target.window), 0));
+    EXPECT_TRUE(pump_until([&] { return target.text() == transform_text(second, 0); }));
+    ASSERT_TRUE(wait_reactivated());
+}
