@@ -179,6 +179,10 @@ public:
     // Reads the whole text of an entry listed with only its start and
     // clears text_cut; true when it has its whole text now.
     bool load_whole_text(HistoryEntry& entry);
+    // Reads at most the first limit UTF-16 units of an entry listed with a
+    // shorter start (text_cut stays set when the text is longer still);
+    // true when the entry holds that start now.
+    bool load_text_start(HistoryEntry& entry, std::size_t limit);
     bool reorder_entries(const std::vector<std::int64_t>& selected, int direction,
                          bool pinned_first, const MoveScope& scope);
     bool reorder_slots(const std::vector<std::int64_t>& selected, int direction);

@@ -323,6 +323,34 @@ bool Database::load_whole_text(HistoryEntry& entry) {
     return true;
 }
 
+bool Database::load_text_start(HistoryEntry& entry, std::size_t limit) {
+    if (!entry.text_cut || entry.text.size() >= limit) {
+        return true;
+    }
+    Guard guard(lock_);
+    if (!connection_) {
+        return false;
+    }
+    // SQLite's substr counts characters; one beyond the limit tells a text
+    // that goes on.
+    const std::int64_t chars = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT_MAX / 2));
+    Statement s = cached("SELECT substr(text, 1, ?2), length(text) FROM history WHERE id=?1");
+    s.bind_int64(1, entry.id).bind_int64(2, chars + 1);
+    if (s.step() != SQLITE_ROW) {
+        return false;
+    }
+    std::wstring text = s.column_text(0);
+    const std::int64_t length = s.column_int64(1);
+    if (s.finish() != SQLITE_OK) {
+        return false;
+    }
+    const std::size_t keep = pair_safe_length(text, limit);
+    entry.text_cut = keep < text.size() || length > chars + 1;
+    text.resize(keep);
+    entry.text = std::move(text);
+    return true;
+}
+
 // ---- moves -----------------------------------------------------------------------------------
 
 bool Database::reorder_entries(const std::vector<std::int64_t>& selected, int direction,

@@ -159,6 +159,8 @@ void MainWindow::show_entry_hint(std::int64_t id) {
     // A copy with its payload: the listed record comes without its bytes.
     HistoryEntry e = *listed;
     if (e.payload_deferred && app && app->database) app->database->load_payload(e);
+    // A listed entry holds a shorter start than the hint shows.
+    if (!e.is_image && e.text_cut && app && app->database) app->database->load_text_start(e, kRowTextLimit + 1);
     if (id != hint.hinted_key) {
         hint.hinted_key = id;
         hint.scroll = 0;
@@ -184,7 +186,7 @@ void MainWindow::show_entry_hint(std::int64_t id) {
     } else {
         hint.bitmap = nullptr;
         hint.bitmap_size = SIZE{};
-        hint.body = hint_body_text(e.text);
+        hint.body = hint_body_text(e.text, e.text_cut);
         hint.lines_width = -1;
         hint.meta = hint_text_meta(e, app_name, hint.address, created);
     }

@@ -95,8 +95,9 @@ ScrollThumb hint_scroll_thumb(int track_top, int u, int visible_height, int cont
 
 // The body: the text's first kRowTextLimit units (one fewer when the cut
 // would split a surrogate pair) with every CR made a blank (LF stays a
-// line break), followed by "…" when the text was longer.
-std::wstring hint_body_text(const std::wstring& text);
+// line break), followed by "…" when the text was longer or goes_on says
+// that it is only the start of a longer text.
+std::wstring hint_body_text(const std::wstring& text, bool goes_on = false);
 
 // The meta lines of a text entry, joined by LF: application (app is the
 // display name or "—"), the page or link-title line, the address line and

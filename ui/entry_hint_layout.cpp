@@ -76,14 +76,14 @@ ScrollThumb hint_scroll_thumb(int track_top, int u, int visible_height, int cont
 
 // --- texts -------------------------------------------------------------------------------------
 
-std::wstring hint_body_text(const std::wstring& text) {
+std::wstring hint_body_text(const std::wstring& text, bool goes_on) {
     // A long text shows its start, as its card does: laid out and drawn
     // whole it would hold the interface (and the mouse, through the hook)
     // for seconds.
     const std::size_t n = pair_safe_length(text, kRowTextLimit);
     std::wstring out = text.substr(0, n);
     std::replace(out.begin(), out.end(), L'\r', L' ');
-    if (n < text.size()) out += L"\u2026";
+    if (n < text.size() || goes_on) out += L"\u2026";
     return out;
 }
 

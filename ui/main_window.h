@@ -107,7 +107,8 @@ public:
     void continue_list_texts();
     // The count of live entries on the total label; the window is laid out
     // again when the text changed (its width follows the text).
-    void update_total_label();
+    // recount: the store may have changed since the count was read.
+    void update_total_label(bool recount = true);
     void refresh_all();
     void build_side_panel();
     void set_view(int kind, std::int64_t category);
@@ -237,6 +238,7 @@ public:
     HWND watch_box = nullptr;
     HWND total_label = nullptr;
     std::wstring total_text_shown;
+    std::int64_t total_count = -1;  // the live entries as last counted
     HWND empty_hint = nullptr;
     HWND tooltip = nullptr;
     HWND hint_popup = nullptr;

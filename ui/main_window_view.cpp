@@ -46,7 +46,6 @@ void MainWindow::refresh_list() {
     refreshing = true;
     bool same = false;
     const std::wstring text = search ? get_dlg_item_text(window, kIdSearch) : std::wstring();
-    // Nothing written since the list was read: the total stays as it is.
     const bool store_unchanged = db && settings_of(app) && model.store_unchanged(*db, current_view(), *settings_of(app));
     if (db && settings_of(app)) {
         trash_view = !templates_mode && view_kind == kViewTrash;
@@ -60,14 +59,17 @@ void MainWindow::refresh_list() {
     // The texts not read yet follow in pieces while the window answers.
     if (model.has_pending_texts()) SetTimer(cards, kListTextsTimer, 0, nullptr);
     hint.previews.prune(model.entry_ids());
-    if (!store_unchanged || total_text_shown.empty()) update_total_label();
+    // Nothing written since the list was read: the count stays as it is,
+    // though its text may be in another language now.
+    update_total_label(!store_unchanged || total_count < 0);
     refresh_hint();
 }
 
-void MainWindow::update_total_label() {
+void MainWindow::update_total_label(bool recount) {
     Database* db = database_of(app);
     if (!total_label || !db) return;
-    std::wstring text = total_label_text(db->count_entries());
+    if (recount || total_count < 0) total_count = db->count_entries();
+    std::wstring text = total_label_text(total_count);
     if (text == total_text_shown) return;
     total_text_shown = std::move(text);
     // The label takes the width of the new text before it shows it: a

@@ -140,6 +140,8 @@ TEST(EntryHintTexts, LongBodyShowsItsStartWithAnEllipsis) {
         EXPECT_EQ(body.size(), c.body.size());
         EXPECT_TRUE(body == c.body) << "text of " << c.text.size() << " units";
     }
+    // A start read without the rest of its text still ends in the ellipsis.
+    EXPECT_EQ(hint_body_text(L"the start", true), L"the start\u2026");
 }
 
 TEST(EntryHintTexts, MetaLinesOfTextEntries) {
