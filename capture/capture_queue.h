@@ -26,6 +26,7 @@ struct PendingCapture {
     std::wstring page_title;
     std::wstring page_url;
     bool is_browser = false;
+    std::wstring copied_at;  // the time stamp of the copy, as the store keeps it
 
     // The bytes it holds, as the queue counts them.
     std::size_t bytes() const;

@@ -305,6 +305,7 @@ std::int64_t ClipboardWatcher::decide(ClipboardSnapshot& snap, bool force, Clipb
     capture.page_title = std::move(page_title);
     capture.page_url = std::move(page_url);
     capture.is_browser = is_browser;
+    capture.copied_at = now_iso_timestamp();
     return store_capture(std::move(capture));
 }
 
@@ -332,7 +333,8 @@ CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, s
     bool failed = false;
     bool busy = false;
     const std::int64_t id = db_.add_entry(c.text, c.rtf, c.html, c.image, c.source_app, c.is_image, c.repeat,
-                                          c.category, c.page_title, c.page_url, c.is_browser, &failed, &busy);
+                                          c.category, c.page_title, c.page_url, c.is_browser, &failed, &busy,
+                                          &c.copied_at);
     if (stored_id) *stored_id = id;
     if (id == 0) {
         if (busy) return CaptureWrite::busy;

@@ -86,13 +86,16 @@ public:
     // the file (store not open, locked by another program, read-only, full),
     // and cleared otherwise. busy, when given, is set when the write failed
     // only because another connection held the store past the busy time-out
-    // (kBusyTimeoutMs): the same write may succeed later.
+    // (kBusyTimeoutMs): the same write may succeed later. copied_at, when
+    // given, is the entry's time stamp (a capture that waited for the store
+    // keeps the time it was copied); otherwise the time of the write.
     std::int64_t add_entry(const std::wstring& text, const std::string& rtf,
                            const std::string& html, const std::vector<std::uint8_t>& image,
                            const std::wstring& source_app, bool is_image, bool repeat,
                            std::optional<std::int64_t> category_id,
                            const std::wstring& source_title, const std::wstring& source_url,
-                           bool is_browser_page, bool* failed = nullptr, bool* busy = nullptr);
+                           bool is_browser_page, bool* failed = nullptr, bool* busy = nullptr,
+                           const std::wstring* copied_at = nullptr);
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);
@@ -254,7 +257,8 @@ private:
                                       const std::wstring& source_app, bool is_image, bool repeat,
                                       std::optional<std::int64_t> category_id,
                                       const std::wstring& source_title, const std::wstring& source_url,
-                                      bool is_browser_page, bool* failed, bool* busy);
+                                      bool is_browser_page, bool* failed, bool* busy,
+                                      const std::wstring* copied_at);
 
     // Set-up (constructor only, before the object is shared).
     void open();

@@ -240,16 +240,18 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
                                  const std::wstring& source_app, bool is_image, bool repeat,
                                  std::optional<std::int64_t> category_id,
                                  const std::wstring& source_title, const std::wstring& source_url,
-                                 bool is_browser_page, bool* failed, bool* busy) {
+                                 bool is_browser_page, bool* failed, bool* busy,
+                                 const std::wstring* copied_at) {
     bool write_failed = false;
     bool write_busy = false;
     std::int64_t id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id,
-                                           source_title, source_url, is_browser_page, &write_failed, &write_busy);
+                                           source_title, source_url, is_browser_page, &write_failed, &write_busy,
+                                           copied_at);
     // A capture is never left in a damaged file: it goes into the fresh
     // store that replaces it.
     if (id == 0 && write_failed && !write_busy && recover_if_damaged()) {
         id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id, source_title,
-                                  source_url, is_browser_page, &write_failed, &write_busy);
+                                  source_url, is_browser_page, &write_failed, &write_busy, copied_at);
     }
     if (failed) {
         *failed = write_failed;
@@ -267,7 +269,7 @@ std::int64_t Database::store_captured_entry(const std::wstring& text, const std:
                                             bool repeat, std::optional<std::int64_t> category_id,
                                             const std::wstring& source_title,
                                             const std::wstring& source_url, bool is_browser_page,
-                                            bool* failed, bool* busy) {
+                                            bool* failed, bool* busy, const std::wstring* copied_at) {
     if (failed) {
         *failed = false;
     }
@@ -312,7 +314,7 @@ std::int64_t Database::store_captured_entry(const std::wstring& text, const std:
         return 0;
     }
     const std::string flat = flat_utf8(text, first, last);
-    std::wstring stamp = now_iso_timestamp();
+    std::wstring stamp = copied_at && !copied_at->empty() ? *copied_at : now_iso_timestamp();
     Guard guard(lock_);
     if (!connection_) {
         return fail();

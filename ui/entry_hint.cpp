@@ -134,6 +134,10 @@ void MainWindow::check_hint_selection() {
     // Nothing to do while the hint shows what is selected (or nothing shows
     // for a selection of none or several rows).
     if (hint.shown ? single && key == hint.hinted_key : !single) return;
+    if (!hint.shown && hint.hidden_key != 0) {
+        if (single && key == hint.hidden_key) return;
+        hint.hidden_key = 0;
+    }
     if (GetActiveWindow() == window && IsWindowVisible(window))
         on_selection_changed();
     else if (hint.shown && !hint.busy)
@@ -301,6 +305,7 @@ void MainWindow::align_entry_hint(std::int64_t id) {
 void MainWindow::hide_entry_hint() {
     remove_mouse_hook();
     if (hint_popup && IsWindowVisible(hint_popup)) ShowWindow(hint_popup, SW_HIDE);
+    if (hint.shown) hint.hidden_key = hint.hinted_key;
     hint.shown = false;
     // The preview stays in the cache; the hint lets go of it.
     hint.bitmap = nullptr;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "capture/image.h"
+#include "core/text.h"
 #include "dib_builders.h"
 #include "watcher_fixture.h"
 
@@ -184,6 +185,7 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
     hooks.store_failed = [&] { ++failures; };
     hooks.store_busy = [&] { ++busy_told; };
     watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    std::wstring released_at;
     {
         store_test::RawDb other(db_path_);
         other.exec("BEGIN EXCLUSIVE");
@@ -197,6 +199,10 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
         EXPECT_TRUE(captured_.empty());
         EXPECT_EQ(failures, 0);
         EXPECT_EQ(busy_told, 0) << "a short hold is not told";
+        // Past the next second: a capture written now would carry a later
+        // time stamp than the copies that waited.
+        Sleep(1100);
+        released_at = now_iso_timestamp();
         other.exec("ROLLBACK");
     }
     // At a following tick, a newer capture goes behind those waiting.
@@ -211,6 +217,8 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
         ASSERT_LT(i, captured_.size());
         EXPECT_EQ(captured_[i].text, order[i]);
     }
+    // Those that waited keep the time they were copied at.
+    for (size_t i = 0; i < 3; ++i) EXPECT_LT(all[i].created_at, released_at) << order[i];
     EXPECT_EQ(failures, 0);
 }
 
