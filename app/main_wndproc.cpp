@@ -368,4 +368,3 @@ void show_main_window(App& app, HWND window) {
     show_window_animated(window);
     SetForegroundWindow(window);
 }
-
