@@ -220,10 +220,10 @@ void take_screenshot(ScreenshotContext& ctx, int mode) {
     if (popups || hidden) {
         repaint_own_windows();
         winutil::flush_dwm();
-        // The windows below draw what the popups covered; a window that
-        // sends to this thread meanwhile (activation moves when a popup
-        // goes) is answered, or it could not draw before the grab.
-        if (popups) answer_sent_messages_for(120);
+        // The windows below draw what the hidden ones covered; a window
+        // that sends to this thread meanwhile (activation moves when a
+        // window goes) is answered, or it could not draw before the grab.
+        answer_sent_messages_for(100);
     }
     const DPI_AWARENESS_CONTEXT previous_dpi = enter_per_monitor_dpi();
     ScreenGrab grab = ScreenGrab::capture_virtual_screen();
