@@ -17,6 +17,8 @@ inline constexpr UINT_PTR kTimerCleanup = 2;        // one hour, repeating
 inline constexpr UINT_PTR kTimerMoveSave = 3;       // 500 ms after the last move, once
 inline constexpr UINT_PTR kTimerToast = 4;          // 2 s after the toast was shown, once
 inline constexpr UINT_PTR kTimerUpdateStart = 5;    // 10 s after start, once
+// 250 ms after the main window was minimised to reach the front, its restore.
+inline constexpr UINT_PTR kTimerFrontRestore = 41;
 
 inline constexpr UINT kClipboardPollMs = 500;
 inline constexpr UINT kCleanupMs = 3600000;

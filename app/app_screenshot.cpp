@@ -2,6 +2,7 @@
 // objects.
 #include "app/app.h"
 #include "app/tray_icon.h"
+#include "ui/quick_menu.h"
 #include "screenshot/screenshot_command.h"
 
 void App::take_screenshot(int mode) {
@@ -16,5 +17,7 @@ void App::take_screenshot(int mode) {
     ctx.balloon = [this](const std::wstring& title, const std::wstring& text) {
         if (tray_icon) tray_icon->show_balloon(title, text);
     };
+    // The quick menu shows entry texts: never in the grab.
+    if (!screenshot_busy && quick_menu) quick_menu->hide();
     ::take_screenshot(ctx, mode);
 }

@@ -186,6 +186,14 @@ void on_poll_timer(App& app, HWND window) {
     poll_clipboard(app);
 }
 
+// The restore of the main window taken down to reach the front (see
+// show_main_window).
+void on_front_restore(HWND window) {
+    KillTimer(window, kTimerFrontRestore);
+    ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
 LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
     switch (id) {
         case kTimerClipboardPoll: on_poll_timer(app, window); return 0;
@@ -202,6 +210,7 @@ LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
             KillTimer(window, kTimerUpdateStart);
             app.start_update_check();
             return 0;
+        case kTimerFrontRestore: on_front_restore(window); return 0;
         default: return DefWindowProcW(window, WM_TIMER, id, lparam);
     }
 }
@@ -348,6 +357,20 @@ void show_window_animated(HWND window) {
 
 void show_main_window(App& app, HWND window) {
     app.remember_foreground_window();
+    // Visible while another program's window is in front, the request for
+    // the front can be refused: a window manager under X keeps the keyboard
+    // where it is (Wine asks it nothing for a window already on screen,
+    // and reports the window in front all the same), but gives it to a
+    // window that comes back from the taskbar. The restore waits until the
+    // manager has taken the window down.
+    HWND front = GetForegroundWindow();
+    DWORD front_process = 0;
+    if (front) GetWindowThreadProcessId(front, &front_process);
+    if (front && front_process != GetCurrentProcessId() && IsWindowVisible(window) && !IsIconic(window)) {
+        ShowWindow(window, SW_MINIMIZE);
+        SetTimer(window, kTimerFrontRestore, 250, nullptr);
+        return;
+    }
     show_window_animated(window);
     SetForegroundWindow(window);
 }

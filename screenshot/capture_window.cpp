@@ -183,7 +183,10 @@ bool CaptureOverlay::create_window() {
     if (!make_snapshot()) return false;
     make_dimmed();
     if (!register_overlay_class(hinstance)) return false;
-    HWND wnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kClassName, tr(L"capture.title").c_str(), WS_POPUP,
+    // Not a tool window: under X a window manager gives the keyboard to no
+    // tool window of its own accord (Wine marks them "skip taskbar"), and the
+    // overlay is there to be typed at (Enter, Esc, Ctrl+C, Ctrl+S).
+    HWND wnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, tr(L"capture.title").c_str(), WS_POPUP,
                                grab.left, grab.top, grab.width, grab.height, nullptr, nullptr, hinstance, this);
     return wnd != nullptr;
 }

@@ -157,6 +157,17 @@ bool hide_own_popups(MainWindow& main_window) {
     return hidden || walk.hidden;
 }
 
+// Waits for the given time answering only the messages other threads send
+// to this one (nothing posted is taken from the queue).
+void answer_sent_messages_for(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // The program's windows left on screen draw what the hidden ones covered
 // before the grab.
 void repaint_own_windows() {
@@ -209,6 +220,10 @@ void take_screenshot(ScreenshotContext& ctx, int mode) {
     if (popups || hidden) {
         repaint_own_windows();
         winutil::flush_dwm();
+        // The windows below draw what the hidden ones covered; a window
+        // that sends to this thread meanwhile (activation moves when a
+        // window goes) is answered, or it could not draw before the grab.
+        answer_sent_messages_for(100);
     }
     const DPI_AWARENESS_CONTEXT previous_dpi = enter_per_monitor_dpi();
     ScreenGrab grab = ScreenGrab::capture_virtual_screen();

@@ -124,7 +124,9 @@ bool QuickMenu::create(HINSTANCE instance, HWND main_window, const QuickMenuServ
     wc.lpszClassName = kQuickMenuClass;
     RegisterClassExW(&wc);  // a second registration fails harmlessly
 
-    window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kQuickMenuClass, L"", WS_POPUP | WS_BORDER, 0, 0, 400,
+    // Not a tool window: under X a window manager gives the keyboard to no
+    // tool window of its own accord, and the menu is chosen with the keys.
+    window = CreateWindowExW(WS_EX_TOPMOST, kQuickMenuClass, L"", WS_POPUP | WS_BORDER, 0, 0, 400,
                              300, nullptr, nullptr, instance, this);
     if (!window) return false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -209,6 +211,8 @@ void QuickMenu::show_at_cursor() {
     POINT pt{};
     GetCursorPos(&pt);
     SetWindowPos(window, HWND_TOPMOST, pt.x, pt.y, width(), height(), SWP_SHOWWINDOW);
+    // The hotkey that opened it lets the program take the foreground.
+    SetForegroundWindow(window);
     if (list) SetFocus(list);
 }
 

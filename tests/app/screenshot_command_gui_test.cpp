@@ -27,6 +27,7 @@
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
 #include "ui/popup_menu.h"
+#include "ui/quick_menu.h"
 
 namespace {
 
@@ -287,9 +288,12 @@ TEST_F(ScreenshotPopups, TheHintIsNotInTheGrabAndDoesNotComeBack) {
 // command, the tray menu's item, and a hotkey while a menu is open.
 TEST_F(ScreenshotPopups, EveryWayHidesThePopupsFirst) {
     HWND button = GetDlgItem(main, kIdScreenshot);
+    bool quick_menu_was_open = false;
+    RECT quick_menu_rect{};
     struct Case {
         const char* what;
         std::function<void()> start;
+        bool file = false;  // Enter files the grab; else Esc
     } cases[] = {
         {"hotkey 14", [&] { SendMessageW(main, WM_HOTKEY, kHotkeyRegionShot, 0); }},
         {"hotkey 15", [&] { SendMessageW(main, WM_HOTKEY, kHotkeyWindowShot, 0); }},
@@ -307,6 +311,17 @@ TEST_F(ScreenshotPopups, EveryWayHidesThePopupsFirst) {
              SendMessageW(app->tray_icon->window, WM_TRAYICON, 0, WM_RBUTTONUP);
              chooser.join();
          }},
+        {"hotkey while the quick menu is open",
+         [&] {
+             // Over the backdrop, clear of the main window and the hint.
+             SetCursorPos(60, 60);
+             app->show_quick_menu();
+             pump(200);
+             quick_menu_was_open = IsWindowVisible(app->quick_menu->window) != FALSE;
+             quick_menu_rect = gui_test::window_rect(app->quick_menu->window);
+             SendMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0);
+         },
+         true},
         {"hotkey while a menu is open",
          [&] {
              PostMessageW(main, WM_HOTKEY, kHotkeyFullShot, 0);
@@ -325,10 +340,23 @@ TEST_F(ScreenshotPopups, EveryWayHidesThePopupsFirst) {
         run_driven_by(c.start, [&](HWND overlay) {
             overlay_seen = true;
             popups_meanwhile = visible_popups(GetWindowThreadProcessId(overlay, nullptr), main);
-            gui_test::post_key(overlay, VK_ESCAPE);
+            gui_test::post_key(overlay, c.file ? VK_RETURN : VK_ESCAPE);
         });
         EXPECT_TRUE(overlay_seen);
         EXPECT_TRUE(popups_meanwhile.empty()) << popups_meanwhile.size() << " popups shown over the grab";
+        if (std::string(c.what) == "hotkey while the quick menu is open") {
+            EXPECT_TRUE(quick_menu_was_open);
+            EXPECT_FALSE(IsWindowVisible(app->quick_menu->window));
+            // Not in the grab either: its place shows the backdrop.
+            const std::vector<HistoryEntry> images = app->database->list_entries(L"images", false, true);
+            ASSERT_FALSE(images.empty());
+            const shot_test::Image img = shot_test::decode_png(images[0].image);
+            int others = 0;
+            EXPECT_TRUE(all_of_colour(img, quick_menu_rect, Backdrop::kColour, &others))
+                << others << " pixels of the quick menu's place are not the backdrop";
+            EXPECT_TRUE(all_of_colour(img, hint_rect, Backdrop::kColour, &others))
+                << others << " pixels of the hint's place are not the backdrop";
+        }
         if (std::string(c.what) == "hotkey while a menu is open") {
             EXPECT_EQ(menu_choice, 0u) << "the menu ends with the screenshot";
             EXPECT_TRUE(ui_driver::newest_window(GetCurrentThreadId(), ui_driver::kMenuClass) == nullptr);
