@@ -64,6 +64,9 @@ public:
     void relayout();
     // Client width the menu bar needs.
     int menu_bar_width();
+    // The narrowest client width that keeps the menu bar, the toolbar and
+    // the bottom row whole.
+    int min_client_width();
     void toggle_category_panel();
     void remember_width();
     void apply_dark_mode(bool dark);
@@ -283,6 +286,7 @@ private:
     void register_hint_class();
     std::vector<int> menu_text_widths();
     int total_text_width();
+    int watch_text_width();
     HBRUSH brush_for(COLORREF color);
     void apply_theme_to_controls();
     // Esc and Ctrl+F from every child control (main_window_key_input.cpp).
