@@ -353,6 +353,20 @@ int MainWindow::watch_text_width() {
     return size.cx;
 }
 
+int MainWindow::card_time_width() {
+    raii::WindowDC dc(window);
+    if (!dc) return 0;
+    raii::SelectGuard font(dc.get(), list_font.get());
+    int widest = 0;
+    for (const wchar_t* key : {L"time.today", L"time.yesterday"}) {
+        const std::wstring text = tr_format(key, 23, 59);
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size))
+            widest = std::max<int>(widest, size.cx);
+    }
+    return widest;
+}
+
 int MainWindow::menu_bar_width() { return ::menu_bar_width(menu_text_widths()); }
 
 int MainWindow::min_client_width() {
@@ -360,6 +374,9 @@ int MainWindow::min_client_width() {
     in.menu_text_widths = menu_text_widths();
     in.total_text_width = total_text_width();
     in.watch_text_width = watch_text_width();
+    in.collapsed = categories_collapsed;
+    in.categories_width = categories_width;
+    in.cards_min_width = cards_min_width(card_time_width(), GetSystemMetrics(SM_CXVSCROLL));
     return main_min_client_width(in);
 }
 

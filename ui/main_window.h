@@ -287,6 +287,8 @@ private:
     std::vector<int> menu_text_widths();
     int total_text_width();
     int watch_text_width();
+    // The widest time a text card shows (today or yesterday) in the list font.
+    int card_time_width();
     HBRUSH brush_for(COLORREF color);
     void apply_theme_to_controls();
     // Esc and Ctrl+F from every child control (main_window_key_input.cpp).

@@ -65,8 +65,11 @@ int main_min_client_width(const MainLayoutInput& in) {
     const int toolbar = slots.back().x + 28 + slots.front().x;
     const int total = in.total_text_width < 0 ? 40 : std::max(in.total_text_width + 8, 40);
     const int bottom_row = 12 + watch_box_width(in.watch_text_width) + 8 + total + 12;
-    return std::max({menu_bar_width(in.menu_text_widths), toolbar, bottom_row});
+    const int lists = (in.collapsed ? 0 : std::max(in.categories_width, 0)) + 24 + in.cards_min_width;
+    return std::max({menu_bar_width(in.menu_text_widths), toolbar, bottom_row, lists});
 }
+
+int cards_min_width(int time_width, int scroll_bar_width) { return time_width + 28 + 120 + scroll_bar_width; }
 
 const std::vector<ToolbarSlot>& toolbar_slots() {
     static const std::vector<ToolbarSlot> slots = {

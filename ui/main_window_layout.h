@@ -35,7 +35,12 @@ struct MainLayoutInput {
     std::vector<int> menu_text_widths;  // one per menu-bar button
     int total_text_width = -1;          // below 0: no DC to measure with
     int watch_text_width = -1;          // the watch switch's label; below 0: not measured
+    int cards_min_width = 0;            // see cards_min_width()
 };
+
+// The narrowest cards list whose text cards keep 120 pixels of their text
+// beside a time of the given measured width, with the list's scroll bar.
+int cards_min_width(int time_width, int scroll_bar_width);
 
 // Width of the watch switch for its label's measured width: the switch,
 // its gap and the label, at least 210.
@@ -56,8 +61,9 @@ struct MainLayout {
 MainLayout compute_main_layout(const MainLayoutInput& in);
 
 // The narrowest client width that keeps every control whole: the menu
-// bar, the toolbar (6 pixels on either side) and the bottom row (the watch
-// switch, 8 pixels, the total label); client_w of the input is not read.
+// bar, the toolbar (6 pixels on either side), the bottom row (the watch
+// switch, 8 pixels, the total label) and the side panel (unless collapsed)
+// beside the narrowest cards list; client_w of the input is not read.
 int main_min_client_width(const MainLayoutInput& in);
 
 // One icon button or separator of the toolbar row, at y = top bar height.

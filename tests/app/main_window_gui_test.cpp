@@ -279,8 +279,11 @@ TEST_F(MainWindowShell, TooltipUnderButtonKeptInsideClient) {
     EXPECT_FALSE(mw->tooltip_visible);
     EXPECT_FALSE(IsWindowVisible(mw->tooltip));
 
-    // The rightmost button of the narrowest window: the tooltip ends at the
-    // edge.
+    // The rightmost button of the narrowest window (side panel collapsed):
+    // the tooltip ends at the edge.
+    SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kCmdTogglePanel, 0), 0);
+    pump(50);
+    ASSERT_TRUE(mw->categories_collapsed);
     const int narrow = mw->min_client_width();
     ASSERT_LT(narrow, 420);
     set_client_size(wnd, narrow, 500);

@@ -60,8 +60,15 @@ std::vector<SidePanelRow> full_side_rows() {
     return build_side_rows(in, current_side_labels());
 }
 
-MainLayoutInput main_input(const Measure& menu, const Measure& small, int categories_width) {
+// The widest time of a text card: today or yesterday, at 23:59.
+int card_time_width(const Measure& list) {
+    return std::max(list.width_of(tr_format(L"time.today", 23, 59)),
+                    list.width_of(tr_format(L"time.yesterday", 23, 59)));
+}
+
+MainLayoutInput main_input(const Measure& menu, const Measure& small, const Measure& list, int categories_width) {
     MainLayoutInput in;
+    in.cards_min_width = cards_min_width(card_time_width(list), GetSystemMetrics(SM_CXVSCROLL));
     for (const wchar_t* k : kMainMenuKeys) in.menu_text_widths.push_back(menu.width_of(tr(k)));
     in.total_text_width = small.width_of(total_label_text(kLargestCount));
     in.watch_text_width = menu.width_of(tr(L"toggle.watch_buffer"));
@@ -72,7 +79,8 @@ MainLayoutInput main_input(const Measure& menu, const Measure& small, int catego
 
 TEST(TextFit, MainWindow) {
     Misfits misfits;
-    in_every_language(misfits, [&](int) {
+    in_every_language(misfits, [&](int size) {
+        const Measure list(size, 400);
         const Measure menu(kMainMenuFontSize, 400);
         const Measure small(kMainSmallFontSize, 400);
         const Measure tip(kMainTooltipFontSize, 400);
@@ -90,7 +98,7 @@ TEST(TextFit, MainWindow) {
             misfits.line(menu, "side row", label, side_row_layout(item, side_row_indented(r)).label);
         }
 
-        MainLayoutInput in = main_input(menu, small, side_width);
+        MainLayoutInput in = main_input(menu, small, list, side_width);
         const int narrowest = main_min_client_width(in);
         for (int client_width : {narrowest, kOpenClientWidth}) {
             in.client_w = client_width;
@@ -136,6 +144,15 @@ TEST(TextFit, MainWindow) {
             if (search_tip.right > client_width) misfits.fail("tooltip" + at, tr(L"tooltip.search"), "past the client");
             InflateRect(&search_tip, -1, -1);
             misfits.line(tip, "tooltip" + at, tr(L"tooltip.search"), search_tip);
+
+            // The side panel stays open, and a text card of the cards list
+            // (its scroll bar shown) keeps a short entry whole beside the
+            // widest time.
+            if (!l.side_visible) misfits.fail("side panel" + at, L"", "hidden");
+            const RECT row = box(width(l.cards) - GetSystemMetrics(SM_CXVSCROLL), kTextRowHeight);
+            const std::wstring time = tr_format(L"time.yesterday", 23, 59);
+            misfits.line(list, "card text" + at, L"Entry 1234", text_card_layout(row, card_time_width(list)).text);
+            misfits.line(list, "card time" + at, time, text_card_layout(row, list.width_of(time)).meta);
 
             // The toast: its text right of the icon.
             const RECT t = toast_rect(l.cards, toast.width_of(tr(L"toast.copied")));
