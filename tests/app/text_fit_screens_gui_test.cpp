@@ -213,7 +213,8 @@ TEST_P(MainWindowInLanguage, EveryTextFitsAtItsOpeningAndItsNarrowestWidth) {
     MainWindow* mw = run.app->main_window.get();
     Database* db = run.app->database.get();
     ASSERT_TRUE(wnd && mw && db);
-    for (int i = 0; i < 30; ++i) ASSERT_GT(db->add_text_entry(L"Entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    for (int i = 0; i < 30; ++i)
+        ASSERT_GT(db->add_text_entry(L"Entry " + std::to_wstring(i), std::nullopt, false, false), 0);
     ASSERT_GT(db->add_category(L"Notes"), 0);
     mw->build_side_panel();
     mw->refresh_all();

@@ -120,7 +120,8 @@ TEST(TextFit, MainWindow) {
 
             // The watch switch's label beside the switch, the total label
             // of the largest count, the two apart.
-            misfits.line(menu, "watch switch" + at, tr(L"toggle.watch_buffer"), toggle_layout(l.watch_box, false).label);
+            misfits.line(menu, "watch switch" + at, tr(L"toggle.watch_buffer"),
+                         toggle_layout(l.watch_box, false).label);
             misfits.line(small, "total label" + at, total_label_text(kLargestCount), l.total_label);
             if (l.watch_box.right + 8 > l.total_label.left)
                 misfits.fail("bottom row" + at, total_label_text(kLargestCount), "runs into the watch switch");

@@ -31,7 +31,8 @@ public:
     Measure(int size, int weight) : Measure(create_ui_font(size, weight)) {}
     // A font that the DC keeps for its life (a null one: a stock font that
     // the caller names, selected but not owned).
-    explicit Measure(raii::Font font, HFONT stock = nullptr) : font_(std::move(font)), dc_(CreateCompatibleDC(nullptr)) {
+    explicit Measure(raii::Font font, HFONT stock = nullptr)
+        : font_(std::move(font)), dc_(CreateCompatibleDC(nullptr)) {
         old_ = SelectObject(dc_, font_ ? static_cast<HGDIOBJ>(font_.get()) : static_cast<HGDIOBJ>(stock));
         TEXTMETRICW tm{};
         GetTextMetricsW(dc_, &tm);

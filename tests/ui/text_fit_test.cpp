@@ -125,6 +125,14 @@ TEST(TextFit, SettingsWindow) {
                             tr(L"screenshot.editor_hint3"),
                         box(kSettingsColumnWidth, kSettingsEditorHintHeight), DT_EXPANDTABS);
 
+        // The number edits (70 pixels, the up-down arrows inside at their
+        // right, the frame and the edit's margins) show the largest value
+        // their arrows reach: the font size, the days to keep, the hours
+        // in the trash.
+        const int number_room = 70 - GetSystemMetrics(SM_CXVSCROLL) - 12;
+        for (const wchar_t* value : {L"18", L"3650", L"168"})
+            misfits.line(regular, "number edit", value, box(number_room, 24));
+
         // The drop-down lists show their selected item beside the arrow strip.
         const int arrows = GetSystemMetrics(SM_CXVSCROLL);
         for (const wchar_t* k : {L"sound.notification", L"sound.asterisk", L"sound.question", L"sound.error"})
