@@ -412,6 +412,18 @@ void MainWindow::relayout() {
     if (toast_visible) position_toast();
 }
 
+void MainWindow::keep_min_width() {
+    if (!window || IsIconic(window) || IsZoomed(window)) return;
+    RECT client{};
+    GetClientRect(window, &client);
+    const int need = min_client_width();
+    if (client.right - client.left >= need) return;
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    SetWindowPos(window, nullptr, 0, 0, winutil::window_width_for_client(window, need), rc.bottom - rc.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void MainWindow::remember_width() {
     if (!window || IsIconic(window) || IsZoomed(window)) return;
     RECT rc{};
@@ -494,6 +506,7 @@ void MainWindow::apply_font_size() {
     if (app && app->quick_menu) app->quick_menu->set_font_size(font_size);
     if (hint_popup) SendMessageW(hint_popup, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     list_font = std::move(font);
+    keep_min_width();
     relayout();
     // A shown hint is measured again with the new font.
     if (hint.shown) {
@@ -516,6 +529,7 @@ void MainWindow::apply_language() {
     if (empty_hint) SetWindowTextW(empty_hint, tr(L"hint.empty").c_str());
     build_side_panel();
     refresh_list();
+    keep_min_width();
     relayout();
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);

@@ -64,9 +64,12 @@ public:
     void relayout();
     // Client width the menu bar needs.
     int menu_bar_width();
-    // The narrowest client width that keeps the menu bar, the toolbar and
-    // the bottom row whole.
+    // The narrowest client width that keeps the menu bar, the toolbar, the
+    // bottom row and the side panel beside a usable cards list whole.
     int min_client_width();
+    // Widens a window left narrower than that (after a new language or
+    // font size); a minimized or maximized window is left alone.
+    void keep_min_width();
     void toggle_category_panel();
     void remember_width();
     void apply_dark_mode(bool dark);

@@ -271,6 +271,51 @@ TEST_P(MainWindowInLanguage, EveryTextFitsAtItsOpeningAndItsNarrowestWidth) {
     set_language(L"en");
 }
 
+// A window left at its narrowest in English grows when French comes, and
+// again when the cards' font grows to 18, so that nothing of it is cut.
+TEST(TextFitScreens, MainWindowWidensForANewLanguageAndFontSize) {
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    HWND wnd = run.window();
+    MainWindow* mw = run.app->main_window.get();
+    ASSERT_TRUE(wnd && mw);
+    auto client_width = [&] {
+        RECT c{};
+        GetClientRect(wnd, &c);
+        return static_cast<int>(c.right - c.left);
+    };
+    const int english = mw->min_client_width();
+    RECT rc{0, 0, english, 401};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(wnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(wnd, GWL_EXSTYLE)));
+    SetWindowPos(wnd, nullptr, 20, 20, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    pump(100);
+    ASSERT_EQ(client_width(), english);
+    set_language(L"fr");
+    mw->apply_language();
+    pump(100);
+    const int french = mw->min_client_width();
+    EXPECT_GT(french, english);
+    EXPECT_EQ(client_width(), french);
+    run.app->settings->font_size = 18;
+    mw->apply_font_size();
+    pump(100);
+    EXPECT_GT(mw->min_client_width(), french);
+    EXPECT_EQ(client_width(), mw->min_client_width());
+    // A wider window keeps its width.
+    const int wide = client_width() + 100;
+    rc = RECT{0, 0, wide, 401};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(wnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(wnd, GWL_EXSTYLE)));
+    SetWindowPos(wnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOMOVE);
+    pump(100);
+    set_language(L"de");
+    mw->apply_language();
+    pump(100);
+    EXPECT_EQ(client_width(), wide);
+    set_language(L"en");
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, MainWindowInLanguage, testing::Values(L"de", L"fr"),
                          [](const testing::TestParamInfo<const wchar_t*>& info) { return to_utf8(info.param); });
 
