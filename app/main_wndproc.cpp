@@ -93,7 +93,7 @@ LRESULT on_exit_size_move(App& app, HWND window) {
 LRESULT on_get_min_max_info(App& app, HWND window, LPARAM lparam) {
     if (app.main_window && app.main_window->window) {
         auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-        int min_w = winutil::window_width_for_client(window, app.main_window->menu_bar_width());
+        int min_w = winutil::window_width_for_client(window, app.main_window->min_client_width());
         if (info->ptMinTrackSize.x < min_w) info->ptMinTrackSize.x = min_w;
     }
     return 0;

@@ -151,6 +151,8 @@ struct TextCardLayout {
 // when there is none.
 TextCardLayout text_card_layout(const RECT& row, int meta_width);
 
+// How far the label of a template group's row starts right of the others.
+inline constexpr int kSideRowIndent = 12;
 struct SideRowLayout {
     RECT highlight, icon, label;
 };

@@ -174,7 +174,7 @@ TextCardLayout text_card_layout(const RECT& r, int meta_width) {
 }
 
 SideRowLayout side_row_layout(const RECT& r, bool indented) {
-    const int indent = indented ? 12 : 0;
+    const int indent = indented ? kSideRowIndent : 0;
     return SideRowLayout{RECT{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2},
                          RECT{r.left + 6, r.top, r.left + 24, r.bottom},
                          RECT{r.left + indent + 24, r.top, r.right - 4, r.bottom}};

@@ -25,9 +25,6 @@ constexpr UINT_PTR kListSubclassId = 2;
 constexpr UINT_PTR kHintSubclassId = 3;
 constexpr UINT_PTR kToastSubclassId = 5;
 
-const wchar_t* const kMenuKeys[] = {L"menu.file", L"menu.edit",     L"menu.categories",
-                                    L"menu.view", L"menu.settings", L"menu.help"};
-
 const wchar_t kHintClass[] = L"QuilletEntryHint";
 
 Settings* settings_of(App* app) { return app ? app->settings.get() : nullptr; }
@@ -186,12 +183,12 @@ void MainWindow::init(HWND wnd, App* owner) {
 }
 
 void MainWindow::create_controls() {
-    menu_font = create_ui_font(14, 400);
-    small_font = create_ui_font(11, 400);
+    menu_font = create_ui_font(kMainMenuFontSize, 400);
+    small_font = create_ui_font(kMainSmallFontSize, 400);
     glyph_font = create_icon_font(20);
-    tooltip_font = create_ui_font(12, 400);
+    tooltip_font = create_ui_font(kMainTooltipFontSize, 400);
     list_font = create_ui_font(font_size, 400);
-    toast_font = create_ui_font(12, 400);
+    toast_font = create_ui_font(kMainToastFontSize, 400);
     toast_icon_font = create_icon_font(14);
 
     create_menu_buttons();
@@ -246,7 +243,7 @@ void MainWindow::create_controls() {
 }
 
 void MainWindow::create_menu_buttons() {
-    menu_keys.assign(std::begin(kMenuKeys), std::end(kMenuKeys));
+    menu_keys.assign(std::begin(kMainMenuKeys), std::end(kMainMenuKeys));
     menu_buttons.clear();
     int id = kIdFirstMenuButton;
     for (const wchar_t* key : menu_keys) {
@@ -346,7 +343,42 @@ int MainWindow::total_text_width() {
     return size.cx;
 }
 
+int MainWindow::watch_text_width() {
+    raii::WindowDC dc(window);
+    if (!dc || !watch_box) return -1;
+    raii::SelectGuard font(dc.get(), menu_font.get());
+    const std::wstring text = get_dlg_item_text(window, kIdWatchBox);
+    SIZE size{};
+    if (text.empty() || !GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size)) return 0;
+    return size.cx;
+}
+
+int MainWindow::card_time_width() {
+    raii::WindowDC dc(window);
+    if (!dc) return 0;
+    raii::SelectGuard font(dc.get(), list_font.get());
+    int widest = 0;
+    for (const wchar_t* key : {L"time.today", L"time.yesterday"}) {
+        const std::wstring text = tr_format(key, 23, 59);
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size))
+            widest = std::max<int>(widest, size.cx);
+    }
+    return widest;
+}
+
 int MainWindow::menu_bar_width() { return ::menu_bar_width(menu_text_widths()); }
+
+int MainWindow::min_client_width() {
+    MainLayoutInput in;
+    in.menu_text_widths = menu_text_widths();
+    in.total_text_width = total_text_width();
+    in.watch_text_width = watch_text_width();
+    in.collapsed = categories_collapsed;
+    in.categories_width = categories_width;
+    in.cards_min_width = cards_min_width(card_time_width(), GetSystemMetrics(SM_CXVSCROLL));
+    return main_min_client_width(in);
+}
 
 void MainWindow::relayout() {
     if (!window) return;
@@ -360,6 +392,7 @@ void MainWindow::relayout() {
     in.categories_width = categories_width;
     in.menu_text_widths = menu_text_widths();
     in.total_text_width = total_text_width();
+    in.watch_text_width = watch_text_width();
     MainLayout l = compute_main_layout(in);
 
     for (size_t i = 0; i < menu_buttons.size() && i < l.menu_buttons.size(); ++i)
@@ -377,6 +410,18 @@ void MainWindow::relayout() {
     move(watch_box, l.watch_box);
     move(total_label, l.total_label);
     if (toast_visible) position_toast();
+}
+
+void MainWindow::keep_min_width() {
+    if (!window || IsIconic(window) || IsZoomed(window)) return;
+    RECT client{};
+    GetClientRect(window, &client);
+    const int need = min_client_width();
+    if (client.right - client.left >= need) return;
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    SetWindowPos(window, nullptr, 0, 0, winutil::window_width_for_client(window, need), rc.bottom - rc.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::remember_width() {
@@ -399,7 +444,7 @@ void MainWindow::toggle_category_panel() {
     in.collapsing = categories_collapsed;
     in.categories_width = categories_width;
     in.expanded_width = expanded_width;
-    in.min_width = winutil::window_width_for_client(window, menu_bar_width());
+    in.min_width = winutil::window_width_for_client(window, min_client_width());
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
     if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &mi))
@@ -461,6 +506,7 @@ void MainWindow::apply_font_size() {
     if (app && app->quick_menu) app->quick_menu->set_font_size(font_size);
     if (hint_popup) SendMessageW(hint_popup, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     list_font = std::move(font);
+    keep_min_width();
     relayout();
     // A shown hint is measured again with the new font.
     if (hint.shown) {
@@ -483,6 +529,7 @@ void MainWindow::apply_language() {
     if (empty_hint) SetWindowTextW(empty_hint, tr(L"hint.empty").c_str());
     build_side_panel();
     refresh_list();
+    keep_min_width();
     relayout();
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);

@@ -65,6 +65,12 @@ public:
     void relayout();
     // Client width the menu bar needs.
     int menu_bar_width();
+    // The narrowest client width that keeps the menu bar, the toolbar, the
+    // bottom row and the side panel beside a usable cards list whole.
+    int min_client_width();
+    // Widens a window left narrower than that (after a new language or
+    // font size); a minimized or maximized window is left alone.
+    void keep_min_width();
     void toggle_category_panel();
     void remember_width();
     void apply_dark_mode(bool dark);
@@ -297,6 +303,9 @@ private:
     void register_hint_class();
     std::vector<int> menu_text_widths();
     int total_text_width();
+    int watch_text_width();
+    // The widest time a text card shows (today or yesterday) in the list font.
+    int card_time_width();
     HBRUSH brush_for(COLORREF color);
     void apply_theme_to_controls();
     // Esc and Ctrl+F from every child control (main_window_key_input.cpp).

@@ -17,6 +17,8 @@ int menu_bar_width(const std::vector<int>& text_widths) {
     return w + 12;
 }
 
+int watch_box_width(int text_width) { return std::max(text_width + 56, 210); }
+
 MainLayout compute_main_layout(const MainLayoutInput& in) {
     MainLayout out;
     const int W = in.client_w;
@@ -52,11 +54,22 @@ MainLayout compute_main_layout(const MainLayoutInput& in) {
     out.empty_hint = rect_at(cards_x, T + 104, W - cards_x - 24, 60);
 
     int y = H - 30;
-    out.watch_box = rect_at(12, y, 210, 28);
+    out.watch_box = rect_at(12, y, watch_box_width(in.watch_text_width), 28);
     int R = in.total_text_width < 0 ? 40 : std::max(in.total_text_width + 8, 40);
     out.total_label = rect_at(W - R - 12, y, R, 28);
     return out;
 }
+
+int main_min_client_width(const MainLayoutInput& in) {
+    const std::vector<ToolbarSlot>& slots = toolbar_slots();
+    const int toolbar = slots.back().x + 28 + slots.front().x;
+    const int total = in.total_text_width < 0 ? 40 : std::max(in.total_text_width + 8, 40);
+    const int bottom_row = 12 + watch_box_width(in.watch_text_width) + 8 + total + 12;
+    const int lists = (in.collapsed ? 0 : std::max(in.categories_width, 0)) + 24 + in.cards_min_width;
+    return std::max({menu_bar_width(in.menu_text_widths), toolbar, bottom_row, lists});
+}
+
+int cards_min_width(int time_width, int scroll_bar_width) { return time_width + 28 + 120 + scroll_bar_width; }
 
 const std::vector<ToolbarSlot>& toolbar_slots() {
     static const std::vector<ToolbarSlot> slots = {

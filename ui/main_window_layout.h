@@ -7,6 +7,19 @@
 
 #include <vector>
 
+// The fonts of the main window's controls: the menu bar, the search box,
+// the side panel, the watch switch and the empty-list hint 14 pixels, the
+// total label 11, the button tooltips and the toast 12 (all weight 400).
+// The cards follow the font-size setting.
+inline constexpr int kMainMenuFontSize = 14;
+inline constexpr int kMainSmallFontSize = 11;
+inline constexpr int kMainTooltipFontSize = 12;
+inline constexpr int kMainToastFontSize = 12;
+
+// The language keys of the menu-bar buttons, in the order of their menus.
+inline constexpr const wchar_t* kMainMenuKeys[] = {L"menu.file", L"menu.edit",     L"menu.categories",
+                                                   L"menu.view", L"menu.settings", L"menu.help"};
+
 // Width of a menu-bar button for its measured text width.
 int menu_button_width(int text_width);
 
@@ -21,7 +34,17 @@ struct MainLayoutInput {
     int categories_width = 130;
     std::vector<int> menu_text_widths;  // one per menu-bar button
     int total_text_width = -1;          // below 0: no DC to measure with
+    int watch_text_width = -1;          // the watch switch's label; below 0: not measured
+    int cards_min_width = 0;            // see cards_min_width()
 };
+
+// The narrowest cards list whose text cards keep 120 pixels of their text
+// beside a time of the given measured width, with the list's scroll bar.
+int cards_min_width(int time_width, int scroll_bar_width);
+
+// Width of the watch switch for its label's measured width: the switch,
+// its gap and the label, at least 210.
+int watch_box_width(int text_width);
 
 struct MainLayout {
     std::vector<RECT> menu_buttons;
@@ -36,6 +59,12 @@ struct MainLayout {
 };
 
 MainLayout compute_main_layout(const MainLayoutInput& in);
+
+// The narrowest client width that keeps every control whole: the menu
+// bar, the toolbar (6 pixels on either side), the bottom row (the watch
+// switch, 8 pixels, the total label) and the side panel (unless collapsed)
+// beside the narrowest cards list; client_w of the input is not read.
+int main_min_client_width(const MainLayoutInput& in);
 
 // One icon button or separator of the toolbar row, at y = top bar height.
 struct ToolbarSlot {

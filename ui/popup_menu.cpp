@@ -18,8 +18,6 @@ constexpr UINT kHoverDelayMs = 250;
 constexpr PopupMenuColors kLight{0xFBFBFB, 0xD5D5D5, 0xF7E7D6, 0x141414, 0x606060, 0xBFBFBF};
 constexpr PopupMenuColors kDark{0x272727, 0x4A4A4A, 0xD06B0A, 0xF2F2F2, 0xC7C7C7, 0xCC6600};
 
-HFONT menu_font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
-
 POINT cursor_pos() {
     POINT pt{};
     GetCursorPos(&pt);
@@ -38,7 +36,7 @@ RECT monitor_rect(POINT pt) {
 int widest_label(const std::vector<PopupMenuItem>& items) {
     raii::WindowDC screen(nullptr);
     if (!screen) return 0;
-    raii::SelectGuard font(screen.get(), menu_font());
+    raii::SelectGuard font(screen.get(), popup_menu_font());
     int widest = 0;
     for (const PopupMenuItem& item : items) {
         if (item.separator) continue;
@@ -86,6 +84,12 @@ int menu_height(const std::vector<PopupMenuItem>& items) {
 }
 
 int menu_width(int widest_label) { return std::max(kMenuMinWidth, widest_label + 58); }
+
+RECT menu_label_rect(const PopupMenuItem& item, int width) {
+    return RECT{item.checked ? 32 : 16, 0, item.children.empty() ? width - 12 : width - 28, kMenuItemHeight};
+}
+
+HFONT popup_menu_font() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 int menu_row_top(const std::vector<PopupMenuItem>& items, size_t index) {
     int y = kMenuPadding;
@@ -197,7 +201,7 @@ void PopupMenu::paint_level(HDC dc, const RECT& client, const PopupMenuLevel& vi
     HDC out = buffer.dc();
     fill_rect_color(out, client, c.background);
 
-    raii::SelectGuard font(out, menu_font());
+    raii::SelectGuard font(out, popup_menu_font());
     SetBkMode(out, TRANSPARENT);
     const std::vector<PopupMenuItem>& items = *view.items;
     int y = kMenuPadding;
@@ -217,7 +221,8 @@ void PopupMenu::paint_level(HDC dc, const RECT& client, const PopupMenuLevel& vi
         if (item.checked) draw_glyph(out, L"\u2713", RECT{12, y, 28, y + kMenuItemHeight}, c.text, 0);
         const bool has_children = !item.children.empty();
         if (has_children) draw_glyph(out, L"\u203A", RECT{W - 26, y, W - 10, y + kMenuItemHeight}, color, DT_RIGHT);
-        RECT label{item.checked ? 32 : 16, y, has_children ? W - 28 : W - 12, y + kMenuItemHeight};
+        RECT label = menu_label_rect(item, W);
+        OffsetRect(&label, 0, y);
         SetTextColor(out, color);
         DrawTextW(out, item.label.c_str(), static_cast<int>(item.label.size()), &label,
                   DT_END_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);

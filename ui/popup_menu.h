@@ -76,6 +76,12 @@ int menu_row_height(const PopupMenuItem& item);
 int menu_height(const std::vector<PopupMenuItem>& items);
 // max(120, widest label + 58).
 int menu_width(int widest_label);
+// Where the label of an item goes in a row of a menu `width` pixels wide
+// (row top 0): right of the check mark column when checked, left of the
+// submenu arrow when it has children.
+RECT menu_label_rect(const PopupMenuItem& item, int width);
+// The font of the menu's labels (a stock object, never deleted).
+HFONT popup_menu_font();
 // The top of the row of item index (client coordinates).
 int menu_row_top(const std::vector<PopupMenuItem>& items, size_t index);
 // The item whose row holds the client y, -1 for a separator or no row.

@@ -6,6 +6,7 @@
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "store/database.h"
+#include "ui/card_draw.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ std::wstring side_row_icon(const std::wstring& text) {
     return text.substr(0, tab);
 }
 
-int side_panel_width(int widest_label) { return std::min(std::max(widest_label + 44, 96), 260); }
+int side_panel_width(int widest_label) { return std::min(std::max(widest_label + 48, 96), 260); }
 
 bool side_row_indented(const SidePanelRow& row) {
     return row.kind == SideRowKind::TemplateGroup || row.kind == SideRowKind::Ungrouped;
@@ -180,7 +181,8 @@ int widest_side_label(HDC dc, const std::vector<SidePanelRow>& rows) {
         std::wstring label = side_row_label(r.text);
         if (label.empty()) continue;
         SIZE sz{};
-        if (GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &sz)) widest = std::max<int>(widest, sz.cx);
+        if (!GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &sz)) continue;
+        widest = std::max<int>(widest, sz.cx + (side_row_indented(r) ? kSideRowIndent : 0));
     }
     return widest;
 }

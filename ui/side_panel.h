@@ -94,7 +94,8 @@ std::wstring side_row_label(const std::wstring& text);
 // characters long, else empty.
 std::wstring side_row_icon(const std::wstring& text);
 
-// The panel's width for its widest label: min(max(widest + 44, 96), 260).
+// The panel's width for its widest label: min(max(widest + 48, 96), 260),
+// which keeps the label whole beside its icon with the scroll bar shown.
 int side_panel_width(int widest_label);
 
 // True for the rows drawn indented (template groups and the ungrouped row).
@@ -143,5 +144,6 @@ private:
     std::vector<Category> categories_;
 };
 
-// The widest label of the rows on the DC with its selected font.
+// The widest label of the rows on the DC with its selected font, an
+// indented row's indent counted in.
 int widest_side_label(HDC dc, const std::vector<SidePanelRow>& rows);

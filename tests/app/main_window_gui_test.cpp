@@ -199,14 +199,17 @@ TEST_F(MainWindowShell, ChildPlacesFollowLayoutArithmetic) {
     }
 }
 
-TEST_F(MainWindowShell, MinimumTrackWidthIsMenuBar) {
+TEST_F(MainWindowShell, MinimumTrackWidthKeepsMenuBarToolbarAndBottomRow) {
     MINMAXINFO info{};
     SendMessageW(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, winutil::window_width_for_client(wnd, mw->menu_bar_width()));
+    EXPECT_EQ(info.ptMinTrackSize.x, winutil::window_width_for_client(wnd, mw->min_client_width()));
+    EXPECT_GE(mw->min_client_width(), mw->menu_bar_width());
+    // The settings button, the last of the toolbar, lies inside.
+    EXPECT_LE(child_rect(wnd, kIdSettings).right + 6, mw->min_client_width());
 }
 
 TEST_F(MainWindowShell, PanelCollapseKeepsRightEdgeAndComesBack) {
-    set_client_size(wnd, 560, 600);
+    set_client_size(wnd, 600, 600);
     RECT before{};
     GetWindowRect(wnd, &before);
     ASSERT_FALSE(mw->categories_collapsed);
@@ -277,17 +280,23 @@ TEST_F(MainWindowShell, TooltipUnderButtonKeptInsideClient) {
     EXPECT_FALSE(mw->tooltip_visible);
     EXPECT_FALSE(IsWindowVisible(mw->tooltip));
 
-    // The rightmost button of a narrow window: the tooltip ends at the edge.
-    set_client_size(wnd, 400, 500);
+    // The rightmost button of the narrowest window (side panel collapsed):
+    // the tooltip ends at the edge.
+    SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kCmdTogglePanel, 0), 0);
+    pump(50);
+    ASSERT_TRUE(mw->categories_collapsed);
+    const int narrow = mw->min_client_width();
+    ASSERT_LT(narrow, 420);
+    set_client_size(wnd, narrow, 500);
     RECT client{};
     GetClientRect(wnd, &client);
-    ASSERT_EQ(client.right, 400);
+    ASSERT_EQ(client.right, narrow);
     HWND settings = GetDlgItem(wnd, kIdSettings);
     SendMessageW(settings, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     pump(30);
     tip = child_rect(wnd, kIdTooltip);
-    EXPECT_LE(tip.right, 400);
-    EXPECT_EQ(tip.right, 400) << "a tooltip wider than 2 * (400 - 392) is shifted left";
+    EXPECT_LE(tip.right, narrow);
+    EXPECT_EQ(tip.right, narrow) << "a tooltip wider than 2 * (" << narrow << " - 392) is shifted left";
 }
 
 TEST_F(MainWindowShell, ClickOnEmptyPartClearsSelection) {

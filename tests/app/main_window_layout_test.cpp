@@ -1,6 +1,9 @@
 // The main window's layout arithmetic and its key table.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "ui/main_window_keys.h"
 #include "ui/main_window_layout.h"
 
@@ -94,6 +97,48 @@ TEST(MainLayout, MinimumsOfSearchAndList) {
     EXPECT_TRUE(RectIs(compute_main_layout(in).total_label, 508, 714, 40, 28));
     in.total_text_width = 10;
     EXPECT_TRUE(RectIs(compute_main_layout(in).total_label, 508, 714, 40, 28));
+}
+
+TEST(MainLayout, WatchSwitchGrowsWithItsLabel) {
+    for (auto [text, width] : {std::pair{-1, 210}, std::pair{100, 210}, std::pair{154, 210}, std::pair{155, 211},
+                               std::pair{236, 292}}) {
+        EXPECT_EQ(watch_box_width(text), width) << text;
+        MainLayoutInput in;
+        in.client_w = 700;
+        in.client_h = 400;
+        in.watch_text_width = text;
+        const MainLayout l = compute_main_layout(in);
+        EXPECT_EQ(l.watch_box.left, 12);
+        EXPECT_EQ(l.watch_box.right - l.watch_box.left, width) << text;
+    }
+}
+
+// The narrowest client: the widest of the menu bar, the toolbar, the
+// bottom row and the side panel beside the narrowest cards list.
+TEST(MainLayout, NarrowestClientKeepsEveryRow) {
+    struct Case {
+        std::vector<int> menus;
+        int watch, total, side;
+        bool collapsed;
+        int cards, expected;
+    } cases[] = {
+        {{28, 28, 28, 28, 28, 28}, 100, 60, 130, true, 0, 412},       // the toolbar: 6 + 378 + 28
+        {{60, 80, 90, 70, 100, 50}, 100, 60, 130, true, 0, 550},      // 10 + 522 + 6 + 12
+        {{28, 28, 28, 28, 28, 28}, 300, 100, 130, true, 0, 496},      // 12 + 356 + 8 + 108 + 12
+        {{28, 28, 28, 28, 28, 28}, 100, 60, 212, false, 327, 563},    // 212 + 24 + 327
+        {{28, 28, 28, 28, 28, 28}, 100, 60, 212, true, 327, 412},     // collapsed: 24 + 327
+    };
+    for (const Case& c : cases) {
+        MainLayoutInput in;
+        in.menu_text_widths = c.menus;
+        in.watch_text_width = c.watch;
+        in.total_text_width = c.total;
+        in.categories_width = c.side;
+        in.collapsed = c.collapsed;
+        in.cards_min_width = c.cards;
+        EXPECT_EQ(main_min_client_width(in), c.expected) << c.watch << " " << c.side;
+    }
+    EXPECT_EQ(cards_min_width(150, 17), 150 + 28 + 120 + 17);
 }
 
 TEST(Toolbar, SlotsInOrder) {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/app_ids.h"
 #include "app/tray_icon.h"
 #include "capture/image.h"
 #include "core/i18n.h"
@@ -24,7 +25,9 @@
 #include "ui/dialogs/hotkey_chip.h"
 #include "ui/dialogs/template_editor.h"
 #include "ui/dialogs/view_dialog.h"
+#include "ui/card_draw.h"
 #include "ui/main_window.h"
+#include "ui/side_panel.h"
 #include "ui/message_boxes.h"
 
 namespace {
@@ -69,6 +72,7 @@ ChildFit child_fit(HWND w) {
     bool single_line = false;
     if (cls == L"Button") {
         const LONG type = style & BS_TYPEMASK;
+        if (type == BS_OWNERDRAW) return out;  // draws its own caption; measured by its owner's test
         if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)
             room = toggle_layout(client, false).label;
         else
@@ -189,6 +193,130 @@ TEST_P(SettingsInLanguage, EveryTextFitsAndTheFieldsShowTheirMessages) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, SettingsInLanguage,
                          testing::Values(L"en", L"ru", L"de", L"es", L"fr", L"it", L"pl", L"pt"),
+                         [](const testing::TestParamInfo<const wchar_t*>& info) { return to_utf8(info.param); });
+
+// The main window in German and French at font size 18, at the width it
+// opens with and at its narrowest: every static text and the watch switch
+// in its own font, the menu-bar captions from 8 in to their buttons' right
+// edges, the side panel's labels beside their icons; a picture of each.
+class MainWindowInLanguage : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(MainWindowInLanguage, EveryTextFitsAtItsOpeningAndItsNarrowestWidth) {
+    const std::wstring code = GetParam();
+    RunningApp run([&](Settings& s) {
+        s.language = code;
+        s.font_size = 18;
+        s.snippet_panel_collapsed = false;
+    });
+    ASSERT_TRUE(run.start());
+    HWND wnd = run.window();
+    MainWindow* mw = run.app->main_window.get();
+    Database* db = run.app->database.get();
+    ASSERT_TRUE(wnd && mw && db);
+    for (int i = 0; i < 30; ++i)
+        ASSERT_GT(db->add_text_entry(L"Entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    ASSERT_GT(db->add_category(L"Notes"), 0);
+    mw->build_side_panel();
+    mw->refresh_all();
+    const int narrowest = mw->min_client_width();
+    for (int client_width : {604, narrowest}) {
+        RECT rc{0, 0, client_width, 401};
+        AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(wnd, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(wnd, GWL_EXSTYLE)));
+        SetWindowPos(wnd, HWND_TOPMOST, 20, 20, rc.right - rc.left, rc.bottom - rc.top, SWP_SHOWWINDOW);
+        SetForegroundWindow(wnd);
+        pump(500);
+        RECT client{};
+        GetClientRect(wnd, &client);
+        EXPECT_EQ(client.right, client_width);
+        const std::string at = to_utf8(code) + " at " + std::to_string(client_width) + ": ";
+        for (HWND w = GetWindow(wnd, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(w)) continue;
+            RECT r = gui_test::window_rect(w);
+            MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_LE(r.right, client_width) << at << "id " << GetDlgCtrlID(w) << " reaches past the client";
+            // The search button draws its one glyph centred in 28 pixels.
+            if (GetDlgCtrlID(w) == kIdSearchButton) continue;
+            const ChildFit fit = child_fit(w);
+            EXPECT_TRUE(fit.fits) << at << "id " << GetDlgCtrlID(w) << " " << fit.report;
+        }
+        // The menu-bar captions and the side panel's labels in their fonts.
+        HDC dc = GetDC(wnd);
+        HGDIOBJ old = SelectObject(dc, mw->menu_font.get());
+        for (HWND b : mw->menu_buttons) {
+            const std::wstring text = gui_test::text_of(b);
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            RECT br{};
+            GetClientRect(b, &br);
+            EXPECT_LE(size.cx, br.right - 8) << at << to_utf8(text);
+        }
+        RECT item{};
+        const int rows = static_cast<int>(SendMessageW(mw->side, LB_GETCOUNT, 0, 0));
+        EXPECT_GE(rows, 8);
+        for (int i = 0; i < rows; ++i) {
+            const SidePanelRow* row = mw->panel.row(i);
+            if (!row || SendMessageW(mw->side, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item)) == LB_ERR) continue;
+            const std::wstring label = side_row_label(row->text);
+            SIZE size{};
+            GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &size);
+            const RECT room = side_row_layout(item, side_row_indented(*row)).label;
+            EXPECT_LE(size.cx, room.right - room.left) << at << to_utf8(label);
+        }
+        SelectObject(dc, old);
+        ReleaseDC(wnd, dc);
+        save(capture_screen(gui_test::window_rect(wnd)),
+             L"text_fit_main_" + code + L"_18_" + std::to_wstring(client_width));
+    }
+    set_language(L"en");
+}
+
+// A window left at its narrowest in English grows when French comes, and
+// again when the cards' font grows to 18, so that nothing of it is cut.
+TEST(TextFitScreens, MainWindowWidensForANewLanguageAndFontSize) {
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    HWND wnd = run.window();
+    MainWindow* mw = run.app->main_window.get();
+    ASSERT_TRUE(wnd && mw);
+    auto client_width = [&] {
+        RECT c{};
+        GetClientRect(wnd, &c);
+        return static_cast<int>(c.right - c.left);
+    };
+    const int english = mw->min_client_width();
+    RECT rc{0, 0, english, 401};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(wnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(wnd, GWL_EXSTYLE)));
+    SetWindowPos(wnd, nullptr, 20, 20, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    pump(100);
+    ASSERT_EQ(client_width(), english);
+    set_language(L"fr");
+    mw->apply_language();
+    pump(100);
+    const int french = mw->min_client_width();
+    EXPECT_GT(french, english);
+    EXPECT_EQ(client_width(), french);
+    run.app->settings->font_size = 18;
+    mw->apply_font_size();
+    pump(100);
+    EXPECT_GT(mw->min_client_width(), french);
+    EXPECT_EQ(client_width(), mw->min_client_width());
+    // A wider window keeps its width.
+    const int wide = client_width() + 100;
+    rc = RECT{0, 0, wide, 401};
+    AdjustWindowRectEx(&rc, static_cast<DWORD>(GetWindowLongW(wnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(wnd, GWL_EXSTYLE)));
+    SetWindowPos(wnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOMOVE);
+    pump(100);
+    set_language(L"de");
+    mw->apply_language();
+    pump(100);
+    EXPECT_EQ(client_width(), wide);
+    set_language(L"en");
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, MainWindowInLanguage, testing::Values(L"de", L"fr"),
                          [](const testing::TestParamInfo<const wchar_t*>& info) { return to_utf8(info.param); });
 
 // Photographs the first window of the class that the thread opens, then

@@ -180,7 +180,7 @@ TEST(SideRows, IconAndLabel) {
 TEST(SideRows, WidthLimits) {
     struct Case {
         int widest, width;
-    } cases[] = {{0, 96}, {40, 96}, {52, 96}, {53, 97}, {100, 144}, {216, 260}, {500, 260}};
+    } cases[] = {{0, 96}, {40, 96}, {48, 96}, {49, 97}, {100, 148}, {212, 260}, {500, 260}};
     for (const Case& c : cases) EXPECT_EQ(side_panel_width(c.widest), c.width) << c.widest;
 }
 

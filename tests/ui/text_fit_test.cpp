@@ -19,6 +19,7 @@
 #include "core/i18n.h"
 #include "core/text.h"
 #include "store/export.h"
+#include "tests/ui/text_fit_support.h"
 #include "theme/fonts.h"
 #include "theme/painters.h"
 #include "ui/card_draw.h"
@@ -30,102 +31,7 @@
 
 namespace {
 
-const wchar_t* const kLanguages[] = {L"en", L"ru", L"de", L"es", L"fr", L"it", L"pl", L"pt"};
-const int kFontSizes[] = {10, 18};
-
-int width(const RECT& r) { return static_cast<int>(r.right - r.left); }
-int height(const RECT& r) { return static_cast<int>(r.bottom - r.top); }
-
-// A memory DC with one font selected.
-class Measure {
-public:
-    Measure(int size, int weight) : font_(create_ui_font(size, weight)), dc_(CreateCompatibleDC(nullptr)) {
-        old_ = SelectObject(dc_, font_.get());
-        TEXTMETRICW tm{};
-        GetTextMetricsW(dc_, &tm);
-        line_ = static_cast<int>(tm.tmHeight);
-    }
-    ~Measure() {
-        SelectObject(dc_, old_);
-        DeleteDC(dc_);
-    }
-    Measure(const Measure&) = delete;
-    Measure& operator=(const Measure&) = delete;
-
-    HDC dc() const { return dc_; }
-    int line() const { return line_; }
-    int width_of(const std::wstring& t) const {
-        SIZE s{};
-        GetTextExtentPoint32W(dc_, t.c_str(), static_cast<int>(t.size()), &s);
-        return static_cast<int>(s.cx);
-    }
-    // The size of the text word-wrapped at the width (DrawText's own breaking).
-    SIZE wrapped(const std::wstring& t, int w, UINT extra = 0) const {
-        RECT r{0, 0, w, 0};
-        DrawTextW(dc_, t.c_str(), static_cast<int>(t.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | extra);
-        return SIZE{r.right - r.left, r.bottom - r.top};
-    }
-
-private:
-    raii::Font font_;
-    HDC dc_;
-    HGDIOBJ old_ = nullptr;
-    int line_ = 0;
-};
-
-// The texts that do not fit, one line each.
-class Misfits {
-public:
-    void where(const std::wstring& language, int size) {
-        language_ = to_utf8(language);
-        size_ = size;
-    }
-    // A single line of text in a box.
-    void line(const Measure& m, const std::string& what, const std::wstring& text, const RECT& box) {
-        const int w = m.width_of(text);
-        if (w > width(box) || m.line() > height(box)) add(what, text, w, m.line(), width(box), height(box));
-    }
-    // Word-wrapped text in a box.
-    void wrapped(const Measure& m, const std::string& what, const std::wstring& text, const RECT& box, UINT extra = 0) {
-        const SIZE s = m.wrapped(text, width(box), extra);
-        if (s.cx > width(box) || s.cy > height(box)) add(what, text, s.cx, s.cy, width(box), height(box));
-    }
-    void fail(const std::string& what, const std::wstring& text, const std::string& why) {
-        list_.push_back(language_ + " size " + std::to_string(size_) + " " + what + " \"" + to_utf8(text) +
-                        "\": " + why);
-    }
-    std::string report() const {
-        std::string out;
-        for (const std::string& s : list_) out += s + "\n";
-        return out;
-    }
-    bool empty() const { return list_.empty(); }
-
-private:
-    void add(const std::string& what, const std::wstring& text, int w, int h, int room_w, int room_h) {
-        fail(what, text,
-             "needs " + std::to_string(w) + " x " + std::to_string(h) + ", has " + std::to_string(room_w) + " x " +
-                 std::to_string(room_h));
-    }
-    std::string language_;
-    int size_ = 0;
-    std::vector<std::string> list_;
-};
-
-// Runs the check in every language at both font sizes.
-void in_every_language(Misfits& misfits, const std::function<void(int size)>& check) {
-    for (const wchar_t* code : kLanguages) {
-        set_language(code);
-        ASSERT_EQ(current_language(), code);
-        for (int size : kFontSizes) {
-            misfits.where(code, size);
-            check(size);
-        }
-    }
-    set_language(L"en");
-}
-
-std::string key_of(const wchar_t* key) { return to_utf8(key); }
+using namespace text_fit;
 
 // ---- settings window -------------------------------------------------------------------
 
@@ -186,8 +92,6 @@ const wchar_t* const kHotkeyLabelKeys[] = {L"startup.hotkey_open",      L"startu
 const wchar_t* const kOneLineHintKeys[] = {L"win.font_hint", L"win.hide_categories_hint", L"storage.trash_hint",
                                            L"advanced.check_updates_hint", L"clipboard.exe_list"};
 
-RECT box(int w, int h) { return RECT{0, 0, w, h}; }
-
 TEST(TextFit, SettingsWindow) {
     Misfits misfits;
     in_every_language(misfits, [&](int) {
@@ -220,6 +124,14 @@ TEST(TextFit, SettingsWindow) {
                         tr(L"screenshot.editor_hint1") + L"\r\n" + tr(L"screenshot.editor_hint2") + L"\r\n" +
                             tr(L"screenshot.editor_hint3"),
                         box(kSettingsColumnWidth, kSettingsEditorHintHeight), DT_EXPANDTABS);
+
+        // The number edits (70 pixels, the up-down arrows inside at their
+        // right, the frame and the edit's margins) show the largest value
+        // their arrows reach: the font size, the days to keep, the hours
+        // in the trash.
+        const int number_room = 70 - GetSystemMetrics(SM_CXVSCROLL) - 12;
+        for (const wchar_t* value : {L"18", L"3650", L"168"})
+            misfits.line(regular, "number edit", value, box(number_room, 24));
 
         // The drop-down lists show their selected item beside the arrow strip.
         const int arrows = GetSystemMetrics(SM_CXVSCROLL);
