@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -48,6 +49,18 @@ inline void check(int rc, sqlite3* db, const char* what) {
         std::printf("SQLite error in %s: %s\n", what, sqlite3_errmsg(db));
         std::exit(1);
     }
+}
+
+// The highest id of the history table, 0 when it is empty or cannot be read.
+inline std::int64_t newest_id(sqlite3* db) {
+    sqlite3_stmt* s = nullptr;
+    std::int64_t id = 0;
+    if (sqlite3_prepare_v2(db, "SELECT COALESCE(MAX(id),0) FROM history", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        id = sqlite3_column_int64(s, 0);
+    }
+    sqlite3_finalize(s);
+    return id;
 }
 
 }  // namespace bench

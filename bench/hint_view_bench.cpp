@@ -22,6 +22,7 @@
 
 #include "app/app.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "capture/image.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -37,14 +38,7 @@ namespace {
 using bench::now_ms;
 using bench::time_median;
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using bench::pump;
 
 void print_pair(const char* what, double figure, const char* floor_name, double floor) {
     std::printf("%-46s %9.3f ms   floor (%s) %9.3f ms   ratio %.2f\n", what, figure, floor_name, floor,

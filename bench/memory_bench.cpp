@@ -26,6 +26,8 @@
 
 #include "app/app.h"
 #include "bench/bench_clipboard.h"
+#include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "capture/clipboard.h"
 #include "capture/watcher.h"
 #include "core/settings.h"
@@ -53,21 +55,7 @@ PROCESS_MEMORY_COUNTERS counters(HANDLE process) {
     return pmc;
 }
 
-void pump_for(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
-                                  QS_ALLINPUT);
-    }
-}
+void pump_for(DWORD ms) { bench::pump_for(ms, 10); }
 
 // The copies, in order: the texts, the bitmaps, then the long text.
 int run_writer() {
@@ -273,16 +261,7 @@ int run_store(const std::wstring& dir) {
     return 0;
 }
 
-std::int64_t newest_id(sqlite3* db) {
-    sqlite3_stmt* s = nullptr;
-    std::int64_t id = 0;
-    if (sqlite3_prepare_v2(db, "SELECT COALESCE(MAX(id),0) FROM history", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW) {
-        id = sqlite3_column_int64(s, 0);
-    }
-    sqlite3_finalize(s);
-    return id;
-}
+using bench::newest_id;
 
 void report(const std::wstring& dir, const char* fmt, double a, double b = 0, double c = 0) {
     char line[512];

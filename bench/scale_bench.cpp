@@ -43,6 +43,7 @@
 #include "app/main_wndproc.h"
 #include "bench/bench_clipboard.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "bench/scale_store.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -59,6 +60,7 @@ namespace {
 
 using bench::now_ms;
 using bench::median;
+using bench::pump;
 
 constexpr wchar_t kGo[] = L"QuilletScaleBenchGo";
 
@@ -71,24 +73,7 @@ std::uint64_t resident() {
     return pmc.WorkingSetSize;
 }
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-void pump_for(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        pump();
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 5)), QS_ALLINPUT);
-    }
-}
+void pump_for(DWORD ms) { bench::pump_for(ms, 5); }
 
 FILE* results(const std::wstring& dir) { return _wfopen((dir + L"\\results.txt").c_str(), L"ab"); }
 
@@ -125,53 +110,7 @@ void pair(const std::wstring& dir, const char* what, double figure, const char* 
 
 // ---- the steps -------------------------------------------------------------------------
 
-// The cards list of the main window, measured and drawn through the model.
-struct CardsHost {
-    ListModel model;
-    ShownRows shown;
-    ThumbnailCache thumbnails;
-    CardOptions options;
-    HWND parent = nullptr;
-    HWND list = nullptr;
-    raii::Font font = create_ui_font(14, 400);
-    int measured = 0;
-
-    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-        auto* self = reinterpret_cast<CardsHost*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-        if (self && msg == WM_MEASUREITEM) {
-            ++self->measured;
-            auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-            mis->itemHeight = card_row_height(&self->model, static_cast<int>(mis->itemID));
-            return TRUE;
-        }
-        if (self && msg == WM_DRAWITEM) {
-            draw_cards_item(*reinterpret_cast<DRAWITEMSTRUCT*>(lp),
-                            CardListContext{&self->model, &self->thumbnails, self->options});
-            return TRUE;
-        }
-        return DefWindowProcW(w, msg, wp, lp);
-    }
-
-    bool create() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuilletScaleBench";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 620, 760,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
-        if (!parent) return false;
-        SetWindowLongPtrW(parent, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        // The main window's cards list: owner-drawn rows that hold no text.
-        list = CreateWindowExW(0, L"LISTBOX", L"",
-                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE |
-                                   LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
-                               12, 12, 580, 700, parent, reinterpret_cast<HMENU>(101), wc.hInstance, nullptr);
-        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-        options.today = today_local();
-        return list != nullptr;
-    }
-};
+using CardsHost = bench::CardsHost<ShownRows>;
 
 // The bare store query of the "all" view: every live text row in the
 // list's order, the text read as SQLite's UTF-8.
@@ -198,7 +137,8 @@ double raw_query_ms(const std::wstring& path, std::size_t& rows, std::size_t& by
 
 int run_steps(const std::wstring& dir, const std::wstring& path) {
     CardsHost w;
-    if (!w.create()) return 2;
+    // The main window's cards list: owner-drawn rows that hold no text.
+    if (!w.create(L"QuilletScaleBench", 580, 0)) return 2;
     pump();
     Settings settings;
     Database db(path);
@@ -446,15 +386,7 @@ int run_writer() {
     return 0;
 }
 
-std::int64_t newest_id(sqlite3* db) {
-    sqlite3_stmt* s = nullptr;
-    std::int64_t id = 0;
-    if (sqlite3_prepare_v2(db, "SELECT COALESCE(MAX(id),0) FROM history", -1, &s, nullptr) == SQLITE_OK &&
-        sqlite3_step(s) == SQLITE_ROW)
-        id = sqlite3_column_int64(s, 0);
-    sqlite3_finalize(s);
-    return id;
-}
+using bench::newest_id;
 
 int run_app(const std::wstring& dir, const std::wstring& path) {
     Pinger pinger;

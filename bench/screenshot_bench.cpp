@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "capture/image.h"
 #include "capture/image_file.h"
 #include "core/handles.h"
@@ -33,13 +34,7 @@ namespace {
 using bench::median;
 using bench::now_ms;
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using bench::pump;
 
 double resident_mib() {
     PROCESS_MEMORY_COUNTERS pmc{};

@@ -20,6 +20,7 @@
 
 #include "app/app.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "core/settings.h"
 #include "ui/dialogs/settings_window.h"
 
@@ -27,13 +28,7 @@ namespace {
 
 using bench::time_median;
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using bench::pump;
 
 struct Memory {
     long long resident = 0;   // working set

@@ -16,6 +16,7 @@
 
 #include "app/app.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 #include "core/text.h"
 #include "store/database.h"
 
@@ -24,6 +25,7 @@ namespace {
 using bench::check;
 using bench::median;
 using bench::now_ms;
+using bench::pump;
 
 constexpr int kImages = 100;
 constexpr int kTexts = 200;
@@ -31,33 +33,7 @@ constexpr std::uint32_t kImageWidth = 1024;
 constexpr std::uint32_t kImageHeight = 512;  // x 4 bytes = 2 MiB
 constexpr int kStarts = 9;
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-std::vector<std::uint8_t> make_image(std::uint32_t seed) {
-    const std::size_t pixels = static_cast<std::size_t>(kImageWidth) * kImageHeight * 4;
-    std::vector<std::uint8_t> dib(40 + pixels);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put32(0, 40);
-    put32(4, kImageWidth);
-    put32(8, kImageHeight);
-    dib[12] = 1;
-    dib[14] = 32;
-    put32(20, static_cast<std::uint32_t>(pixels));
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (std::size_t i = 40; i < dib.size(); ++i) {
-        x = x * 1103515245u + 12345u;
-        dib[i] = static_cast<std::uint8_t>(x >> 24);
-    }
-    return dib;
-}
+std::vector<std::uint8_t> make_image(std::uint32_t seed) { return bench::noise_dib(kImageWidth, kImageHeight, seed); }
 
 // The program's schema, then the rows through a plain connection.
 void fill_large_store(const std::wstring& path) {

@@ -27,87 +27,24 @@
 #include "ui/list_model.h"
 #include "ui/thumbnail_cache.h"
 #include "bench/bench_timing.h"
+#include "bench/bench_window.h"
 
 namespace {
 
 using bench::now_ms;
 using bench::median;
 using bench::time_median;
+using bench::pump;
 
 constexpr int kEntries = 200;
 constexpr int kImages = 20;
 constexpr int kPinnedTexts = 1000;
 constexpr std::uint32_t kImageSide = 512;  // 512 x 512 x 4 bytes = 1 MiB
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-std::vector<std::uint8_t> make_image(std::uint32_t seed) {
-    const std::size_t pixels = static_cast<std::size_t>(kImageSide) * kImageSide * 4;
-    std::vector<std::uint8_t> dib(40 + pixels);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    put32(0, 40);
-    put32(4, kImageSide);
-    put32(8, kImageSide);
-    dib[12] = 1;
-    dib[14] = 32;
-    put32(20, static_cast<std::uint32_t>(pixels));
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (std::size_t i = 40; i < dib.size(); ++i) {
-        x = x * 1103515245u + 12345u;
-        dib[i] = static_cast<std::uint8_t>(x >> 24);
-    }
-    return dib;
-}
+std::vector<std::uint8_t> make_image(std::uint32_t seed) { return bench::noise_dib(kImageSide, kImageSide, seed); }
 
 // The window of the cards list: measures and draws rows through the model.
-struct CardsWindow {
-    ListModel model;
-    std::vector<ListRow> shown;
-    ThumbnailCache thumbnails;
-    CardOptions options;
-    HWND parent = nullptr;
-    HWND list = nullptr;
-    raii::Font font = create_ui_font(14, 400);
-
-    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-        auto* self = reinterpret_cast<CardsWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-        if (self && msg == WM_MEASUREITEM) {
-            auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-            mis->itemHeight = card_row_height(&self->model, static_cast<int>(mis->itemID));
-            return TRUE;
-        }
-        if (self && msg == WM_DRAWITEM) {
-            draw_cards_item(*reinterpret_cast<DRAWITEMSTRUCT*>(lp),
-                            CardListContext{&self->model, &self->thumbnails, self->options});
-            return TRUE;
-        }
-        return DefWindowProcW(w, msg, wp, lp);
-    }
-
-    bool create() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuilletUiBench";
-        RegisterClassW(&wc);
-        parent = CreateWindowExW(0, wc.lpszClassName, L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 480, 760,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
-        if (!parent) return false;
-        SetWindowLongPtrW(parent, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        list = CreateWindowExW(0, L"LISTBOX", L"",
-                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE |
-                                   LBS_HASSTRINGS | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT,
-                               12, 12, 440, 700, parent, reinterpret_cast<HMENU>(101), wc.hInstance, nullptr);
-        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-        options.today = today_local();
-        return list != nullptr;
-    }
-};
+using CardsWindow = bench::CardsHost<std::vector<ListRow>>;
 
 void print_pair(const char* what, double figure, const char* floor_name, double floor) {
     std::printf("%-44s %9.3f ms   floor (%s) %9.3f ms   ratio %.2f\n", what, figure, floor_name, floor,
@@ -139,7 +76,7 @@ void run(const std::wstring& dir) {
 
     Settings settings;
     CardsWindow w;
-    if (!w.create()) {
+    if (!w.create(L"QuilletUiBench", 440, LBS_HASSTRINGS)) {
         std::printf("no window could be created\n");
         return;
     }

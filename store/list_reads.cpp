@@ -31,14 +31,26 @@ std::string row_columns_without_text() {
     return "id, created_at, pinned, category_id, use_count, is_image, is_browser_page, " + pinned_expr() + ", keep";
 }
 
-// The WHERE clause of a view (?1 the category of a category view) and its
-// ORDER BY, as list_entries reads them; the slots view is not one of them.
-struct ViewQuery {
-    std::string where;
-    std::string order;
-    bool by_category = false;
-    std::int64_t category = 0;
-};
+void read_row_without_text(const Statement& rows, HistoryEntry& e) {
+    e.id = rows.column_int64(0);
+    e.created_at = rows.column_text(1);
+    e.pinned = rows.column_flag(2);
+    if (!rows.column_is_null(3)) {
+        e.category_id = rows.column_int64(3);
+    }
+    e.use_count = rows.column_int64(4);
+    e.is_image = rows.column_flag(5);
+    e.is_browser_page = rows.column_flag(6);
+    e.effective_pinned = rows.column_flag(7);
+    e.keep = rows.column_flag(8);
+    e.payload_deferred = true;
+}
+
+// Most history rows the write log remembers; a reader further behind
+// reads everything again.
+constexpr std::size_t kWriteLogRows = 4096;
+
+}  // namespace
 
 ViewQuery view_query(const std::wstring& view, bool sort_by_use, bool pinned_first) {
     ViewQuery q;
@@ -69,26 +81,15 @@ ViewQuery view_query(const std::wstring& view, bool sort_by_use, bool pinned_fir
     return q;
 }
 
-void read_row_without_text(const Statement& rows, HistoryEntry& e) {
-    e.id = rows.column_int64(0);
-    e.created_at = rows.column_text(1);
-    e.pinned = rows.column_flag(2);
-    if (!rows.column_is_null(3)) {
-        e.category_id = rows.column_int64(3);
+void read_entry_sources(const Statement& row, int first, HistoryEntry& e) {
+    e.source_app = row.column_text(first);
+    e.source_title = row.column_text(first + 1);
+    e.source_url = row.column_text(first + 2);
+    if (!row.column_is_null(first + 3)) {
+        e.custom_title = row.column_text(first + 3);
     }
-    e.use_count = rows.column_int64(4);
-    e.is_image = rows.column_flag(5);
-    e.is_browser_page = rows.column_flag(6);
-    e.effective_pinned = rows.column_flag(7);
-    e.keep = rows.column_flag(8);
-    e.payload_deferred = true;
+    e.link_title = row.column_text(first + 4);
 }
-
-// Most history rows the write log remembers; a reader further behind
-// reads everything again.
-constexpr std::size_t kWriteLogRows = 4096;
-
-}  // namespace
 
 void Database::on_row_written(void* self, int, const char*, const char* table, long long rowid) {
     // Called inside the writing statement, whose caller holds the lock.
@@ -223,13 +224,7 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
                 utf8 = std::string_view(reinterpret_cast<const char*>(t),
                                         static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
             }
-            e.source_app = s.column_text(1);
-            e.source_title = s.column_text(2);
-            e.source_url = s.column_text(3);
-            if (!s.column_is_null(4)) {
-                e.custom_title = s.column_text(4);
-            }
-            e.link_title = s.column_text(5);
+            read_entry_sources(s, 1, e);
             if (s.column_int64(6) >= kLongTextBytes && !read_long_text(connection_, id, e.text)) {
                 e.text.clear();
             }

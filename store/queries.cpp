@@ -265,13 +265,7 @@ int Database::load_entry_details(HistoryEntry& entry, Payload payload) {
     }
     s.bind_int64(1, entry.id);
     if (s.step() == SQLITE_ROW) {
-        entry.source_app = s.column_text(0);
-        entry.source_title = s.column_text(1);
-        entry.source_url = s.column_text(2);
-        if (!s.column_is_null(3)) {
-            entry.custom_title = s.column_text(3);
-        }
-        entry.link_title = s.column_text(4);
+        read_entry_sources(s, 0, entry);
         if (full) {
             s.read_blob(5, entry.rtf);
             s.read_blob(6, entry.html);
@@ -371,41 +365,14 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
             }
         }
     } else {
-        std::string where;
-        bool by_category = false;
-        std::int64_t category = 0;
-        if (view.rfind(L"cat:", 0) == 0) {
-            by_category = true;
-            category = parse_view_id(view.substr(4));
-            where = " WHERE deleted_at IS NULL AND category_id = ?1";
-        } else if (view == L"all") {
-            where = " WHERE deleted_at IS NULL AND is_image=0";
-        } else if (view == L"images") {
-            where = " WHERE deleted_at IS NULL AND is_image=1";
-        } else if (view == L"none") {
-            where = " WHERE deleted_at IS NULL AND category_id IS NULL AND is_image=0";
-        } else if (view == L"pinned") {
-            where = " WHERE deleted_at IS NULL AND (" + pinned_expr() + ")=1";
-        } else if (view == L"trash") {
-            where = " WHERE deleted_at IS NOT NULL";
-        }
-        std::string order;
-        if (view == L"trash") {
-            order = " ORDER BY deleted_at DESC, id DESC";
-        } else {
-            order = " ORDER BY ";
-            if (pinned_first) {
-                order += pinned_expr() + " DESC, ";
-            }
-            order += sort_by_use ? "use_count DESC, sort_order DESC, id DESC" : "sort_order DESC, id DESC";
-        }
+        const ViewQuery q = view_query(view, sort_by_use, pinned_first);
         std::int64_t expected = 0;
         {
             // A size hint: growing a vector of thousands of records costs
             // more than counting them.
-            Statement count = cached("SELECT COUNT(*) FROM history" + where);
-            if (by_category) {
-                count.bind_int64(1, category);
+            Statement count = cached("SELECT COUNT(*) FROM history" + q.where);
+            if (q.by_category) {
+                count.bind_int64(1, q.category);
             }
             if (count.step() == SQLITE_ROW) {
                 expected = count.column_int64(0);
@@ -414,9 +381,9 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
         // The sorter carries the list columns only: a text of 1 MiB or
         // more rides in it as '' and is read from the file afterwards, so
         // a huge text is never held by SQLite beside the list's copy.
-        Statement list = cached("SELECT " + list_row_columns() + " FROM history" + where + order);
-        if (by_category) {
-            list.bind_int64(1, category);
+        Statement list = cached("SELECT " + list_row_columns() + " FROM history" + q.where + q.order);
+        if (q.by_category) {
+            list.bind_int64(1, q.category);
         }
         entries = read_entries(list, static_cast<std::size_t>(expected > 0 ? expected : 0), payload);
     }

@@ -91,6 +91,29 @@ std::uint64_t fingerprint(const std::wstring& text) {
     return h | 1;
 }
 
+// The edit that brings the list box from shown to rows: a refill when the
+// list box does not hold as many rows as shown says.
+template <class Row>
+ListEdit edit_for(HWND list, const std::vector<Row>& shown, const std::vector<Row>& rows) {
+    if (static_cast<std::size_t>(count_of(list)) != shown.size()) {
+        ListEdit edit;
+        edit.full = true;
+        return edit;
+    }
+    return plan_edit(shown, rows);
+}
+
+bool changes_rows(const ListEdit& edit) { return edit.full || !edit.deletions.empty() || !edit.insertions.empty(); }
+
+// After the rows are in: the old selection again, the top row, and
+// redrawing back on when it was turned off.
+void finish_list_edit(HWND list, const ListPosition& old, int top, bool changes) {
+    list_select_keys(list, old.selected);
+    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    if (changes) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
 }  // namespace
 
 ListPosition read_list_position(HWND list) {
@@ -111,12 +134,8 @@ ListEdit plan_list_edit(const ShownRows& shown, const ShownRows& rows) { return 
 void apply_rows_to_list(HWND list, std::vector<ListRow>& shown, const std::vector<ListRow>& rows,
                         const ListPosition& old, bool same_view, bool scroll_to_top) {
     if (!list) return;
-    ListEdit edit;
-    if (static_cast<std::size_t>(count_of(list)) != shown.size())
-        edit.full = true;
-    else
-        edit = plan_list_edit(shown, rows);
-    const bool changes = edit.full || !edit.deletions.empty() || !edit.insertions.empty();
+    const ListEdit edit = edit_for(list, shown, rows);
+    const bool changes = changes_rows(edit);
     if (changes) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (edit.full) {
         SendMessageW(list, LB_RESETCONTENT, 0, 0);
@@ -138,11 +157,7 @@ void apply_rows_to_list(HWND list, std::vector<ListRow>& shown, const std::vecto
         }
     }
     shown = rows;
-    list_select_keys(list, old.selected);
-    const int top = new_top_row(same_view, scroll_to_top, old.top_index, old.top_key, rows);
-    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
-    if (changes) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    finish_list_edit(list, old, new_top_row(same_view, scroll_to_top, old.top_index, old.top_key, rows), changes);
 }
 
 ShownRows shown_rows_of(const ListModel& model) {
@@ -162,12 +177,8 @@ void apply_model_to_list(HWND list, ShownRows& shown, const ListModel& model, co
     if (!list) return;
     const DirectCalls call(list);
     ShownRows rows = shown_rows_of(model);
-    ListEdit edit;
-    if (static_cast<std::size_t>(count_of(list)) != shown.size())
-        edit.full = true;
-    else
-        edit = plan_list_edit(shown, rows);
-    const bool changes = edit.full || !edit.deletions.empty() || !edit.insertions.empty();
+    const ListEdit edit = edit_for(list, shown, rows);
+    const bool changes = changes_rows(edit);
     if (changes) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     // Without LBS_HASSTRINGS the "string" of LB_ADDSTRING is the item data.
     if (edit.full) {
@@ -179,23 +190,8 @@ void apply_model_to_list(HWND list, ShownRows& shown, const ListModel& model, co
         for (int j : edit.insertions)
             call(LB_INSERTSTRING, static_cast<WPARAM>(j), static_cast<LPARAM>(rows[static_cast<std::size_t>(j)].key));
     }
-    const std::vector<std::int64_t> keys = [&] {
-        std::vector<std::int64_t> k;
-        k.reserve(rows.size());
-        for (const ShownRow& r : rows) k.push_back(r.key);
-        return k;
-    }();
     shown = std::move(rows);
-    list_select_keys(list, old.selected);
-    int top = 0;
-    if (!scroll_to_top && old.top_index > 0 && same_view && !keys.empty()) {
-        auto it = std::find(keys.begin(), keys.end(), old.top_key);
-        top = it != keys.end() ? static_cast<int>(it - keys.begin())
-                               : std::min(old.top_index, static_cast<int>(keys.size()) - 1);
-    }
-    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
-    if (changes) SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    finish_list_edit(list, old, new_top_row(same_view, scroll_to_top, old.top_index, old.top_key, shown), changes);
 }
 
 std::vector<std::int64_t> list_selected_keys(HWND list) {

@@ -187,14 +187,6 @@ std::wstring group_name_from_label(const std::wstring& label) {
     return label;
 }
 
-int new_top_row(bool same_view, bool scroll_to_top, int old_top_index, std::int64_t old_top_key,
-                const std::vector<ListRow>& rows) {
-    if (scroll_to_top || old_top_index <= 0 || !same_view || rows.empty()) return 0;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].key == old_top_key) return static_cast<int>(i);
-    return std::min(old_top_index, static_cast<int>(rows.size()) - 1);
-}
-
 ListLabels current_list_labels() { return ListLabels{tr(L"card.image"), tr(L"side.ungrouped")}; }
 
 // --- the model ----------------------------------------------------------------
@@ -234,14 +226,27 @@ void ListModel::forget_matches() {
     matched_search_.clear();
 }
 
-bool ListModel::set_history(const ListView& view, const std::wstring& search, std::vector<HistoryEntry> entries,
-                            std::vector<Snippet> trashed_templates, const ListLabels& labels) {
+void ListModel::take_history_view(const ListView& view, const std::wstring& search, const ListLabels& labels) {
     view_ = view;
     view_.templates_mode = false;
     view_.group_filter.clear();
     labels_ = labels;
     search_ = to_lower(search);
     search_folded_ = fold_for_search(search_);
+}
+
+void ListModel::index_history(std::vector<Snippet> trashed_templates) {
+    forget_matches();
+    templates_.clear();
+    if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
+    store_groups_.clear();
+    lowered_ = false;
+    reindex();
+}
+
+bool ListModel::set_history(const ListView& view, const std::wstring& search, std::vector<HistoryEntry> entries,
+                            std::vector<Snippet> trashed_templates, const ListLabels& labels) {
+    take_history_view(view, search, labels);
     entries_ = std::move(entries);
     held_.assign(entries_.size(), Held{});
     pending_ = entries_.size();
@@ -253,12 +258,7 @@ bool ListModel::set_history(const ListView& view, const std::wstring& search, st
     std::vector<HistoryEntry>().swap(spare_entries_);
     std::vector<Held>().swap(spare_held_);
     store_ = nullptr;
-    forget_matches();
-    templates_.clear();
-    if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
-    store_groups_.clear();
-    lowered_ = false;
-    reindex();
+    index_history(std::move(trashed_templates));
     bool same = note_view(view_key_for(view_), false);
     rebuild_rows();
     return same;
@@ -610,12 +610,7 @@ bool ListModel::load_history(Database& db, const Settings& settings, const ListV
     spare_entries_ = std::move(spare_entries);
     spare_held_ = std::move(spare_held);
 
-    view_ = view;
-    view_.templates_mode = false;
-    view_.group_filter.clear();
-    labels_ = labels;
-    search_ = to_lower(search);
-    search_folded_ = fold_for_search(search_);
+    take_history_view(view, search, labels);
     entries_ = std::move(rows);
     held_ = std::move(held);
     pending_ = pending;
@@ -624,12 +619,7 @@ bool ListModel::load_history(Database& db, const Settings& settings, const ListV
     store_rows_ = now.rows;
     store_others_ = now.others;
     store_query_ = store_query_key(view_, settings);
-    forget_matches();
-    templates_.clear();
-    if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
-    store_groups_.clear();
-    lowered_ = false;
-    reindex();
+    index_history(std::move(trashed_templates));
     load_pending_texts(db, search_.empty() ? deadline_ms : 0);
     const bool same = note_view(view_key_for(view_), false);
     rebuild_rows();

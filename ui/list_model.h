@@ -17,6 +17,7 @@
 //   commands:        find_entry, find_template, row_is_image, ...
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -163,9 +164,16 @@ std::wstring group_name_from_label(const std::wstring& label);
 // The row the list should show at the top after a refresh: 0 when told to
 // scroll to the top, when the old top index is 0 or less, the view changed
 // or the list is empty; else the first row whose key is the old top key, or
-// min(old top index, row count - 1).
+// min(old top index, row count - 1). Row is any row with a key (ListRow,
+// the cards list's ShownRow).
+template <class Row = ListRow>
 int new_top_row(bool same_view, bool scroll_to_top, int old_top_index, std::int64_t old_top_key,
-                const std::vector<ListRow>& rows);
+                const std::vector<Row>& rows) {
+    if (scroll_to_top || old_top_index <= 0 || !same_view || rows.empty()) return 0;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].key == old_top_key) return static_cast<int>(i);
+    return std::min(old_top_index, static_cast<int>(rows.size()) - 1);
+}
 
 // --- the model ---------------------------------------------------------------
 
@@ -295,6 +303,10 @@ private:
     void take_text(HistoryEntry& entry, Held& held, HistoryEntry& from);
     void take_folded(HistoryEntry& entry, Held& held, FoldedText&& text);
     void forget_matches();
+    // set_history and load_history: the view, labels and search of a
+    // history list, and once its entries are in, the rest made anew.
+    void take_history_view(const ListView& view, const std::wstring& search, const ListLabels& labels);
+    void index_history(std::vector<Snippet> trashed_templates);
 
     ListView view_;
     ListLabels labels_;

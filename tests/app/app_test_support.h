@@ -19,6 +19,13 @@ namespace app_test {
 using test_support::own_exe_dir;
 using test_support::TempFolder;
 
+// True when another owner could take the hotkey combination now (it is free).
+inline bool combination_free(UINT mods, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0xBEEF, mods, vk)) return false;
+    UnregisterHotKey(nullptr, 0xBEEF);
+    return true;
+}
+
 // Dispatches the thread's messages for ms milliseconds.
 inline void pump(DWORD ms) {
     const ULONGLONG end = GetTickCount64() + ms;

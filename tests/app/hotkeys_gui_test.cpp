@@ -23,13 +23,6 @@ using namespace app_test;
 
 constexpr UINT ALT = MOD_ALT, CTRL = MOD_CONTROL, SHIFT = MOD_SHIFT;
 
-// True when another owner could take the combination now (it is free).
-bool combination_free(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0xBEEF, mods, vk)) return false;
-    UnregisterHotKey(nullptr, 0xBEEF);
-    return true;
-}
-
 struct Combo {
     UINT mods;
     UINT vk;

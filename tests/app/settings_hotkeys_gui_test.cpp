@@ -19,6 +19,7 @@ namespace {
 
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
+using app_test::combination_free;
 using app_test::RunningApp;
 using namespace settings_test;
 
@@ -26,13 +27,6 @@ constexpr UINT ALT = MOD_ALT, CTRL = MOD_CONTROL, SHIFT = MOD_SHIFT;
 
 // Pages and their hotkey fields.
 constexpr int kStartupPage = 3, kScreenshotPage = 6;
-
-// True when nobody holds the combination: this thread can register it.
-bool combination_free(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0xBEEF, mods, vk)) return false;
-    UnregisterHotKey(nullptr, 0xBEEF);
-    return true;
-}
 
 // The program's own hotkeys, one of each kind: the history hotkey as the
 // settings give it, the quick menu and a quick slot.
@@ -45,23 +39,13 @@ bool program_hotkeys_let_go() {
            combination_free(CTRL | SHIFT, '3');
 }
 
-class SettingsHotkeysTest : public testing::Test {
+class SettingsHotkeysTest : public SettingsWindowFixture {
 protected:
     void start(const std::function<void(Settings&)>& tweak = {}) {
-        run = std::make_unique<RunningApp>(tweak);
-        ASSERT_TRUE(run->start());
-        app().show_settings();
-        ASSERT_TRUE(app().settings_window && app().settings_window->window);
-        SetForegroundWindow(sw().window);
-        pump(app(), 300);
+        SettingsWindowFixture::start(tweak);
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(program_hotkeys_held());
     }
-    void TearDown() override {
-        if (run) run->stop();
-    }
-    App& app() { return *run->app; }
-    SettingsWindow& sw() { return *app().settings_window; }
-    HWND on_page(int page, int id) { return control_on_page(sw(), page, id); }
     const HotkeyField& state(HWND field) { return *hotkey_field_state(field); }
     // Clicks the field: it records and the program's hotkeys are let go.
     void start_recording(HWND field) {
@@ -69,12 +53,6 @@ protected:
         ASSERT_TRUE(state(field).recording);
         ASSERT_TRUE(program_hotkeys_let_go()) << "a recording field lets the program's hotkeys go";
     }
-    Settings saved() {
-        Settings s;
-        s.load(run->files.settings_path);
-        return s;
-    }
-    std::unique_ptr<RunningApp> run;
 };
 
 // The program's own combinations reach the field and are refused with the

@@ -7,8 +7,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "tests/app/app_test_support.h"
@@ -124,6 +128,33 @@ inline void open_page(App& app, int page) {
     click_at(app, gui_test::rect_center(item));
     pump(app, 100);
 }
+
+// A running App with its settings window open in front (start), stopped
+// after the test.
+class SettingsWindowFixture : public testing::Test {
+protected:
+    void start(const std::function<void(Settings&)>& tweak = {}) {
+        run = std::make_unique<app_test::RunningApp>(tweak);
+        ASSERT_TRUE(run->start());
+        app().show_settings();
+        ASSERT_TRUE(app().settings_window && app().settings_window->window);
+        SetForegroundWindow(sw().window);
+        pump(app(), 300);
+    }
+    void TearDown() override {
+        if (run) run->stop();
+    }
+    App& app() { return *run->app; }
+    SettingsWindow& sw() { return *app().settings_window; }
+    HWND on_page(int page, int id) { return control_on_page(sw(), page, id); }
+    // The settings file as it is now.
+    Settings saved() {
+        Settings s;
+        s.load(run->files.settings_path);
+        return s;
+    }
+    std::unique_ptr<app_test::RunningApp> run;
+};
 
 // Replaces an edit's text by typing: a click into it, Home, Shift+End, the text.
 inline void retype(App& app, HWND edit, const std::wstring& text) {

@@ -30,40 +30,13 @@ namespace {
 
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
+using app_test::combination_free;
 using app_test::RunningApp;
 using namespace settings_test;
 
 constexpr UINT ALT = MOD_ALT, CTRL = MOD_CONTROL, SHIFT = MOD_SHIFT;
 
-bool combination_free(UINT mods, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0xBEEF, mods, vk)) return false;
-    UnregisterHotKey(nullptr, 0xBEEF);
-    return true;
-}
-
-class SettingsWindowTest : public testing::Test {
-protected:
-    void start(const std::function<void(Settings&)>& tweak = {}) {
-        run = std::make_unique<RunningApp>(tweak);
-        ASSERT_TRUE(run->start());
-        app().show_settings();
-        ASSERT_TRUE(app().settings_window && app().settings_window->window);
-        SetForegroundWindow(sw().window);
-        pump(app(), 300);
-    }
-    void TearDown() override {
-        if (run) run->stop();
-    }
-    App& app() { return *run->app; }
-    SettingsWindow& sw() { return *app().settings_window; }
-    HWND on_page(int page, int id) { return control_on_page(sw(), page, id); }
-    Settings saved() {
-        Settings s;
-        s.load(run->files.settings_path);
-        return s;
-    }
-    std::unique_ptr<RunningApp> run;
-};
+using SettingsWindowTest = SettingsWindowFixture;
 
 TEST_F(SettingsWindowTest, OpensOnceOnItsPageWithTheWholeLayout) {
     start();

@@ -195,12 +195,7 @@ void SettingsWindow::destroy() {
     heading_font.reset();
     title_font.reset();
     glyph_font.reset();
-    for (auto& controls : page_controls) controls.clear();
-    check_boxes.clear();
-    edits.clear();
-    hotkey_fields.clear();
-    buttons.clear();
-    language_codes.clear();
+    forget_controls();
 }
 
 void SettingsWindow::save_settings() {
