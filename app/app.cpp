@@ -135,7 +135,6 @@ void App::clear_history() {
     if (database) database->clear_history();
     if (main_window) {
         main_window->refresh_all();
-        main_window->refresh_view(false);
     }
 }
 
@@ -220,6 +219,5 @@ void App::check_store_damage() {
     announce_damaged_database();
     if (main_window) {
         main_window->refresh_all();
-        main_window->refresh_view(false);
     }
 }

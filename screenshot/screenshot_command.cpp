@@ -20,6 +20,7 @@
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
+#include "ui/popup_menu.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ bool hide_own_popups(MainWindow& main_window) {
                 return TRUE;
             wchar_t name[64] = {};
             GetClassNameW(w, name, 64);
-            if (wcscmp(name, L"QuilletPopupMenu") == 0) {
+            if (wcscmp(name, kPopupMenuClass) == 0) {
                 // A destroyed level ends the menu's loop once the screenshot
                 // returns to it; a hidden one would leave the loop waiting.
                 DestroyWindow(w);

@@ -478,8 +478,8 @@ int remove_backup_leftovers(const std::wstring& target) {
         return 0;
     }
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((target + L".*.tmp").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) {
+    raii::FindHandle find(FindFirstFileW((target + L".*.tmp").c_str(), &found));
+    if (!find) {
         return 0;
     }
     int removed = 0;
@@ -495,8 +495,7 @@ int remove_backup_leftovers(const std::wstring& target) {
             DeleteFileW((folder + leftover).c_str())) {
             ++removed;
         }
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &found));
     return removed;
 }
 

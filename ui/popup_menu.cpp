@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const wchar_t* kClassName = L"QuilletPopupMenu";
+constexpr const wchar_t* kClassName = kPopupMenuClass;
 constexpr UINT_PTR kHoverTimerId = 1;
 constexpr UINT kHoverDelayMs = 250;
 

@@ -163,7 +163,10 @@ private:
     int quit_code_ = 0;
 };
 
-// The window procedure of the level windows (class "QuilletPopupMenu").
+// The window class of the level windows.
+inline constexpr wchar_t kPopupMenuClass[] = L"QuilletPopupMenu";
+
+// The window procedure of the level windows (class kPopupMenuClass).
 LRESULT CALLBACK PopupMenuWndProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
 
 // Registers the class once per process; an existing class counts as success.
