@@ -218,8 +218,8 @@ void run(const std::wstring& dir) {
     pump();
 
     const std::vector<std::uint8_t> png = make_png(560, 560, true);
-    const std::int64_t id = app->database->add_entry(L"", "", "", png, L"mspaint.exe", true, false, std::nullopt, L"",
-                                                     L"", false);
+    const std::int64_t id = app->database->add_entry({.image = png, .source_app = L"mspaint.exe",
+        .is_image = true});
     mw->show_images();
     list_select_entry(mw->cards, id);
     pump();

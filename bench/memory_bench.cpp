@@ -139,8 +139,7 @@ int run_reader(const std::wstring& dir) {
 int run_steps(const std::wstring& dir) {
     Database db(dir + L"\\steps.db");
     for (int i = 0; i < kTexts; ++i)
-        db.add_entry(L"memory bench copy number " + std::to_wstring(i), "", "", {}, L"bench.exe", false, false,
-                     std::nullopt, L"", L"", false);
+        db.add_entry({.text = L"memory bench copy number " + std::to_wstring(i), .source_app = L"bench.exe"});
     Settings settings;
     settings.sound_on_copy = false;
     settings.clipboard_images_autosave = false;
@@ -234,7 +233,7 @@ int run_store(const std::wstring& dir) {
     };
     const std::uint64_t start = counters(GetCurrentProcess()).WorkingSetSize;
     sqlite_largest();
-    db.add_entry(text, "", "", {}, L"bench.exe", false, false, std::nullopt, L"", L"", false);
+    db.add_entry({.text = text, .source_app = L"bench.exe"});
     const std::uint64_t after_add = counters(GetCurrentProcess()).PeakWorkingSetSize;
     const double sqlite_add = sqlite_largest();
     const double add_block = sqlite_block, add_pages = sqlite_pages;

@@ -202,8 +202,7 @@ int run_steps(const std::wstring& dir, const std::wstring& path) {
         GdiFlush();
         draw.push_back(now_ms() - t0);
         pump();
-        db.add_entry(L"a new copy " + std::to_wstring(i), "", "", {}, L"notepad.exe", false, false, std::nullopt, L"",
-                     L"", false);
+        db.add_entry({.text = L"a new copy " + std::to_wstring(i), .source_app = L"notepad.exe"});
         t0 = now_ms();
         ListPosition pos = read_list_position(w.list);
         same = load_list(w.model, db, settings, ListView{}, L"", &w.thumbnails);

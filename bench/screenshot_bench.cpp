@@ -171,7 +171,8 @@ void set_left_button(bool down) {
 bool done_and_file(CaptureOverlay& o, Database& db, const std::wstring& folder) {
     if (!o.finish(kActionDone)) return false;
     const std::int64_t id =
-        db.add_entry(L"", "", "", o.result.png, L"bench_screenshot.exe", true, true, std::nullopt, L"", L"", false);
+        db.add_entry({.image = o.result.png, .source_app = L"bench_screenshot.exe", .is_image = true,
+            .repeat = true});
     std::wstring path;
     if (!winutil::save_png_file(folder, L"Screenshot", o.result.png, path)) return false;
     return id != 0 && db.set_image_path(id, path);
@@ -334,8 +335,8 @@ int main() {
                 fin.push_back(now_ms() - t0);
                 close_overlay(o);
                 t0 = now_ms();
-                const std::int64_t id = db.add_entry(L"", "", "", o.result.png, L"b", true, true, std::nullopt, L"",
-                                                     L"", false);
+                const std::int64_t id = db.add_entry({.image = o.result.png, .source_app = L"b", .is_image = true,
+                    .repeat = true});
                 store.push_back(now_ms() - t0);
                 t0 = now_ms();
                 std::wstring path;

@@ -326,8 +326,8 @@ void run(const std::wstring& dir) {
     std::vector<double> add_times, floor_times;
     for (int i = -1; i < 201; ++i) {
         double t = now_ms();
-        db.add_entry(L"new bench text " + std::to_wstring(i + 2), "", "", no_image, L"Bench", false, false,
-                     std::nullopt, L"", L"", false);
+        db.add_entry({.text = L"new bench text " + std::to_wstring(i + 2), .image = no_image,
+            .source_app = L"Bench"});
         const double add_ms = now_ms() - t;
 
         const std::string text = "bare bench text " + std::to_string(i + 2);

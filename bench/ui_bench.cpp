@@ -65,11 +65,11 @@ void run(const std::wstring& dir) {
     // The images come last, so that the trim after each timed capture takes
     // the oldest texts and every image stays listed.
     for (int i = 0; i < kEntries - kImages; ++i)
-        db->add_entry(L"Copied text " + std::to_wstring(i) + L" from a Document about Quarterly Figures", "", "", {},
-                      L"winword.exe", false, false, std::nullopt, L"", L"", false);
+        db->add_entry({.text = L"Copied text " + std::to_wstring(i) + L" from a Document about Quarterly Figures",
+            .source_app = L"winword.exe"});
     for (int i = 0; i < kImages; ++i)
-        db->add_entry(L"", "", "", make_image(static_cast<std::uint32_t>(i)), L"mspaint.exe", true, false, std::nullopt,
-                      L"", L"", false);
+        db->add_entry({.image = make_image(static_cast<std::uint32_t>(i)), .source_app = L"mspaint.exe",
+            .is_image = true});
     std::printf("store: %lld entries (%d pinned texts, %d entries of which %d images of %u bytes), set up in %.0f ms\n",
                 static_cast<long long>(db->count_entries()), kPinnedTexts, kEntries, kImages,
                 40u + kImageSide * kImageSide * 4u, now_ms() - t0);
@@ -84,8 +84,7 @@ void run(const std::wstring& dir) {
     const int runs = 15;
     int capture = 0;
     auto capture_one = [&] {
-        db->add_entry(L"A new capture " + std::to_wstring(++capture), "", "", {}, L"notepad.exe", false, false,
-                      std::nullopt, L"", L"", false);
+        db->add_entry({.text = L"A new capture " + std::to_wstring(++capture), .source_app = L"notepad.exe"});
     };
     // What any change of a visible list box costs on this system: one
     // refresh of its scroll bar.

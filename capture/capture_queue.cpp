@@ -3,11 +3,6 @@
 
 #include <utility>
 
-std::size_t PendingCapture::bytes() const {
-    return (text.size() + source_app.size() + page_title.size() + page_url.size()) * sizeof(wchar_t) + rtf.size() +
-           html.size() + image.size();
-}
-
 bool CaptureQueue::push(PendingCapture&& capture) {
     const std::size_t size = capture.bytes();
     if (!waiting_.empty() &&

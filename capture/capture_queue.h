@@ -13,24 +13,10 @@
 #include <string>
 #include <vector>
 
-// Everything a capture stores, held until it is written.
-struct PendingCapture {
-    std::wstring text;
-    std::string rtf;
-    std::string html;
-    std::vector<std::uint8_t> image;
-    std::wstring source_app;
-    bool is_image = false;
-    bool repeat = false;
-    std::optional<std::int64_t> category;
-    std::wstring page_title;
-    std::wstring page_url;
-    bool is_browser = false;
-    std::wstring copied_at;  // the time stamp of the copy, as the store keeps it
+#include "store/records.h"
 
-    // The bytes it holds, as the queue counts them.
-    std::size_t bytes() const;
-};
+// Everything a capture stores, held until it is written.
+using PendingCapture = NewEntry;
 
 // What became of one write.
 enum class CaptureWrite {

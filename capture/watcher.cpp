@@ -332,9 +332,7 @@ void ClipboardWatcher::store_waiting_captures() {
 CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, std::int64_t* stored_id) {
     bool failed = false;
     bool busy = false;
-    const std::int64_t id = db_.add_entry(c.text, c.rtf, c.html, c.image, c.source_app, c.is_image, c.repeat,
-                                          c.category, c.page_title, c.page_url, c.is_browser, &failed, &busy,
-                                          &c.copied_at);
+    const std::int64_t id = db_.add_entry(c, &failed, &busy);
     if (stored_id) *stored_id = id;
     if (id == 0) {
         if (busy) return CaptureWrite::busy;

@@ -80,8 +80,8 @@ void file_result(ScreenshotContext& ctx, const CaptureResult& result) {
 
     std::int64_t id = 0;
     if (ctx.database) {
-        id = ctx.database->add_entry(L"", "", "", result.png, own_executable_name(), true, true, ctx.capture_category,
-                                     L"", L"", false);
+        id = ctx.database->add_entry({.image = result.png, .source_app = own_executable_name(), .is_image = true,
+            .repeat = true, .category = ctx.capture_category});
         // A file saved through Save-as stays the user's: the store never
         // deletes it with the entry.
         if (id != 0 && !image_path.empty()) ctx.database->set_image_path(id, image_path, user_file);

@@ -78,7 +78,7 @@ public:
     const std::wstring& path() const { return path_; }
 
     // ---- storing entries ------------------------------------------------
-    // A captured item. Image bytes that winutil::image_bytes_keepable
+    // A captured item (see NewEntry). Image bytes that winutil::image_bytes_keepable
     // refuses are not stored: the item is then a text entry (nothing when
     // its text is too short). Returns the id of the stored or bumped entry,
     // 0 when nothing was stored. failed, when given, tells the two zeros apart: it
@@ -86,16 +86,10 @@ public:
     // the file (store not open, locked by another program, read-only, full),
     // and cleared otherwise. busy, when given, is set when the write failed
     // only because another connection held the store past the busy time-out
-    // (kBusyTimeoutMs): the same write may succeed later. copied_at, when
-    // given, is the entry's time stamp (a capture that waited for the store
-    // keeps the time it was copied); otherwise the time of the write.
-    std::int64_t add_entry(const std::wstring& text, const std::string& rtf,
-                           const std::string& html, const std::vector<std::uint8_t>& image,
-                           const std::wstring& source_app, bool is_image, bool repeat,
-                           std::optional<std::int64_t> category_id,
-                           const std::wstring& source_title, const std::wstring& source_url,
-                           bool is_browser_page, bool* failed = nullptr, bool* busy = nullptr,
-                           const std::wstring* copied_at = nullptr);
+    // (kBusyTimeoutMs): the same write may succeed later. The entry's
+    // copied_at, when set, is its time stamp (a capture that waited for the
+    // store keeps the time it was copied); otherwise the time of the write.
+    std::int64_t add_entry(const NewEntry& entry, bool* failed = nullptr, bool* busy = nullptr);
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);
@@ -252,13 +246,7 @@ private:
 
     // The writing of add_entry, once (it is tried again in a fresh store
     // when the file turned out damaged).
-    std::int64_t store_captured_entry(const std::wstring& text, const std::string& rtf,
-                                      const std::string& html, const std::vector<std::uint8_t>& image,
-                                      const std::wstring& source_app, bool is_image, bool repeat,
-                                      std::optional<std::int64_t> category_id,
-                                      const std::wstring& source_title, const std::wstring& source_url,
-                                      bool is_browser_page, bool* failed, bool* busy,
-                                      const std::wstring* copied_at);
+    std::int64_t store_captured_entry(const NewEntry& entry, bool* failed, bool* busy);
 
     // Set-up (constructor only, before the object is shared).
     void open();

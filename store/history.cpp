@@ -235,23 +235,14 @@ std::vector<std::wstring> Database::trim_history() {
 
 // ---- storing ---------------------------------------------------------------------------
 
-std::int64_t Database::add_entry(const std::wstring& text, const std::string& rtf,
-                                 const std::string& html, const std::vector<std::uint8_t>& image,
-                                 const std::wstring& source_app, bool is_image, bool repeat,
-                                 std::optional<std::int64_t> category_id,
-                                 const std::wstring& source_title, const std::wstring& source_url,
-                                 bool is_browser_page, bool* failed, bool* busy,
-                                 const std::wstring* copied_at) {
+std::int64_t Database::add_entry(const NewEntry& entry, bool* failed, bool* busy) {
     bool write_failed = false;
     bool write_busy = false;
-    std::int64_t id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id,
-                                           source_title, source_url, is_browser_page, &write_failed, &write_busy,
-                                           copied_at);
+    std::int64_t id = store_captured_entry(entry, &write_failed, &write_busy);
     // A capture is never left in a damaged file: it goes into the fresh
     // store that replaces it.
     if (id == 0 && write_failed && !write_busy && recover_if_damaged()) {
-        id = store_captured_entry(text, rtf, html, image, source_app, is_image, repeat, category_id, source_title,
-                                  source_url, is_browser_page, &write_failed, &write_busy, copied_at);
+        id = store_captured_entry(entry, &write_failed, &write_busy);
     }
     if (failed) {
         *failed = write_failed;
@@ -262,14 +253,15 @@ std::int64_t Database::add_entry(const std::wstring& text, const std::string& rt
     return id;
 }
 
-std::int64_t Database::store_captured_entry(const std::wstring& text, const std::string& rtf,
-                                            const std::string& html,
-                                            const std::vector<std::uint8_t>& offered_image,
-                                            const std::wstring& source_app, bool offered_is_image,
-                                            bool repeat, std::optional<std::int64_t> category_id,
-                                            const std::wstring& source_title,
-                                            const std::wstring& source_url, bool is_browser_page,
-                                            bool* failed, bool* busy, const std::wstring* copied_at) {
+std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed, bool* busy) {
+    const std::wstring& text = entry.text;
+    const std::string& rtf = entry.rtf;
+    const std::string& html = entry.html;
+    const std::wstring& source_app = entry.source_app;
+    const std::wstring& source_title = entry.page_title;
+    const std::wstring& source_url = entry.page_url;
+    const bool is_browser_page = entry.is_browser;
+    const bool repeat = entry.repeat;
     if (failed) {
         *failed = false;
     }
@@ -286,9 +278,9 @@ std::int64_t Database::store_captured_entry(const std::wstring& text, const std:
     // Bytes that are no image the program can draw are not kept: the copy
     // is stored by its text alone.
     static const std::vector<std::uint8_t> kNoImage;
-    const bool image_refused = !offered_image.empty() && !winutil::image_bytes_keepable(offered_image);
-    const std::vector<std::uint8_t>& image = image_refused ? kNoImage : offered_image;
-    const bool is_image = offered_is_image && !image_refused;
+    const bool image_refused = !entry.image.empty() && !winutil::image_bytes_keepable(entry.image);
+    const std::vector<std::uint8_t>& image = image_refused ? kNoImage : entry.image;
+    const bool is_image = entry.is_image && !image_refused;
     // Something was to be stored and the write did not complete.
     auto fail = [failed] {
         if (failed) {
@@ -314,12 +306,12 @@ std::int64_t Database::store_captured_entry(const std::wstring& text, const std:
         return 0;
     }
     const std::string flat = flat_utf8(text, first, last);
-    std::wstring stamp = copied_at && !copied_at->empty() ? *copied_at : now_iso_timestamp();
+    std::wstring stamp = !entry.copied_at.empty() ? entry.copied_at : now_iso_timestamp();
     Guard guard(lock_);
     if (!connection_) {
         return fail();
     }
-    const std::int64_t* category = opt_ptr(category_id);
+    const std::int64_t* category = opt_ptr(entry.category);
     // One transaction for the lookup, the write and the trim: one commit.
     const int begin = exec(L"BEGIN IMMEDIATE");
     if (begin != SQLITE_OK) {

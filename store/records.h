@@ -3,6 +3,7 @@
 // false flags; copying copies every field.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,29 @@ struct HistoryEntry {
     std::wstring link_title;
     bool payload_deferred = false;  // rtf, html and image not read (Database::load_payload)
     bool text_cut = false;          // text holds only the start of the stored text (Database::load_whole_text)
+};
+
+// What a capture hands the store: one new history entry before it is
+// stored (Database::add_entry).
+struct NewEntry {
+    std::wstring text;
+    std::string rtf;
+    std::string html;
+    std::vector<std::uint8_t> image;
+    std::wstring source_app;
+    bool is_image = false;
+    bool repeat = false;            // store it again even when an equal text is there
+    std::optional<std::int64_t> category;
+    std::wstring page_title;
+    std::wstring page_url;
+    bool is_browser = false;
+    std::wstring copied_at;         // its time stamp as the store keeps it; empty: the time of the write
+
+    // The bytes it holds (texts counted at their in-memory size).
+    std::size_t bytes() const {
+        return text.size() * sizeof(wchar_t) + rtf.size() + html.size() + image.size() +
+               (source_app.size() + page_title.size() + page_url.size()) * sizeof(wchar_t);
+    }
 };
 
 // One category of history entries.

@@ -148,8 +148,8 @@ TEST_F(EntryHintWindow, FollowsTheSelectionOfRealClicks) {
 }
 
 TEST_F(EntryHintWindow, ImageEntryShowsItsPictureAndTheViewButton) {
-    const std::int64_t id = db->add_entry(L"", "", "", view_test::gradient_png(600, 400), L"mspaint.exe", true, false,
-                                          std::nullopt, L"", L"", false);
+    const std::int64_t id = db->add_entry({.image = view_test::gradient_png(600, 400), .source_app = L"mspaint.exe",
+        .is_image = true});
     ASSERT_GT(id, 0);
     const std::int64_t text = db->add_text_entry(L"a text", std::nullopt, false, false);
     mw->show_images();
@@ -319,8 +319,8 @@ std::wstring clipboard_text() {
 TEST_F(EntryHintWindow, AddressLineOffersOpenOnlyForWebAddresses) {
     const std::int64_t web = db->add_text_entry(L"https://example.org/page", std::nullopt, false, false);
     // A browser page whose address, as another program gave it, names a local program.
-    const std::int64_t local = db->add_entry(L"some words from a page", "", "", {}, L"browser.exe", false, false,
-                                             std::nullopt, L"Page", L"C:\\Windows\\notepad.exe", true);
+    const std::int64_t local = db->add_entry({.text = L"some words from a page", .source_app = L"browser.exe",
+        .page_title = L"Page", .page_url = L"C:\\Windows\\notepad.exe", .is_browser = true});
     ASSERT_TRUE(web > 0 && local > 0);
     mw->refresh_all();
     pump(100);
@@ -413,8 +413,8 @@ TEST_F(EntryHintWindow, FontSizeChangeRebuildsTheShownHint) {
 
 TEST_F(EntryHintWindow, ShowingAndHidingLeavesNoGdiObjects) {
     const std::int64_t text = db->add_text_entry(L"text entry", std::nullopt, false, false);
-    const std::int64_t image = db->add_entry(L"", "", "", view_test::gradient_png(200, 150), L"mspaint.exe", true,
-                                             false, std::nullopt, L"", L"", false);
+    const std::int64_t image = db->add_entry({.image = view_test::gradient_png(200, 150),
+        .source_app = L"mspaint.exe", .is_image = true});
     mw->refresh_all();
     pump(100);
     auto cycle = [&](std::int64_t id) {
@@ -599,8 +599,8 @@ TEST_F(EntryHintWindow, HidesWhenTheMainWindowStopsBeingActive) {
 }
 
 TEST_F(EntryHintWindow, StaysUnderTheViewWindowItOpened) {
-    const std::int64_t id = db->add_entry(L"", "", "", view_test::gradient_png(300, 200), L"mspaint.exe", true, false,
-                                          std::nullopt, L"", L"", false);
+    const std::int64_t id = db->add_entry({.image = view_test::gradient_png(300, 200), .source_app = L"mspaint.exe",
+        .is_image = true});
     mw->show_images();
     pump(200);
     ASSERT_TRUE(list_select_entry(mw->cards, id));

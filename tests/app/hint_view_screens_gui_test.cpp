@@ -76,13 +76,12 @@ TEST_P(HintViewScreens, HintAndViewWindowInTheTheme) {
     SetWindowPos(run.window(), HWND_TOPMOST, 720, 60, 620, 560, SWP_SHOWWINDOW);
     SetForegroundWindow(run.window());
 
-    const std::int64_t text = db->add_entry(
-        L"Quillet keeps what you copy.\r\nThe hint shows the whole text of the selected entry, word-wrapped, "
-        L"with where it came from below the dotted rule.",
-        "", "", {}, L"C:\\Program Files\\Browser\\browser.exe", false, false, std::nullopt,
-        L"Release notes - Example Browser", L"https://example.org/notes", true);
-    const std::int64_t image = db->add_entry(L"", "", "", view_test::gradient_png(480, 300), L"mspaint.exe", true,
-                                             false, std::nullopt, L"", L"", false);
+    const std::int64_t text = db->add_entry({
+        .text = L"Quillet keeps what you copy.\r\nThe hint shows the whole text of the selected entry, word-wrapped, " L"with where it came from below the dotted rule.",
+        .source_app = L"C:\\Program Files\\Browser\\browser.exe", .page_title = L"Release notes - Example Browser",
+        .page_url = L"https://example.org/notes", .is_browser = true});
+    const std::int64_t image = db->add_entry({.image = view_test::gradient_png(480, 300),
+        .source_app = L"mspaint.exe", .is_image = true});
     ASSERT_TRUE(text > 0 && image > 0);
     mw->refresh_all();
     pump(200);

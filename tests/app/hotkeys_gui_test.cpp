@@ -196,7 +196,7 @@ TEST_F(RunningHotkeys, QuickSlotImageIsNotRecordedAgain) {
     App& app = *run.app;
     Database& db = *app.database;
     std::vector<std::uint8_t> dib = small_dib(0x20);
-    std::int64_t id = db.add_entry(L"", {}, {}, dib, L"paint.exe", true, false, std::nullopt, L"", L"", false);
+    std::int64_t id = db.add_entry({.image = dib, .source_app = L"paint.exe", .is_image = true});
     ASSERT_GT(id, 0);
     ASSERT_TRUE(db.add_to_slot(id, 9));
     pump(700);
@@ -216,8 +216,8 @@ TEST_F(RunningHotkeys, QuickSlotOfAnImageThatCannotBeDecodedWritesNothingAndSend
                                         'R', 0, 0, 0, 4, 0, 0, 0, 4, 8, 6, 0, 0, 0, 0x12, 0x34, 0x56, 0x78};
     for (int i = 0; i < 40; ++i) broken.push_back(static_cast<std::uint8_t>(i * 7));
     const std::int64_t image_id =
-        db.add_entry(L"caption of the picture", {}, {}, broken, L"paint.exe", true, false, std::nullopt, L"", L"",
-                     false);
+        db.add_entry({.text = L"caption of the picture", .image = broken, .source_app = L"paint.exe",
+            .is_image = true});
     ASSERT_GT(image_id, 0);
     ASSERT_TRUE(db.add_to_slot(image_id, 9));
     const std::int64_t text_id = db.add_text_entry(L"slot text that pastes", std::nullopt, false, true);

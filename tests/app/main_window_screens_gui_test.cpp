@@ -88,15 +88,15 @@ TEST_P(MainWindowScreens, CardsOfEveryKindAreDrawn) {
     MainWindow* mw = run.app->main_window.get();
     Database* db = run.app->database.get();
     ASSERT_TRUE(wnd && mw && db);
-    ASSERT_GT(db->add_entry(L"", "", "", gradient_dib(), L"mspaint.exe", true, false, std::nullopt, L"Picture", L"",
-                            false),
+    ASSERT_GT(db->add_entry({.image = gradient_dib(), .source_app = L"mspaint.exe", .is_image = true,
+        .page_title = L"Picture"}),
               0);
-    ASSERT_GT(db->add_entry(L"Formatted <b>HTML</b> text from a web page", "",
-                            "<html><body><b>HTML</b> text</body></html>", {}, L"browser.exe", false, false,
-                            std::nullopt, L"Example page", L"https://example.com/", true),
+    ASSERT_GT(db->add_entry({.text = L"Formatted <b>HTML</b> text from a web page",
+        .html = "<html><body><b>HTML</b> text</body></html>", .source_app = L"browser.exe",
+        .page_title = L"Example page", .page_url = L"https://example.com/", .is_browser = true}),
               0);
-    ASSERT_GT(db->add_entry(L"Rich text from a word processor", "{\\rtf1\\ansi {\\b Rich} text}", "", {},
-                            L"wordpad.exe", false, false, std::nullopt, L"Document", L"", false),
+    ASSERT_GT(db->add_entry({.text = L"Rich text from a word processor", .rtf = "{\\rtf1\\ansi {\\b Rich} text}",
+        .source_app = L"wordpad.exe", .page_title = L"Document"}),
               0);
     std::int64_t plain = db->add_text_entry(L"A plain text entry\r\nwith a second line", std::nullopt, false, false);
     ASSERT_GT(plain, 0);

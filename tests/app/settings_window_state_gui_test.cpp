@@ -244,8 +244,8 @@ struct NarrowTexts {
 TEST_F(SettingsWindowState, TheHintsViewButtonOpensOnlyOnItsOwnClick) {
     start();
     Database& db = *run->app->database;
-    const std::int64_t id = db.add_entry(L"", "", "", view_test::gradient_png(300, 200), L"mspaint.exe", true, false,
-                                         std::nullopt, L"", L"", false);
+    const std::int64_t id = db.add_entry({.image = view_test::gradient_png(300, 200), .source_app = L"mspaint.exe",
+        .is_image = true});
     ASSERT_GT(id, 0);
     mw->show_images();
     settings_test::pump(app(), 200);

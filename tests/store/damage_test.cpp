@@ -67,9 +67,8 @@ std::map<std::int64_t, std::wstring> build_store(const std::wstring& path, std::
     category = db.add_category(L"Work");
     for (int i = 1; i <= 40; ++i) {
         const std::wstring text = entry_text(i);
-        const std::int64_t id = db.add_entry(text, {}, {}, {}, L"notepad.exe", false, false,
-                                             i == 1 ? std::optional<std::int64_t>(category) : std::nullopt, L"", L"",
-                                             false);
+        const std::int64_t id = db.add_entry({.text = text, .source_app = L"notepad.exe",
+            .category = i == 1 ? std::optional<std::int64_t>(category) : std::nullopt});
         EXPECT_GT(id, 0);
         texts[id] = text;
     }
@@ -127,8 +126,7 @@ TEST(StoreDamageInside, OverwrittenPagesAreFoundAtOpenAndTheRowsThatReadAreKept)
 
     // The next capture goes into the fresh store, which is the file at the
     // path from now on.
-    const std::int64_t id = db.add_entry(L"copied after the repair", {}, {}, {}, L"", false, false, std::nullopt,
-                                         L"", L"", false);
+    const std::int64_t id = db.add_entry({.text = L"copied after the repair"});
     ASSERT_GT(id, 0);
     EXPECT_EQ(db.count_entries(), saved + 1);
     RawDb file(path);
@@ -161,8 +159,7 @@ TEST(StoreDamageInside, AZeroedHistoryRootPageSavesTheOtherTables) {
     EXPECT_TRUE(has_snippet(db, L"Greeting"));
     EXPECT_TRUE(db.list_slot_entries().empty()) << "a slot of an entry that did not read goes";
     bool failed = true;
-    EXPECT_GT(db.add_entry(L"stored in the fresh store", {}, {}, {}, L"", false, false, std::nullopt, L"", L"",
-                           false, &failed),
+    EXPECT_GT(db.add_entry({.text = L"stored in the fresh store"}, &failed),
               0);
     EXPECT_FALSE(failed);
 }
@@ -195,8 +192,7 @@ TEST(StoreDamageInside, DamageMetLaterIsHandledAsAtOpen) {
 
         if (by_capture) {
             bool failed = true;
-            const std::int64_t id = db.add_entry(L"copied after the damage", {}, {}, {}, L"", false, false,
-                                                 std::nullopt, L"", L"", false, &failed);
+            const std::int64_t id = db.add_entry({.text = L"copied after the damage"}, &failed);
             EXPECT_GT(id, 0);
             EXPECT_FALSE(failed);
             EXPECT_TRUE(db.recovered_damaged_file());

@@ -128,7 +128,7 @@ TEST(StoreMigration, EightColumnHistoryKeepsItsRows) {
     ASSERT_EQ(trash.size(), 1u);
     EXPECT_EQ(trash[0].text, L"old trashed");
     // New rows continue after the old ids and the store works as usual.
-    std::int64_t id = db.add_entry(L"new one", {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false);
+    std::int64_t id = db.add_entry({.text = L"new one"});
     EXPECT_EQ(id, 4);
     EXPECT_EQ(db.count_entries(), 3);
 }
@@ -279,8 +279,7 @@ TEST(StoreDamage, DamagedFileIsRenamedAsideAndAFreshStoreWorks) {
         if (!c.wal.empty()) {
             EXPECT_EQ(read_file(aside + L"-wal"), c.wal) << c.what;
         }
-        std::int64_t id = db.add_entry(L"after repair", {}, {}, {}, L"", false, false, std::nullopt,
-                                       L"", L"", false);
+        std::int64_t id = db.add_entry({.text = L"after repair"});
         EXPECT_GT(id, 0) << c.what;
         auto all = db.list_entries(L"all", false, false);
         ASSERT_EQ(all.size(), 1u) << c.what;
@@ -292,7 +291,7 @@ TEST(StoreDamage, DamagedFileIsRenamedAsideAndAFreshStoreWorks) {
 TEST(StoreDamage, HealthyFileIsNotMoved) {
     TempDir dir;
     std::wstring path = dir.file(L"quillet.db");
-    { Database first(path); first.add_entry(L"kept text", {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false); }
+    { Database first(path); first.add_entry({.text = L"kept text"}); }
     Database again(path);
     EXPECT_TRUE(again.is_open());
     EXPECT_FALSE(again.recovered_damaged_file());
@@ -304,7 +303,7 @@ TEST(StoreDamage, UnopenablePathFailsQuietly) {
     Database db(dir.file(L"missing-folder\\quillet.db"));
     EXPECT_FALSE(db.is_open());
     EXPECT_FALSE(db.recovered_damaged_file());
-    EXPECT_EQ(db.add_entry(L"lost", {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false), 0);
+    EXPECT_EQ(db.add_entry({.text = L"lost"}), 0);
     EXPECT_EQ(db.add_text_entry(L"lost", std::nullopt, false, true), 0);
     EXPECT_TRUE(db.list_entries(L"all", false, false).empty());
     EXPECT_EQ(db.count_entries(), 0);

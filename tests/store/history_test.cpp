@@ -103,8 +103,8 @@ TEST_F(HistoryTest, StoringALongTextCopiesItOnceInSQLite) {
 
 TEST_F(HistoryTest, ImageWithoutTextIsStoredWithItsBytesAndFields) {
     std::vector<std::uint8_t> bytes = backup_test::make_dib(2, 1, 0x35);
-    std::int64_t id = db().add_entry(L"", "{\\rtf1}", "<html>", bytes, L"Paint", true, false,
-                                     std::nullopt, L"Title", L"https://x.example/", true);
+    std::int64_t id = db().add_entry({.rtf = "{\\rtf1}", .html = "<html>", .image = bytes, .source_app = L"Paint",
+        .is_image = true, .page_title = L"Title", .page_url = L"https://x.example/", .is_browser = true});
     ASSERT_GT(id, 0);
     auto images = db().list_entries(L"images", false, false);
     ASSERT_EQ(images.size(), 1u);
@@ -129,11 +129,13 @@ TEST_F(HistoryTest, ImageBytesThatDoNotDrawAreNotStored) {
     jpeg[16] = 4;  // BI_JPEG over the pixels
     for (const auto& bytes : {cut, jpeg, std::vector<std::uint8_t>{1, 2, 3, 0, 5}}) {
         bool failed = true;
-        EXPECT_EQ(db().add_entry(L"", {}, {}, bytes, L"Paint", true, true, std::nullopt, L"", L"", false, &failed), 0);
+        EXPECT_EQ(db().add_entry({.image = bytes, .source_app = L"Paint", .is_image = true,
+            .repeat = true}, &failed), 0);
         EXPECT_FALSE(failed);
     }
     EXPECT_EQ(rows(), 0);
-    std::int64_t id = db().add_entry(L"caption", {}, {}, jpeg, L"Paint", true, true, std::nullopt, L"", L"", false);
+    std::int64_t id = db().add_entry({.text = L"caption", .image = jpeg, .source_app = L"Paint", .is_image = true,
+        .repeat = true});
     ASSERT_GT(id, 0);
     EXPECT_EQ(field(id, "is_image"), "0");
     EXPECT_EQ(field(id, "image IS NULL"), "1");
@@ -147,8 +149,8 @@ TEST_F(HistoryTest, DuplicateTextIsBumped) {
     raw().exec("UPDATE history SET created_at='2001-01-01T00:00:00', cat_pin_override=1, pinned=1, "
                "keep=1, use_count=7 WHERE id=" + std::to_string(first));
     std::int64_t before = rows();
-    std::int64_t again = db().add_entry(L"same text\r\n", "rtf", "html", {}, L"App", false, false,
-                                        std::nullopt, L"T", L"U", true);
+    std::int64_t again = db().add_entry({.text = L"same text\r\n", .rtf = "rtf", .html = "html",
+        .source_app = L"App", .page_title = L"T", .page_url = L"U", .is_browser = true});
     EXPECT_EQ(again, first);
     EXPECT_EQ(rows(), before);
     EXPECT_GT(std::stoll(field(first, "sort_order")), std::stoll(field(other, "sort_order")));
@@ -193,8 +195,8 @@ TEST_F(HistoryTest, WhenANewRowIsInserted) {
         if (c.is_image) {
             bytes = backup_test::make_dib(1, 1, 7);
         }
-        std::int64_t id = db().add_entry(c.text, {}, {}, bytes, L"", c.is_image, c.repeat,
-                                         std::nullopt, L"", L"", false);
+        std::int64_t id = db().add_entry({.text = c.text, .image = bytes, .is_image = c.is_image,
+            .repeat = c.repeat});
         EXPECT_GT(id, 0) << c.what;
         EXPECT_NE(id, c.must_differ_from) << c.what;
         EXPECT_EQ(rows(), before + 1) << c.what;
@@ -225,8 +227,7 @@ TEST_F(HistoryTest, FailedInsertReturnsNoId) {
 
 TEST_F(HistoryTest, AWriteThatFailsIsToldApartFromNothingToStore) {
     auto add = [&](const std::wstring& text, bool repeat, bool& failed) {
-        return db().add_entry(text, {}, {}, {}, L"notepad.exe", false, repeat, std::nullopt, L"", L"", false,
-                              &failed);
+        return db().add_entry({.text = text, .source_app = L"notepad.exe", .repeat = repeat}, &failed);
     };
     bool failed = true;
     EXPECT_EQ(add(L"x", false, failed), 0);

@@ -112,7 +112,7 @@ TEST_F(ImportTest, RoundTripThroughAnEmptyStoreAndTheSameStore) {
     EXPECT_EQ(dump_store(raw()), before);
 
     // A later capture lists above the imported entries of its pin class.
-    std::int64_t fresh = other->add_entry(L"captured later", {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false);
+    std::int64_t fresh = other->add_entry({.text = L"captured later"});
     std::vector<HistoryEntry> all = other->list_entries(L"all", false, true);
     auto first_unpinned = std::find_if(all.begin(), all.end(), [](const HistoryEntry& e) { return !e.effective_pinned; });
     ASSERT_NE(first_unpinned, all.end());

@@ -175,7 +175,8 @@ TEST_F(ViewsTest, RecordFieldsAndPayload) {
 // stays as it was listed.
 TEST_F(ViewsTest, DeferredPayloadIsReadOnRequest) {
     const std::int64_t rich =
-        db().add_entry(L"rich text", "{\\rtf1 r}", "<b>r</b>", {}, L"word.exe", false, false, a_, L"Doc", L"", false);
+        db().add_entry({.text = L"rich text", .rtf = "{\\rtf1 r}", .html = "<b>r</b>", .source_app = L"word.exe",
+            .category = a_, .page_title = L"Doc"});
     ASSERT_EQ(db().add_to_slots({id_["t5"], rich}, 9), 2);
     for (const wchar_t* view : {L"all", L"images", L"pinned", L"trash", L"slots"}) {
         SCOPED_TRACE(testing::Message() << std::string(view, view + wcslen(view)));

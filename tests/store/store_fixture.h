@@ -142,7 +142,7 @@ protected:
     // A text entry with the default capture arguments.
     std::int64_t add_text(const std::wstring& text, std::optional<std::int64_t> category = std::nullopt,
                           bool repeat = false) {
-        return db().add_entry(text, {}, {}, {}, L"", false, repeat, category, L"", L"", false);
+        return db().add_entry({.text = text, .repeat = repeat, .category = category});
     }
     // A 1 x 1 bitmap of 32 bits whose pixel bytes are all 'fill'.
     static std::vector<std::uint8_t> pixel_dib(std::uint8_t fill) {
@@ -153,7 +153,8 @@ protected:
     }
     std::int64_t add_image(const std::wstring& text, const std::vector<std::uint8_t>& bytes,
                            std::optional<std::int64_t> category = std::nullopt) {
-        return db().add_entry(text, {}, {}, bytes, L"", true, true, category, L"", L"", false);
+        return db().add_entry({.text = text, .image = bytes, .is_image = true, .repeat = true,
+            .category = category});
     }
     static std::vector<std::int64_t> ids_of(const std::vector<HistoryEntry>& entries) {
         std::vector<std::int64_t> out;

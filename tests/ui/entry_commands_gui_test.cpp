@@ -208,15 +208,16 @@ protected:
         return nullptr;
     }
     std::int64_t add_rich(const std::wstring& text) {
-        return db_->add_entry(text, "{\\rtf1 old}", "Version:0.9\r\n<b>old</b>", {}, L"winword.exe", false, false,
-                              std::nullopt, L"", L"", false);
+        return db_->add_entry({.text = text, .rtf = "{\\rtf1 old}", .html = "Version:0.9\r\n<b>old</b>",
+            .source_app = L"winword.exe"});
     }
     std::int64_t add_image(const std::wstring& source_title) {
         std::vector<std::uint8_t> dib(40 + 16, 0x40);
         // A 2 x 2 bitmap of 32 bits.
         const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
         std::copy(header, header + 40, dib.begin());
-        return db_->add_entry(L"", "", "", dib, L"paint.exe", true, true, std::nullopt, source_title, L"", false);
+        return db_->add_entry({.image = dib, .source_app = L"paint.exe", .is_image = true, .repeat = true,
+            .page_title = source_title});
     }
 
     test_support::TempFolder dir_;

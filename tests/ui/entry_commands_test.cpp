@@ -201,8 +201,8 @@ TEST_F(EntryCommands, DeleteForeverOfOneRowAsksNothingAndActsOnlyInTheTrash) {
 
 TEST_F(EntryCommands, ReplacingTheTextClearsRtfAndHtmlAndReportsTheChange) {
     const std::int64_t id =
-        db_->add_entry(L"rich words", "{\\rtf1 rich}", "<b>rich</b>", {}, L"winword.exe", false, false, std::nullopt,
-                       L"", L"", false);
+        db_->add_entry({.text = L"rich words", .rtf = "{\\rtf1 rich}", .html = "<b>rich</b>",
+            .source_app = L"winword.exe"});
     ASSERT_GT(id, 0);
     ASSERT_FALSE(entry(id).rtf.empty());
     EXPECT_TRUE(db_->replace_entry_text(id, L"plain words"));

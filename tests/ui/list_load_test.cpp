@@ -30,7 +30,7 @@ protected:
         std::vector<std::uint8_t> dib(40 + 16, seed);
         const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
         std::copy(header, header + 40, dib.begin());
-        return db_->add_entry(L"", "", "", dib, L"test.exe", true, false, std::nullopt, L"", L"", false);
+        return db_->add_entry({.image = dib, .source_app = L"test.exe", .is_image = true});
     }
     static std::vector<std::int64_t> keys(const ListModel& m) {
         std::vector<std::int64_t> k;

@@ -238,8 +238,7 @@ TEST_F(LongTexts, AListReadAgainReadsOnlyWhatTheStoreWrote) {
     while (m.has_pending_texts()) m.load_pending_texts(*db_, 0);
     const std::int64_t edited = m.row_key(3);
     ASSERT_TRUE(db_->replace_entry_text(edited, L"Replaced by hand, with a Needle inside"));
-    const std::int64_t copied = db_->add_entry(L"a new copy with a needle", "", "", {}, L"notepad.exe", false, false,
-                                               std::nullopt, L"", L"", false);
+    const std::int64_t copied = db_->add_entry({.text = L"a new copy with a needle", .source_app = L"notepad.exe"});
     ASSERT_GT(copied, 0);
     load_list(m, *db_, settings_, ListView{}, L"", nullptr);
     EXPECT_FALSE(m.has_pending_texts());

@@ -165,10 +165,11 @@ protected:
     }
 
     std::int64_t add_text(const std::wstring& text, const std::string& rtf = {}, const std::string& html = {}) {
-        return db_->add_entry(text, rtf, html, {}, L"notepad.exe", false, false, std::nullopt, L"", L"", false);
+        return db_->add_entry({.text = text, .rtf = rtf, .html = html, .source_app = L"notepad.exe"});
     }
     std::int64_t add_image(const std::wstring& text, const Bytes& bytes) {
-        return db_->add_entry(text, "", "", bytes, L"paint.exe", true, true, std::nullopt, L"", L"", false);
+        return db_->add_entry({.text = text, .image = bytes, .source_app = L"paint.exe", .is_image = true,
+            .repeat = true});
     }
     std::int64_t add_template(const std::wstring& title, const std::wstring& body) {
         return db_->add_snippet(title, body, L"");

@@ -80,7 +80,7 @@ protected:
         // A 2 x 2 bitmap of 32 bits.
         const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 16};
         std::copy(header, header + 40, dib.begin());
-        image_id_ = db_->add_entry(L"", "", "", dib, L"paint.exe", true, false, std::nullopt, L"", L"", false);
+        image_id_ = db_->add_entry({.image = dib, .source_app = L"paint.exe", .is_image = true});
         ASSERT_GT(image_id_, 0);
     }
 
