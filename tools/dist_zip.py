@@ -5,8 +5,9 @@
       writes ZIP holding Quillet.exe, lang/*.ini, help/* and license.txt
       side by side (the licence with Windows line ends, so that every
       Notepad shows its lines);
-  dist_zip.py unpack ZIP DIR
-      empties DIR and unpacks ZIP into it after checking every member's CRC.
+  dist_zip.py unpack [--over] ZIP DIR
+      empties DIR (with --over: keeps what else it holds) and unpacks ZIP
+      into it after checking every member's CRC.
 """
 import argparse
 import os
@@ -67,9 +68,9 @@ def pack(args):
 
 
 def unpack(args):
-    if os.path.isdir(args.dir):
+    if os.path.isdir(args.dir) and not args.over:
         shutil.rmtree(args.dir)
-    os.makedirs(args.dir)
+    os.makedirs(args.dir, exist_ok=True)
     with zipfile.ZipFile(args.zip) as zf:
         bad = zf.testzip()
         if bad is not None:
@@ -92,6 +93,7 @@ def main():
     p.add_argument("--license", required=True)
     p.add_argument("--out", required=True)
     u = sub.add_parser("unpack")
+    u.add_argument("--over", action="store_true")
     u.add_argument("zip")
     u.add_argument("dir")
     args = parser.parse_args()
