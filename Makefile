@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 4)
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test run bench clean
+.PHONY: all setup configure build test run dist bench clean
 
 all: build
 
@@ -30,10 +30,17 @@ test: $(BUILD)/CMakeCache.txt
 	 ( cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600 --repeat until-pass:2 ) || status=$$?; \
 	 bash tools/wine-stop.sh $(BUILD); exit $$status
 
+# The program runs from the same files as the zip a Windows user downloads.
 run: $(BUILD)/CMakeCache.txt
 	@bash tools/setup.sh
-	cmake --build $(BUILD) -j $(JOBS) --target Quillet
+	cmake --build $(BUILD) -j $(JOBS) --target dist
 	@bash tools/run.sh $(BUILD)
+
+# $(BUILD)/dist/Quillet-<version>-win64.zip: Quillet.exe, lang\, help\ and
+# license.txt side by side.
+dist: $(BUILD)/CMakeCache.txt
+	@bash tools/setup.sh
+	cmake --build $(BUILD) -j $(JOBS) --target dist
 
 bench: $(BUILD)/CMakeCache.txt
 	@bash tools/setup.sh

@@ -7,6 +7,7 @@
 #include "core/i18n.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "ui/message_boxes.h"
 
 namespace {
 
@@ -48,11 +49,26 @@ HelpTarget help_target(const std::wstring& exe_folder, const std::wstring& code,
     return HelpTarget{false, online_help_address(docs_base, code)};
 }
 
+bool open_file_else_address(HWND owner, const std::wstring& file, const std::wstring& working_folder,
+                            const std::wstring& address, const std::wstring& title, const std::wstring& missing_text) {
+    if (!file.empty()) {
+        const wchar_t* working = working_folder.empty() ? nullptr : working_folder.c_str();
+        const auto result = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(owner, L"open", file.c_str(), nullptr, working, SW_SHOWNORMAL));
+        if (result > 32) return true;
+    }
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result > 32) return true;
+    show_message(owner, title, missing_text + L"\n\n" + address);
+    return false;
+}
+
 bool open_help(HWND owner) {
     const std::wstring folder = exe_folder_with_separator();
-    const HelpTarget help = help_target(folder, help_language_code(), update_base(), is_file);
-    const wchar_t* working = help.local && !folder.empty() ? folder.c_str() : nullptr;
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(owner, L"open", help.target.c_str(), nullptr, working, SW_SHOWNORMAL));
-    return result > 32;
+    const std::wstring code = help_language_code();
+    const HelpTarget help = help_target(folder, code, update_base(), is_file);
+    return open_file_else_address(owner, help.local ? help.target : std::wstring(), folder,
+                                  online_help_address(update_base(), code), tr(L"action.guide"),
+                                  tr(L"help.missing"));
 }

@@ -30,5 +30,14 @@ HelpTarget help_target(const std::wstring& exe_folder, const std::wstring& code,
 // The online documentation address for the code (see help_target).
 std::wstring online_help_address(const std::wstring& docs_base, const std::wstring& code);
 
-// Opens the help for the owner (command 1505); true when the shell took it.
+// Opens the file with the shell ("open"; working_folder may be empty), or,
+// when file is empty or the shell refuses it, the web address. When the
+// address cannot be opened either, a message titled title says missing_text,
+// a blank line and the address. True when the shell took one of them.
+bool open_file_else_address(HWND owner, const std::wstring& file, const std::wstring& working_folder,
+                            const std::wstring& address, const std::wstring& title, const std::wstring& missing_text);
+
+// Opens the help for the owner (command 1505): the local page with the
+// executable's folder as working folder, else the online documentation,
+// else a message naming it. True when the shell took one of them.
 bool open_help(HWND owner);

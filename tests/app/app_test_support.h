@@ -99,6 +99,38 @@ private:
     DWORD id_ = 0;
 };
 
+// The top-level window of the class in the process, waiting for it to appear.
+inline HWND process_window(DWORD pid, const wchar_t* cls, DWORD timeout_ms) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* cls;
+        HWND found;
+    } search{pid, cls, nullptr};
+    pump_until(
+        [&] {
+            EnumWindows(
+                [](HWND w, LPARAM lp) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(lp);
+                    wchar_t name[64] = {};
+                    GetClassNameW(w, name, 64);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(w, &owner);
+                    if (owner == s->pid && std::wstring(name) == s->cls) {
+                        s->found = w;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout_ms);
+    return search.found;
+}
+
+// The "QuilletMain" window of the process, waiting for it to appear.
+inline HWND main_window_of(DWORD pid, DWORD timeout_ms) { return process_window(pid, L"QuilletMain", timeout_ms); }
+
 inline std::wstring helper_exe() { return own_exe_dir() + L"\\app_test_helper.exe"; }
 
 // A named event of this test, made fresh.

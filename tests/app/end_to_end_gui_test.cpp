@@ -25,36 +25,6 @@ using namespace app_test;
 
 using test_support::PortableCopy;
 
-struct FindByProcess {
-    DWORD pid;
-    HWND found;
-};
-
-// The "QuilletMain" window of the process, waiting for it to appear.
-HWND main_window_of(DWORD pid, DWORD timeout_ms) {
-    FindByProcess f{pid, nullptr};
-    pump_until(
-        [&] {
-            EnumWindows(
-                [](HWND w, LPARAM lp) -> BOOL {
-                    auto* f = reinterpret_cast<FindByProcess*>(lp);
-                    wchar_t cls[64] = {};
-                    GetClassNameW(w, cls, 64);
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(w, &owner);
-                    if (owner == f->pid && std::wstring(cls) == L"QuilletMain") {
-                        f->found = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&f));
-            return f.found != nullptr;
-        },
-        timeout_ms);
-    return f.found;
-}
-
 // A window of this test that owns what it puts on the clipboard, as a
 // program the user copies from would.
 class ClipboardSource {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/help.h"
 #include "app/web_addresses.h"
 #include "core/i18n.h"
 #include "core/paths.h"
@@ -19,7 +20,6 @@
 #include "theme/paint_scope.h"
 #include "theme/painters.h"
 #include "ui/dialogs/dialog_loop.h"
-#include "ui/message_boxes.h"
 
 namespace {
 
@@ -269,18 +269,9 @@ std::wstring find_license_file(const std::wstring& folder, bool (*exists)(const 
 }
 
 bool open_license(HWND owner) {
-    const std::wstring file = find_license_file(winutil::exe_dir(), is_file);
-    if (!file.empty()) {
-        const auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteW(owner, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-        if (result > 32) return true;
-    }
-    const std::wstring terms = terms_page_address(current_language());
-    const auto result =
-        reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", terms.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) return true;
-    show_message(owner, tr(L"action.license"), tr(L"license.missing") + L"\n\n" + terms);
-    return false;
+    return open_file_else_address(owner, find_license_file(winutil::exe_dir(), is_file), std::wstring(),
+                                  terms_page_address(current_language()), tr(L"action.license"),
+                                  tr(L"license.missing"));
 }
 
 void show_about_window(HWND owner, App* app) {
