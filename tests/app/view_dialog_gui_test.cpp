@@ -294,23 +294,9 @@ TEST_F(ViewDialogWindow, ContextMenuViewOpensTheSelectedEntry) {
     EXPECT_EQ(shown, L"an entry to read in full");
 }
 
-// The keys pressed in order and released in reverse.
+// A chord of real keys, given a moment to arrive.
 void send_keys(std::initializer_list<WORD> keys) {
-    std::vector<INPUT> in;
-    for (WORD k : keys) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        in.push_back(i);
-    }
-    for (auto it = keys.end(); it != keys.begin();) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = *--it;
-        i.ki.dwFlags = KEYEVENTF_KEYUP;
-        in.push_back(i);
-    }
-    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    gui_test::send_key_chord(keys);
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
 }
 
