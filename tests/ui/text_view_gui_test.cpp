@@ -17,6 +17,7 @@
 
 #include "core/clipboard_text.h"
 #include "tests/theme/gui_support.h"
+#include "theme/colors.h"
 #include "ui/popup_menu.h"
 
 namespace {
@@ -350,6 +351,25 @@ TEST_F(TextViewWindow, ContextMenuCopiesAndSelectsAll) {
     EXPECT_TRUE(gui_test::thread_windows(ui, kPopupMenuClass).empty());
 }
 
+TEST_F(TextViewWindow, ShowsItsFocusWithAFrameAndTheCaret) {
+    view = create_text_view(host, L"some text", 10, 10, 400, 300, font);
+    ASSERT_NE(view, nullptr);
+    const COLORREF accent = theme_colors(false).accent;
+    auto frame_pixel = [&] {
+        const gui_test::Pixels p = gui_test::grab_painted_window(view);
+        return p.at(0, p.height / 2);
+    };
+    SetForegroundWindow(host);
+    SetFocus(view);
+    gui_test::pump();
+    EXPECT_EQ(frame_pixel(), accent) << "focused";
+    EXPECT_EQ(caret_of_thread().window, view);
+    SetFocus(host);
+    gui_test::pump();
+    EXPECT_NE(frame_pixel(), accent) << "without the focus";
+    EXPECT_EQ(caret_of_thread().window, nullptr);
+}
+
 TEST_F(TextViewWindow, GetSelAnswersAsAnEditBoxPast65535) {
     const std::wstring text(70000, L'x');
     view = create_text_view(host, text.c_str(), 10, 10, 400, 300, font);
@@ -390,6 +410,8 @@ TEST_F(TextViewWindow, EmojiAndMixedTextsLayOutNoLineWiderThanTheView) {
         GetClientRect(view, &client);
         const int lines = text_view_line_count(view);
         EXPECT_GT(lines, 1) << c.name;
+        // As many lines at least as the drawn width of the text needs.
+        EXPECT_GE(lines, drawn_width(c.text) / client.right) << c.name;
         keys({VK_CONTROL, VK_HOME});
         int widest = 0;
         std::wstring joined;
