@@ -75,21 +75,6 @@ private:
     std::thread thread_;
 };
 
-void send_key(WORD vk, WORD modifier = 0) {
-    INPUT in[4] = {};
-    UINT n = 0;
-    auto key = [&](WORD k, DWORD flags) {
-        in[n].type = INPUT_KEYBOARD;
-        in[n].ki.wVk = k;
-        in[n++].ki.dwFlags = flags;
-    };
-    if (modifier) key(modifier, 0);
-    key(vk, 0);
-    key(vk, KEYEVENTF_KEYUP);
-    if (modifier) key(modifier, KEYEVENTF_KEYUP);
-    SendInput(n, in, sizeof(INPUT));
-}
-
 void click_at(POINT screen) {
     gui_test::move_pointer(screen);
     INPUT in[2] = {};
@@ -162,7 +147,7 @@ TEST(LongText, OneMebibyteEntryLeavesTheMainWindowAnswering) {
             same = gui_test::text_of(d->text_edit) == text;
             SetForegroundWindow(dialog);
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            send_key(VK_END, VK_CONTROL);
+            gui_test::send_key_chord({VK_CONTROL, VK_END});
             scrolled = gui_test::wait_until(
                 [&] {
                     return text_view_top_line(d->text_edit) > 0 &&
@@ -172,7 +157,7 @@ TEST(LongText, OneMebibyteEntryLeavesTheMainWindowAnswering) {
             gui_test::save_png(gui_test::grab_painted_window(dialog),
                                gui_test::exe_dir() + L"\\..\\long_text_view_end.png");
         }
-        send_key(VK_ESCAPE);
+        gui_test::send_key_chord({VK_ESCAPE});
         closed_by_esc = gui_test::wait_until([&] { return !IsWindow(dialog); }, 3000);
         if (IsWindow(dialog)) PostMessageW(dialog, WM_CLOSE, 0, 0);
     });
