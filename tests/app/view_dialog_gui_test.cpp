@@ -3,10 +3,13 @@
 // helper thread while its loop runs: fit, zoom limits, drag limits, the
 // reset on resize, a small picture at its own size, text read-only, the
 // main window disabled meanwhile, WM_QUIT posted again, the context-menu
-// road, and the GDI objects after many openings.
+// road, the GDI objects after many openings, and a mixed text (emoji,
+// ideographs, Latin) selected with the keys and copied.
 #include "ui/dialogs/view_dialog.h"
 
 #include <gtest/gtest.h>
+
+#include "core/clipboard_text.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -289,6 +292,48 @@ TEST_F(ViewDialogWindow, ContextMenuViewOpensTheSelectedEntry) {
     mw->open_selected_entry();
     helper.join();
     EXPECT_EQ(shown, L"an entry to read in full");
+}
+
+// A chord of real keys, given a moment to arrive.
+void send_keys(std::initializer_list<WORD> keys) {
+    gui_test::send_key_chord(keys);
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+}
+
+TEST_F(ViewDialogWindow, KeysSelectLinesOfAMixedTextAndCtrlCCopiesThem) {
+    const std::wstring lines[] = {
+        L"Emoji \U0001F600\U0001F389\U0001F44D and Latin",
+        L"\u4E2D\u6587\u65E5\u672C\u8A9E ideographs \u2713",
+        L"caf\u00E9 \U0001F680 the third line",
+        L"a fourth line, not taken",
+    };
+    HistoryEntry e;
+    e.id = 7;
+    for (const std::wstring& l : lines) e.text += l + L"\r\n";
+    for (int i = 0; i < 3; ++i) e.text += L"\U0001F600\U0001F601\U0001F602 mixed \u4E2D\u6587 words wrap here ";
+    const std::wstring wanted = lines[0] + L"\r\n" + lines[1] + L"\r\n" + lines[2];
+    winutil::set_clipboard_text(L"before");
+    bool copied = false;
+    DWORD from = 0, to = 0;
+    EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog* d) {
+        ASSERT_NE(d->text_edit, nullptr);
+        SetForegroundWindow(dialog);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        send_keys({VK_CONTROL, VK_END});
+        send_keys({VK_CONTROL, VK_HOME});
+        send_keys({VK_SHIFT, VK_DOWN});
+        send_keys({VK_SHIFT, VK_DOWN});
+        send_keys({VK_SHIFT, VK_END});
+        send_keys({VK_CONTROL, 'C'});
+        copied = gui_test::wait_until([&] { return winutil::get_clipboard_text() == wanted; }, 3000);
+        SendMessageW(d->text_edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        gui_test::save_png(gui_test::grab_painted_window(dialog),
+                           gui_test::exe_dir() + L"\\..\\view_dialog_mixed_selection.png");
+    }));
+    EXPECT_TRUE(copied) << "the clipboard holds exactly the three lines";
+    EXPECT_EQ(winutil::get_clipboard_text(), wanted);
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, static_cast<DWORD>(wanted.size()));
 }
 
 TEST_F(ViewDialogWindow, EscClosesTheWindow) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -254,6 +255,22 @@ inline void post_mouse(HWND window, UINT msg, POINT screen, WPARAM keys = 0) {
 inline void post_key(HWND window, UINT vk) {
     PostMessageW(window, WM_KEYDOWN, vk, 1);
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
+}
+
+// Real key input: the keys pressed in order and released in reverse
+// (a chord such as Ctrl+Shift+End).
+inline void send_key_chord(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> in;
+    auto add = [&in](WORD k, DWORD flags) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        i.ki.dwFlags = flags;
+        in.push_back(i);
+    };
+    for (WORD k : keys) add(k, 0);
+    for (auto it = keys.end(); it != keys.begin();) add(*--it, KEYEVENTF_KEYUP);
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
 // --- pixels ----------------------------------------------------------------------------

@@ -12,12 +12,18 @@
 
 #include "core/clipboard_text.h"
 #include "core/handles.h"
+#include "core/i18n.h"
+#include "theme/colors.h"
+#include "ui/popup_menu.h"
 #include "ui/text_layout.h"
 
 namespace {
 
 constexpr int kMarginX = 4;
 constexpr int kMarginY = 2;
+// The commands of the context menu.
+constexpr std::uint64_t kMenuCopy = 1;
+constexpr std::uint64_t kMenuSelectAll = 2;
 
 struct TextView {
     std::wstring text;
@@ -30,8 +36,15 @@ struct TextView {
     // The lines are wrapped again before they are next used.
     bool dirty = true;
     int top = 0;
+    // The selection runs from the anchor to the caret, the end that moves.
     std::uint32_t anchor = 0;
     std::uint32_t caret = 0;
+    // The caret sits at the end of its display line rather than at the start
+    // of the next one (the same offset where a long line wraps).
+    bool caret_at_line_end = false;
+    // The x that Up, Down, Page Up and Page Down keep to; -1: the caret's own.
+    int goal_x = -1;
+    bool focused = false;
     bool selecting = false;
     int wheel_remainder = 0;
 
@@ -41,6 +54,15 @@ struct TextView {
 };
 
 TextView* view_of(HWND w) { return reinterpret_cast<TextView*>(GetWindowLongPtrW(w, 0)); }
+
+void place_caret(TextView& v, HWND w);
+
+// The colour of a solid brush (the fallback for another kind).
+COLORREF brush_color(HBRUSH brush, COLORREF fallback) {
+    LOGBRUSH lb{};
+    if (!brush || GetObjectW(brush, sizeof(lb), &lb) != sizeof(lb) || lb.lbStyle != BS_SOLID) return fallback;
+    return lb.lbColor;
+}
 
 RECT client_of(HWND w) {
     RECT rc{};
@@ -62,6 +84,24 @@ int line_of(const TextView& v, std::uint32_t offset) {
     auto it = std::upper_bound(v.lines.begin(), v.lines.end(), offset,
                                [](std::uint32_t o, const TextLine& l) { return o < l.start; });
     return it == v.lines.begin() ? 0 : static_cast<int>(it - v.lines.begin()) - 1;
+}
+
+// The display line the caret is drawn on.
+int caret_line(const TextView& v) {
+    const int l = line_of(v, v.caret);
+    if (v.caret_at_line_end && l > 0 && v.lines[static_cast<std::size_t>(l)].start == v.caret) {
+        const TextLine& before = v.lines[static_cast<std::size_t>(l) - 1];
+        if (before.start + before.length == v.caret) return l - 1;
+    }
+    return l;
+}
+
+// True when the offset, the end of display line l, is also where the next
+// line starts (a wrapped line).
+bool wraps_at(const TextView& v, int l, std::uint32_t offset) {
+    const std::size_t i = static_cast<std::size_t>(l);
+    return i + 1 < v.lines.size() && v.lines[i].length > 0 && v.lines[i].start + v.lines[i].length == offset &&
+           v.lines[i + 1].start == offset;
 }
 
 void update_scroll_bar(TextView& v, HWND w) {
@@ -95,6 +135,7 @@ void layout(TextView& v, HWND w) {
     v.lines = wrap_text_lines(v.text, width, *v.widths);
     v.top = std::min(line_of(v, first), max_top(v, w));
     update_scroll_bar(v, w);
+    place_caret(v, w);
 }
 
 // The lines need wrapping again; the scroll bar follows at the next use.
@@ -109,27 +150,117 @@ void scroll_to(TextView& v, HWND w, int top) {
     if (top == v.top) return;
     v.top = top;
     update_scroll_bar(v, w);
+    place_caret(v, w);
     InvalidateRect(w, nullptr, FALSE);
 }
 
-void set_selection(TextView& v, HWND w, std::uint32_t anchor, std::uint32_t caret) {
+// Puts the system caret where the caret is (while the view has the focus).
+void place_caret(TextView& v, HWND w) {
+    if (!v.focused) return;
+    layout(v, w);
+    if (v.lines.empty()) return;
+    const int l = caret_line(v);
+    const int x = text_line_x(v.text, v.lines[static_cast<std::size_t>(l)], v.caret, *v.widths);
+    SetCaretPos(kMarginX + x, kMarginY + (l - v.top) * v.line_height);
+}
+
+// The selection from anchor to caret (never inside a surrogate pair).
+void set_selection(TextView& v, HWND w, std::uint32_t anchor, std::uint32_t caret, bool at_line_end = false) {
     v.anchor = std::min(anchor, v.size());
     v.caret = std::min(caret, v.size());
+    if (inside_surrogate_pair(v.text, v.anchor)) --v.anchor;
+    if (inside_surrogate_pair(v.text, v.caret)) --v.caret;
+    v.caret_at_line_end = at_line_end;
+    v.goal_x = -1;
+    place_caret(v, w);
     InvalidateRect(w, nullptr, FALSE);
 }
 
-std::uint32_t hit(TextView& v, HWND w, POINT pt) {
+// Scrolls as little as keeps the caret's line in view.
+void scroll_to_caret(TextView& v, HWND w) {
     layout(v, w);
-    if (v.lines.empty()) return 0;
-    const int dy = pt.y - kMarginY;
-    int row = v.top + (dy >= 0 ? dy / v.line_height : -1 - (-dy - 1) / v.line_height);
-    row = std::clamp(row, 0, static_cast<int>(v.lines.size()) - 1);
-    return text_line_hit(v.text, v.lines[static_cast<std::size_t>(row)], pt.x - kMarginX, *v.widths);
+    const int l = caret_line(v);
+    if (l < v.top) scroll_to(v, w, l);
+    else if (l >= v.top + visible_lines(v, w)) scroll_to(v, w, l - visible_lines(v, w) + 1);
+    place_caret(v, w);
 }
+
+// The display line under the client y (clamped to the text's lines).
+int row_at(TextView& v, HWND w, int y) {
+    layout(v, w);
+    const int dy = y - kMarginY;
+    const int row = v.top + (dy >= 0 ? dy / v.line_height : -1 - (-dy - 1) / v.line_height);
+    return std::clamp(row, 0, std::max(static_cast<int>(v.lines.size()) - 1, 0));
+}
+
+struct Hit {
+    std::uint32_t offset = 0;
+    bool at_line_end = false;
+};
+
+// The offset nearest to x on display line l.
+Hit hit_on_line(TextView& v, int l, int x) {
+    if (v.lines.empty()) return {};
+    const std::uint32_t at = text_line_hit(v.text, v.lines[static_cast<std::size_t>(l)], x, *v.widths);
+    return Hit{at, wraps_at(v, l, at)};
+}
+
+Hit hit(TextView& v, HWND w, POINT pt) { return hit_on_line(v, row_at(v, w, pt.y), pt.x - kMarginX); }
 
 void copy_selection(const TextView& v) {
     if (v.sel_end() <= v.sel_start()) return;
     winutil::set_clipboard_text(v.text.substr(v.sel_start(), v.sel_end() - v.sel_start()));
+}
+
+void select_all(TextView& v, HWND w) { set_selection(v, w, 0, v.size()); }
+
+// Moves the caret (and with extend the selection's end) by a key, and
+// scrolls it into view. Vertical moves keep the x they started at.
+void move_caret(TextView& v, HWND w, Hit to, bool extend, bool keep_goal = false) {
+    const int goal = v.goal_x;
+    set_selection(v, w, extend ? v.anchor : to.offset, to.offset, to.at_line_end);
+    if (keep_goal) v.goal_x = goal;
+    scroll_to_caret(v, w);
+}
+
+// The caret moved by lines (Up, Down, Page Up, Page Down) at the goal x.
+void move_caret_by_lines(TextView& v, HWND w, int delta, bool extend) {
+    layout(v, w);
+    if (v.lines.empty()) return;
+    const int l = caret_line(v);
+    if (v.goal_x < 0) v.goal_x = text_line_x(v.text, v.lines[static_cast<std::size_t>(l)], v.caret, *v.widths);
+    const int target = std::clamp(l + delta, 0, static_cast<int>(v.lines.size()) - 1);
+    move_caret(v, w, hit_on_line(v, target, v.goal_x), extend, true);
+}
+
+// The dark menu goes with a dark background: the one the parent paints the view with.
+bool dark_background(HWND w) {
+    raii::WindowDC dc(w);
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(GetParent(w), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(w)));
+    return !is_light_fill(brush_color(brush, GetSysColor(COLOR_WINDOW)));
+}
+
+// The context menu of an edit box that cannot be changed: Copy (only with
+// a selection) and Select all, at the screen point or, from the keyboard,
+// at the caret.
+void show_context_menu(TextView& v, HWND w, POINT screen, bool from_keyboard) {
+    if (from_keyboard) {
+        POINT caret{};
+        GetCaretPos(&caret);
+        if (!v.focused) caret = POINT{kMarginX, kMarginY};
+        screen = POINT{caret.x, caret.y + v.line_height};
+        ClientToScreen(w, &screen);
+    }
+    std::vector<PopupMenuItem> items;
+    PopupMenu::add_item(items, kMenuCopy, tr(L"action.copy"));
+    items.back().enabled = v.sel_end() > v.sel_start();
+    PopupMenu::add_separator(items);
+    PopupMenu::add_item(items, kMenuSelectAll, tr(L"action.select_all"));
+    const std::uint64_t choice = PopupMenu::track_at(w, screen.x, screen.y, items, dark_background(w));
+    if (!IsWindow(w) || view_of(w) != &v) return;
+    if (choice == kMenuCopy) copy_selection(v);
+    else if (choice == kMenuSelectAll) select_all(v, w);
 }
 
 // --- messages ----------------------------------------------------------------------
@@ -187,6 +318,12 @@ LRESULT on_paint(TextView& v, HWND w) {
                 draw_text_line_part(target, v.text, line, a, b, kMarginX, y, *v.widths);
             }
         }
+        if (v.focused) {
+            // The focus: a frame in the accent colour inside the margins.
+            const bool dark = !is_light_fill(brush_color(brush, GetSysColor(COLOR_WINDOW)));
+            raii::Brush accent(CreateSolidBrush(theme_colors(dark).accent));
+            FrameRect(target, &rc, accent ? accent.get() : GetSysColorBrush(COLOR_HIGHLIGHT));
+        }
         if (target != dc) BitBlt(dc, 0, 0, rc.right, rc.bottom, target, 0, 0, SRCCOPY);
     }
     EndPaint(w, &ps);
@@ -242,16 +379,50 @@ LRESULT on_wheel(TextView& v, HWND w, WPARAM wp) {
 LRESULT on_key_down(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
     layout(v, w);
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool has_selection = v.sel_end() > v.sel_start();
     const int page = std::max(visible_lines(v, w) - 1, 1);
+    const int line = v.lines.empty() ? 0 : caret_line(v);
+    const TextLine current = v.lines.empty() ? TextLine{} : v.lines[static_cast<std::size_t>(line)];
     switch (wp) {
-        case VK_UP: scroll_to(v, w, v.top - 1); return 0;
-        case VK_DOWN: scroll_to(v, w, v.top + 1); return 0;
-        case VK_PRIOR: scroll_to(v, w, v.top - page); return 0;
-        case VK_NEXT: scroll_to(v, w, v.top + page); return 0;
-        case VK_HOME: scroll_to(v, w, 0); return 0;
-        case VK_END: scroll_to(v, w, max_top(v, w)); return 0;
+        case VK_LEFT: {
+            // Without Shift a selection collapses to its start.
+            std::uint32_t to = ctrl ? prev_word_pos(v.text, v.caret) : prev_char_pos(v.text, v.caret);
+            if (!shift && !ctrl && has_selection) to = v.sel_start();
+            move_caret(v, w, Hit{to, false}, shift);
+            return 0;
+        }
+        case VK_RIGHT: {
+            std::uint32_t to = ctrl ? next_word_pos(v.text, v.caret) : next_char_pos(v.text, v.caret);
+            if (!shift && !ctrl && has_selection) to = v.sel_end();
+            move_caret(v, w, Hit{to, false}, shift);
+            return 0;
+        }
+        case VK_UP: move_caret_by_lines(v, w, -1, shift); return 0;
+        case VK_DOWN: move_caret_by_lines(v, w, 1, shift); return 0;
+        case VK_PRIOR:
+        case VK_NEXT: {
+            // The text moves a page and the caret a page with it.
+            const int delta = wp == VK_PRIOR ? -page : page;
+            scroll_to(v, w, v.top + delta);
+            move_caret_by_lines(v, w, delta, shift);
+            return 0;
+        }
+        case VK_HOME:
+            move_caret(v, w, Hit{ctrl ? 0 : current.start, false}, shift);
+            return 0;
+        case VK_END: {
+            if (ctrl) {
+                move_caret(v, w, Hit{v.size(), false}, shift);
+                return 0;
+            }
+            const std::uint32_t end = current.start + current.length;
+            move_caret(v, w, Hit{end, wraps_at(v, line, end)}, shift);
+            return 0;
+        }
+        case VK_APPS: show_context_menu(v, w, POINT{}, true); return 0;
         case 'A':
-            if (ctrl) set_selection(v, w, 0, v.size());
+            if (ctrl) select_all(v, w);
             return 0;
         case 'C':
         case VK_INSERT:
@@ -261,10 +432,59 @@ LRESULT on_key_down(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
     }
 }
 
+// Shift+F10 opens the context menu as the menu key does.
+LRESULT on_sys_key_down(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
+    if (wp == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+        show_context_menu(v, w, POINT{}, true);
+        return 0;
+    }
+    return DefWindowProcW(w, WM_SYSKEYDOWN, wp, lp);
+}
+
+// The releases of the menu keys are taken here: the menu opened on their press.
+LRESULT on_key_up(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (wp == VK_APPS || (wp == VK_F10 && GetKeyState(VK_SHIFT) < 0)) return 0;
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+LRESULT on_context_menu(TextView& v, HWND w, LPARAM lp) {
+    const bool from_keyboard = lp == -1;
+    show_context_menu(v, w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}, from_keyboard);
+    return 0;
+}
+
+LRESULT on_set_focus(TextView& v, HWND w) {
+    v.focused = true;
+    DWORD caret_width = 1;
+    SystemParametersInfoW(SPI_GETCARETWIDTH, 0, &caret_width, 0);
+    CreateCaret(w, nullptr, std::max<int>(static_cast<int>(caret_width), 1), v.line_height);
+    place_caret(v, w);
+    ShowCaret(w);
+    InvalidateRect(w, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT on_kill_focus(TextView& v, HWND w) {
+    v.focused = false;
+    HideCaret(w);
+    DestroyCaret();
+    InvalidateRect(w, nullptr, FALSE);
+    return 0;
+}
+
+// A double click selects the word (or the run of blanks or signs) under it.
+LRESULT on_left_double_click(TextView& v, HWND w, LPARAM lp) {
+    SetFocus(w);
+    const Hit at = hit(v, w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    const TextSpan word = word_at(v.text, at.offset);
+    set_selection(v, w, word.start, word.end);
+    return 0;
+}
+
 LRESULT on_left_down(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
     SetFocus(w);
-    const std::uint32_t at = hit(v, w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-    set_selection(v, w, (wp & MK_SHIFT) ? v.anchor : at, at);
+    const Hit at = hit(v, w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    set_selection(v, w, (wp & MK_SHIFT) ? v.anchor : at.offset, at.offset, at.at_line_end);
     v.selecting = true;
     SetCapture(w);
     return 0;
@@ -277,8 +497,9 @@ LRESULT on_mouse_move(TextView& v, HWND w, LPARAM lp) {
     // Dragged past an edge: the text comes along a line at a time.
     if (pt.y < 0) scroll_to(v, w, v.top - 1);
     else if (pt.y >= rc.bottom) scroll_to(v, w, v.top + 1);
-    const std::uint32_t at = hit(v, w, pt);
-    if (at != v.caret) set_selection(v, w, v.anchor, at);
+    const Hit at = hit(v, w, pt);
+    if (at.offset != v.caret || at.at_line_end != v.caret_at_line_end)
+        set_selection(v, w, v.anchor, at.offset, at.at_line_end);
     return 0;
 }
 
@@ -303,9 +524,12 @@ LRESULT on_set_text(TextView& v, HWND w, LPARAM lp) {
     const auto* text = reinterpret_cast<const wchar_t*>(lp);
     v.text = text ? text : L"";
     v.anchor = v.caret = 0;
+    v.caret_at_line_end = false;
+    v.goal_x = -1;
     v.lines.clear();
     v.top = 0;
     invalidate_layout(v, w);
+    place_caret(v, w);
     return TRUE;
 }
 
@@ -320,10 +544,13 @@ LRESULT on_set_sel(TextView& v, HWND w, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
+// As an edit box: the full ends through the pointers; the packed answer is
+// -1 when an end does not fit into 16 bits.
 LRESULT on_get_sel(const TextView& v, WPARAM wp, LPARAM lp) {
     if (wp) *reinterpret_cast<DWORD*>(wp) = v.sel_start();
     if (lp) *reinterpret_cast<DWORD*>(lp) = v.sel_end();
-    return MAKELRESULT(std::min<std::uint32_t>(v.sel_start(), 0xFFFF), std::min<std::uint32_t>(v.sel_end(), 0xFFFF));
+    if (v.sel_start() > 0xFFFF || v.sel_end() > 0xFFFF) return -1;
+    return MAKELRESULT(v.sel_start(), v.sel_end());
 }
 
 void on_nc_destroy(HWND w) {
@@ -354,13 +581,18 @@ LRESULT CALLBACK text_view_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_VSCROLL: return on_vscroll(*v, w, wp);
         case WM_MOUSEWHEEL: return on_wheel(*v, w, wp);
         case WM_KEYDOWN: return on_key_down(*v, w, wp, lp);
+        case WM_SYSKEYDOWN: return on_sys_key_down(*v, w, wp, lp);
+        case WM_KEYUP:
+        case WM_SYSKEYUP: return on_key_up(w, msg, wp, lp);
+        case WM_CONTEXTMENU: return on_context_menu(*v, w, lp);
         case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_LBUTTONDOWN: return on_left_down(*v, w, wp, lp);
+        case WM_LBUTTONDBLCLK: return on_left_double_click(*v, w, lp);
         case WM_MOUSEMOVE: return on_mouse_move(*v, w, lp);
         case WM_LBUTTONUP: return on_left_up(*v);
         case WM_CAPTURECHANGED: v->selecting = false; return 0;
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS: return 0;
+        case WM_SETFOCUS: return on_set_focus(*v, w);
+        case WM_KILLFOCUS: return on_kill_focus(*v, w);
         case WM_NCDESTROY:
             on_nc_destroy(w);
             return DefWindowProcW(w, msg, wp, lp);
@@ -374,6 +606,7 @@ bool register_text_view_class() {
     static const bool registered = [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = text_view_proc;
         wc.cbWndExtra = sizeof(void*);
         wc.hInstance = GetModuleHandleW(nullptr);

@@ -5,12 +5,17 @@
 // of a paragraph for every wrapped line). Only the visible lines are drawn.
 //
 // It answers like a read-only multi-line edit box: WM_SETTEXT, WM_GETTEXT,
-// WM_GETTEXTLENGTH, WM_SETFONT, WM_GETFONT, EM_SETSEL, EM_GETSEL (32-bit
-// offsets), WM_COPY; the text is selected with the mouse (a press and a
-// drag, Shift+click extends) or Ctrl+A and copied with Ctrl+C or
-// Ctrl+Insert; Up, Down, Page Up, Page Down, Home, End (with or without
-// Ctrl) and the wheel scroll. The colours come from the parent's answer
-// to WM_CTLCOLOREDIT, as for an edit box. Interface thread only.
+// WM_GETTEXTLENGTH, WM_SETFONT, WM_GETFONT, EM_SETSEL, EM_GETSEL (the full
+// offsets through its pointers; -1 returned when an end passes 65,535),
+// WM_COPY. With the focus it shows a caret and a frame. The arrows, Home,
+// End, Page Up and Page Down move the caret (Ctrl+Home and Ctrl+End to the
+// text's ends, Ctrl with the arrows by word) and with Shift extend the
+// selection; the text scrolls to keep the caret in view. The mouse selects
+// by a press and a drag (Shift+click extends), a double click selects a
+// word, Ctrl+A everything; Ctrl+C or Ctrl+Insert copies. The context menu
+// (right click, the menu key, Shift+F10) offers Copy and Select all. The
+// wheel and the scroll bar scroll. The colours come from the parent's
+// answer to WM_CTLCOLOREDIT, as for an edit box. Interface thread only.
 #pragma once
 
 #include <windows.h>
