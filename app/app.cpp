@@ -36,7 +36,8 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     files = paths;
 
     settings = std::make_unique<Settings>();
-    settings->load(files.settings_path);
+    settings_file_unread = settings->load(files.settings_path) == SettingsFileState::unreadable;
+    settings_unreadable_told = false;
     set_language(settings->language);
 
     database = std::make_unique<Database>(files.database_path);
@@ -67,6 +68,7 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     boxes.menu_bar_width = [this] { return main_window ? main_window->menu_bar_width() : 0; };
     set_box_context(std::move(boxes));
     announce_damaged_database();
+    if (settings_file_unread) notify_settings_unreadable();
     return true;
 }
 
@@ -103,7 +105,15 @@ void App::shutdown() {
 HWND App::main_window_handle() const { return main_window ? main_window->window : nullptr; }
 
 void App::save_settings() {
-    if (settings) settings->save(files.settings_path);
+    if (!settings) return;
+    if (settings_file_unread || settings->save(files.settings_path) == SettingsFileState::unreadable)
+        notify_settings_unreadable();
+}
+
+void App::notify_settings_unreadable() {
+    if (settings_unreadable_told || !tray_icon || !tray_icon->is_added()) return;
+    settings_unreadable_told = true;
+    tray_icon->show_balloon(tr(L"tray.settings_unreadable.title"), tr(L"tray.settings_unreadable.text"));
 }
 
 void App::mark_update_checked() {

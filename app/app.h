@@ -78,7 +78,11 @@ public:
     void store_window_rect(HWND window);
     // Hides to the tray when tray_on_minimize is on, else destroys.
     void close_main_window(HWND window);
+    // Writes the settings file; never over a file that could not be read
+    // (at the start or now), which is told once instead.
     void save_settings();
+    // The settings file is there but cannot be read: told once in a balloon.
+    void notify_settings_unreadable();
     // last_update_check = now, then the settings file is written.
     void mark_update_checked();
     // The automatic update check, when check_updates is on and the last
@@ -131,6 +135,10 @@ public:
     bool hotkeys_suspended = false;
     bool screenshot_busy = false;
     bool store_failure_told = false;
+    // The settings file could not be read at the start: the settings held
+    // are not the file's, so no save replaces it while the program runs.
+    bool settings_file_unread = false;
+    bool settings_unreadable_told = false;
     int replacements_told = 0;  // Database::replacements() when last told
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;

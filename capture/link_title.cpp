@@ -1,6 +1,7 @@
 // Fetching and reading link titles.
 #include "capture/link_title.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -140,8 +141,9 @@ std::wstring fetch_link_title(const std::wstring& text, const VideoServices& ser
         if (!title.empty()) return title;
     }
     const DWORD left = remaining();
-    if (left > 0 && http_get(address, reply, left)) return html_title(reply.body, reply.charset);
-    return {};
+    if (left == 0 || !http_get(address, reply, left)) return {};
+    // Reading the page counts against the same time.
+    return html_title(reply.body, reply.charset, start + deadline_ms);
 }
 
 std::wstring oembed_endpoint(const std::wstring& address) { return oembed_endpoint(address, default_video_services()); }
@@ -250,63 +252,91 @@ std::wstring json_title(const std::string& reply) {
     return normalize_title(from_utf8(utf8));
 }
 
-std::string decode_html_entities(const std::string& text) {
-    std::string out;
+namespace {
+
+// True once the clock has passed the tick (GetTickCount64); never for 0.
+bool past(ULONGLONG deadline_tick) { return deadline_tick != 0 && GetTickCount64() >= deadline_tick; }
+
+// The code point a reference names ("amp", "#x41", "#65"; name in lower
+// case), 0 for none.
+std::uint32_t entity_code(const std::string& name) {
+    if (name == "amp") return '&';
+    if (name == "lt") return '<';
+    if (name == "gt") return '>';
+    if (name == "quot") return '"';
+    if (name == "apos") return '\'';
+    if (name == "nbsp") return 0xA0;
+    if (name.size() < 2 || name[0] != '#') return 0;
+    const bool hex = name[1] == 'x';
+    const size_t first = hex ? 2 : 1;
+    if (name.size() <= first) return 0;
+    std::uint32_t value = 0;
+    for (size_t k = first; k < name.size(); ++k) {
+        const int d = hex ? hex_value(name[k]) : (name[k] >= '0' && name[k] <= '9' ? name[k] - '0' : -1);
+        if (d < 0) return 0;
+        value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+        if (value > 0x10FFFF) return 0;
+    }
+    if (value < 1 || is_high_surrogate(value) || is_low_surrogate(value)) return 0;
+    return value;
+}
+
+// How far after its "&" a reference's ";" may lie.
+constexpr size_t kLongestReference = 10;
+
+// decode_html_entities in one pass: each "&" looks at most
+// kLongestReference characters ahead for its ";". False, with out
+// incomplete, once the clock passes deadline_tick.
+bool decode_entities(const std::string& text, std::string& out, ULONGLONG deadline_tick) {
+    out.clear();
     out.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
+        if ((i & 0xFFFF) == 0 && past(deadline_tick)) return false;
         if (text[i] != '&') {
             out += text[i++];
             continue;
         }
-        const size_t semi = text.find(';', i + 1);
-        bool done = false;
-        if (semi != std::string::npos && semi - i <= 10) {
-            const std::string name = ascii_lower(text.substr(i + 1, semi - i - 1));
-            std::uint32_t code = 0;
-            if (name == "amp") code = '&';
-            else if (name == "lt") code = '<';
-            else if (name == "gt") code = '>';
-            else if (name == "quot") code = '"';
-            else if (name == "apos") code = '\'';
-            else if (name == "nbsp") code = 0xA0;
-            else if (name.size() >= 2 && name[0] == '#') {
-                const bool hex = name[1] == 'x';
-                const size_t first = hex ? 2 : 1;
-                std::uint32_t value = 0;
-                bool number = name.size() > first;
-                for (size_t k = first; k < name.size() && number; ++k) {
-                    const int d = hex ? hex_value(name[k]) : (name[k] >= '0' && name[k] <= '9' ? name[k] - '0' : -1);
-                    if (d < 0) {
-                        number = false;
-                        break;
-                    }
-                    value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
-                    if (value > 0x10FFFF) number = false;
-                }
-                if (number && value >= 1 && !is_high_surrogate(value) && !is_low_surrogate(value)) code = value;
-            }
-            if (code != 0) {
-                append_utf8(out, code);
-                i = semi + 1;
-                done = true;
-            }
+        const size_t window_end = std::min(text.size(), i + kLongestReference + 1);
+        size_t semi = i + 1;
+        while (semi < window_end && text[semi] != ';') ++semi;
+        std::uint32_t code = 0;
+        if (semi < window_end) code = entity_code(ascii_lower(text.substr(i + 1, semi - i - 1)));
+        if (code != 0) {
+            append_utf8(out, code);
+            i = semi + 1;
+        } else {
+            out += text[i++];
         }
-        if (!done) out += text[i++];
     }
+    return true;
+}
+
+}  // namespace
+
+std::string decode_html_entities(const std::string& text) {
+    std::string out;
+    decode_entities(text, out, 0);
     return out;
 }
 
 std::wstring html_title(const std::string& page, const std::string& header_charset) {
-    if (page.empty()) return {};
+    return html_title(page, header_charset, 0);
+}
+
+std::wstring html_title(const std::string& page, const std::string& header_charset, ULONGLONG deadline_tick) {
+    if (page.empty() || past(deadline_tick)) return {};
     // The reply's header first, then the page's own declaration, else UTF-8.
     UINT code_page = code_page_of_charset(header_charset);
     if (code_page == 0) code_page = code_page_of_charset(meta_charset(page));
     const std::string lower = ascii_lower(page);
     std::string value;
 
+    // A quote found nowhere after one tag is found after no later one either.
+    bool quote_missing[2] = {false, false};
     size_t pos = 0;
     for (;;) {
+        if (past(deadline_tick)) return {};
         const size_t tag = lower.find("<meta", pos);
         if (tag == std::string::npos) break;
         const size_t close = lower.find('>', tag);
@@ -316,10 +346,12 @@ std::wstring html_title(const std::string& page, const std::string& header_chars
             const size_t attr = text.find("content=");
             if (attr != std::string_view::npos && attr + 8 < text.size()) {
                 const char quote = text[attr + 8];
-                if (quote == '"' || quote == '\'') {
+                bool* missing = quote == '"' ? &quote_missing[0] : quote == '\'' ? &quote_missing[1] : nullptr;
+                if (missing && !*missing) {
                     const size_t start = tag + attr + 9;
                     const size_t end = page.find(quote, start);
                     if (end != std::string::npos) value = page.substr(start, end - start);
+                    else *missing = true;
                 }
             }
             if (!value.empty()) break;
@@ -336,12 +368,17 @@ std::wstring html_title(const std::string& page, const std::string& header_chars
         if (end == std::string::npos) return {};
         value = page.substr(open + 1, end - open - 1);
     }
-    return normalize_title(from_utf8(decode_html_entities(code_page_to_utf8(value, code_page))));
+    std::string decoded;
+    if (!decode_entities(code_page_to_utf8(value, code_page), decoded, deadline_tick)) return {};
+    std::wstring title = normalize_title(from_utf8(decoded));
+    if (past(deadline_tick)) return {};
+    return title;
 }
 
 bool is_hidden_title_char(wchar_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
-           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || (c >= 0x200B && c <= 0x200F) ||
+           c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0xFEFF;
 }
 
 std::wstring normalize_title(const std::wstring& text) {

@@ -39,7 +39,8 @@ bool start_link_title_fetch(HWND main, std::int64_t id, const std::wstring& text
                             DWORD deadline_ms = kLinkFetchDeadlineMs);
 
 // The title of a copied web address; empty when the text is not one, the
-// fetch fails, takes longer than deadline_ms, or the page has no title.
+// fetch fails, takes longer than deadline_ms (reading the page included),
+// or the page has no title.
 std::wstring fetch_link_title(const std::wstring& text);
 std::wstring fetch_link_title(const std::wstring& text, const VideoServices& services,
                               DWORD deadline_ms = kLinkFetchDeadlineMs);
@@ -68,15 +69,22 @@ std::wstring json_title(const std::string& reply);
 // UTF-8; with character references decoded, normalised; empty when there is
 // none.
 std::wstring html_title(const std::string& page, const std::string& header_charset = {});
+// The same, given up (empty) once the clock (GetTickCount64) passes
+// deadline_tick; 0 for no limit. Its time grows with the page's length.
+std::wstring html_title(const std::string& page, const std::string& header_charset, ULONGLONG deadline_tick);
 
 // Character references of a title ("&amp;", "&#x41;", "&#65;" ...) decoded;
-// unknown ones, and those naming a surrogate or no character, kept as written.
+// unknown ones, those whose ";" lies more than ten characters after the
+// "&", and those naming a surrogate or no character, kept as written; in
+// one pass over the text.
 std::string decode_html_entities(const std::string& text);
 
 // Runs of blanks, tabs, CR and LF become one blank, none at either end;
-// other control characters (C0, DEL, C1) and the marks that change the
-// direction of text (U+061C, U+200E, U+200F, U+202A-U+202E, U+2066-U+2069)
-// are removed, so that a title cannot disguise what it says; a text longer
+// other control characters (C0, DEL, C1), the line and paragraph
+// separators (U+2028, U+2029), the invisible zero-width ones (U+200B-U+200D,
+// U+FEFF) and the marks that change the direction of text (U+061C, U+200E,
+// U+200F, U+202A-U+202E, U+2066-U+2069) are removed, so that a title cannot
+// disguise what it says or break the line it is shown on; a text longer
 // than kLinkTitleMax is cut there (never inside a surrogate pair) and "…"
 // added.
 std::wstring normalize_title(const std::wstring& text);

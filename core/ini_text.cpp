@@ -119,6 +119,36 @@ IniText decode_ini(const std::string& bytes) {
     return ini;
 }
 
+namespace {
+
+// The text in the code page, or false when the code page cannot hold it
+// exactly: no character may be replaced by a default one or by a similar
+// one (best fit would write "Ł" as "L"), and the bytes must read back as
+// the same text.
+bool encode_exactly(const std::wstring& t, UINT code_page, std::string& out) {
+    if (t.empty()) return true;
+    if (t.size() > 0x3FFFFFFF) return false;
+    const int len = static_cast<int>(t.size());
+    const bool utf8 = code_page == CP_UTF8;
+    // UTF-8 takes neither the flag nor the default-character report.
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL lost = FALSE;
+    BOOL* lost_ptr = utf8 ? nullptr : &lost;
+    const int size = WideCharToMultiByte(code_page, flags, t.data(), len, nullptr, 0, nullptr, lost_ptr);
+    if (size <= 0 || lost) return false;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(size));
+    if (WideCharToMultiByte(code_page, flags, t.data(), len, out.data() + at, size, nullptr, lost_ptr) != size || lost)
+        return false;
+    const int units = MultiByteToWideChar(code_page, 0, out.data() + at, size, nullptr, 0);
+    if (units != len) return false;
+    std::wstring back(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(code_page, 0, out.data() + at, size, back.data(), units);
+    return back == t;
+}
+
+}  // namespace
+
 std::string encode_ini(const IniText& ini) {
     std::string out;
     const std::wstring& t = ini.text;
@@ -126,19 +156,9 @@ std::string encode_ini(const IniText& ini) {
     if (encoding == IniEncoding::ansi || encoding == IniEncoding::utf8_bom) {
         const UINT code_page = encoding == IniEncoding::ansi ? CP_ACP : CP_UTF8;
         if (encoding == IniEncoding::utf8_bom) out = "\xEF\xBB\xBF";
-        if (t.empty()) return out;
-        if (t.size() > 0x3FFFFFFF) return out;
-        const int len = static_cast<int>(t.size());
-        BOOL lost = FALSE;
-        BOOL* lost_ptr = code_page == CP_UTF8 ? nullptr : &lost;
-        const int size = WideCharToMultiByte(code_page, 0, t.data(), len, nullptr, 0, nullptr, lost_ptr);
-        if (size > 0 && !lost) {
-            const size_t at = out.size();
-            out.resize(at + static_cast<size_t>(size));
-            WideCharToMultiByte(code_page, 0, t.data(), len, out.data() + at, size, nullptr, nullptr);
-            return out;
-        }
-        // Characters outside the ANSI code page: the file becomes UTF-16.
+        if (encode_exactly(t, code_page, out)) return out;
+        // Text the file's encoding cannot hold exactly: the file becomes UTF-16.
+        out.clear();
         encoding = IniEncoding::utf16le;
     }
     const bool little = encoding == IniEncoding::utf16le;

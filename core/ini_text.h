@@ -21,7 +21,9 @@ struct IniText {
 IniText decode_ini(const std::string& bytes);
 
 // The text in the encoding, with its byte-order mark (none for ANSI).
-// Text the ANSI code page cannot hold is written as UTF-16 LE instead.
+// Text that the ANSI code page or UTF-8 cannot hold exactly (a character
+// without its own code, never a look-alike by best fit; bytes that do not
+// read back as the same text) is written as UTF-16 LE instead.
 std::string encode_ini(const IniText& ini);
 
 // The keys of the first section named section (letter case ignored), each

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -158,50 +159,73 @@ bool parse_decimal(const std::wstring& text, int64_t lo, int64_t hi, int64_t& ou
 
 bool parse_bool(const std::wstring& text) { return text == L"true" || text == L"1"; }
 
-// The whole file; false when it cannot be read (missing, locked, too big).
-bool read_whole_file(const std::wstring& path, std::string& bytes) {
+enum class FileRead { read, missing, unreadable };
+
+// The whole file: read, missing, or there but not readable (held by
+// another program without read sharing, a read error, too big).
+FileRead read_whole_file(const std::wstring& path, std::string& bytes) {
     bytes.clear();
-    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::missing
+                                                                              : FileRead::unreadable;
+    }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > kMaxFileBytes) return false;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > kMaxFileBytes)
+        return FileRead::unreadable;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr)) return false;
-        if (got == 0) break;
+        if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr) || got == 0) {
+            // Less than the whole file is no file to build on.
+            bytes.clear();
+            return FileRead::unreadable;
+        }
         done += got;
     }
-    bytes.resize(done);
-    return true;
-}
-
-// Writes the whole file at once: into a file beside it, which then takes
-// its place, so that a crash half-way never leaves half a settings file.
-void write_whole_file(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temp = path + L".new";
-    {
-        raii::Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return;
-        DWORD written = 0;
-        const bool ok = bytes.size() <= 0xFFFFFFFFu &&
-                        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                        written == bytes.size();
-        if (!ok) {
-            file.reset();
-            DeleteFileW(temp.c_str());
-            return;
-        }
-    }
-    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileW(temp.c_str());
+    return FileRead::read;
 }
 
 }  // namespace
+
+bool write_settings_file(const std::wstring& path, const std::string& bytes,
+                         const std::function<void(SettingsWriteStep)>& after_step) {
+    auto done = [&](SettingsWriteStep step) {
+        if (after_step) after_step(step);
+    };
+    const std::wstring temp = path + L".new";
+    {
+        raii::Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        done(SettingsWriteStep::create_temporary);
+        DWORD written = 0;
+        bool ok = bytes.size() <= 0xFFFFFFFFu &&
+                  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+        if (ok) done(SettingsWriteStep::write);
+        // On the disk before it replaces the old file: after a power loss
+        // the name holds the old settings or the new ones, never an empty
+        // or short file.
+        ok = ok && FlushFileBuffers(file.get());
+        if (!ok) {
+            file.reset();
+            DeleteFileW(temp.c_str());
+            return false;
+        }
+        done(SettingsWriteStep::flush);
+    }
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp.c_str());
+        return false;
+    }
+    done(SettingsWriteStep::replace);
+    return true;
+}
 
 bool parse_settings_int(const std::wstring& text, int& out) {
     int64_t v = 0;
@@ -214,11 +238,12 @@ bool parse_settings_int64(const std::wstring& text, int64_t& out) {
     return parse_decimal(text, INT64_MIN, INT64_MAX, out);
 }
 
-void Settings::load(const std::wstring& path) {
+SettingsFileState Settings::load(const std::wstring& path) {
     const Settings defaults;
     std::string bytes;
     std::map<std::wstring, std::wstring> stored;
-    if (read_whole_file(path, bytes)) stored = ini_section_values(decode_ini(bytes).text, kSection);
+    const FileRead state = read_whole_file(path, bytes);
+    if (state == FileRead::read) stored = ini_section_values(decode_ini(bytes).text, kSection);
     std::string().swap(bytes);
     auto read_value = [&](const wchar_t* key, const std::wstring& fallback) {
         const auto it = stored.find(key);  // the keys are lower case already
@@ -252,22 +277,26 @@ void Settings::load(const std::wstring& path) {
     screenshot_thickness = std::clamp(screenshot_thickness, 1, 24);
     // The code becomes part of a file path.
     if (!is_safe_language_code(language)) language = L"en";
+    return state == FileRead::unreadable ? SettingsFileState::unreadable : SettingsFileState::ok;
 }
 
-void Settings::save(const std::wstring& path) const {
+SettingsFileState Settings::save(const std::wstring& path) const {
     std::vector<std::pair<std::wstring, std::wstring>> values;
     for (const wchar_t* key : kSaveOrder) values.emplace_back(key, get_as_text(key, std::wstring()));
     // A missing or empty file is made in UTF-16; an existing one keeps its
     // encoding, every other line and section, and is not written at all
-    // when nothing in it changes.
+    // when nothing in it changes. One that is there but cannot be read is
+    // never replaced: the new file would hold less than it.
     std::string old_bytes;
-    const bool exists = read_whole_file(path, old_bytes);
+    const FileRead state = read_whole_file(path, old_bytes);
+    if (state == FileRead::unreadable) return SettingsFileState::unreadable;
+    const bool exists = state == FileRead::read;
     IniText ini;
     if (exists && !old_bytes.empty()) ini = decode_ini(old_bytes);
     ini.text = ini_with_values(ini.text, kSection, values);
     const std::string bytes = encode_ini(ini);
-    if (exists && bytes == old_bytes) return;
-    write_whole_file(path, bytes);
+    if (exists && bytes == old_bytes) return SettingsFileState::ok;
+    return write_settings_file(path, bytes) ? SettingsFileState::ok : SettingsFileState::not_written;
 }
 
 void Settings::set_from_text(const std::wstring& key, const std::wstring& text) {

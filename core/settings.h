@@ -6,14 +6,23 @@
 // numbers in decimal, texts unchanged. A missing key, or a number that does
 // not parse, reads as the field's missing-key value (its default, except
 // window_w 576 and window_h 783). A new file is created as UTF-16 so that
-// texts outside the ANSI code page survive.
+// texts outside the ANSI code page survive; an older file in the ANSI code
+// page becomes UTF-16 when a value does not fit it exactly.
 //
 // Used on the interface thread only.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+// What a load or save found of the settings file.
+enum class SettingsFileState {
+    ok,           // read, or missing (the defaults); written, or unchanged
+    unreadable,   // there, but held by another program, unreadable or too big
+    not_written,  // the new file could not be written
+};
 
 struct Settings {
     bool watch_clipboard = true;
@@ -70,15 +79,19 @@ struct Settings {
     bool check_updates = true;
     int64_t last_update_check = 0;      // seconds since 1970 (UTC); 0 = never
 
-    // Reads every key from the file, in one read of it (missing file: every
-    // missing-key value), then applies the limits above.
-    void load(const std::wstring& path);
+    // Reads every key from the file, in one read of it (a missing file, or
+    // one that cannot be read: every missing-key value), then applies the
+    // limits above. ok, or unreadable for a file that is there but could
+    // not be read whole.
+    SettingsFileState load(const std::wstring& path);
 
     // Writes every key; creates the file as UTF-16 first when it is missing.
     // The file is read once and written once, whole (core/ini_text.h keeps
-    // its other lines as they are); a save that changes nothing in it does
-    // not write. Failed writes are not reported.
-    void save(const std::wstring& path) const;
+    // its other lines as they are; write_settings_file); a save that
+    // changes nothing in it does not write. A file that is there but cannot
+    // be read is left as it is (unreadable); not_written when the new file
+    // could not be written (the old one is unchanged).
+    SettingsFileState save(const std::wstring& path) const;
 
     // Sets the field named by key (exact, case-sensitive) from its file
     // form, without limits. A number that does not parse, or a key that
@@ -94,6 +107,18 @@ struct Settings {
     // Every key, in declaration order.
     static std::vector<std::wstring> keys();
 };
+
+// The steps of write_settings_file, in their order.
+enum class SettingsWriteStep { create_temporary, write, flush, replace };
+
+// Writes the bytes as the file at path by way of a file beside it (path +
+// ".new"), written whole and flushed to the disk before it takes the old
+// file's place, so that neither a crash nor a power loss leaves a short
+// settings file. after_step, when given, is called after each step that
+// succeeded. False when a step failed: the file beside it is removed and
+// the old file is as it was.
+bool write_settings_file(const std::wstring& path, const std::string& bytes,
+                         const std::function<void(SettingsWriteStep)>& after_step = {});
 
 // Number parsing of the settings file: leading white space, an optional
 // sign, then decimal digits up to the first other character. False when no

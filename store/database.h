@@ -165,8 +165,9 @@ public:
     std::size_t read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
                                 const std::function<void(HistoryEntry&, std::string_view utf8)>& each);
     // The ids of the history rows written since the mark, each once; false
-    // when the store cannot tell (the mark is from another connection, or
-    // too many rows were written since), and then nothing is known.
+    // when the store cannot tell (the mark is from another connection,
+    // another connection has committed to the file since, or too many rows
+    // were written since), and then nothing is known.
     bool history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written);
     // The first rows of a view in list_entries' order with their details,
     // each text cut to at most text_limit UTF-16 units (text_cut set when
@@ -290,13 +291,15 @@ private:
     bool run_in_transaction_end(bool ok);
 
     // The history rows written, as the list readers ask for them (queries.cpp;
-    // SQLite's update hook, set on the first list read of a connection).
+    // SQLite's update hook, set on the first list read of a connection; begun
+    // again when another connection has committed to the file).
     struct WriteLog {
         sqlite3* hooked = nullptr;
         std::uint64_t epoch = 0;
         std::uint64_t base = 0;              // rows written before ids[0]
         std::vector<std::int64_t> ids;
         std::uint64_t others = 0;
+        std::int64_t data_version = -1;      // the file's, when the log began
     };
     void hook_write_log();  // lock held
     WriteMark write_mark() const;  // lock held

@@ -85,11 +85,18 @@ bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_chec
     if (e.is_image) {
         JsonValue* image = member_of(object, "image", JsonValue::kString);
         if (image && !image->str_value.empty()) {
-            e.image_base64 = std::move(image->str_value);
             // Once checked whole, the text is checked again as it is
             // decoded; its head alone says whether the image may be kept.
-            return image_text_checked ? backup_image_head_acceptable(e.image_base64)
-                                      : backup_image_text_acceptable(e.image_base64);
+            const bool acceptable = image_text_checked ? backup_image_head_acceptable(image->str_value)
+                                                       : backup_image_text_acceptable(image->str_value);
+            if (acceptable) {
+                e.image_base64 = std::move(image->str_value);
+                return true;
+            }
+            // Bytes that are no image the program keeps (older builds
+            // stored some): as with such a copy, the entry keeps its text
+            // alone, as a text entry.
+            e.is_image = false;
         }
         // An image entry whose bitmap was too large to keep: its text is
         // all there is, and it is kept as such.

@@ -5,6 +5,8 @@
 // A backup file is untrusted input: every string must be valid UTF-8, every
 // image valid Base64 whose bytes look like a PNG or a bitmap of bounded
 // size; an element that fails is skipped and counted, the rest is imported.
+// An entry whose image fails keeps its text as a text entry (skipped when it
+// has none).
 #pragma once
 
 #include <cstdint>
@@ -87,8 +89,9 @@ ParsedBackup read_backup_text(const std::string& bytes);
 ParsedBackup read_backup_value(JsonValue& document);
 
 // One entry or snippet object of a file as the merge takes it; false for
-// an element that is skipped (not an object, text that is not UTF-8, an
-// image that is not acceptable, nothing to store).
+// an element that is skipped (not an object, text that is not UTF-8,
+// nothing to store). An entry whose image is not acceptable comes as a text
+// entry (is_image false, no image) when it has a text.
 // With image_text_checked (the file was checked once already), an image's
 // Base64 is checked as it is decoded rather than here.
 bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_checked = false);

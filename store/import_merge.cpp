@@ -265,7 +265,12 @@ private:
                      std::vector<SlotRequest>& slots) {
         // One buffer serves every image of the file.
         if (!decode_base64_strict(e.image_base64, image_) && !e.image_base64.empty()) {
-            return false;  // the file changed since it was checked
+            // Only its head was checked on this reading: its whole text
+            // failed the first one, which took the entry for its text.
+            if (trim(e.text).empty()) {
+                return false;  // the file changed since it was checked
+            }
+            e.is_image = false;
         }
         std::string().swap(e.image_base64);
         std::int64_t id = 0;

@@ -112,11 +112,23 @@ void Database::hook_write_log() {
     // Set again on every call: a connection opened anew (even at the old
     // one's address) comes without the hook.
     void* previous = sqlite3_update_hook(connection_, &Database::on_row_written, this);
-    if (previous == this && write_log_.hooked == connection_) {
+    // The hook sees this connection's writes only. What another connection
+    // (another program on the same file) commits moves the file's data
+    // version instead, and then what was written is not known either.
+    std::int64_t version = -1;
+    {
+        Statement s = cached("PRAGMA data_version");
+        if (s.step() == SQLITE_ROW) {
+            version = s.column_int64(0);
+        }
+    }
+    if (previous == this && write_log_.hooked == connection_ && version >= 0 &&
+        version == write_log_.data_version) {
         return;
     }
     // A new connection: what was written before is not known.
     static std::atomic<std::uint64_t> epochs{0};
+    write_log_.data_version = version;
     write_log_.hooked = connection_;
     write_log_.epoch = ++epochs;
     write_log_.base = 0;

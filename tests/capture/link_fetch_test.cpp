@@ -12,6 +12,7 @@
 #include "capture/posted_text.h"
 #include "core/http_get.h"
 #include "core/text.h"
+#include "tests/capture/thread_cpu.h"
 
 namespace {
 
@@ -265,6 +266,22 @@ TEST_F(LinkFetch, HostilePagesEndWithinTheDeadline) {
     EXPECT_GT(huge.body.size(), kHttpBodyLimit);
     EXPECT_LE(huge.body.size(), kHttpBodyLimit + kHttpReadChunk);
     EXPECT_EQ(huge.body.rfind("<html><head><title>Huge</title>", 0), 0u);
+}
+
+
+// A page whose title is 500,000 "&": the fetch, reading the page included,
+// runs on this thread and ends well within its deadline.
+TEST_F(LinkFetch, AHalfMillionAmpersandTitleEndsWithinTheDeadline) {
+    const double cpu_before = test_support::thread_cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    const std::wstring title = fetch_link_title(base_ + L"/page/ampersands", kNoVideo, kTestDeadlineMs);
+    const double took = seconds_since(start);
+    const double cpu = test_support::thread_cpu_seconds() - cpu_before;
+    std::printf("500,000 '&': %.2f s, %.3f s CPU of the fetching thread\n", took, cpu);
+    EXPECT_EQ(title, std::wstring(kLinkTitleMax, L'&') + L"\u2026");
+    EXPECT_LT(took, kTestDeadlineMs / 1000.0 + 1.0);
+    EXPECT_LT(cpu, 1.0);
+    EXPECT_EQ(requests_for(log(), "/page/ampersands"), 1);
 }
 
 TEST_F(LinkFetch, OnlyAFewFetchesRunAtOnce) {

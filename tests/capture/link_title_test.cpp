@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "capture/page_charset.h"
 #include "core/http_get.h"
 #include "core/text.h"
+#include "tests/capture/thread_cpu.h"
 
 namespace {
 
@@ -168,12 +171,71 @@ TEST(LinkTitle, ControlAndDirectionCharactersAreRemoved) {
         {L"left\u200Eright\u200Fend\u061C", L"leftrightend"},
         {L"bell\u0007 esc\u001B[0m nul\u0001 del\u007F c1\u0085\u009F", L"bell esc[0m nul del c1"},
         {L"\u0007\u202E  spaced \t out \u202C", L"spaced out"},
-        // Kept: no-break space, letters of right-to-left scripts, joiners.
-        {L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Dy", L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Dy"},
+        // Line and paragraph separators, zero-width characters, byte-order marks.
+        {L"one\u2028two\u2029three", L"onetwothree"},
+        {L"\uFEFFzero\u200Bwidth\u200Cnon\u200Djoin\uFEFF", L"zerowidthnonjoin"},
+        {L"\u2028 \u2029 padded \u200B", L"padded"},
+        // Kept: no-break space, letters of right-to-left scripts, the
+        // characters next to the removed ranges.
+        {L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Ay\u2027z\u202Fw\uFEFEv\uFFFF",
+         L"a\u00A0b \u05D0\u05D1 \u0627 x\u200Ay\u2027z\u202Fw\uFEFEv\uFFFF"},
     };
     for (const Case& c : cases) EXPECT_EQ(normalize_title(c.in), c.out) << to_utf8(c.in);
     EXPECT_EQ(json_title(R"({"title":"a\u202eb\u0007c"})"), L"abc");
     EXPECT_EQ(html_title("<title>x&#x202E;y&#7;z</title>"), L"xyz");
+    EXPECT_EQ(html_title("<title>a&#x2028;b&#8233;c&#xFEFF;d&#x200b;e</title>"), L"abcde");
+    EXPECT_EQ(json_title(R"({"title":"a\u2028b\ufeffc"})"), L"abc");
+}
+
+TEST(LinkTitle, EntityDecoding) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"&amp;&AMP;&lt;&gt;&quot;&apos;&nbsp;", "&&<>\"'\xC2\xA0"},
+        {"&#65;&#x42;&#X43;&#x1F600;", "ABC\xF0\x9F\x98\x80"},
+        {"&#00000065;", "A"},                   // the ";" ten characters after the "&"
+        {"&#000000065;", "&#000000065;"},       // eleven after it: kept
+        {"&amp", "&amp"},                       // no ";"
+        {"&&amp;&", "&&&"},
+        {"&;&#;&#x;&#xG1;&#-1;", "&;&#;&#x;&#xG1;&#-1;"},
+        {"&#xD800;&#xDFFF;&#0;&#x110000;", "&#xD800;&#xDFFF;&#0;&#x110000;"},
+        {"&unknown; &a&b;c", "&unknown; &a&b;c"},
+        {"x&amp;", "x&"},
+        {"&", "&"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(decode_html_entities(c.in), c.out) << c.in;
+}
+
+// Half a million "&" with no ";" nearby, and long runs of references: each
+// "&" looks only a few characters ahead, so the time grows with the length.
+TEST(LinkTitle, EntityDecodingTakesOnePass) {
+    const std::string amps(500000, '&');
+    std::string refs;
+    for (int i = 0; i < 100000; ++i) refs += "&amp;&#65;";
+    const double cpu_before = test_support::thread_cpu_seconds();
+    const auto start = GetTickCount64();
+    EXPECT_EQ(decode_html_entities(amps), amps);
+    const std::string decoded = decode_html_entities(refs);
+    EXPECT_EQ(decoded.size(), 200000u);
+    EXPECT_EQ(decoded.substr(0, 4), "&A&A");
+    const std::wstring title = html_title("<title>" + amps + "</title>");
+    EXPECT_EQ(title, std::wstring(kLinkTitleMax, L'&') + L"\u2026");
+    const double cpu = test_support::thread_cpu_seconds() - cpu_before;
+    const double took = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    std::printf("decoding 1.5 MB of references: %.3f s CPU, %.3f s\n", cpu, took);
+    EXPECT_LT(cpu, 1.0);
+    EXPECT_LT(took, 2.0);
+}
+
+TEST(LinkTitle, ReadingAPageEndsAtTheDeadline) {
+    const std::string page = "<meta property='og:title' content='Graph &amp; co'><title>T</title>";
+    EXPECT_EQ(html_title(page, "", 0), L"Graph & co");                     // no limit
+    EXPECT_EQ(html_title(page, "", GetTickCount64() + 60000), L"Graph & co");
+    EXPECT_EQ(html_title(page, "", GetTickCount64()), L"");                // the time is up
+    EXPECT_EQ(html_title(page, "", 1), L"");
 }
 
 TEST(LinkTitle, DeclaredCharsetsAreHonoured) {

@@ -45,6 +45,9 @@ PAGES = {
                   "\u200emark\u200f\u0085 end\u007f</title></head></html>",
 }
 
+# A title of half a million "&": references that never end.
+PAGES["/page/ampersands"] = "<html><head><title>" + "&" * 500000 + "</title></head></html>"
+
 CYRILLIC_TITLE = "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440"
 # How long the hostile pages keep a connection at most.
 HOSTILE_SECONDS = 60

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <windows.h>
 
 #include "core/text.h"
@@ -96,6 +98,39 @@ TEST(IniText, EncodingsAreReadAndKept) {
     EXPECT_EQ(widened.rfind("\xFF\xFE", 0), 0u);
     EXPECT_EQ(decode_ini(widened).text, L"[Settings]\r\nname=\u5b57\r\n");
     EXPECT_EQ(decode_ini("").text, L"");
+}
+
+// A file keeps its encoding only when it holds the text exactly: no
+// character by a default one or by a look-alike, bytes that read back as the
+// same text; otherwise it becomes UTF-16 LE.
+TEST(IniText, AnEncodingIsKeptOnlyWhenItHoldsTheTextExactly) {
+    struct Case {
+        const wchar_t* text;
+        IniEncoding encoding;
+        bool kept;
+    };
+    // "Ł" and "ő" have best-fit look-alikes in Western code pages ("L",
+    // "o"), "№" none; a lone surrogate has no UTF-8 form.
+    const bool western = GetACP() == 1252;
+    const Case cases[] = {
+        {L"folder=C:\\Users\\\u0141ukasz\\Pictures", IniEncoding::ansi, false},
+        {L"name=Erd\u0151s", IniEncoding::ansi, false},
+        {L"number=\u2116 5", IniEncoding::ansi, false},
+        {L"plain=ascii only", IniEncoding::ansi, true},
+        {L"name=caf\u00e9 \u00fc\u00df", IniEncoding::ansi, western},
+        {L"folder=C:\\Users\\\u0141ukasz", IniEncoding::utf8_bom, true},
+        {L"broken=\xD800 half a pair", IniEncoding::utf8_bom, false},
+        {L"", IniEncoding::ansi, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(to_utf8(c.text));
+        const IniText ini{c.text, c.encoding};
+        const std::string bytes = encode_ini(ini);
+        const IniText back = decode_ini(bytes);
+        EXPECT_EQ(back.text, ini.text) << "read back exactly";
+        EXPECT_EQ(back.encoding, c.kept ? c.encoding : IniEncoding::utf16le);
+    }
+    std::printf("ANSI code page %u\n", GetACP());
 }
 
 TEST(IniText, WritingReplacesKeysAndKeepsEverythingElse) {

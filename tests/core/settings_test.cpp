@@ -8,6 +8,7 @@
 #include <utility>
 #include <set>
 #include <variant>
+#include <vector>
 
 #include "tests/core/temp_folder.h"
 
@@ -510,4 +511,171 @@ TEST(Settings, ATenMegabyteFileIsReadAndWrittenInAMoment) {
     t.load(path);
     EXPECT_TRUE(t.dark_mode);
     EXPECT_GE(read_file(path).size(), file.size()) << "the unknown keys are kept";
+}
+
+// A file without a byte-order mark (hand-made, or from an older build) is
+// read in the ANSI code page; a value that code page holds only by a
+// look-alike ("Ł" as "L" by best fit) makes the file UTF-16, so the folder
+// read back is the one saved. A value the code page holds keeps the file
+// ANSI.
+TEST(Settings, AnAnsiFileNeverSavesALookAlikeValue) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"ansi.ini");
+    ASSERT_TRUE(write_file(path, ini_with("dark_mode=true\r\nscreenshot_folder=C:\\Users\\Public\r\n")));
+    Settings s;
+    ASSERT_EQ(s.load(path), SettingsFileState::ok);
+    ASSERT_EQ(s.screenshot_folder, L"C:\\Users\\Public");
+    s.font_size = 12;
+    ASSERT_EQ(s.save(path), SettingsFileState::ok);
+    EXPECT_NE(read_file(path).rfind("[Settings]\r\n", 0), std::string::npos) << "plain values keep the file ANSI";
+
+    const std::wstring lukasz = L"C:\\Users\\\u0141ukasz\\Pictures";
+    s.screenshot_folder = lukasz;
+    ASSERT_EQ(s.save(path), SettingsFileState::ok);
+    const std::string bytes = read_file(path);
+    std::printf("ANSI code page %u; the file now starts %02X %02X\n", GetACP(), static_cast<unsigned char>(bytes[0]),
+                static_cast<unsigned char>(bytes[1]));
+    Settings t;
+    ASSERT_EQ(t.load(path), SettingsFileState::ok);
+    EXPECT_EQ(t.screenshot_folder, lukasz);
+    EXPECT_TRUE(t.dark_mode);
+    EXPECT_EQ(t.font_size, 12);
+    EXPECT_EQ(bytes.find("C:\\Users\\Lukasz"), std::string::npos);
+    if (GetACP() != CP_UTF8) {
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << "written as UTF-16";
+    }
+}
+
+namespace {
+
+// A file held by another handle with the sharing given, for as long as the
+// object lives.
+class HeldFile {
+public:
+    HeldFile(const std::wstring& path, DWORD share)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    bool held() const { return static_cast<bool>(handle_); }
+    void release() { handle_.reset(); }
+
+private:
+    raii::Handle handle_;
+};
+
+// The first count bytes of the file and its size.
+std::pair<std::string, long long> file_head(const std::wstring& path, size_t count) {
+    raii::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return {"<cannot open>", -1};
+    LARGE_INTEGER size{};
+    GetFileSizeEx(f.get(), &size);
+    std::string head(count, '\0');
+    DWORD got = 0;
+    ReadFile(f.get(), head.data(), static_cast<DWORD>(count), &got, nullptr);
+    head.resize(got);
+    return {head, size.QuadPart};
+}
+
+}  // namespace
+
+// A settings file that is there but cannot be read is not taken for a
+// missing one: the load says so and gives the defaults, and no save
+// replaces it with a file of those defaults.
+TEST(Settings, AFileThatCannotBeReadIsNeverReplaced) {
+    const std::string content = ini_with("font_size=12\r\nhotkey=ctrl+q\r\nscreenshot_folder=D:\\Shots\r\n");
+    struct Case {
+        const char* name;
+        DWORD share;             // of the other handle; ~0u for none
+        long long grow_to = 0;   // the file made this large (sparse)
+    };
+    const Case cases[] = {
+        {"held with no sharing", 0},
+        {"held for others to rename or delete only", FILE_SHARE_DELETE},
+        {"larger than 512 MiB", ~0u, 513LL * 1024 * 1024},
+    };
+    TempFolder dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring path = dir.file(L"held" + std::to_wstring(n++) + L".ini");
+        ASSERT_TRUE(write_file(path, content));
+        if (c.grow_to > 0) {
+            raii::Handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(f);
+            LARGE_INTEGER at{};
+            at.QuadPart = c.grow_to;
+            ASSERT_TRUE(SetFilePointerEx(f.get(), at, nullptr, FILE_BEGIN));
+            ASSERT_TRUE(SetEndOfFile(f.get()));
+        }
+        const long long size_before = file_head(path, 0).second;
+        HeldFile other(path, c.share == ~0u ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : c.share);
+        if (c.share != ~0u) {
+            ASSERT_TRUE(other.held());
+        }
+
+        Settings s;
+        EXPECT_EQ(s.load(path), SettingsFileState::unreadable);
+        EXPECT_EQ(s.font_size, 14) << "the defaults";
+        s.dark_mode = true;
+        EXPECT_EQ(s.save(path), SettingsFileState::unreadable);
+        EXPECT_EQ(s.save(path), SettingsFileState::unreadable);
+        other.release();
+        const auto [head, size] = file_head(path, content.size());
+        EXPECT_EQ(head, content) << "the file is as it was";
+        EXPECT_EQ(size, size_before);
+        EXPECT_EQ(GetFileAttributesW((path + L".new").c_str()), INVALID_FILE_ATTRIBUTES) << "nothing left beside it";
+    }
+    // A missing file is no unreadable one: the save makes it.
+    Settings s;
+    const std::wstring missing = dir.file(L"missing.ini");
+    EXPECT_EQ(s.load(missing), SettingsFileState::ok);
+    EXPECT_EQ(s.save(missing), SettingsFileState::ok);
+    EXPECT_EQ(read_file(missing).substr(0, 2), "\xFF\xFE");
+}
+
+// The new file is written whole and flushed to the disk before it takes
+// the old one's place. (Wine's FlushFileBuffers syncs the file to the disk;
+// a power loss cannot be staged here, so the order of the steps is what is
+// checked: at the flush the new bytes are all in the file beside it and
+// the old file is untouched.)
+TEST(Settings, TheNewFileIsFlushedBeforeItReplacesTheOldOne) {
+    TempFolder dir;
+    const std::wstring path = dir.file(L"flushed.ini");
+    const std::string old_bytes = ini_with("font_size=12\r\n");
+    ASSERT_TRUE(write_file(path, old_bytes));
+    const std::string new_bytes = ini_with("font_size=16\r\n") + std::string(100000, ';') + "\r\n";
+    std::vector<SettingsWriteStep> steps;
+    std::string temp_at_flush, target_at_flush, target_at_replace;
+    bool temp_at_replace = true;
+    ASSERT_TRUE(write_settings_file(path, new_bytes, [&](SettingsWriteStep step) {
+        steps.push_back(step);
+        if (step == SettingsWriteStep::flush) {
+            temp_at_flush = read_file(path + L".new");
+            target_at_flush = read_file(path);
+        } else if (step == SettingsWriteStep::replace) {
+            target_at_replace = read_file(path);
+            temp_at_replace = GetFileAttributesW((path + L".new").c_str()) != INVALID_FILE_ATTRIBUTES;
+        }
+    }));
+    EXPECT_EQ(steps, (std::vector<SettingsWriteStep>{SettingsWriteStep::create_temporary, SettingsWriteStep::write,
+                                                     SettingsWriteStep::flush, SettingsWriteStep::replace}));
+    EXPECT_EQ(temp_at_flush, new_bytes);
+    EXPECT_EQ(target_at_flush, old_bytes);
+    EXPECT_EQ(target_at_replace, new_bytes);
+    EXPECT_FALSE(temp_at_replace);
+
+    // A file that cannot be replaced: the old one stays, nothing is left beside it.
+    HeldFile other(path, FILE_SHARE_READ);
+    ASSERT_TRUE(other.held());
+    steps.clear();
+    EXPECT_FALSE(write_settings_file(path, old_bytes, [&](SettingsWriteStep step) { steps.push_back(step); }));
+    other.release();
+    EXPECT_EQ(steps.size(), 3u) << "no replace";
+    EXPECT_EQ(read_file(path), new_bytes);
+    EXPECT_EQ(GetFileAttributesW((path + L".new").c_str()), INVALID_FILE_ATTRIBUTES);
+    // A folder that does not exist: no step at all.
+    steps.clear();
+    EXPECT_FALSE(write_settings_file(dir.file(L"no such folder\\x.ini"), old_bytes,
+                                     [&](SettingsWriteStep step) { steps.push_back(step); }));
+    EXPECT_TRUE(steps.empty());
 }

@@ -185,6 +185,67 @@ TEST_F(ImportTest, AnImageEntryWithoutItsBitmapKeepsItsText) {
     EXPECT_EQ(counts_text(import_text(file)), counts(0, 0, 2, 0, 0, 0, 1));
 }
 
+// Image rows an older build stored whose bytes the layout rule now refuses:
+// exported from a real store and imported into an empty one, the row with a
+// text comes back as that text entry, the one without counts as skipped,
+// and a sound image beside them comes back whole.
+TEST_F(ImportTest, AnImageEntryWhoseBytesFailTheLayoutKeepsItsText) {
+    std::vector<std::uint8_t> oversized = backup_test::make_dib(4, 4, 0x42);
+    oversized[4] = 0x40;  // 8000 x 8000 declared over 64 bytes of pixels
+    oversized[5] = 0x1F;
+    oversized[8] = 0x40;
+    oversized[9] = 0x1F;
+    ASSERT_FALSE(winutil::image_bytes_keepable(oversized));
+    const std::vector<std::uint8_t> sound = backup_test::make_dib(2, 2, 0x33);
+    auto hex = [](const std::vector<std::uint8_t>& bytes) {
+        std::string out;
+        for (std::uint8_t b : bytes) out += "0123456789ABCDEF"[b >> 4], out += "0123456789ABCDEF"[b & 15];
+        return out;
+    };
+    raw().exec("DELETE FROM history");
+    raw().exec("INSERT INTO history (text, created_at, is_image, image, sort_order) VALUES "
+               "('caption of an old bitmap', '2026-03-04T09:00:01', 1, x'" + hex(oversized) + "', 3), "
+               "('', '2026-03-04T09:00:02', 1, x'" + hex(oversized) + "', 2), "
+               "('', '2026-03-04T09:00:03', 1, x'" + hex(sound) + "', 1)");
+    const std::wstring backup = dir_.file(L"old-images.json");
+    ASSERT_EQ(db().export_json(backup), 3);
+
+    const std::wstring other_path = dir_.file(L"other.db");
+    Database other(other_path);
+    ASSERT_TRUE(other.is_open());
+    store_test::RawDb other_raw(other_path);
+    backup_test::empty_tables(other_raw);
+    EXPECT_EQ(counts_text(other.import_json(backup)), counts(0, 2, 0, 2, 0, 0, 1));
+    const std::string rows_sql =
+        "SELECT text, created_at, is_image, COALESCE(length(image), 0), hex(COALESCE(image, '')) "
+        "FROM history ORDER BY created_at";
+    EXPECT_EQ(other_raw.rows(rows_sql),
+              (std::vector<std::vector<std::string>>{
+                  {"caption of an old bitmap", "2026-03-04T09:00:01", "0", "0", ""},
+                  {"", "2026-03-04T09:00:03", "1", std::to_string(sound.size()), hex(sound)}}));
+    const std::vector<HistoryEntry> texts = other.list_entries(L"all", false, false);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].text, L"caption of an old bitmap");
+    EXPECT_FALSE(texts[0].is_image);
+
+    // Imported again: both are found, nothing is added.
+    EXPECT_EQ(counts_text(other.import_json(backup)), counts(0, 0, 2, 0, 2, 0, 1));
+    EXPECT_EQ(other_raw.number("SELECT COUNT(*) FROM history"), 2);
+
+    // Base64 whose head reads as a sound bitmap but whose body holds a
+    // character outside the alphabet: the text is kept all the same.
+    std::string broken = base64_encode(backup_test::make_dib(8, 8, 0x55));
+    broken[broken.size() / 2] = '!';
+    EXPECT_EQ(counts_text(import_text(entry_file(
+                  R"({"text": "text of a broken image", "created_at": "2026-03-04T09:00:04", "is_image": true, "image": ")" +
+                  broken + R"("}, {"text": "", "created_at": "2026-03-04T09:00:05", "is_image": true, "image": ")" +
+                  broken + "\"}"))),
+              counts(0, 1, 0, 0, 0, 0, 1));
+    EXPECT_EQ(raw().text("SELECT text || ':' || is_image || ':' || COALESCE(length(image), 0) FROM history "
+                         "WHERE created_at='2026-03-04T09:00:04'"),
+              "text of a broken image:0:0");
+}
+
 // A backup's image is taken only when its whole layout fits in its bytes
 // and can be drawn; one whose only flaw is its image size field is taken
 // and comes back whole from the next export.
@@ -399,15 +460,16 @@ TEST_F(ImportTest, BadFilesImportOnlyTheirValidEntriesAndNeverCrash) {
                                    {"created_at": "c", "is_image": true, "image": "QUJD\nREVG"}, )" +
                                   good_image),
          ImportStatus::kOk, 1, 4},
+        // An image that is not kept leaves its text, a text entry.
         {"image bytes neither PNG nor bitmap", entry_file(R"({"text": "i", "created_at": "c", "is_image": true,
                                                            "image": "QUJDREVGR0g="})"),
-         ImportStatus::kOk, 0, 1},
+         ImportStatus::kOk, 1, 0},
         {"bitmap of 10^10 pixels",
          entry_file(R"({"text": "i", "created_at": "c", "is_image": true, "image": ")" +
                     base64_encode(std::string("\x28\0\0\0\xA0\x86\x01\0\xA0\x86\x01\0\x01\0\x20\0", 16) +
                                   std::string(28, '\0')) +
                     "\"}"),
-         ImportStatus::kOk, 0, 1},
+         ImportStatus::kOk, 1, 0},
         {"invalid UTF-8", entry_file("{\"text\": \"bad \xC3\x28\", \"created_at\": \"c\"},"
                                      "{\"text\": \"overlong \xC0\xAF\", \"created_at\": \"c\"},"
                                      "{\"text\": \"surrogate \xED\xA0\x80\", \"created_at\": \"c\"},"

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/settings.h"
 #include "store/database.h"
+#include "tests/store/store_fixture.h"
 #include "tests/core/temp_folder.h"
 #include "ui/list_model.h"
 #include "ui/side_panel.h"
@@ -75,6 +77,57 @@ TEST_F(ListLoad, ViewsAndSearch) {
     load_list(m, *db_, settings_, view(kViewSlots), L"", nullptr);
     EXPECT_EQ(keys(m), (std::vector<std::int64_t>{a}));
     EXPECT_EQ(m.rows()[0].text.substr(0, 3), L"\U0001F4CC ");
+}
+
+// Rows edited and added through another connection to the same file, as
+// another program writes them, are shown by the next refresh of the list,
+// searched included; with nothing written, the held rows are kept.
+TEST_F(ListLoad, ChangesMadeByAnotherConnectionAreShownAtTheNextRefresh) {
+    const std::int64_t a = add(L"first text");
+    const std::int64_t b = add(L"second text");
+    ListModel m;
+    load_list(m, *db_, settings_, view(kViewAll), L"", nullptr);
+    ASSERT_EQ(keys(m), (std::vector<std::int64_t>{b, a}));
+    EXPECT_TRUE(m.store_unchanged(*db_, view(kViewAll), settings_)) << "nothing written yet";
+
+    std::int64_t added = 0;
+    {
+        store_test::RawDb other(dir_.file(L"quillet.db"));
+        other.exec("UPDATE history SET text='edited elsewhere' WHERE id=" + std::to_string(a));
+        other.exec("INSERT INTO history (text, created_at, sort_order) VALUES ('added elsewhere', "
+                   "'2026-05-01T10:00:00', (SELECT MAX(sort_order) + 1 FROM history))");
+        added = other.number("SELECT MAX(id) FROM history");
+    }
+    ASSERT_GT(added, b);
+    EXPECT_FALSE(m.store_unchanged(*db_, view(kViewAll), settings_));
+    load_list(m, *db_, settings_, view(kViewAll), L"", nullptr);
+    ASSERT_EQ(keys(m), (std::vector<std::int64_t>{added, b, a}));
+    EXPECT_NE(m.rows()[0].text.find(L"added elsewhere"), std::wstring::npos);
+    EXPECT_NE(m.rows()[2].text.find(L"edited elsewhere"), std::wstring::npos);
+    EXPECT_TRUE(m.store_unchanged(*db_, view(kViewAll), settings_)) << "read again: nothing new";
+    // The check made at every refresh stays cheap.
+    const ULONGLONG start = GetTickCount64();
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(m.store_unchanged(*db_, view(kViewAll), settings_));
+    const ULONGLONG took = GetTickCount64() - start;
+    std::printf("1000 checks for changes: %llu ms\n", took);
+    EXPECT_LT(took, 1000u);
+
+    // An edit elsewhere while a search is shown: the search finds it.
+    load_list(m, *db_, settings_, view(kViewAll), L"elsewhere", nullptr);
+    EXPECT_EQ(keys(m), (std::vector<std::int64_t>{added, a}));
+    {
+        store_test::RawDb other(dir_.file(L"quillet.db"));
+        other.exec("UPDATE history SET text='second, elsewhere too' WHERE id=" + std::to_string(b));
+    }
+    load_list(m, *db_, settings_, view(kViewAll), L"elsewhere", nullptr);
+    EXPECT_EQ(keys(m), (std::vector<std::int64_t>{added, b, a}));
+
+    // The program's own writes are still told by its write log.
+    const std::int64_t own = add(L"own capture");
+    EXPECT_FALSE(m.store_unchanged(*db_, view(kViewAll), settings_));
+    load_list(m, *db_, settings_, view(kViewAll), L"", nullptr);
+    EXPECT_EQ(keys(m), (std::vector<std::int64_t>{own, added, b, a}));
+    EXPECT_TRUE(m.store_unchanged(*db_, view(kViewAll), settings_));
 }
 
 TEST_F(ListLoad, TrashAndTemplates) {
