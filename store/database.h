@@ -18,6 +18,7 @@
 #include "store/import.h"
 #include "store/records.h"
 #include "store/statement.h"
+#include "store/write_log.h"
 
 struct sqlite3;
 
@@ -144,12 +145,7 @@ public:
     // ---- lists as the main window and the quick menu read them (queries.cpp) --
     // Where the store's writes stood when a list was read: history rows
     // written since are told by history_writes_since.
-    struct WriteMark {
-        std::uint64_t epoch = 0;     // 0: no mark
-        std::uint64_t rows = 0;      // history rows written (inserted, updated, deleted) so far
-        std::uint64_t others = 0;    // rows of the other tables written so far
-        bool operator==(const WriteMark&) const = default;
-    };
+    using WriteMark = ::WriteMark;
     // The rows of a view in list_entries' order, without their texts and
     // the fields stored after the payload (text left empty; read them with
     // read_list_texts), and the mark of the store's writes they reflect.
@@ -290,20 +286,9 @@ private:
     bool entry_is_live(std::int64_t id);
     bool run_in_transaction_end(bool ok);
 
-    // The history rows written, as the list readers ask for them (queries.cpp;
-    // SQLite's update hook, set on the first list read of a connection; begun
-    // again when another connection has committed to the file).
-    struct WriteLog {
-        sqlite3* hooked = nullptr;
-        std::uint64_t epoch = 0;
-        std::uint64_t base = 0;              // rows written before ids[0]
-        std::vector<std::int64_t> ids;
-        std::uint64_t others = 0;
-        std::int64_t data_version = -1;      // the file's, when the log began
-    };
+    // The history rows written, as the list readers ask for them (set on
+    // every list read of a connection, with the file's data version).
     void hook_write_log();  // lock held
-    WriteMark write_mark() const;  // lock held
-    static void on_row_written(void* self, int op, const char* db, const char* table, long long rowid);
     WriteLog write_log_;
     sqlite3* connection_ = nullptr;
     std::mutex lock_;

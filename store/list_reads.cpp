@@ -7,9 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
-#include <cstring>
 
 #include <sqlite3.h>
 
@@ -45,10 +43,6 @@ void read_row_without_text(const Statement& rows, HistoryEntry& e) {
     e.keep = rows.column_flag(8);
     e.payload_deferred = true;
 }
-
-// Most history rows the write log remembers; a reader further behind
-// reads everything again.
-constexpr std::size_t kWriteLogRows = 4096;
 
 }  // namespace
 
@@ -91,30 +85,10 @@ void read_entry_sources(const Statement& row, int first, HistoryEntry& e) {
     e.link_title = row.column_text(first + 4);
 }
 
-void Database::on_row_written(void* self, int, const char*, const char* table, long long rowid) {
-    // Called inside the writing statement, whose caller holds the lock.
-    WriteLog& log = static_cast<Database*>(self)->write_log_;
-    if (std::strcmp(table, "history") != 0) {
-        ++log.others;
-        return;
-    }
-    if (log.ids.size() >= kWriteLogRows) {
-        log.base += log.ids.size();
-        log.ids.clear();
-    }
-    log.ids.push_back(static_cast<std::int64_t>(rowid));
-}
-
 void Database::hook_write_log() {
     if (!connection_) {
         return;
     }
-    // Set again on every call: a connection opened anew (even at the old
-    // one's address) comes without the hook.
-    void* previous = sqlite3_update_hook(connection_, &Database::on_row_written, this);
-    // The hook sees this connection's writes only. What another connection
-    // (another program on the same file) commits moves the file's data
-    // version instead, and then what was written is not known either.
     std::int64_t version = -1;
     {
         Statement s = cached("PRAGMA data_version");
@@ -122,47 +96,13 @@ void Database::hook_write_log() {
             version = s.column_int64(0);
         }
     }
-    if (previous == this && write_log_.hooked == connection_ && version >= 0 &&
-        version == write_log_.data_version) {
-        return;
-    }
-    // A new connection: what was written before is not known.
-    static std::atomic<std::uint64_t> epochs{0};
-    write_log_.data_version = version;
-    write_log_.hooked = connection_;
-    write_log_.epoch = ++epochs;
-    write_log_.base = 0;
-    write_log_.ids.clear();
-    write_log_.others = 0;
-}
-
-Database::WriteMark Database::write_mark() const {
-    WriteMark m;
-    if (!connection_ || write_log_.hooked != connection_) {
-        return m;
-    }
-    m.epoch = write_log_.epoch;
-    m.rows = write_log_.base + write_log_.ids.size();
-    m.others = write_log_.others;
-    return m;
+    write_log_.attach(connection_, version);
 }
 
 bool Database::history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written) {
     Guard guard(lock_);
-    ids.clear();
     hook_write_log();
-    const WriteMark now = write_mark();
-    if (mark.epoch == 0 || now.epoch != mark.epoch || mark.rows < write_log_.base || mark.rows > now.rows) {
-        return false;
-    }
-    if (others_written) {
-        *others_written = now.others != mark.others;
-    }
-    const std::size_t from = static_cast<std::size_t>(mark.rows - write_log_.base);
-    ids.assign(write_log_.ids.begin() + static_cast<std::ptrdiff_t>(from), write_log_.ids.end());
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    return true;
+    return write_log_.writes_since(mark, connection_, ids, others_written);
 }
 
 std::vector<HistoryEntry> Database::list_entry_rows(const std::wstring& view, bool sort_by_use, bool pinned_first,
@@ -177,7 +117,7 @@ std::vector<HistoryEntry> Database::list_entry_rows(const std::wstring& view, bo
     hook_write_log();
     const bool in_transaction = exec(L"BEGIN") == SQLITE_OK;
     if (mark) {
-        *mark = write_mark();
+        *mark = write_log_.mark(connection_);
     }
     std::vector<HistoryEntry> entries;
     if (view == L"slots") {
