@@ -562,7 +562,8 @@ void zero_history_root(const std::wstring& path) {
 }
 
 // A store damaged inside is told with the number of entries saved: at start
-// (the quick check) and when a later read meets the damage.
+// (the quick check) and when a later read meets the damage. With the history
+// table's root page gone, none of its entries read, and the balloon says so.
 TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     TempFolder keep;
     RunningApp run;
@@ -580,7 +581,7 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     auto name_of = [](const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); };
     EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
     EXPECT_EQ(app.tray_icon->last_balloon_text,
-              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+              tr_format(L"tray.database_none_read.text", name_of(app.database->damaged_file_path())));
     const std::wstring first_aside = app.database->damaged_file_path();
 
     // Damage while running: the list read meets it, the next tick replaces
@@ -592,7 +593,7 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     EXPECT_EQ(app.tray_icon->balloons_shown, 2);
     EXPECT_NE(app.database->damaged_file_path(), first_aside);
     EXPECT_EQ(app.tray_icon->last_balloon_text,
-              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+              tr_format(L"tray.database_none_read.text", name_of(app.database->damaged_file_path())));
     SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
     EXPECT_EQ(app.tray_icon->balloons_shown, 2) << "told once";
     bool kept = false;
