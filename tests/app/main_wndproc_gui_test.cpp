@@ -603,4 +603,55 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     EXPECT_EQ(app.database->count_entries(), 1);
 }
 
+// The hourly clean-up runs the store's quick check: damage met while the
+// program runs is set aside at once and told, before any read met it.
+TEST(WndProcStart, TheHourlyCleanUpFindsDamageMetWhileRunning) {
+    TempFolder keep;
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    for (int i = 0; i < 3; ++i) ASSERT_GT(app.database->add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 0);
+    zero_history_root(run.files.database_path);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    const std::wstring aside = app.database->damaged_file_path();
+    EXPECT_EQ(app.tray_icon->last_balloon_text,
+              tr_format(L"tray.database_none_read.text", aside.substr(aside.find_last_of(L"\\/") + 1)));
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "a sound store says nothing";
+}
+
+// A store file that takes no writes is listed, and the user is told once at
+// start that copies cannot be saved. The file is marked read-only (under
+// Wine, run as root here, the mark is all that makes it so: the folder's
+// permissions cannot keep root from writing, so that case is not shown).
+TEST(WndProcStart, AReadOnlyStoreShowsItsRowsAndIsToldOnce) {
+    TempFolder keep;
+    RunningApp run;
+    {
+        Database db(run.files.database_path);
+        for (int i = 0; i < 3; ++i) ASSERT_GT(db.add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    }
+    ASSERT_TRUE(SetFileAttributesW(run.files.database_path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    EXPECT_TRUE(app.database->read_only());
+    EXPECT_EQ(SendMessageW(app.main_window->cards, LB_GETCOUNT, 0, 0), 3);
+    wchar_t total[128] = {};
+    GetWindowTextW(app.main_window->total_label, total, 128);
+    EXPECT_EQ(std::wstring(total), tr_format(L"label.total", 3));
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_read_only.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.database_read_only.text"));
+    // A copy that then fails adds no second word.
+    app.notify_store_failed();
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    run.stop();
+    SetFileAttributesW(run.files.database_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
