@@ -2,8 +2,9 @@
 //
 // One Database object owns the connection. Every public operation holds the
 // object's mutex from its first statement to its last (file deletions
-// included); operations marked "lock held" are private helpers that take no
-// lock. Failures are reported by results (0, false, -1, empty lists); SQL
+// included), and taking it first replaces a file that an earlier statement
+// found damaged; operations marked "lock held" are private helpers that take
+// no lock. Failures are reported by results (0, false, -1, empty lists); SQL
 // errors are also written to the debugger output.
 #pragma once
 

@@ -1,11 +1,13 @@
 // Damaged store files: SQLite's quick check at open, the replacement of a
 // damaged file by a fresh store, and the copy of every row that still reads.
 //
-// The damaged file and its log are renamed aside unchanged: the connection
-// to it closes without a checkpoint, and it is read afterwards by a
-// connection that writes nothing. Rows are read in rowid order; where a
-// damaged page stops the scan, the next rows are looked up one rowid at a
-// time, and the scan goes on from the first one found.
+// The damaged file and its log are renamed aside unchanged, together or not
+// at all: the connection to it closes without a checkpoint, and it is read
+// afterwards without anything written beside it (read-only and immutable,
+// or, with a log, from a copy of the pair in a folder of its own). Rows are
+// read in rowid order; where a damaged page stops the scan, the next rows
+// are looked up one rowid at a time, a row that does not read whole column
+// by column, and the scan goes on from the first one found.
 #include "store/database.h"
 
 #include <windows.h>
@@ -148,9 +150,9 @@ TableCopy copy_table(sqlite3* old, sqlite3* fresh, const char* table) {
         sqlite3_reset(insert.get());
         sqlite3_clear_bindings(insert.get());
     };
-    // A row that does not read whole: each column alone. True when the row
-    // exists and something of it was kept.
-    // Prepared at the first such row.
+    // A row that does not read whole: each column alone (the statements
+    // prepared at the first such row). True when the row exists and
+    // something of it was kept.
     Statement exists;
     std::vector<Statement> each_column;
     auto copy_readable_columns = [&](std::int64_t id) {
@@ -198,16 +200,9 @@ TableCopy copy_table(sqlite3* old, sqlite3* fresh, const char* table) {
             return false;  // nothing of the entry itself reads
         }
         const bool image_lost = history && !read_of("image");
-        std::string names = "rowid";
-        std::string marks = "?";
-        for (const FreshColumn& c : columns) {
-            names += "," + quoted(c.name);
-            marks += ",?";
-        }
-        Statement put = Statement::prepare(fresh, insert_start + names + ") VALUES (" + marks + ")");
-        put.bind_int64(1, id);
+        Statement put = Statement::prepare(fresh, insert_start + list + ") VALUES (" + params + ")");
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            const int at = static_cast<int>(i) + 2;
+            const int at = static_cast<int>(i) + 1;
             if (image_lost && columns[i].name == "is_image") {
                 put.bind_int(at, 0);  // an entry whose image is gone is a text entry
             } else if (part.values[i]) {
