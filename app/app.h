@@ -138,9 +138,9 @@ public:
     bool screenshot_busy = false;
     bool store_failure_told = false;
     int replacements_told = 0;  // Database::replacements() when last told
-    bool damaged_kept_told = false;  // a damaged file that could not be set aside
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
+    bool damaged_kept_told = false;  // a damaged file that could not be set aside
 
     AppFiles files;
 
