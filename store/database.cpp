@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include "core/handles.h"
 #include "core/text.h"
 
 namespace {
@@ -90,13 +91,9 @@ bool marked_read_only(const std::wstring& path) {
 // it opens for deletion (with every sharing allowed, so that the rename
 // that follows is not refused by this handle).
 bool can_be_moved(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(h);
-    return true;
+    const raii::Handle h(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(h);
 }
 
 }  // namespace

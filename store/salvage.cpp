@@ -426,19 +426,16 @@ void Database::keep_damaged_file() {
 std::int64_t Database::salvage_rows(const std::wstring& from) {
     // Nothing is written beside the set-aside file: without a log it is read
     // in place as immutable (no log index made, no journal rolled back into
-    // it); with one, from a copy of the pair.
+    // it); with one, from a copy of the pair (should the copy fail, for want
+    // of room, the file alone still gives what it holds).
     std::optional<PairCopy> copy;
-    std::string uri;
     if (has_log(from)) {
         copy.emplace(from);
         if (copy->path().empty()) {
-            unread_entries_ = -1;
-            return 0;
+            copy.reset();
         }
-        uri = to_utf8(copy->path());
-    } else {
-        uri = sqlite_file_uri(from, true);
     }
+    const std::string uri = copy ? to_utf8(copy->path()) : sqlite_file_uri(from, true);
     sqlite3* old = nullptr;
     const int flags = copy ? SQLITE_OPEN_READWRITE : (SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     if (sqlite3_open_v2(uri.c_str(), &old, flags, nullptr) != SQLITE_OK) {
