@@ -623,6 +623,36 @@ TEST(WndProcStart, TheHourlyCleanUpFindsDamageMetWhileRunning) {
     EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "a sound store says nothing";
 }
 
+// A damaged store whose log another program holds open without delete
+// sharing cannot be set aside whole: it is kept where it is, read only, and
+// told; the next hourly check, once the log is free, sets the pair aside.
+TEST(WndProcStart, ADamagedStoreThatCannotBeSetAsideIsKeptAndTold) {
+    TempFolder keep;
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    for (int i = 0; i < 3; ++i) ASSERT_GT(app.database->add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    zero_history_root(run.files.database_path);
+    HANDLE holder = CreateFileW((run.files.database_path + L"-wal").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_TRUE(app.database->damaged_file_kept());
+    EXPECT_FALSE(app.database->recovered_damaged_file());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_kept.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.database_kept.text"));
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "told once";
+    CloseHandle(holder);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    EXPECT_FALSE(app.database->damaged_file_kept());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 2);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
+    EXPECT_GT(app.database->add_text_entry(L"stored in the fresh store", std::nullopt, false, false), 0);
+}
+
 // A store file that takes no writes is listed, and the user is told once at
 // start that copies cannot be saved. The file is marked read-only (under
 // Wine, run as root here, the mark is all that makes it so: the folder's
