@@ -372,6 +372,6 @@ private:
     std::int64_t saved_entries_ = -1;
     std::int64_t unread_entries_ = 0;
     std::atomic<int> replacements_{0};
-    bool damaged_kept_ = false;
-    bool read_only_ = false;
+    std::atomic<bool> damaged_kept_{false};
+    std::atomic<bool> read_only_{false};
 };
