@@ -603,6 +603,11 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     EXPECT_EQ(app.database->count_entries(), 1);
 }
 
+// Three text entries, "entry 0" to "entry 2".
+void add_three_entries(Database& db) {
+    for (int i = 0; i < 3; ++i) ASSERT_GT(db.add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+}
+
 // The hourly clean-up runs the store's quick check: damage met while the
 // program runs is set aside at once and told, before any read met it.
 TEST(WndProcStart, TheHourlyCleanUpFindsDamageMetWhileRunning) {
@@ -610,7 +615,7 @@ TEST(WndProcStart, TheHourlyCleanUpFindsDamageMetWhileRunning) {
     RunningApp run;
     ASSERT_TRUE(run.start());
     App& app = *run.app;
-    for (int i = 0; i < 3; ++i) ASSERT_GT(app.database->add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    add_three_entries(*app.database);
     EXPECT_EQ(app.tray_icon->balloons_shown, 0);
     zero_history_root(run.files.database_path);
     SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
@@ -631,7 +636,7 @@ TEST(WndProcStart, ADamagedStoreThatCannotBeSetAsideIsKeptAndTold) {
     RunningApp run;
     ASSERT_TRUE(run.start());
     App& app = *run.app;
-    for (int i = 0; i < 3; ++i) ASSERT_GT(app.database->add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+    add_three_entries(*app.database);
     zero_history_root(run.files.database_path);
     HANDLE holder = CreateFileW((run.files.database_path + L"-wal").c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -662,7 +667,7 @@ TEST(WndProcStart, AReadOnlyStoreShowsItsRowsAndIsToldOnce) {
     RunningApp run;
     {
         Database db(run.files.database_path);
-        for (int i = 0; i < 3; ++i) ASSERT_GT(db.add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+        add_three_entries(db);
     }
     ASSERT_TRUE(SetFileAttributesW(run.files.database_path.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(run.start());
