@@ -198,8 +198,9 @@ void App::close_main_window(HWND wnd) {
 }
 
 std::wstring damaged_store_text(const std::wstring& name, std::int64_t saved, std::int64_t unread) {
-    if (saved < 0) return tr_format(L"tray.database_damaged.text", name);
-    if (saved == 0 && unread != 0) return tr_format(L"tray.database_none_read.text", name);
+    // A file that held no entries lost none: nothing to count.
+    if (saved < 0 || (saved == 0 && unread == 0)) return tr_format(L"tray.database_damaged.text", name);
+    if (saved == 0) return tr_format(L"tray.database_none_read.text", name);
     if (unread > 0)
         return tr_format(L"tray.database_partly_read.text", name, static_cast<int>(saved), static_cast<int>(unread));
     if (unread < 0) return tr_format(L"tray.database_some_unread.text", name, static_cast<int>(saved));
