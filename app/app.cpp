@@ -207,17 +207,39 @@ void App::close_main_window(HWND wnd) {
     ShowWindow(wnd, SW_HIDE);
 }
 
+std::wstring damaged_store_text(const std::wstring& name, std::int64_t saved, std::int64_t unread) {
+    // A file that held no entries lost none: nothing to count.
+    if (saved < 0 || (saved == 0 && unread == 0)) return tr_format(L"tray.database_damaged.text", name);
+    if (saved == 0) return tr_format(L"tray.database_none_read.text", name);
+    if (unread > 0)
+        return tr_format(L"tray.database_partly_read.text", name, static_cast<int>(saved), static_cast<int>(unread));
+    if (unread < 0) return tr_format(L"tray.database_some_unread.text", name, static_cast<int>(saved));
+    return tr_format(L"tray.database_recovered.text", name, static_cast<int>(saved));
+}
+
 void App::announce_damaged_database() {
     if (!database) return;
     replacements_told = database->replacements();
-    if (!database->recovered_damaged_file() || !tray_icon) return;
+    if (!tray_icon) return;
+    if (database->damaged_file_kept()) {
+        if (damaged_kept_told) return;
+        damaged_kept_told = true;
+        tray_icon->show_balloon(tr(L"tray.database_kept.title"), tr(L"tray.database_kept.text"));
+        return;
+    }
+    if (!database->recovered_damaged_file()) {
+        // Told once at start; the captures that fail add nothing to it.
+        if (database->read_only() && !store_failure_told) {
+            store_failure_told = true;
+            tray_icon->show_balloon(tr(L"tray.database_read_only.title"), tr(L"tray.database_read_only.text"));
+        }
+        return;
+    }
     std::wstring path = database->damaged_file_path();
     size_t slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const std::int64_t saved = database->saved_entries();
     tray_icon->show_balloon(tr(L"tray.database_damaged.title"),
-                            saved < 0 ? tr_format(L"tray.database_damaged.text", name)
-                                      : tr_format(L"tray.database_recovered.text", name, static_cast<int>(saved)));
+                            damaged_store_text(name, database->saved_entries(), database->unread_entries()));
 }
 
 void App::check_store_damage() {
@@ -225,7 +247,8 @@ void App::check_store_damage() {
     // A damaged file met by a read is replaced here; one met by a capture
     // was replaced already.
     database->recover_if_damaged();
-    if (database->replacements() == replacements_told) return;
+    const bool newly_kept = database->damaged_file_kept() && !damaged_kept_told;
+    if (database->replacements() == replacements_told && !newly_kept) return;
     announce_damaged_database();
     if (main_window) {
         main_window->refresh_all();

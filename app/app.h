@@ -23,6 +23,11 @@ class ClipboardWatcher;
 class QuickMenu;
 class SettingsWindow;
 
+// The balloon text for a damaged store set aside as name: saved entries
+// copied into the fresh store (-1: the file was no database), unread
+// entries that could not be read (-1: some, their number unknown).
+std::wstring damaged_store_text(const std::wstring& name, std::int64_t saved, std::int64_t unread);
+
 // Where App::init reads and writes its files.
 struct AppFiles {
     std::wstring settings_path;  // the INI file
@@ -60,8 +65,9 @@ public:
     void notify_store_failed();
     // Another program holds the store while captures wait to be written.
     void notify_store_busy();
-    // At each clipboard tick: a store file found damaged since the last one
-    // is replaced (see Database::recover_if_damaged) and told once.
+    // At each clipboard tick and after the hourly check: a store file found
+    // damaged since the last one is replaced (see
+    // Database::recover_if_damaged) and told once.
     void check_store_damage();
     void clear_history();
     // Opens the settings window, or brings it to the front when it is open.
@@ -142,6 +148,7 @@ public:
     int replacements_told = 0;  // Database::replacements() when last told
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
+    bool damaged_kept_told = false;  // a damaged file that could not be set aside
 
     AppFiles files;
 

@@ -30,6 +30,16 @@ void run_cleanup(App& app) {
     if (app.settings->trash_hours > 0) app.database->purge_trash_older_than(app.settings->trash_hours);
 }
 
+// The hourly clean-up also runs the store's quick check: damage met while
+// the program runs is set aside as at the next start.
+void on_cleanup_timer(App& app) {
+    if (app.database) {
+        app.database->check_integrity();
+        app.check_store_damage();
+    }
+    run_cleanup(app);
+}
+
 // ---- window life ------------------------------------------------------------
 
 LRESULT on_create(HWND window, LPARAM lparam) {
@@ -197,7 +207,7 @@ void on_front_restore(HWND window) {
 LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
     switch (id) {
         case kTimerClipboardPoll: on_poll_timer(app, window); return 0;
-        case kTimerCleanup: run_cleanup(app); return 0;
+        case kTimerCleanup: on_cleanup_timer(app); return 0;
         case kTimerMoveSave:
             KillTimer(window, kTimerMoveSave);
             app.store_window_rect(window);

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include "core/handles.h"
 #include "core/text.h"
 
 namespace {
@@ -50,11 +51,6 @@ const wchar_t kBodyHeading[] =
     L"\u043F\u043E\u0434\u0433\u043E\u0442\u043E\u0432\u043B\u0435\u043D {date} "
     L"\u043F\u043E\u043B\u044C\u0437\u043E\u0432\u0430\u0442\u0435\u043B\u0435\u043C {user}.";
 
-bool is_damage_code(int rc) {
-    int primary = rc & 0xFF;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
-}
-
 // True for a non-empty file that does not start with the SQLite header. It
 // is found before SQLite touches the file or its log.
 bool lacks_database_header(const std::wstring& path) {
@@ -80,9 +76,55 @@ bool file_exists(const std::wstring& path) {
     return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool file_is_empty(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+           data.nFileSizeLow == 0;
+}
+
+bool marked_read_only(const std::wstring& path) {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY);
+}
+
+// True when no open handle of another program forbids renaming the file:
+// it opens for deletion (with every sharing allowed, so that the rename
+// that follows is not refused by this handle).
+bool can_be_moved(const std::wstring& path) {
+    const raii::Handle h(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(h);
+}
+
 }  // namespace
 
 // ---- text functions ---------------------------------------------------------
+
+std::string sqlite_file_uri(const std::wstring& path, bool immutable) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    const std::string bytes = to_utf8(path);
+    // "C:\x" is "file:///C:/x"; "\\server\share" is "file:////server/share".
+    if (bytes.size() >= 2 && bytes[1] == ':') {
+        uri += "///";
+    } else if (bytes.rfind("\\\\", 0) == 0) {
+        uri += "//";
+    }
+    for (unsigned char c : bytes) {
+        if (c == '\\') {
+            uri += '/';
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                   (c != 0 && std::strchr("-._~/:", c))) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    uri += immutable ? "?mode=ro&immutable=1" : "?mode=ro";
+    return uri;
+}
 
 std::wstring sql_quote(const std::wstring& text) {
     std::wstring out;
@@ -129,9 +171,11 @@ Database::~Database() {
     close_connection();
 }
 
-int Database::open_connection() {
+int Database::open_connection(bool read_only, bool immutable) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open(to_utf8(path_).c_str(), &db);
+    int rc = read_only ? sqlite3_open_v2(sqlite_file_uri(path_, immutable).c_str(), &db,
+                                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
+                       : sqlite3_open(to_utf8(path_).c_str(), &db);
     if (rc != SQLITE_OK) {
         if (db) {
             sqlite3_close(db);
@@ -140,6 +184,7 @@ int Database::open_connection() {
         return rc;
     }
     connection_ = db;
+    attach_damage_mark(db, &damage_);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     return SQLITE_OK;
 }
@@ -147,10 +192,28 @@ int Database::open_connection() {
 void Database::close_connection() {
     cache_.clear();
     if (connection_) {
-        forget_connection_damage(connection_);
+        if (damage_.seen) {
+            // A damaged file is left as it is: its log is not written into it.
+            sqlite3_db_config(connection_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        }
         sqlite3_close(connection_);
         connection_ = nullptr;
     }
+}
+
+bool Database::open_read_only() {
+    close_connection();
+    // A read-only folder cannot take the log's index beside the file: the
+    // file is then read as it is (immutable), which is all it can be.
+    for (const bool immutable : {false, true}) {
+        if (open_connection(true, immutable) == SQLITE_OK &&
+            query_int64("SELECT count(*) FROM sqlite_schema", -1) >= 0) {
+            read_only_ = true;
+            return true;
+        }
+        close_connection();
+    }
+    return false;
 }
 
 void Database::open() {
@@ -159,6 +222,12 @@ void Database::open() {
     bool ok = false;
     if (damaged) {
         // renamed below, before SQLite opens it
+    } else if (marked_read_only(path_) && open_read_only()) {
+        // A file marked read-only is never opened for writing (Windows
+        // refuses it; some file systems would not).
+        const int check = quick_check();
+        ok = check == SQLITE_OK;
+        damaged = is_damage_code(check);
     } else if (open_connection() != SQLITE_OK) {
         damaged = file_exists(path_);
     } else {
@@ -167,21 +236,30 @@ void Database::open() {
         // schema is broken, fails in the first statements.
         int setup = quick_check();
         if (!is_damage_code(setup)) {
-            setup = set_up_schema();
+            // A read-only file opens read-only: it is listed as it is.
+            read_only_ = sqlite3_db_readonly(connection_, "main") == 1;
+            setup = read_only_ ? setup : set_up_schema();
         }
         ok = setup == SQLITE_OK;
         damaged = is_damage_code(setup);
+        if (!ok && !damaged && file_exists(path_) && open_read_only()) {
+            // A file or folder that takes no writes: its rows are listed.
+            ok = !is_damage_code(quick_check());
+            damaged = !ok;
+        }
     }
     if (damaged) {
         if (!replace_damaged_store(!no_header)) {
-            close_connection();
-            open_ok_ = false;
-            return;
+            if (no_header || !connection_) {
+                close_connection();
+                open_ok_ = false;
+                return;
+            }
         }
         ok = open_ok_;
     }
     open_ok_ = ok;
-    if (!connection_) {
+    if (!connection_ || read_only_) {
         return;
     }
     seed_default_snippets();
@@ -204,23 +282,40 @@ bool Database::move_damaged_file_aside() {
          ++n) {
         target = base + L"-" + std::to_wstring(n);
     }
-    // Never overwrite: MoveFileExW without MOVEFILE_REPLACE_EXISTING.
-    if (!MoveFileExW(path_.c_str(), target.c_str(), 0)) {
-        return false;
-    }
-    damaged_path_ = target;
-    // The log and journal files belong to the damaged file; a fresh database
-    // must not replay them.
-    for (const wchar_t* suffix : {L"-wal", L"-journal", L"-shm"}) {
-        std::wstring from = path_ + suffix;
-        if (GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            continue;
+    // The log and journal belong to the file: moved without them, the file
+    // loses the rows only they hold, and a fresh database beside them would
+    // take them for its own. They go first (a file that stays behind still
+    // finds nothing that is not its own), and only when every one of them
+    // can be moved now: another program may hold one open without delete
+    // sharing.
+    std::vector<std::wstring> moving;
+    for (const wchar_t* suffix : {L"-wal", L"-journal"}) {
+        const std::wstring file = path_ + suffix;
+        // An empty one holds nothing (opening the file made it).
+        if (file_exists(file) && !(file_is_empty(file) && DeleteFileW(file.c_str()))) {
+            moving.push_back(suffix);
         }
-        if (!MoveFileExW(from.c_str(), (target + suffix).c_str(), 0) &&
-            std::wstring(suffix) != L"-shm") {
+    }
+    moving.push_back(L"");
+    for (const std::wstring& suffix : moving) {
+        if (!can_be_moved(path_ + suffix)) {
             return false;
         }
     }
+    std::vector<std::wstring> moved;
+    for (const std::wstring& suffix : moving) {
+        // Never overwrite: MoveFileExW without MOVEFILE_REPLACE_EXISTING.
+        if (!MoveFileExW((path_ + suffix).c_str(), (target + suffix).c_str(), 0)) {
+            for (const std::wstring& back : moved) {
+                MoveFileExW((target + back).c_str(), (path_ + back).c_str(), 0);
+            }
+            return false;
+        }
+        moved.push_back(suffix);
+    }
+    damaged_path_ = target;
+    // The log's index is rebuilt from the log by whoever reads it.
+    DeleteFileW((path_ + L"-shm").c_str());
     return true;
 }
 

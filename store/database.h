@@ -2,11 +2,13 @@
 //
 // One Database object owns the connection. Every public operation holds the
 // object's mutex from its first statement to its last (file deletions
-// included); operations marked "lock held" are private helpers that take no
-// lock. Failures are reported by results (0, false, -1, empty lists); SQL
+// included), and taking it first replaces a file that an earlier statement
+// found damaged; operations marked "lock held" are private helpers that take
+// no lock. Failures are reported by results (0, false, -1, empty lists); SQL
 // errors are also written to the debugger output.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -24,6 +26,9 @@ struct sqlite3;
 
 // 'text' with every single quote doubled, between single quotes.
 std::wstring sql_quote(const std::wstring& text);
+// The file: URI that opens path read-only in SQLite (SQLITE_OPEN_URI);
+// with immutable, SQLite also reads no log and makes no file beside it.
+std::string sqlite_file_uri(const std::wstring& path, bool immutable);
 // The ids as decimal numbers joined by "," ("" for none).
 std::wstring join_ids(const std::vector<std::int64_t>& ids);
 // The body of one of the two default snippets by its title; none otherwise.
@@ -69,13 +74,31 @@ public:
     // at its last replacement; -1 when the damaged file was no database to
     // read from (or nothing was replaced).
     std::int64_t saved_entries() const { return saved_entries_; }
+    // The history entries of that file that could not be read: 0 when
+    // every row was saved, -1 when some did not read but their number is
+    // unknown. The old file's row count is taken from its indexes (each
+    // holds one entry per row), the largest count that still reads; with
+    // no readable index, any damaged page met in the rows counts as -1.
+    std::int64_t unread_entries() const { return unread_entries_; }
     // How many times a damaged file was set aside and replaced, at open
     // (which also runs SQLite's quick check) and afterwards.
     int replacements() const { return replacements_; }
-    // After a statement met SQLITE_CORRUPT: the file (with its log) is set
-    // aside unchanged, a fresh store made, and every row that still reads
-    // copied into it, as at open. True when that happened now.
+    // A statement that met SQLITE_CORRUPT marks the connection: the next
+    // operation (before any statement of its own) sets the file and its
+    // log aside unchanged, makes a fresh store and copies every row that
+    // still reads into it, as at open. True when that happened now.
     bool recover_if_damaged();
+    // Runs SQLite's quick check on the open store and acts on damage as
+    // above; also tries again to set aside a damaged file that could not
+    // be moved before. True when a damaged file was replaced now.
+    bool check_integrity();
+    // True while the store is a damaged file that could not be set aside
+    // (another program holds it or its log without delete sharing): it is
+    // then kept where it is, unchanged, and only read.
+    bool damaged_file_kept() const { return damaged_kept_; }
+    // True when the file (or its folder) takes no writes: the store was
+    // opened read-only and lists what the file holds.
+    bool read_only() const { return read_only_; }
     const std::wstring& path() const { return path_; }
 
     // ---- storing entries ------------------------------------------------
@@ -245,11 +268,35 @@ private:
     // when the file turned out damaged).
     std::int64_t store_captured_entry(const NewEntry& entry, bool* failed, bool* busy);
 
+    // The object's mutex. Taking it first acts on a damage mark left by an
+    // earlier operation, so that no operation runs on a file known to be
+    // damaged.
+    class StoreLock {
+    public:
+        explicit StoreLock(Database& owner) : owner_(owner) {}
+        void lock();
+        void unlock() { mutex_.unlock(); }
+
+    private:
+        std::mutex mutex_;
+        Database& owner_;
+    };
+    using Guard = std::lock_guard<StoreLock>;
+
     // Set-up (constructor only, before the object is shared).
     void open();
-    int open_connection();
+    // read_only: through a file: URI with mode=ro (immutable too when
+    // asked: nothing beside the file is made or read).
+    int open_connection(bool read_only = false, bool immutable = false);
+    // After a failed set-up of a file that exists: opens it read-only when
+    // that reads (a read-only file or folder). True when it does.
+    bool open_read_only();
+    // The damaged file stays where it is and is read only (see
+    // damaged_file_kept).
+    void keep_damaged_file();
     void close_connection();
     int set_up_schema();  // SQLITE_OK, or the first failing set-up code
+    // Renames the file and its log and journal aside, all of them or none.
     bool move_damaged_file_aside();
     // Damaged files (salvage.cpp, lock held): SQLITE_OK when the quick check
     // finds the file sound; the set-aside, fresh store and copy of what reads
@@ -258,6 +305,7 @@ private:
     int run_quick_check();
     bool replace_damaged_store(bool salvage);
     bool recover_unlocked();
+    // Copies what reads of the set-aside file; sets unread_entries_.
     std::int64_t salvage_rows(const std::wstring& from);
     void seed_default_snippets();
     void backfill_source_urls();
@@ -291,11 +339,15 @@ private:
     void hook_write_log();  // lock held
     WriteLog write_log_;
     sqlite3* connection_ = nullptr;
-    std::mutex lock_;
+    DamageMark damage_;  // the connection's (reset with each connection)
+    StoreLock lock_{*this};
     std::wstring path_;
     StatementCache cache_;
     bool open_ok_ = false;
     std::wstring damaged_path_;
     std::int64_t saved_entries_ = -1;
-    int replacements_ = 0;
+    std::int64_t unread_entries_ = 0;
+    std::atomic<int> replacements_{0};
+    std::atomic<bool> damaged_kept_{false};
+    std::atomic<bool> read_only_{false};
 };

@@ -7,7 +7,7 @@ bool Database::replace_entry_text(std::int64_t id, const std::wstring& text) {
     if (text.empty()) {
         return false;
     }
-    std::lock_guard<std::mutex> guard(lock_);
+    Guard guard(lock_);
     if (!connection_) {
         return false;
     }

@@ -370,7 +370,7 @@ private:
 };
 
 int Database::export_json(const std::wstring& path) {
-    std::lock_guard<std::mutex> guard(lock_);
+    Guard guard(lock_);
     if (!connection_) {
         return -1;
     }

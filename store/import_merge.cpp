@@ -469,7 +469,7 @@ ImportCounts Database::import_json(const std::wstring& path) {
         return counts;
     }
 
-    std::lock_guard<std::mutex> guard(lock_);
+    Guard guard(lock_);
     ImportCounts failed;
     failed.status = ImportStatus::kFailed;
     if (!connection_) {

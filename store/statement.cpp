@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <mutex>
 #include <cstring>
 
 #include <sqlite3.h>
@@ -13,30 +12,36 @@
 
 namespace {
 
-std::mutex g_damage_lock;
-std::vector<sqlite3*> g_damaged;
+// The name under which a connection holds its DamageMark.
+constexpr char kDamageMarkKey[] = "quillet.damage";
+
+int refuse_commit_after_damage(void* mark) {
+    return static_cast<DamageMark*>(mark)->seen.load() ? 1 : 0;
+}
 
 }  // namespace
 
-void note_sql_result(sqlite3* db, int rc) {
-    const int primary = rc & 0xFF;
-    if (!db || (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB)) {
+void attach_damage_mark(sqlite3* db, DamageMark* mark) {
+    if (!db || !mark) {
         return;
     }
-    std::lock_guard<std::mutex> guard(g_damage_lock);
-    if (std::find(g_damaged.begin(), g_damaged.end(), db) == g_damaged.end()) {
-        g_damaged.push_back(db);
+    mark->seen = false;
+    sqlite3_set_clientdata(db, kDamageMarkKey, mark, nullptr);
+    sqlite3_commit_hook(db, refuse_commit_after_damage, mark);
+}
+
+bool is_damage_code(int rc) {
+    const int primary = rc & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+void note_sql_result(sqlite3* db, int rc) {
+    if (!db || !is_damage_code(rc)) {
+        return;
     }
-}
-
-bool connection_reported_damage(sqlite3* db) {
-    std::lock_guard<std::mutex> guard(g_damage_lock);
-    return db && std::find(g_damaged.begin(), g_damaged.end(), db) != g_damaged.end();
-}
-
-void forget_connection_damage(sqlite3* db) {
-    std::lock_guard<std::mutex> guard(g_damage_lock);
-    g_damaged.erase(std::remove(g_damaged.begin(), g_damaged.end(), db), g_damaged.end());
+    if (auto* mark = static_cast<DamageMark*>(sqlite3_get_clientdata(db, kDamageMarkKey))) {
+        mark->seen = true;
+    }
 }
 
 void log_sql_error(const char* message, int rc) {

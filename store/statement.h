@@ -9,6 +9,7 @@
 // running the statement.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -111,12 +112,20 @@ private:
 // fails, else the result of sqlite3_finalize. The caller holds the lock.
 int write_image_blob(sqlite3* db, std::int64_t id, const std::vector<std::uint8_t>& image);
 
-// Damage reports: a statement (or exec) of a connection that meets
-// SQLITE_CORRUPT or SQLITE_NOTADB marks the connection as damaged, until
-// forget_connection_damage (before it closes).
+// Damage reports. A connection's owner gives it a DamageMark: a statement
+// (or exec) of that connection that meets SQLITE_CORRUPT or SQLITE_NOTADB
+// sets it, and from then on every commit of that connection is refused
+// (rolled back), so nothing more is written into a file known to be
+// damaged. A connection without a mark (a salvage reading a set-aside
+// file) reports nothing.
+struct DamageMark {
+    std::atomic<bool> seen{false};
+};
+// Gives db the mark (cleared); db must close before the mark goes.
+void attach_damage_mark(sqlite3* db, DamageMark* mark);
 void note_sql_result(sqlite3* db, int rc);
-bool connection_reported_damage(sqlite3* db);
-void forget_connection_damage(sqlite3* db);
+// SQLITE_CORRUPT or SQLITE_NOTADB (extended codes included).
+bool is_damage_code(int rc);
 
 // Writes an SQLite error message to the debugger output.
 void log_sql_error(const char* message, int rc);

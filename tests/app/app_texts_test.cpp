@@ -2,6 +2,7 @@
 // control colours of the main window.
 #include <gtest/gtest.h>
 
+#include "app/app.h"
 #include "app/tray_icon.h"
 #include "core/i18n.h"
 #include "core/settings.h"
@@ -30,6 +31,46 @@ TEST(BalloonText, NeverSplitsSurrogatePair) {
     // A pair that ends exactly at the cut stays whole.
     std::wstring whole = std::wstring(58, L'c') + L"\U0001F4CB" + L"tail";
     EXPECT_EQ(shorten_with_ellipsis(whole, 60), std::wstring(58, L'c') + L"\U0001F4CB" + L"\u2026");
+}
+
+// The balloon for a damaged store says how many entries were saved and
+// whether some could not be read, in every language.
+TEST(BalloonText, DamagedStoreTellsTheEntriesSavedAndUnread) {
+    struct Case {
+        std::int64_t saved;
+        std::int64_t unread;
+        const wchar_t* key;
+        std::vector<std::wstring> numbers;
+    };
+    const Case cases[] = {
+        {-1, 0, L"tray.database_damaged.text", {}},
+        {0, 0, L"tray.database_damaged.text", {}},
+        {33, 0, L"tray.database_recovered.text", {L"33"}},
+        {33, 7, L"tray.database_partly_read.text", {L"33", L"7"}},
+        {33, -1, L"tray.database_some_unread.text", {L"33"}},
+        {0, -1, L"tray.database_none_read.text", {}},
+        {0, 40, L"tray.database_none_read.text", {}},
+    };
+    for (const wchar_t* lang : {L"en", L"ru", L"de", L"es", L"fr", L"it", L"pl", L"pt"}) {
+        set_language(lang);
+        for (const Case& c : cases) {
+            const std::wstring text = damaged_store_text(L"quillet.db.damaged-x", c.saved, c.unread);
+            SCOPED_TRACE(std::to_string(c.saved) + "/" + std::to_string(c.unread));
+            EXPECT_NE(tr(c.key), c.key) << "translated";
+            EXPECT_NE(text.find(L"quillet.db.damaged-x"), std::wstring::npos);
+            for (const std::wstring& n : c.numbers) EXPECT_NE(text.find(n), std::wstring::npos);
+            EXPECT_EQ(text.find(L'%'), std::wstring::npos);
+            const std::wstring name = L"quillet.db.damaged-x";
+            const int saved = static_cast<int>(c.saved);
+            const int unread = static_cast<int>(c.unread);
+            EXPECT_EQ(text, c.numbers.empty()       ? tr_format(c.key, name)
+                            : c.numbers.size() == 1 ? tr_format(c.key, name, saved)
+                                                    : tr_format(c.key, name, saved, unread));
+        }
+    }
+    set_language(L"en");
+    EXPECT_EQ(damaged_store_text(L"f", 33, 7),
+              L"The damaged database was kept as f and a new one was started: 33 entries were saved; 7 could not be read.");
 }
 
 TEST(ControlColors, Table) {

@@ -562,7 +562,8 @@ void zero_history_root(const std::wstring& path) {
 }
 
 // A store damaged inside is told with the number of entries saved: at start
-// (the quick check) and when a later read meets the damage.
+// (the quick check) and when a later read meets the damage. With the history
+// table's root page gone, none of its entries read, and the balloon says so.
 TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     TempFolder keep;
     RunningApp run;
@@ -580,7 +581,7 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     auto name_of = [](const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); };
     EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
     EXPECT_EQ(app.tray_icon->last_balloon_text,
-              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+              tr_format(L"tray.database_none_read.text", name_of(app.database->damaged_file_path())));
     const std::wstring first_aside = app.database->damaged_file_path();
 
     // Damage while running: the list read meets it, the next tick replaces
@@ -592,7 +593,7 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     EXPECT_EQ(app.tray_icon->balloons_shown, 2);
     EXPECT_NE(app.database->damaged_file_path(), first_aside);
     EXPECT_EQ(app.tray_icon->last_balloon_text,
-              tr_format(L"tray.database_recovered.text", name_of(app.database->damaged_file_path()), 0));
+              tr_format(L"tray.database_none_read.text", name_of(app.database->damaged_file_path())));
     SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
     EXPECT_EQ(app.tray_icon->balloons_shown, 2) << "told once";
     bool kept = false;
@@ -600,6 +601,92 @@ TEST(WndProcStart, AStoreDamagedInsideIsToldWithTheEntriesSaved) {
     EXPECT_TRUE(kept);
     EXPECT_GT(app.database->add_text_entry(L"stored in the fresh store", std::nullopt, false, false), 0);
     EXPECT_EQ(app.database->count_entries(), 1);
+}
+
+// Three text entries, "entry 0" to "entry 2".
+void add_three_entries(Database& db) {
+    for (int i = 0; i < 3; ++i) ASSERT_GT(db.add_text_entry(L"entry " + std::to_wstring(i), std::nullopt, false, false), 0);
+}
+
+// The hourly clean-up runs the store's quick check: damage met while the
+// program runs is set aside at once and told, before any read met it.
+TEST(WndProcStart, TheHourlyCleanUpFindsDamageMetWhileRunning) {
+    TempFolder keep;
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    add_three_entries(*app.database);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 0);
+    zero_history_root(run.files.database_path);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    const std::wstring aside = app.database->damaged_file_path();
+    EXPECT_EQ(app.tray_icon->last_balloon_text,
+              tr_format(L"tray.database_none_read.text", aside.substr(aside.find_last_of(L"\\/") + 1)));
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "a sound store says nothing";
+}
+
+// A damaged store whose log another program holds open without delete
+// sharing cannot be set aside whole: it is kept where it is, read only, and
+// told; the next hourly check, once the log is free, sets the pair aside.
+TEST(WndProcStart, ADamagedStoreThatCannotBeSetAsideIsKeptAndTold) {
+    TempFolder keep;
+    RunningApp run;
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    add_three_entries(*app.database);
+    zero_history_root(run.files.database_path);
+    HANDLE holder = CreateFileW((run.files.database_path + L"-wal").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_TRUE(app.database->damaged_file_kept());
+    EXPECT_FALSE(app.database->recovered_damaged_file());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_kept.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.database_kept.text"));
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "told once";
+    CloseHandle(holder);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    ASSERT_TRUE(app.database->recovered_damaged_file());
+    EXPECT_FALSE(app.database->damaged_file_kept());
+    EXPECT_EQ(app.tray_icon->balloons_shown, 2);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_damaged.title"));
+    EXPECT_GT(app.database->add_text_entry(L"stored in the fresh store", std::nullopt, false, false), 0);
+}
+
+// A store file that takes no writes is listed, and the user is told once at
+// start that copies cannot be saved. The file is marked read-only (under
+// Wine, run as root here, the mark is all that makes it so: the folder's
+// permissions cannot keep root from writing, so that case is not shown).
+TEST(WndProcStart, AReadOnlyStoreShowsItsRowsAndIsToldOnce) {
+    TempFolder keep;
+    RunningApp run;
+    {
+        Database db(run.files.database_path);
+        add_three_entries(db);
+    }
+    ASSERT_TRUE(SetFileAttributesW(run.files.database_path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(run.start());
+    App& app = *run.app;
+    EXPECT_TRUE(app.database->read_only());
+    EXPECT_EQ(SendMessageW(app.main_window->cards, LB_GETCOUNT, 0, 0), 3);
+    wchar_t total[128] = {};
+    GetWindowTextW(app.main_window->total_label, total, 128);
+    EXPECT_EQ(std::wstring(total), tr_format(L"label.total", 3));
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    EXPECT_EQ(app.tray_icon->last_balloon_title, tr(L"tray.database_read_only.title"));
+    EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.database_read_only.text"));
+    // A copy that then fails adds no second word.
+    app.notify_store_failed();
+    SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
+    SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
+    EXPECT_EQ(app.tray_icon->balloons_shown, 1);
+    run.stop();
+    SetFileAttributesW(run.files.database_path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
