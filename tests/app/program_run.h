@@ -20,7 +20,7 @@
 
 namespace app_test {
 
-// A visible top-level window of the process with the class name; none yet.
+// A top-level window of the process with the class name; none yet.
 inline HWND find_window_of(DWORD pid, const std::wstring& class_name) {
     struct Search {
         DWORD pid;

@@ -63,6 +63,48 @@ protected:
             while (GetTickCount64() - start < (i + 1) * gap_ms) pump(5);
         }
     }
+    // Holds the store, then copies the texts 0.6 s apart, and gives the
+    // program a moment to meet the held store with the last of them.
+    std::unique_ptr<StoreLock> hold_and_copy(const std::vector<std::wstring>& texts) {
+        auto lock = std::make_unique<StoreLock>(copy_.database());
+        EXPECT_TRUE(lock->locked());
+        copy_texts(texts, 600);
+        pump(800);
+        return lock;
+    }
+    // Quits with the message (the quit command or closing the window, which
+    // quits by default) while the copies wait; the store is let go about
+    // 4 s later: all of them are stored, in order, and the program ends.
+    void quit_and_let_go(UINT message, WPARAM wparam, const wchar_t* what) {
+        const std::vector<std::wstring> texts = numbered(what, 3);
+        std::unique_ptr<StoreLock> lock = hold_and_copy(texts);
+        PostMessageW(main_, message, wparam, 0);
+        const ULONGLONG quit_at = GetTickCount64();
+        pump(4000);
+        EXPECT_TRUE(quillet_.running()) << "the program waits for the store";
+        lock->release();
+        const int code = quillet_.wait(10000);
+        std::printf("ended %.1f s after the quit\n", seconds_since(quit_at));
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(stored_texts(copy_.database()), texts);
+    }
+    // The program's box about the copies not saved after the quit, waited
+    // for; none when it did not come. Its title and count are checked.
+    HWND box_telling(int count) {
+        HWND box = wait_for_box(15000);
+        if (!box) return nullptr;
+        wchar_t title[128] = {};
+        GetWindowTextW(box, title, 128);
+        EXPECT_STREQ(title, L"Copies not saved");
+        const std::wstring told = L"not yet saved: " + std::to_wstring(count) + L".";
+        bool number_told = false;
+        for (const std::wstring& t : child_texts(box, L"Static"))
+            number_told = number_told || t.find(told) != std::wstring::npos;
+        EXPECT_TRUE(number_told) << "the box names the number of copies";
+        const std::vector<std::wstring> buttons = child_texts(box, L"Button");
+        EXPECT_NE(std::find(buttons.begin(), buttons.end(), L"Wait longer"), buttons.end());
+        return box;
+    }
     // The program's confirmation box, waited for up to ms.
     HWND wait_for_box(DWORD ms) {
         HWND box = nullptr;
@@ -103,37 +145,14 @@ TEST_F(StoreWait, CopiesMadeWhileTheStoreIsHeldAndAfterAreAllStoredInOrder) {
     EXPECT_EQ(stored, texts);
 }
 
-// Three copies wait for the held store, then the user quits (the menu
-// command, or closing the window, which quits by default); the store is let
-// go about 4 s later: all three are stored, in order, and the program ends.
+// Three copies wait for the held store when the user quits; it is let go
+// about 4 s later.
 TEST_F(StoreWait, QuitWritesTheCopiesThatWaitWhenTheStoreIsFreeWithinTheWait) {
-    const std::vector<std::wstring> texts = numbered(L"waiting at quit", 3);
-    StoreLock lock(copy_.database());
-    ASSERT_TRUE(lock.locked());
-    copy_texts(texts, 600);
-    pump(800);
-    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    const ULONGLONG quit_at = GetTickCount64();
-    pump(4000);
-    EXPECT_TRUE(quillet_.running()) << "the program waits for the store";
-    lock.release();
-    const int code = quillet_.wait(10000);
-    std::printf("ended %.1f s after the quit\n", seconds_since(quit_at));
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(stored_texts(copy_.database()), texts);
+    quit_and_let_go(WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), L"waiting at quit");
 }
 
 TEST_F(StoreWait, ClosingTheWindowQuitsAndWritesTheCopiesThatWait) {
-    const std::vector<std::wstring> texts = numbered(L"waiting at close", 3);
-    StoreLock lock(copy_.database());
-    ASSERT_TRUE(lock.locked());
-    copy_texts(texts, 600);
-    pump(800);
-    PostMessageW(main_, WM_CLOSE, 0, 0);
-    pump(4000);
-    lock.release();
-    EXPECT_EQ(quillet_.wait(10000), 0);
-    EXPECT_EQ(stored_texts(copy_.database()), texts);
+    quit_and_let_go(WM_CLOSE, 0, L"waiting at close");
 }
 
 // The store stays held past the wait: a box tells how many copies are not
@@ -141,54 +160,32 @@ TEST_F(StoreWait, ClosingTheWindowQuitsAndWritesTheCopiesThatWait) {
 // Cancel ends the program at once without them.
 TEST_F(StoreWait, ALockHeldPastTheWaitIsToldWithTheNumberAndTheUserChooses) {
     const std::vector<std::wstring> texts = numbered(L"held past the wait", 3);
-    StoreLock lock(copy_.database());
-    ASSERT_TRUE(lock.locked());
-    copy_texts(texts, 600);
-    pump(800);
+    std::unique_ptr<StoreLock> lock = hold_and_copy(texts);
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
     const ULONGLONG quit_at = GetTickCount64();
-    HWND box = wait_for_box(15000);
+    HWND box = box_telling(3);
     ASSERT_TRUE(box) << "no box about the copies not saved";
     const double told_after = seconds_since(quit_at);
     std::printf("told %.1f s after the quit\n", told_after);
     EXPECT_GE(told_after, 4.5) << "the store is given a few seconds first";
-    wchar_t title[128] = {};
-    GetWindowTextW(box, title, 128);
-    EXPECT_STREQ(title, L"Copies not saved");
-    const std::vector<std::wstring> statics = child_texts(box, L"Static");
-    bool number_told = false;
-    for (const std::wstring& t : statics)
-        number_told = number_told || t.find(L"not yet saved: 3.") != std::wstring::npos;
-    EXPECT_TRUE(number_told) << "the box names the three copies";
-    const std::vector<std::wstring> buttons = child_texts(box, L"Button");
-    EXPECT_NE(std::find(buttons.begin(), buttons.end(), L"Wait longer"), buttons.end());
-
     // Wait longer, and the store is let go meanwhile.
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
     pump(1000);
-    lock.release();
+    lock->release();
     EXPECT_EQ(quillet_.wait(10000), 0);
     EXPECT_EQ(stored_texts(copy_.database()), texts);
 }
 
 TEST_F(StoreWait, CancelInTheBoxEndsTheProgramAtOnce) {
-    const std::vector<std::wstring> texts = numbered(L"given up", 2);
-    StoreLock lock(copy_.database());
-    ASSERT_TRUE(lock.locked());
-    copy_texts(texts, 600);
-    pump(800);
+    std::unique_ptr<StoreLock> lock = hold_and_copy(numbered(L"given up", 2));
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    HWND box = wait_for_box(15000);
+    HWND box = box_telling(2);
     ASSERT_TRUE(box);
-    bool number_told = false;
-    for (const std::wstring& t : child_texts(box, L"Static"))
-        number_told = number_told || t.find(L"not yet saved: 2.") != std::wstring::npos;
-    EXPECT_TRUE(number_told);
     const ULONGLONG cancel_at = GetTickCount64();
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0);
     EXPECT_EQ(quillet_.wait(5000), 0) << "nothing hangs";
     std::printf("ended %.1f s after Cancel\n", seconds_since(cancel_at));
-    lock.release();
+    lock->release();
     EXPECT_TRUE(stored_texts(copy_.database()).empty());
 }
 
@@ -198,10 +195,7 @@ TEST_F(StoreWait, CancelInTheBoxEndsTheProgramAtOnce) {
 // throughout does not hold the answer past it.
 TEST_F(StoreWait, SignOutWritesWhatWaitsWithinTheTimeWindowsGives) {
     const std::vector<std::wstring> texts = numbered(L"waiting at sign-out", 3);
-    auto lock = std::make_unique<StoreLock>(copy_.database());
-    ASSERT_TRUE(lock->locked());
-    copy_texts(texts, 600);
-    pump(800);
+    std::unique_ptr<StoreLock> lock = hold_and_copy(texts);
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutW(main_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer));
     EXPECT_EQ(answer, TRUE) << "the session may end";
@@ -224,10 +218,7 @@ TEST_F(StoreWait, SignOutWritesWhatWaitsWithinTheTimeWindowsGives) {
 }
 
 TEST_F(StoreWait, SignOutWithTheStoreHeldThroughoutAnswersInTime) {
-    StoreLock lock(copy_.database());
-    ASSERT_TRUE(lock.locked());
-    copy_texts(numbered(L"never written", 2), 600);
-    pump(800);
+    std::unique_ptr<StoreLock> lock = hold_and_copy(numbered(L"never written", 2));
     const ULONGLONG start = GetTickCount64();
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutW(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &ignored));
