@@ -759,3 +759,31 @@ TEST_F(WatcherGui, ReadsNotYetTakenAtExitAreStoredInOrder) {
     EXPECT_EQ(all[2].text, L"unread three");
     EXPECT_TRUE(captured_.empty());
 }
+
+// Copies 0.1 s apart while another program holds the store throughout:
+// each try to write the waiting copies holds the interface thread for the
+// store's busy time-out (longer on a loaded machine), as long as the time
+// between two copies. All 40 are stored, in order, once the store is free:
+// a read thread watches the clipboard during every try.
+TEST_F(WatcherGui, CopiesWhileTheStoreIsHeldThroughoutAreAllStoredInOrder) {
+    pump_for(300);
+    constexpr int kCopies = 40;
+    std::vector<std::wstring> args;
+    std::vector<std::wstring> expected;
+    for (int i = 1; i <= kCopies; ++i) {
+        expected.push_back(L"held throughout " + std::to_wstring(i));
+        args.insert(args.end(), {L"--text", expected.back(), L"--commit", L"--wait", L"100"});
+    }
+    auto other = std::make_unique<store_test::RawDb>(db_path_);
+    other->exec("BEGIN EXCLUSIVE");
+    run_writer(args);
+    EXPECT_TRUE(entries().empty());
+    other->exec("ROLLBACK");
+    other.reset();
+    pump_for(1500);
+    std::vector<std::wstring> stored;
+    for (const auto& e : entries()) stored.push_back(e.text);
+    for (const auto& t : expected)
+        if (std::find(stored.begin(), stored.end(), t) == stored.end()) std::printf("missing: %ls\n", t.c_str());
+    EXPECT_EQ(stored, expected);
+}
