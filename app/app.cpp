@@ -88,6 +88,7 @@ int App::run() {
 void App::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
+    store_captures_before_exit();
     // The boxes must not reach the objects deleted below.
     set_box_context(BoxContext{});
     if (quick_menu) quick_menu->release();
@@ -136,6 +137,34 @@ void App::notify_store_failed() {
 
 void App::notify_store_busy() {
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.store_busy.title"), tr(L"tray.store_busy.text"));
+}
+
+namespace {
+// How long quit waits for a store held by another program, each time.
+constexpr double kExitStoreSeconds = 5.0;
+}  // namespace
+
+void App::store_captures_before_exit() {
+    if (!watcher) return;
+    std::size_t left = watcher->store_before_exit(kExitStoreSeconds);
+    // The main window is gone: the box stands alone, with a taskbar button.
+    while (left > 0) {
+        const std::wstring title = tr(L"title.captures_not_saved");
+        const int count = static_cast<int>(left);
+        // Only those the store refused for good are left: waiting is no help.
+        if (watcher->waiting_captures() == 0) {
+            show_message(nullptr, title, tr_format(L"message.captures_not_saved", count));
+            return;
+        }
+        if (!ask_confirmation(nullptr, title, tr_format(L"confirm.captures_not_saved", count),
+                              tr(L"action.wait_longer")))
+            return;
+        left = watcher->store_before_exit(kExitStoreSeconds);
+    }
+}
+
+void App::store_captures_at_session_end(double seconds) {
+    if (watcher) watcher->store_before_exit(seconds);
 }
 
 void App::clear_history() {

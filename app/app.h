@@ -65,6 +65,12 @@ public:
     void notify_store_failed();
     // Another program holds the store while captures wait to be written.
     void notify_store_busy();
+    // At quit: the captures still waiting (and the reads not yet decided)
+    // are written if the store takes them within a few seconds; those that
+    // still cannot be written are told with their number, and the user may
+    // wait longer. At sign-out (no box): as much as seconds allow.
+    void store_captures_before_exit();
+    void store_captures_at_session_end(double seconds);
     // At each clipboard tick and after the hourly check: a store file found
     // damaged since the last one is replaced (see
     // Database::recover_if_damaged) and told once.

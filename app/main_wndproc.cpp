@@ -65,14 +65,25 @@ LRESULT on_destroy(App& app, HWND window) {
     return 0;
 }
 
+// Windows ends a program that takes longer than about 5 s over the end of
+// the session: the captures waiting for the store get what is left of that.
+constexpr double kSessionEndStoreSeconds = 3.5;
+
 LRESULT on_end_session(App& app, HWND window, WPARAM ending) {
     // At sign-out the window is never destroyed: keep what WM_DESTROY would.
     if (ending) {
         app.store_window_rect(window);
         app.save_settings();
         if (app.tray_icon) app.tray_icon->remove();
+        app.store_captures_at_session_end(kSessionEndStoreSeconds);
     }
     return 0;
+}
+
+LRESULT on_query_end_session(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    // A first try for the captures waiting, before the session ends.
+    if (app.watcher) app.watcher->store_waiting_captures();
+    return DefWindowProcW(window, WM_QUERYENDSESSION, wparam, lparam);
 }
 
 LRESULT on_close(App& app, HWND window) {
@@ -319,6 +330,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     }
     switch (message) {
         case WM_DESTROY: return on_destroy(*app, window);
+        case WM_QUERYENDSESSION: return on_query_end_session(*app, window, wparam, lparam);
         case WM_ENDSESSION: return on_end_session(*app, window, wparam);
         case WM_MOVE: return on_move(window);
         case WM_SIZE: return on_size(*app, window);

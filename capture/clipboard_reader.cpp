@@ -35,7 +35,7 @@ ClipboardReader::~ClipboardReader() {
 }
 
 bool ClipboardReader::start(ClipboardReadRequest request) {
-    if (started_) return false;
+    if (started_ || closing_) return false;
     if (thread_.joinable()) thread_.join();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -114,6 +114,25 @@ bool ClipboardReader::hold_off(DWORD ms, DWORD wait_ms) {
     return wait_clipboard_free(wait_ms);
 }
 
+void ClipboardReader::finish_reads(DWORD ms) {
+    closing_ = true;
+    wake_.notify_all();
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!running_) break;
+        }
+        if (GetTickCount64() >= end) {
+            stopping_ = true;
+            wake_.notify_all();
+            break;
+        }
+        Sleep(kStepMs);
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
 bool ClipboardReader::begin_read(unsigned& generation) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -138,7 +157,7 @@ bool ClipboardReader::wait_for_next(DWORD last_sequence) {
     waiting_ = true;
     const ULONGLONG idle_since = GetTickCount64();
     for (;;) {
-        if (stopping_ || !running_) break;
+        if (stopping_ || closing_ || !running_) break;
         const DWORD sequence = GetClipboardSequenceNumber();
         const bool changed = sequence != 0 && sequence != last_sequence;
         if (changed && results_.size() < kMaxQueued && queued_bytes_ < kMaxQueuedBytes) {
@@ -212,7 +231,8 @@ void ClipboardReader::run(ClipboardReadRequest request) {
     raii::Window opener(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         GetModuleHandleW(nullptr), nullptr));
     unsigned generation = 0;
-    while (begin_read(generation)) {
+    bool go_on = !request.watch_from || wait_for_next(*request.watch_from);
+    while (go_on && begin_read(generation)) {
         ClipboardRead read = read_once(opener.get(), request);
         const DWORD sequence = read.snap.opened ? read.snap.sequence : GetClipboardSequenceNumber();
         // The next read records what comes next; the bitmap just read needs

@@ -31,6 +31,9 @@ struct ClipboardReadRequest {
     std::vector<std::uint64_t> known_hashes;
     // Largest image kept (the stored-image limit).
     std::size_t image_limit = 0;
+    // The thread only watches at first: it reads once the clipboard's
+    // sequence number is no longer this one.
+    std::optional<DWORD> watch_from;
 };
 
 struct ClipboardRead {
@@ -104,6 +107,11 @@ public:
     // Waits up to ms milliseconds until no read holds the clipboard open;
     // true when none does (or no read runs).
     bool wait_clipboard_free(DWORD ms) const;
+    // At exit: the thread makes no read after the one under way and ends;
+    // waits up to ms milliseconds for that, then makes a read still waiting
+    // for the clipboard give up. What was read stays to be taken; no read
+    // starts any more.
+    void finish_reads(DWORD ms);
 
 private:
     void run(ClipboardReadRequest request);
@@ -128,6 +136,7 @@ private:
     raii::Handle clipboard_free_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> closing_{false};  // finish_reads: no further read
     std::mutex mutex_;
     std::condition_variable wake_;
     // Guarded by mutex_:

@@ -122,6 +122,7 @@ void ClipboardWatcher::remember_own_image(const std::vector<std::uint8_t>& dib) 
 }
 
 void ClipboardWatcher::poll() {
+    if (exiting_) return;
     store_waiting_captures();
     if (!enabled_ || now() < ignore_until_) return;
     if (!reader_) {
@@ -135,18 +136,30 @@ void ClipboardWatcher::poll() {
     request_read();
 }
 
-void ClipboardWatcher::request_read() {
-    if (!enabled_ || !reader_ || !reader_->end_if_idle()) return;
-    // An unchanged clipboard is not read again. 0 means the number cannot
-    // be had: then every look reads.
-    const DWORD sequence = GetClipboardSequenceNumber();
-    if (!prime_pending_ && sequence != 0 && has_last_sequence_ && sequence == last_sequence_) return;
+ClipboardReadRequest ClipboardWatcher::read_request() const {
     ClipboardReadRequest request;
     request.take_as_seen = prime_pending_;
     request.image_limit = kStoredImageLimit;
     if (has_last_image_hash_) request.known_hashes.push_back(last_image_hash_);
     if (own_image_pending_) request.known_hashes.push_back(own_image_hash_);
     request.known_hashes.insert(request.known_hashes.end(), refused_hashes_.begin(), refused_hashes_.end());
+    return request;
+}
+
+void ClipboardWatcher::request_read() {
+    if (!enabled_ || exiting_ || !reader_ || !reader_->end_if_idle()) return;
+    // An unchanged clipboard is not read again. 0 means the number cannot
+    // be had: then every look reads.
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (!prime_pending_ && sequence != 0 && has_last_sequence_ && sequence == last_sequence_) return;
+    reader_->start(read_request());
+}
+
+void ClipboardWatcher::keep_reading() {
+    // A thread that runs reads every change by itself.
+    if (!enabled_ || exiting_ || !reader_ || reader_->busy() || prime_pending_) return;
+    ClipboardReadRequest request = read_request();
+    if (has_last_sequence_) request.watch_from = last_sequence_;
     reader_->start(std::move(request));
 }
 
@@ -313,7 +326,12 @@ std::int64_t ClipboardWatcher::store_capture(PendingCapture&& capture) {
     // Those kept earlier go first.
     store_waiting_captures();
     if (!waiting_.empty()) {
-        if (!waiting_.push(std::move(capture)) && hooks_.store_failed) hooks_.store_failed();
+        if (!waiting_.push(std::move(capture))) {
+            if (exiting_)
+                ++refused_at_exit_;
+            else if (hooks_.store_failed)
+                hooks_.store_failed();
+        }
         return 0;
     }
     std::int64_t id = 0;
@@ -325,6 +343,7 @@ std::int64_t ClipboardWatcher::store_capture(PendingCapture&& capture) {
 
 void ClipboardWatcher::store_waiting_captures() {
     if (waiting_.empty()) return;
+    keep_reading();
     waiting_.drain([this](PendingCapture& c) { return write_capture(c, true, nullptr); }, now());
     if (waiting_.take_tell(now()) && hooks_.store_busy) hooks_.store_busy();
 }
@@ -337,14 +356,47 @@ CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, s
     if (id == 0) {
         if (busy) return CaptureWrite::busy;
         if (!failed) return CaptureWrite::stored;  // nothing to store
-        if (announce && hooks_.store_failed) hooks_.store_failed();
+        if (exiting_)
+            ++refused_at_exit_;
+        else if (announce && hooks_.store_failed)
+            hooks_.store_failed();
         return CaptureWrite::failed;
     }
     if (announce) finish_capture(c, id);
     return CaptureWrite::stored;
 }
 
+std::size_t ClipboardWatcher::store_before_exit(double seconds) {
+    const double deadline = now() + seconds;
+    if (!exiting_) {
+        exiting_ = true;
+        if (listening_ && IsWindow(main_)) RemoveClipboardFormatListener(main_);
+        listening_ = false;
+        if (reader_) {
+            // The read under way ends; what the thread read is decided in
+            // order, as the main window would have.
+            constexpr DWORD kLastReadMs = 1000;
+            reader_->finish_reads(kLastReadMs);
+            for (std::size_t i = 0; reader_->busy() && i <= ClipboardReader::kMaxQueued; ++i) take_finished_read();
+        }
+    }
+    for (;;) {
+        waiting_.drain([this](PendingCapture& c) { return write_capture(c, true, nullptr); }, now(), true);
+        if (waiting_.empty() || now() >= deadline) break;
+        // Each try waits the store's busy time-out first.
+        constexpr DWORD kRetryMs = 150;
+        Sleep(kRetryMs);
+    }
+    return waiting_.size() + refused_at_exit_;
+}
+
 void ClipboardWatcher::finish_capture(PendingCapture& c, std::int64_t id) {
+    // At exit the entry is only completed: no window takes a title or a
+    // notice any more.
+    if (exiting_) {
+        save_image_file(c, id);
+        return;
+    }
     if (is_web_url(c.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, c.text);
 
     // The text is held once from here: moved into the item, with a label of
@@ -360,14 +412,19 @@ void ClipboardWatcher::finish_capture(PendingCapture& c, std::int64_t id) {
         item.label.assign(item.text, 0, pair_safe_length(item.text, kCapturedLabelLimit));
     }
 
-    std::wstring folder = settings_.screenshot_folder;
-    if (folder.empty()) folder = winutil::screenshots_dir();
-    if (!folder.empty() && settings_.clipboard_images_autosave && !c.image.empty() && c.is_image) {
-        std::wstring path;
-        if (winutil::save_png_file(folder, kClipboardImageBaseWord, c.image, path) && db_.set_image_path(id, path))
-            item.image_path = path;
-    }
+    item.image_path = save_image_file(c, id);
 
     if (settings_.sound_on_copy) winutil::play_copy_sound(settings_.sound_copy_id);
     if (hooks_.captured) hooks_.captured(item);
+}
+
+std::wstring ClipboardWatcher::save_image_file(const PendingCapture& c, std::int64_t id) {
+    if (!settings_.clipboard_images_autosave || c.image.empty() || !c.is_image) return {};
+    std::wstring folder = settings_.screenshot_folder;
+    if (folder.empty()) folder = winutil::screenshots_dir();
+    std::wstring path;
+    if (folder.empty() || !winutil::save_png_file(folder, kClipboardImageBaseWord, c.image, path) ||
+        !db_.set_image_path(id, path))
+        return {};
+    return path;
 }

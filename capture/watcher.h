@@ -124,6 +124,14 @@ public:
     // for more than a few seconds.
     void store_waiting_captures();
 
+    // At quit or sign-out: no read starts any more, the reads already made
+    // are decided, and the captures waiting are written as the store takes
+    // them, tried again until seconds have passed. Nothing is announced (no
+    // hook, sound or link title; an image file is still saved). Returns how
+    // many captures could not be written: those still waiting and those
+    // the store refused. Called again, it goes on trying for those waiting.
+    std::size_t store_before_exit(double seconds);
+
     // Reads the clipboard and stores a new item. force skips the unchanged
     // tests. The id stored, or 0 when nothing was stored (yet: a capture
     // that meets a busy store waits, see waiting_captures).
@@ -148,6 +156,11 @@ private:
     // Starts a read when none runs and the clipboard changed since the last
     // complete look (or a take-as-seen read is due).
     void request_read();
+    // Before the store may hold this thread (a busy time-out, or many
+    // waiting captures written at once with their notices): a read thread
+    // watches meanwhile, so that a copy replaced in that time is still read.
+    void keep_reading();
+    ClipboardReadRequest read_request() const;
     void remember_refused(std::uint64_t hash);
     // Writes a capture, or keeps it behind those waiting; the id stored or 0.
     std::int64_t store_capture(PendingCapture&& capture);
@@ -155,6 +168,9 @@ private:
     CaptureWrite write_capture(PendingCapture& capture, bool announce, std::int64_t* stored_id);
     // After a stored capture: link title, image file, sound, captured hook.
     void finish_capture(PendingCapture& capture, std::int64_t id);
+    // The PNG file of a stored image capture, when the settings keep one:
+    // its path, or empty.
+    std::wstring save_image_file(const PendingCapture& capture, std::int64_t id);
 
     Database& db_;
     const Settings& settings_;
@@ -187,4 +203,7 @@ private:
     // they are never converted again.
     std::deque<std::uint64_t> refused_hashes_;
     CaptureQueue waiting_;
+    // store_before_exit has begun; captures it could not write for good.
+    bool exiting_ = false;
+    std::size_t refused_at_exit_ = 0;
 };

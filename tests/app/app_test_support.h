@@ -99,33 +99,35 @@ private:
     DWORD id_ = 0;
 };
 
-// The top-level window of the class in the process, waiting for it to appear.
-inline HWND process_window(DWORD pid, const wchar_t* cls, DWORD timeout_ms) {
+// A top-level window of the process with the class name; none yet.
+inline HWND find_window_of(DWORD pid, const std::wstring& class_name) {
     struct Search {
         DWORD pid;
-        const wchar_t* cls;
+        const std::wstring* name;
         HWND found;
-    } search{pid, cls, nullptr};
-    pump_until(
-        [&] {
-            EnumWindows(
-                [](HWND w, LPARAM lp) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(lp);
-                    wchar_t name[64] = {};
-                    GetClassNameW(w, name, 64);
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(w, &owner);
-                    if (owner == s->pid && std::wstring(name) == s->cls) {
-                        s->found = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+    } search{pid, &class_name, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(w, cls, 64);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == s->pid && *s->name == cls) {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
         },
-        timeout_ms);
+        reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// The top-level window of the class in the process, waiting for it to appear.
+inline HWND process_window(DWORD pid, const wchar_t* cls, DWORD timeout_ms) {
+    HWND found = nullptr;
+    pump_until([&] { return (found = find_window_of(pid, cls)) != nullptr; }, timeout_ms);
+    return found;
 }
 
 // The "QuilletMain" window of the process, waiting for it to appear.

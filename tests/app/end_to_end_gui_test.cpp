@@ -18,63 +18,13 @@
 #include "store/database.h"
 #include "tests/app/portable_copy.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/program_run.h"
 
 namespace {
 
 using namespace app_test;
 
 using test_support::PortableCopy;
-
-// A window of this test that owns what it puts on the clipboard, as a
-// program the user copies from would.
-class ClipboardSource {
-public:
-    ClipboardSource() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuilletTestClipboardSource";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"source", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
-    }
-    ~ClipboardSource() {
-        if (window_) DestroyWindow(window_);
-    }
-    // The program reads the clipboard twice a second; like any program
-    // that writes it, try again for a moment when it is open just then.
-    raii::ClipboardOpen open_clipboard() {
-        for (int i = 0; i < 50; ++i) {
-            raii::ClipboardOpen open(window_);
-            if (open.ok()) return open;
-            Sleep(20);
-        }
-        return raii::ClipboardOpen(window_);
-    }
-    bool put_text(const std::wstring& text) {
-        raii::ClipboardOpen open = open_clipboard();
-        if (!open.ok()) return false;
-        EmptyClipboard();
-        return winutil::place_clipboard_text(text);
-    }
-    bool put_dib(const std::vector<std::uint8_t>& dib) {
-        raii::ClipboardOpen open = open_clipboard();
-        if (!open.ok()) return false;
-        EmptyClipboard();
-        raii::GlobalMemory mem(GlobalAlloc(GMEM_MOVEABLE, dib.size()));
-        if (!mem) return false;
-        {
-            raii::GlobalLocked<std::uint8_t> p(mem.get());
-            std::memcpy(p.get(), dib.data(), dib.size());
-        }
-        if (!SetClipboardData(CF_DIB, mem.get())) return false;
-        mem.release();
-        return true;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
 
 std::vector<std::uint8_t> test_dib() {
     std::vector<std::uint8_t> dib(40 + 4 * 4 * 4, 0);

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <thread>
 
 #include "app/app_ids.h"
@@ -18,6 +19,7 @@
 #include "core/winutil.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/program_run.h"
 #include "tests/theme/gui_support.h"
 #include "ui/main_window.h"
 #include "ui/modal_loop.h"
@@ -268,26 +270,6 @@ TEST_F(WndProc, ClipboardUpdateAlsoPolls) {
     EXPECT_FALSE(app.watcher->reading());
 }
 
-// A second connection to the store's file, holding its write lock while it
-// lives, as another program could.
-class StoreLock {
-public:
-    explicit StoreLock(const std::wstring& path) {
-        if (sqlite3_open(to_utf8(path).c_str(), &db_) == SQLITE_OK)
-            locked_ = sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~StoreLock() {
-        if (locked_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-    StoreLock(const StoreLock&) = delete;
-    StoreLock& operator=(const StoreLock&) = delete;
-    bool locked() const { return locked_; }
-
-private:
-    sqlite3* db_ = nullptr;
-    bool locked_ = false;
-};
 
 // Copies made while another program holds the store wait and are stored
 // once it lets go; a hold of more than a few seconds is told once, as a
@@ -341,6 +323,31 @@ TEST_F(WndProc, AStoreHeldByAnotherProgramIsToldOnceAndLosesNoCopy) {
     pump(1500);
     list = app.database->list_entries(L"all", false, true);
     EXPECT_NE(find_text(list, L"locked again"), nullptr);
+}
+
+// The busy notice, timed: a copy meets the held store at once; the notice
+// comes once the writes have been refused for 3 s, at the first clipboard
+// tick after that (the timer runs every 0.5 s), never before.
+TEST_F(WndProc, TheBusyNoticeComesAfterThreeSecondsOfRefusedWrites) {
+    App& app = *run.app;
+    TrayIcon& tray = *app.tray_icon;
+    ASSERT_TRUE(tray.is_added());
+    StoreLock lock(run.files.database_path);
+    ASSERT_TRUE(lock.locked());
+    const int balloons = tray.balloons_shown;
+    Helper writer;
+    ASSERT_TRUE(writer.start(L"text \"meets the held store\""));
+    const ULONGLONG copied_at = GetTickCount64();
+    ASSERT_TRUE(pump_until([&] { return app.watcher->waiting_captures() == 1; }, 3000));
+    const ULONGLONG refused_at = GetTickCount64();
+    ASSERT_TRUE(pump_until([&] { return tray.balloons_shown > balloons; }, 8000));
+    const double after_refusal = static_cast<double>(GetTickCount64() - refused_at) / 1000.0;
+    const double after_copy = static_cast<double>(GetTickCount64() - copied_at) / 1000.0;
+    std::printf("busy notice %.2f s after the first refused write, %.2f s after the copy\n", after_refusal,
+                after_copy);
+    EXPECT_EQ(tray.last_balloon_title, tr(L"tray.store_busy.title"));
+    EXPECT_GE(after_refusal, 3.0);
+    EXPECT_LT(after_copy, 4.0);
 }
 
 TEST_F(WndProc, SecondInstanceMessageShowsWindow) {

@@ -678,3 +678,112 @@ TEST_F(WatcherGui, ACopyReadBeforeAnOwnPasteIsStoredAndThePasteIsNot) {
     EXPECT_EQ(all[1].text, L"theirs two");
     EXPECT_EQ(winutil::get_clipboard_text(), L"pasted by the program");
 }
+
+// Copies 0.2 s apart while another program holds the store for the first
+// 8 s: once it lets go, the 40 copies that waited are written in one go,
+// each followed by the main window's refresh (here 25 ms), so the
+// interface thread is busy for about a second while the copies go on.
+// Every copy is stored, in order: a read thread watches the clipboard
+// while the store holds the interface thread.
+TEST_F(WatcherGui, CopiesMadeWhileTheWaitingOnesAreWrittenAreAllStoredInOrder) {
+    KillTimer(host_, kPollTimer);
+    g_host.watcher = nullptr;
+    watcher_.reset();
+    ClipboardWatcher::Hooks hooks;
+    int announced = 0;
+    hooks.captured = [&](const CapturedItem&) {
+        Sleep(25);
+        ++announced;
+    };
+    watcher_ = std::make_unique<ClipboardWatcher>(db_, settings_, hooks);
+    start_watcher();
+    pump_for(300);
+
+    constexpr int kCopies = 60;
+    constexpr int kHeldFor = 40;
+    std::vector<std::wstring> args;
+    for (int i = 1; i <= kCopies; ++i)
+        args.insert(args.end(), {L"--text", L"dense copy " + std::to_wstring(i), L"--commit", L"--wait", L"200"});
+    auto other = std::make_unique<store_test::RawDb>(db_path_);
+    other->exec("BEGIN EXCLUSIVE");
+    raii::Handle writer = start_writer(args);
+    ASSERT_TRUE(writer);
+    const ULONGLONG started = GetTickCount64();
+    while (GetTickCount64() - started < kHeldFor * 200 + 100) pump_for(20);
+    const std::size_t waited = watcher_->waiting_captures();
+    other->exec("ROLLBACK");
+    other.reset();
+    while (WaitForSingleObject(writer.get(), 0) == WAIT_TIMEOUT && GetTickCount64() - started < 60000) pump_for(20);
+    pump_for(1500);
+    std::printf("%zu copies waited for the store\n", waited);
+    EXPECT_GE(waited, 30u);
+
+    const auto all = entries();
+    std::vector<std::wstring> stored;
+    for (const auto& e : all) stored.push_back(e.text);
+    std::vector<std::wstring> expected;
+    for (int i = 1; i <= kCopies; ++i) expected.push_back(L"dense copy " + std::to_wstring(i));
+    for (const auto& t : expected)
+        if (std::find(stored.begin(), stored.end(), t) == stored.end()) std::printf("missing: %ls\n", t.c_str());
+    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(announced, kCopies);
+}
+
+// At quit the reads the main window has not yet taken (it was busy) are
+// decided and stored too, in order, with the one under way.
+TEST_F(WatcherGui, ReadsNotYetTakenAtExitAreStoredInOrder) {
+    pump_for(300);
+    raii::Handle writer = start_writer({L"--text", L"unread one", L"--commit", L"--wait", L"300", L"--text",
+                                        L"unread two", L"--commit", L"--wait", L"300", L"--text", L"unread three",
+                                        L"--commit", L"--wait", L"300"});
+    ASSERT_TRUE(writer);
+    // The first change starts the read thread; from then on the window
+    // takes nothing, as if it were busy.
+    const ULONGLONG start = GetTickCount64();
+    while (g_host.clipboard_updates == 0 && GetTickCount64() - start < 10000) {
+        MSG msg;
+        if (PeekMessageW(&msg, host_, WM_CLIPBOARDUPDATE, WM_CLIPBOARDUPDATE, PM_REMOVE))
+            DispatchMessageW(&msg);
+        else
+            Sleep(5);
+    }
+    ASSERT_GT(g_host.clipboard_updates, 0);
+    EXPECT_TRUE(watcher_->reading());
+    ASSERT_EQ(WaitForSingleObject(writer.get(), 20000), WAIT_OBJECT_0);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_EQ(watcher_->store_before_exit(2.0), 0u);
+    const auto all = entries();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].text, L"unread one");
+    EXPECT_EQ(all[1].text, L"unread two");
+    EXPECT_EQ(all[2].text, L"unread three");
+    EXPECT_TRUE(captured_.empty());
+}
+
+// Copies 0.1 s apart while another program holds the store throughout:
+// each try to write the waiting copies holds the interface thread for the
+// store's busy time-out (longer on a loaded machine), as long as the time
+// between two copies. All 40 are stored, in order, once the store is free:
+// a read thread watches the clipboard during every try.
+TEST_F(WatcherGui, CopiesWhileTheStoreIsHeldThroughoutAreAllStoredInOrder) {
+    pump_for(300);
+    constexpr int kCopies = 40;
+    std::vector<std::wstring> args;
+    std::vector<std::wstring> expected;
+    for (int i = 1; i <= kCopies; ++i) {
+        expected.push_back(L"held throughout " + std::to_wstring(i));
+        args.insert(args.end(), {L"--text", expected.back(), L"--commit", L"--wait", L"100"});
+    }
+    auto other = std::make_unique<store_test::RawDb>(db_path_);
+    other->exec("BEGIN EXCLUSIVE");
+    run_writer(args);
+    EXPECT_TRUE(entries().empty());
+    other->exec("ROLLBACK");
+    other.reset();
+    pump_for(1500);
+    std::vector<std::wstring> stored;
+    for (const auto& e : entries()) stored.push_back(e.text);
+    for (const auto& t : expected)
+        if (std::find(stored.begin(), stored.end(), t) == stored.end()) std::printf("missing: %ls\n", t.c_str());
+    EXPECT_EQ(stored, expected);
+}

@@ -222,6 +222,64 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
     EXPECT_EQ(failures, 0);
 }
 
+// At quit: the captures that wait are written, oldest first, when the store
+// is let go within the time given (here 1 s into 3 s); when it stays held,
+// their number comes back after the time given, and a second call goes on
+// trying for them. Nothing is announced on the way out.
+TEST_F(WatcherTest, AtExitTheWaitingCapturesAreWrittenOrCounted) {
+    struct Case {
+        const char* name;
+        bool let_go;  // the other program ends its hold 1 s into the wait
+    };
+    for (const Case& c : {Case{"let go within the wait", true}, Case{"held past the wait", false}}) {
+        SCOPED_TRACE(c.name);
+        store_test::TempDir dir;
+        Database db(dir.file(L"quillet.db"));
+        std::vector<CapturedItem> announced;
+        ClipboardWatcher::Hooks hooks;
+        hooks.captured = [&](const CapturedItem& item) { announced.push_back(item); };
+        ClipboardWatcher watcher(db, settings_, hooks);
+        auto other = std::make_unique<store_test::RawDb>(dir.file(L"quillet.db"));
+        other->exec("BEGIN EXCLUSIVE");
+        const wchar_t* texts[] = {L"waits one", L"waits two", L"waits three"};
+        for (const wchar_t* t : texts) EXPECT_EQ(watcher.check_snapshot(text_snap(t), false), 0);
+        ASSERT_EQ(watcher.waiting_captures(), 3u);
+        std::thread release;
+        if (c.let_go) release = std::thread([&] {
+            Sleep(1000);
+            other->exec("ROLLBACK");
+        });
+        const ULONGLONG start = GetTickCount64();
+        const std::size_t left = watcher.store_before_exit(3.0);
+        const ULONGLONG took = GetTickCount64() - start;
+        if (release.joinable()) release.join();
+        std::vector<std::wstring> stored;
+        {
+            std::vector<HistoryEntry> all = db.list_entries(L"every", false, false);
+            for (auto it = all.rbegin(); it != all.rend(); ++it) stored.push_back(it->text);
+        }
+        if (c.let_go) {
+            EXPECT_EQ(left, 0u);
+            EXPECT_GE(took, 900u);
+            EXPECT_LT(took, 2000u) << "done as soon as the store takes them";
+            EXPECT_EQ(stored, std::vector<std::wstring>(std::begin(texts), std::end(texts)));
+        } else {
+            EXPECT_EQ(left, 3u);
+            EXPECT_GE(took, 2900u);
+            EXPECT_LT(took, 3800u);
+            EXPECT_TRUE(stored.empty());
+            // Trying again once the store is free writes them all.
+            other->exec("ROLLBACK");
+            EXPECT_EQ(watcher.store_before_exit(3.0), 0u);
+            EXPECT_EQ(db.list_entries(L"every", false, false).size(), 3u);
+        }
+        EXPECT_TRUE(announced.empty()) << "no notice on the way out";
+        // A copy decided after that is not taken any more.
+        EXPECT_EQ(watcher.waiting_captures(), 0u);
+        other.reset();
+    }
+}
+
 // A write the store refuses for another reason than a lock is told at once
 // and not kept.
 TEST_F(WatcherTest, AStoreThatCannotWriteIsToldAndNothingWaits) {
