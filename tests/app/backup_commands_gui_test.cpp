@@ -50,31 +50,6 @@ bool write_backup(const std::wstring& path, int count, std::size_t size = 20, bo
     return fclose(f) == 0 && ok;
 }
 
-// Types the path into an open or save dialog and presses its OK button
-// (and Yes in an overwrite question).
-bool choose_file(DWORD ui, const std::wstring& path) {
-    HWND dialog = wait_window(ui, kFileDialogClass);
-    if (!dialog) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    HWND name = nullptr;
-    for (int id : {0x47C, 0x480}) {
-        HWND c = GetDlgItem(dialog, id);
-        if (c && IsWindowVisible(c)) {
-            name = c;
-            break;
-        }
-    }
-    if (!name) return false;
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
-        for (HWND w : gui_test::thread_windows(ui, kFileDialogClass))
-            if (w != dialog && GetDlgItem(w, IDYES)) PostMessageW(w, WM_COMMAND, IDYES, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return !IsWindow(dialog);
-}
-
 // The texts of a box's controls, one a line.
 std::wstring box_text(HWND box) {
     std::wstring all;
@@ -132,7 +107,7 @@ Seen run_command(App& app, int command, const std::wstring& path, bool ok, HWND 
     Seen seen;
     std::atomic<bool> done{false};
     std::thread driver([&] {
-        if (!path.empty() && !choose_file(ui, path)) {
+        if (!path.empty() && !answer_file_dialog(ui, path)) {
             done = true;
             return;
         }

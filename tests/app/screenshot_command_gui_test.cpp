@@ -491,27 +491,7 @@ TEST(ScreenshotCommand, AFailedSaveAsIsToldWithThePath) {
                           if (b.id == kTbSave) save = POINT{(b.rect.left + b.rect.right) / 2, (b.rect.top + b.rect.bottom) / 2};
                       PostMessageW(overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(save.x, save.y));
                       PostMessageW(overlay, WM_LBUTTONUP, 0, MAKELPARAM(save.x, save.y));
-                      HWND dialog = ui_driver::wait_window(ui, ui_driver::kFileDialogClass);
-                      if (!dialog) return;
-                      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-                      HWND name = nullptr;
-                      for (int id : {0x47C, 0x480}) {
-                          HWND c = GetDlgItem(dialog, id);
-                          if (c && IsWindowVisible(c)) {
-                              name = c;
-                              break;
-                          }
-                      }
-                      if (!name) return;
-                      SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(locked_path.c_str()));
-                      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-                      // "Replace it?": yes.
-                      for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
-                          for (HWND w : gui_test::thread_windows(ui, ui_driver::kFileDialogClass))
-                              if (w != dialog && GetDlgItem(w, IDYES)) PostMessageW(w, WM_COMMAND, IDYES, 0);
-                          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                      }
+                      if (!ui_driver::answer_file_dialog(ui, locked_path)) return;
                       HWND box = ui_driver::wait_window(ui, ui_driver::kConfirmBoxClass);
                       if (!box) return;
                       answered = ui_driver::confirm_answer(true, &message).act(box);
