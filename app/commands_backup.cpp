@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "core/handles.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "store/database.h"
@@ -66,10 +67,17 @@ void import_backup(App& app, HWND owner) {
     OPENFILENAMEW ofn = file_dialog(owner, buffer.data(), static_cast<DWORD>(buffer.size()), folder);
     ofn.Flags = OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameW(&ofn)) return;
-    ImportCounts counts = app.database->import_json(buffer.data());
-    show_message(owner, tr(L"title.import"), import_result_message(counts));
-    if (app.main_window) {
-        app.main_window->refresh_all();
-        app.main_window->refresh_view(false);
+    ImportCounts counts;
+    {
+        // A large backup takes the store seconds.
+        raii::WaitCursor busy;
+        counts = app.database->import_json(buffer.data());
+        // The imported entries are listed behind the result box, and
+        // nothing is left to do once it is closed.
+        if (app.main_window) {
+            app.main_window->refresh_all();
+            if (app.main_window->window) UpdateWindow(app.main_window->window);
+        }
     }
+    show_message(owner, tr(L"title.import"), import_result_message(counts));
 }

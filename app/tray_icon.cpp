@@ -50,6 +50,7 @@ bool TrayIcon::add(HWND wnd, App* owner) {
     app = owner;
     if (g_taskbar_created == 0) g_taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
     added = notify_add();
+    if (!listed) listed = std::make_unique<OwnPopup>([this] { return take_down_balloon(); });
     return added;
 }
 
@@ -79,6 +80,8 @@ void TrayIcon::remove() {
     data.uID = kIconId;
     Shell_NotifyIconW(NIM_DELETE, &data);
     added = false;
+    balloon_up = false;
+    listed.reset();
 }
 
 void TrayIcon::show_balloon(const std::wstring& title, const std::wstring& text) {
@@ -95,6 +98,21 @@ void TrayIcon::show_balloon(const std::wstring& title, const std::wstring& text)
     last_balloon_title = data.szInfoTitle;
     last_balloon_text = data.szInfo;
     ++balloons_shown;
+    balloon_up = true;
+}
+
+bool TrayIcon::take_down_balloon() {
+    if (!added || !balloon_up) return false;
+    // An empty balloon text takes the showing balloon down (or one that
+    // waits to be shown).
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = kIconId;
+    data.uFlags = NIF_INFO;
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+    balloon_up = false;
+    return true;
 }
 
 std::vector<PopupMenuItem> tray_menu_items() {
@@ -143,6 +161,12 @@ void show_tray_menu(App& app, HWND window) {
 void on_tray_notify(App& app, HWND window, LPARAM lparam) {
     switch (LOWORD(lparam)) {
         case WM_RBUTTONUP: show_tray_menu(app, window); break;
+        case NIN_BALLOONHIDE:
+        case NIN_BALLOONTIMEOUT:
+        case NIN_BALLOONUSERCLICK:
+            // The shell took the balloon down itself.
+            if (app.tray_icon) app.tray_icon->balloon_up = false;
+            break;
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
             show_main_window(app, window);

@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/own_popups.h"
 #include "ui/popup_menu.h"
 
 class App;
@@ -31,6 +33,10 @@ public:
     void remove();
     // A balloon notice on the icon; nothing unless the icon was added.
     void show_balloon(const std::wstring& title, const std::wstring& text);
+    // Takes down a balloon that may still show (the shell draws it, the
+    // program has no window of it): true when one was shown and not yet
+    // gone by the shell's word.
+    bool take_down_balloon();
 
     // The registered "TaskbarCreated" message; 0 until the first add.
     static UINT taskbar_created_message();
@@ -45,6 +51,10 @@ public:
     std::wstring last_balloon_title;
     std::wstring last_balloon_text;
     int balloons_shown = 0;
+    // A balloon was shown and may still be on screen.
+    bool balloon_up = false;
+    // The balloon in the program's list of popups while the icon is added.
+    std::unique_ptr<OwnPopup> listed;
 
 private:
     bool notify_add();

@@ -146,6 +146,19 @@ using Window = Unique<detail::WindowTraits>;
 using GlobalMemory = Unique<detail::GlobalTraits>;
 
 // ---------------------------------------------------------------------------
+// The wait cursor while the interface thread does a long task; the cursor
+// shown before comes back on destruction.
+class WaitCursor {
+public:
+    WaitCursor() noexcept : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
 // SelectObject, put back on destruction.
 class SelectGuard {
 public:

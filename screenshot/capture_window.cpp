@@ -11,6 +11,7 @@
 #include "screenshot/capture_overlay.h"
 #include "theme/fonts.h"
 #include "ui/modal_loop.h"
+#include "ui/own_popups.h"
 
 namespace {
 
@@ -183,11 +184,13 @@ bool CaptureOverlay::create_window() {
     if (!make_snapshot()) return false;
     make_dimmed();
     if (!register_overlay_class(hinstance)) return false;
-    // Not a tool window: under X a window manager gives the keyboard to no
-    // tool window of its own accord (Wine marks them "skip taskbar"), and the
-    // overlay is there to be typed at (Enter, Esc, Ctrl+C, Ctrl+S).
-    HWND wnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, tr(L"capture.title").c_str(), WS_POPUP,
-                               grab.left, grab.top, grab.width, grab.height, nullptr, nullptr, hinstance, this);
+    // Owned by the program's hidden popup owner, so that it has no taskbar
+    // button and no Alt+Tab entry (the main window is hidden meanwhile; the
+    // owner never is, nor minimised). Not a tool window: under X a window
+    // manager gives the keyboard to no tool window of its own accord, and
+    // the overlay is there to be typed at (Enter, Esc, Ctrl+C, Ctrl+S).
+    HWND wnd = CreateWindowExW(WS_EX_TOPMOST, kClassName, tr(L"capture.title").c_str(), WS_POPUP, grab.left,
+                               grab.top, grab.width, grab.height, popup_owner_window(), nullptr, hinstance, this);
     return wnd != nullptr;
 }
 

@@ -1,7 +1,6 @@
 // The screenshot command: grab, overlay, and the filing of the result.
 #include "screenshot/screenshot_command.h"
 
-#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -20,7 +19,7 @@
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
-#include "ui/popup_menu.h"
+#include "ui/own_popups.h"
 
 namespace {
 
@@ -114,48 +113,14 @@ void file_result(ScreenshotContext& ctx, const CaptureResult& result) {
     if (settings.sound_on_copy) winutil::play_copy_sound(settings.sound_copy_id);
 }
 
-// Hides every popup of the program before the screen is grabbed, so that
-// no text of it (the entry hint, a tooltip, the toast, an open menu, the
-// quick menu) is in the frozen screen; true when anything was on screen.
-bool hide_own_popups(MainWindow& main_window) {
-    bool hidden = false;
-    if (main_window.hint_popup && IsWindowVisible(main_window.hint_popup)) hidden = true;
-    main_window.hide_entry_hint();
-    if (main_window.tooltip_visible || main_window.toast_visible) hidden = true;
-    main_window.hide_button_tooltip();
-    main_window.hide_toast();
+// Takes down every popup of the program before the screen is grabbed, so
+// that no text of it (the entry hint, the toast, an open menu, the quick
+// menu, the tray balloon) is in the frozen screen; true when anything was
+// on screen.
+bool hide_own_popups() {
     // A menu of the system's (a window's system menu) ends its own loop.
     EndMenu();
-    struct Walk {
-        HWND main = nullptr;
-        bool hidden = false;
-    } walk{main_window.window, false};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto& walk = *reinterpret_cast<Walk*>(lp);
-            if (w == walk.main || !IsWindowVisible(w)) return TRUE;
-            // The program's popups are captionless tool windows; windows
-            // with a title bar (settings, editor, view) stay.
-            const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
-            const LONG_PTR ex_style = GetWindowLongPtrW(w, GWL_EXSTYLE);
-            if (!(style & WS_POPUP) || (style & WS_CAPTION) == WS_CAPTION || !(ex_style & WS_EX_TOOLWINDOW))
-                return TRUE;
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (wcscmp(name, kPopupMenuClass) == 0) {
-                // A destroyed level ends the menu's loop once the screenshot
-                // returns to it; a hidden one would leave the loop waiting.
-                DestroyWindow(w);
-            } else {
-                if (wcscmp(name, TOOLTIPS_CLASSW) == 0) SendMessageW(w, TTM_POP, 0, 0);
-                ShowWindow(w, SW_HIDE);
-            }
-            walk.hidden = true;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&walk));
-    return hidden || walk.hidden;
+    return take_down_own_popups();
 }
 
 // Waits for the given time answering only the messages other threads send
@@ -213,7 +178,7 @@ void take_screenshot(ScreenshotContext& ctx, int mode) {
     *ctx.busy = true;
     HWND main = ctx.main_window->window;
     bool hidden = false;
-    const bool popups = hide_own_popups(*ctx.main_window);
+    const bool popups = hide_own_popups();
     if (IsWindowVisible(main) && !IsIconic(main)) {
         ShowWindow(main, SW_HIDE);
         hidden = true;

@@ -237,6 +237,13 @@ void MainWindow::create_controls() {
     toast = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, window,
                             nullptr, GetModuleHandleW(nullptr), nullptr);
     if (toast) SetWindowSubclass(toast, toast_subclass_proc, kToastSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    listed_popups = std::make_unique<OwnPopup>([this] {
+        const bool shown = (hint_popup && IsWindowVisible(hint_popup)) || tooltip_visible || toast_visible;
+        hide_entry_hint();
+        hide_button_tooltip();
+        hide_toast();
+        return shown;
+    });
 
     fill_tooltip_map();
     install_key_handling();

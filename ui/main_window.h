@@ -12,12 +12,14 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/handles.h"
 #include "ui/cards_list.h"
 #include "ui/entry_hint.h"
+#include "ui/own_popups.h"
 #include "ui/list_model.h"
 #include "ui/menu_bar.h"
 #include "ui/paste_actions.h"
@@ -256,6 +258,9 @@ public:
     RECT toast_rect{};
     raii::Font toast_font;
     raii::Font toast_icon_font;
+    // The hint, the button tooltip and the toast in the program's list of
+    // popups (what a screenshot takes down).
+    std::unique_ptr<OwnPopup> listed_popups;
     std::map<HWND, std::wstring> tooltip_texts;
     std::array<HWND, 11> toolbar_buttons{};
     std::vector<HWND> menu_buttons;

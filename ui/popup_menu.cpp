@@ -252,6 +252,16 @@ void PopupMenu::close_all() {
     ReleaseCapture();
 }
 
+bool PopupMenu::take_down() {
+    bool shown = false;
+    for (PopupMenuLevel& level : levels_) {
+        if (!IsWindow(level.window)) continue;
+        if (IsWindowVisible(level.window)) shown = true;
+        DestroyWindow(level.window);
+    }
+    return shown;
+}
+
 bool PopupMenu::open_level(const std::vector<PopupMenuItem>* items, int x, int y, int placement,
                            POINT monitor_point) {
     const int width = menu_width(widest_label(*items));

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/own_popups.h"
+
 // One menu entry. A value type: copying copies the children, moving leaves
 // the source without children.
 struct PopupMenuItem {
@@ -135,7 +137,7 @@ public:
     PopupMenu& operator=(const PopupMenu&) = delete;
 
 private:
-    PopupMenu(HWND owner, bool dark) : owner_(owner), dark_(dark) {}
+    PopupMenu(HWND owner, bool dark) : owner_(owner), dark_(dark), listed_([this] { return take_down(); }) {}
 
     bool open_level(const std::vector<PopupMenuItem>* items, int x, int y, int placement, POINT monitor_point);
     int item_at(const PopupMenuLevel& level, POINT screen) const;
@@ -145,6 +147,9 @@ private:
     void close_levels_above(size_t level);
     bool levels_alive() const;
     void close_all();
+    // Destroys the level windows (the loop then ends by itself); true when
+    // one was on screen.
+    bool take_down();
     void redraw(const PopupMenuLevel& level) const;
 
     // The handlers of the loop; each returns true when the menu ends.
@@ -161,6 +166,8 @@ private:
     uint64_t result_ = 0;
     bool quit_ = false;
     int quit_code_ = 0;
+    // Listed while the menu runs, so that a screenshot takes it down.
+    OwnPopup listed_;
 };
 
 // The window class of the level windows.

@@ -17,6 +17,7 @@
 #include "theme/controls.h"
 #include "theme/fonts.h"
 #include "ui/list_model.h"
+#include "ui/own_popups.h"
 #include "ui/paste_actions.h"
 
 namespace {
@@ -81,22 +82,22 @@ std::wstring quick_menu_row_text(int number, const std::wstring& text, int avail
     std::wstring t(text, 0, pair_safe_length(text, kRowTextLimit));
     for (wchar_t& c : t)
         if (c == L'\r' || c == L'\n') c = L' ';
-    if (!t.empty() && available > 0 && width_of && width_of(t) > available) {
-        const std::wstring ellipsis = L"\u2026";
-        const int room = available - width_of(ellipsis);
+    const std::wstring number_text = std::to_wstring(number) + L". ";
+    std::wstring row = number_text + t;
+    if (t.empty() || available <= 0 || !width_of || width_of(row) <= available) return row;
+    // The whole row is measured as it is drawn, its number included.
+    const std::wstring ellipsis = L"\u2026";
+    std::size_t lo = 0, hi = t.size();
+    while (lo < hi) {
         // The longest prefix that fits: widths only grow with the length.
-        std::size_t lo = 0, hi = t.size();
-        while (lo < hi) {
-            std::size_t mid = (lo + hi + 1) / 2;
-            if (width_of(t.substr(0, mid)) <= room)
-                lo = mid;
-            else
-                hi = mid - 1;
-        }
-        if (lo > 0 && is_high_surrogate(t[lo - 1])) --lo;
-        t = t.substr(0, lo) + ellipsis;
+        std::size_t mid = (lo + hi + 1) / 2;
+        if (width_of(number_text + t.substr(0, mid) + ellipsis) <= available)
+            lo = mid;
+        else
+            hi = mid - 1;
     }
-    return std::to_wstring(number) + L". " + t;
+    if (lo > 0 && is_high_surrogate(t[lo - 1])) --lo;
+    return number_text + t.substr(0, lo) + ellipsis;
 }
 
 HWND quick_menu_target(HWND foreground, HWND previous) {
@@ -124,12 +125,20 @@ bool QuickMenu::create(HINSTANCE instance, HWND main_window, const QuickMenuServ
     wc.lpszClassName = kQuickMenuClass;
     RegisterClassExW(&wc);  // a second registration fails harmlessly
 
-    // Not a tool window: under X a window manager gives the keyboard to no
-    // tool window of its own accord, and the menu is chosen with the keys.
+    // Owned by the program's hidden popup owner, so that it has no taskbar
+    // button and no Alt+Tab entry; not a tool window, as under X a window
+    // manager gives the keyboard to no tool window of its own accord, and
+    // the menu is chosen with the keys. The owner is never hidden or
+    // minimised, so the menu shows whatever the main window does.
     window = CreateWindowExW(WS_EX_TOPMOST, kQuickMenuClass, L"", WS_POPUP | WS_BORDER, 0, 0, 400,
-                             300, nullptr, nullptr, instance, this);
+                             300, popup_owner_window(), nullptr, instance, this);
     if (!window) return false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    listed = std::make_unique<OwnPopup>([this] {
+        const bool shown = window && IsWindowVisible(window);
+        hide();
+        return shown;
+    });
 
     list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, 0,
                            0, 400, 280, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kQuickMenuListId)),
@@ -180,30 +189,50 @@ void QuickMenu::populate() {
     entries.clear();
     if (services.db)
         entries = services.db->list_first_entries(L"all", false, true, kQuickMenuMaxEntries, kRowTextLimit);
+    if (list) SendMessageW(list, LB_SETITEMHEIGHT, 0, item_height);
+    resize_popup();
+    fill_rows();
+}
 
-    const int available = width() - (2 * GetSystemMetrics(SM_CXEDGE) + 12);
-    if (list) {
-        SendMessageW(list, LB_SETITEMHEIGHT, 0, item_height);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    }
-    raii::WindowDC dc(nullptr);
+int QuickMenu::row_text_room() const {
+    if (!list) return 0;
+    RECT rc{};
+    GetClientRect(list, &rc);
+    int room = rc.right - rc.left;
+    // The list shows its scroll bar when the rows do not fit, and the
+    // client rectangle counts it only while it is shown.
+    const int bar = GetSystemMetrics(SM_CXVSCROLL);
+    const bool bar_shown = (GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL) != 0;
+    const bool bar_needed = item_height * static_cast<int>(entries.size()) > rc.bottom - rc.top;
+    if (bar_needed && !bar_shown) room -= bar;
+    if (!bar_needed && bar_shown) room += bar;
+    return room - kQuickMenuRowMargin;
+}
+
+void QuickMenu::fill_rows() {
+    if (!list) return;
+    const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    raii::WindowDC dc(list);
     raii::SelectGuard select(dc.get(), font ? static_cast<HGDIOBJ>(font.get()) : GetStockObject(DEFAULT_GUI_FONT));
     auto width_of = [&](const std::wstring& s) {
         SIZE sz{};
         GetTextExtentPoint32W(dc.get(), s.c_str(), static_cast<int>(s.size()), &sz);
         return static_cast<int>(sz.cx);
     };
+    const int available = row_text_room();
     bool added = false;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         std::wstring row = quick_menu_row_text(static_cast<int>(i) + 1, entries[i].text, available, width_of);
-        if (!list) continue;
         LRESULT at = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
         if (at < 0) continue;
         SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(entries[i].id));
         added = true;
     }
-    if (added) SendMessageW(list, LB_SETCURSEL, 0, 0);
-    resize_popup();
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (added) SendMessageW(list, LB_SETCURSEL, selected > 0 && selected < static_cast<LRESULT>(entries.size()) ? selected : 0, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 void QuickMenu::show_at_cursor() {
@@ -249,11 +278,13 @@ void QuickMenu::set_font_size(int size) {
     }
     if (window && IsWindowVisible(window)) {
         resize_popup();
-        if (list) InvalidateRect(list, nullptr, TRUE);
+        // The rows fitted again to the new width and font.
+        fill_rows();
     }
 }
 
 void QuickMenu::release() {
+    listed.reset();
     if (window) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         DestroyWindow(window);

@@ -16,11 +16,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/handles.h"
 #include "store/records.h"
+#include "ui/own_popups.h"
 
 class ClipboardWatcher;
 class Database;
@@ -30,6 +32,9 @@ inline constexpr const wchar_t* kQuickMenuClass = L"QuilletQuickMenu";
 inline constexpr int kQuickMenuListId = 1;
 inline constexpr std::size_t kQuickMenuMaxEntries = 10;
 inline constexpr int kQuickMenuMaxHeight = 480;
+// The room a row's text leaves inside the list's width: the list box draws
+// a row's text a pixel or two in from each side.
+inline constexpr int kQuickMenuRowMargin = 4;
 
 // --- sizes and row texts (pure) ------------------------------------------------------
 
@@ -44,10 +49,10 @@ int quick_menu_item_height(int font_height, bool has_font);
 int quick_menu_height(int edges, int item_height, int rows);
 
 // "n. " + the text (its first kRowTextLimit characters, one fewer when the
-// cut would split a surrogate pair) with every CR and LF a blank, cut with
-// "…" to the available width when wider: the longest prefix whose width is at most
-// the available width minus the ellipsis' (never splitting a surrogate
-// pair). width_of measures a text with the menu's font.
+// cut would split a surrogate pair) with every CR and LF a blank; a row
+// wider than the available width is "n. " + the longest prefix of the text
+// + "…" that is at most that wide (never splitting a surrogate pair).
+// width_of measures a text with the menu's font.
 std::wstring quick_menu_row_text(int number, const std::wstring& text, int available,
                                  const std::function<int(const std::wstring&)>& width_of);
 
@@ -111,6 +116,14 @@ public:
     raii::Font font;
     int font_size = 14;
     int item_height = 40;
+
+    // The listed rows, each fitted to the list's width with "…".
+    void fill_rows();
+    // The width a row's text may take in the list as it is sized now.
+    int row_text_room() const;
+
+    // In the program's list of popups while the menu exists.
+    std::unique_ptr<OwnPopup> listed;
 
 private:
     void measure_item_height();

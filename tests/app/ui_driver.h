@@ -141,6 +141,33 @@ inline Step confirm_answer(bool ok, std::wstring* text_seen = nullptr) {
                 return true;
             }};
 }
+// Answers the thread's open or save dialog with a path: types it into the
+// file-name box and presses OK, then Yes in an overwrite question; true
+// once the dialog is gone.
+inline bool answer_file_dialog(DWORD thread, const std::wstring& path) {
+    HWND dialog = wait_window(thread, kFileDialogClass);
+    if (!dialog) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    HWND name = nullptr;
+    for (int id : {0x47C, 0x480}) {  // the name combo box, or the plain edit
+        HWND c = GetDlgItem(dialog, id);
+        if (c && IsWindowVisible(c)) {
+            name = c;
+            break;
+        }
+    }
+    if (!name) return false;
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    // "Replace it?": yes.
+    for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
+        for (HWND w : gui_test::thread_windows(thread, kFileDialogClass))
+            if (w != dialog && GetDlgItem(w, IDYES)) PostMessageW(w, WM_COMMAND, IDYES, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return !IsWindow(dialog);
+}
+
 inline Step cancel_file_dialog() {
     return {kFileDialogClass, [](HWND dialog) {
                 PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

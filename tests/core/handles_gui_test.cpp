@@ -439,3 +439,24 @@ TEST(Handles, FindHandleIsClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Handles, WaitCursorShowsTheWaitCursorAndPutsThePreviousBack) {
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    ASSERT_NE(arrow, wait);
+    SetCursor(arrow);
+    {
+        raii::WaitCursor busy;
+        EXPECT_EQ(GetCursor(), wait);
+        {
+            raii::WaitCursor nested;
+            EXPECT_EQ(GetCursor(), wait);
+        }
+        EXPECT_EQ(GetCursor(), wait) << "an inner guard keeps the outer one's cursor";
+    }
+    EXPECT_EQ(GetCursor(), arrow);
+}
+
+}  // namespace

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "screenshot/capture_overlay.h"
+#include "ui/own_popups.h"
 #include "screenshot/screen_grab.h"
 #include "tests/screenshot/shot_input.h"
 #include "tests/screenshot/shot_test_support.h"
@@ -219,8 +220,12 @@ TEST(CaptureOverlayWindow, CoversTheVirtualScreenAndEscCancels) {
     RECT rect{};
     LONG_PTR ex_style = 0, style = 0;
     std::wstring title;
+    HWND owner = nullptr;
+    bool owner_visible = true;
     const CaptureResult r = run_driven(o, grab, false, true, nullptr, [&](HWND w) {
         GetWindowRect(w, &rect);
+        owner = GetWindow(w, GW_OWNER);
+        owner_visible = owner && IsWindowVisible(owner);
         ex_style = GetWindowLongPtrW(w, GWL_EXSTYLE);
         style = GetWindowLongPtrW(w, GWL_STYLE);
         wchar_t text[128] = {};
@@ -234,6 +239,12 @@ TEST(CaptureOverlayWindow, CoversTheVirtualScreenAndEscCancels) {
     EXPECT_EQ(rect.bottom - rect.top, grab.height);
     EXPECT_TRUE(ex_style & WS_EX_TOPMOST);
     EXPECT_FALSE(ex_style & WS_EX_TOOLWINDOW) << "a window manager would keep the keyboard from it";
+    // Owned (no taskbar button, no Alt+Tab entry) by the program's hidden
+    // popup owner, which is neither shown nor minimised with the main window.
+    EXPECT_FALSE(ex_style & WS_EX_APPWINDOW);
+    EXPECT_TRUE(owner != nullptr) << "an unowned overlay gets a taskbar button";
+    EXPECT_EQ(owner, popup_owner_window());
+    EXPECT_FALSE(owner_visible);
     EXPECT_TRUE(style & WS_POPUP);
     EXPECT_FALSE(title.empty());
     EXPECT_FALSE(r.ok);

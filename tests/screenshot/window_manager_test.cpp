@@ -25,6 +25,7 @@
 #include "tests/app/app_test_support.h"
 #include "tests/theme/gui_support.h"
 #include "ui/main_window.h"
+#include "ui/own_popups.h"
 #include "ui/quick_menu.h"
 
 namespace {
@@ -140,11 +141,13 @@ protected:
 TEST_F(ProgramUnderWindowManager, TheOverlayTakesEnter) {
     ASSERT_TRUE(other.focus());
     bool overlay_seen = false, closed_by_enter = false;
+    HWND overlay_owner = nullptr;
     Typist typist([&] {
         x_tool(L"key shift+Print");
         auto found = gui_test::wait_for_windows(ui, L"QuilletCaptureOverlay", 1, 10000);
         if (found.empty()) return;
         overlay_seen = true;
+        overlay_owner = GetWindow(found[0], GW_OWNER);
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         x_tool(L"key Return");
         closed_by_enter = gui_test::wait_until([&] { return !IsWindow(found[0]); }, 3000);
@@ -158,6 +161,7 @@ TEST_F(ProgramUnderWindowManager, TheOverlayTakesEnter) {
     typist.join();
     pump(300);
     EXPECT_TRUE(overlay_seen);
+    EXPECT_TRUE(overlay_owner != nullptr && overlay_owner == popup_owner_window());
     EXPECT_TRUE(closed_by_enter) << "Enter did not reach the overlay";
     EXPECT_EQ(app->database->list_entries(L"images", false, true).size(), 1u);
     EXPECT_EQ(other.text(), L"") << "Enter went to the window below";
@@ -172,9 +176,13 @@ TEST_F(ProgramUnderWindowManager, TheQuickMenuTakesDownAndEnter) {
     QuickMenu& menu = *app->quick_menu;
     LRESULT before = -2, after = -2;
     std::wstring chosen;
+    HWND menu_owner = nullptr;
+    bool main_hidden = false;
     Typist typist([&] {
         x_tool(L"key ctrl+shift+alt+v");
         if (!gui_test::wait_until([&] { return IsWindowVisible(menu.window); }, 10000)) return;
+        menu_owner = GetWindow(menu.window, GW_OWNER);
+        main_hidden = !IsWindowVisible(main);
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         before = SendMessageW(menu.list, LB_GETCURSEL, 0, 0);
         x_tool(L"key Down");
@@ -186,6 +194,10 @@ TEST_F(ProgramUnderWindowManager, TheQuickMenuTakesDownAndEnter) {
     });
     typist.join();
     pump_until([&] { return !chosen.empty() && clipboard_text() == chosen && !IsWindowVisible(menu.window); }, 8000);
+    // Owned by the hidden popup owner (no taskbar button on Windows), shown
+    // with the main window hidden, and still reached by the keyboard.
+    EXPECT_TRUE(menu_owner != nullptr && menu_owner == popup_owner_window());
+    EXPECT_TRUE(main_hidden);
     EXPECT_NE(before, after) << "Down did not reach the quick menu";
     EXPECT_EQ(chosen, L"older quick entry");
     EXPECT_FALSE(IsWindowVisible(menu.window)) << "Enter did not reach the quick menu";
@@ -246,6 +258,7 @@ TEST(WindowManager, WhichPopupsWineLetsTheKeyboardReach) {
         {"tool window, topmost, small", WS_EX_TOOLWINDOW | WS_EX_TOPMOST, false},
         {"topmost, small", WS_EX_TOPMOST, false},
         {"owned, topmost, small", WS_EX_TOPMOST, false, true},
+        {"owned, topmost, full screen", WS_EX_TOPMOST, true, true},
     };
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     for (const auto& c : cases) {

@@ -21,6 +21,7 @@
 #include "tests/core/temp_folder.h"
 #include "tests/theme/gui_support.h"
 #include "tests/ui/edit_target_client.h"
+#include "ui/own_popups.h"
 #include "ui/quick_menu.h"
 
 namespace {
@@ -241,6 +242,102 @@ TEST_F(QuickMenuGui, EmptyHistoryAndFontSize) {
     EXPECT_EQ(menu.font_size, 18);
     menu.hide();
     EXPECT_FALSE(IsWindowVisible(menu.window));
+}
+
+// The menu is owned by the program's hidden popup owner (no taskbar button
+// and no Alt+Tab entry on Windows), is no tool window (a window manager
+// gives those no keyboard), and shows with the keyboard in its list
+// whether the main window is shown, hidden or minimised.
+TEST_F(QuickMenuGui, IsOwnedByAHiddenWindowAndShowsWhateverTheMainWindowDoes) {
+    ASSERT_GT(db_->add_text_entry(L"an entry", std::nullopt, false, false), 0);
+    raii::Window main(CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 500, 300, 400, 300, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(main);
+    QuickMenu menu;
+    ASSERT_TRUE(menu.create(GetModuleHandleW(nullptr), main.get(), QuickMenuServices{db_.get(), &settings_, watcher_.get()}));
+    HWND owner = GetWindow(menu.window, GW_OWNER);
+    EXPECT_TRUE(owner != nullptr) << "an unowned popup gets a taskbar button";
+    EXPECT_EQ(owner, popup_owner_window());
+    EXPECT_NE(owner, main.get());
+    const LONG_PTR ex_style = GetWindowLongPtrW(menu.window, GWL_EXSTYLE);
+    EXPECT_FALSE(ex_style & WS_EX_APPWINDOW);
+    EXPECT_FALSE(ex_style & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(ex_style & WS_EX_TOPMOST);
+    struct Case {
+        const char* what;
+        int show;
+    } cases[] = {{"main window shown", SW_SHOW}, {"main window hidden", SW_HIDE}, {"main window minimised", SW_MINIMIZE}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShowWindow(main.get(), c.show);
+        pump_for(300);
+        menu.populate();
+        SetCursorPos(150, 150);
+        menu.show_at_cursor();
+        EXPECT_TRUE(pump_until([&] { return IsWindowVisible(menu.window) != FALSE; }));
+        pump_for(200);
+        EXPECT_TRUE(IsWindowVisible(menu.window));
+        EXPECT_FALSE(IsIconic(menu.window));
+        EXPECT_EQ(GetFocus(), menu.list);
+        EXPECT_FALSE(IsWindowVisible(owner));
+        menu.hide();
+        pump_for(100);
+    }
+}
+
+// A row too long for the menu ends in "…" inside the list: measured with
+// the list's font it fits the list's width, and drawn, its last dark
+// pixel (the ellipsis) is clear of the list's right edge.
+TEST_F(QuickMenuGui, ALongRowEndsInAnEllipsisInsideTheList) {
+    // Oldest first: the long row is the tenth, with the widest number, not
+    // highlighted (dark text on white).
+    ASSERT_GT(db_->add_text_entry(std::wstring(300, L'W'), std::nullopt, false, false), 0);
+    for (int i = 0; i < 9; ++i) ASSERT_GT(db_->add_text_entry(L"short", std::nullopt, false, false), 0);
+    QuickMenu menu;
+    ASSERT_TRUE(menu.create(GetModuleHandleW(nullptr), nullptr, QuickMenuServices{db_.get(), &settings_, watcher_.get()}));
+    menu.populate();
+    SetCursorPos(100, 100);
+    menu.show_at_cursor();
+    ASSERT_TRUE(pump_until([&] { return IsWindowVisible(menu.window) != FALSE; }));
+    const std::vector<std::wstring> listed = rows(menu);
+    ASSERT_EQ(listed.size(), 10u);
+    EXPECT_EQ(listed[0], L"1. short");
+    const std::wstring& row = listed[9];
+    EXPECT_EQ(row.rfind(L"10. WWW", 0), 0u) << to_utf8(row);
+    ASSERT_FALSE(row.empty());
+    EXPECT_EQ(row.back(), L'\u2026') << to_utf8(row);
+    RECT client{};
+    GetClientRect(menu.list, &client);
+    int width = 0;
+    {
+        raii::WindowDC dc(menu.list);
+        raii::SelectGuard select(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(menu.list, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc.get(), row.c_str(), static_cast<int>(row.size()), &size);
+        width = size.cx;
+    }
+    printf("list %ld px wide, the long row %d px\n", client.right, width);
+    EXPECT_LE(width + kQuickMenuRowMargin, client.right);
+    // Cut no shorter than needed: less than a "W" and the ellipsis are left.
+    EXPECT_GT(width + kQuickMenuRowMargin, client.right - 24);
+
+    RECT item{};
+    SendMessageW(menu.list, LB_GETITEMRECT, 9, reinterpret_cast<LPARAM>(&item));
+    MapWindowPoints(menu.list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    pump_for(300);
+    const gui_test::Pixels shot = gui_test::grab_screen(item);
+    int rightmost_ink = -1;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const std::uint32_t v = shot.bgra[static_cast<size_t>(y) * shot.width + x];
+            const int luminance = ((v >> 16) & 0xFF) + ((v >> 8) & 0xFF) + (v & 0xFF);
+            if (luminance < 3 * 128) rightmost_ink = std::max(rightmost_ink, x);
+        }
+    printf("the row drawn %d px wide, its last dark pixel at %d\n", shot.width, rightmost_ink);
+    EXPECT_GT(rightmost_ink, shot.width - 40) << "the row uses the width";
+    // The margin at the right stays clear: a cut row's ellipsis is whole.
+    EXPECT_LE(rightmost_ink, shot.width - kQuickMenuRowMargin) << "the text runs into the list's edge";
+    menu.hide();
 }
 
 }  // namespace

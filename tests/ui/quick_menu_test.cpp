@@ -54,10 +54,13 @@ TEST(QuickMenuSizes, ItemHeightAndHeight) {
 TEST(QuickMenuRows, NumberingLineBreaksAndEllipsis) {
     EXPECT_EQ(quick_menu_row_text(1, L"hello", 200, fixed_width), L"1. hello");
     EXPECT_EQ(quick_menu_row_text(10, L"a\r\nb\nc", 200, fixed_width), L"10. a  b c");
-    // 30 characters (300 px) into 100 px: 9 fit beside the ellipsis (90 + 6 <= 100).
-    EXPECT_EQ(quick_menu_row_text(3, std::wstring(30, L'x'), 100, fixed_width), L"3. xxxxxxxxx\u2026");
-    // Exactly as wide as the room: kept whole.
-    EXPECT_EQ(quick_menu_row_text(4, std::wstring(10, L'y'), 100, fixed_width), L"4. yyyyyyyyyy");
+    // The whole row is fitted, its number included: 30 characters into
+    // 100 px leave 6 beside "3. " and the ellipsis (30 + 60 + 6 <= 100).
+    EXPECT_EQ(quick_menu_row_text(3, std::wstring(30, L'x'), 100, fixed_width), L"3. xxxxxx\u2026");
+    // Exactly as wide as the room with its number: kept whole.
+    EXPECT_EQ(quick_menu_row_text(4, std::wstring(7, L'y'), 100, fixed_width), L"4. yyyyyyy");
+    // One character more: cut.
+    EXPECT_EQ(quick_menu_row_text(4, std::wstring(8, L'y'), 100, fixed_width), L"4. yyyyyy\u2026");
     // No room at all besides the ellipsis: the empty prefix.
     EXPECT_EQ(quick_menu_row_text(5, L"abcdef", 5, fixed_width), L"5. \u2026");
     // Without positive room nothing is cut.
@@ -66,12 +69,13 @@ TEST(QuickMenuRows, NumberingLineBreaksAndEllipsis) {
     // A cut never splits a surrogate pair.
     std::wstring pairs = L"ab";
     for (int i = 0; i < 20; ++i) pairs += L"\U0001F600";
-    // Each pair counts 20 px: "ab" + 3 pairs = 80, the 4th unit pair would start at 90.
+    // Each pair counts 20 px: "8. " + "ab" + 2 pairs + the ellipsis = 96;
+    // a cut inside the third pair would leave its high half.
     std::wstring row = quick_menu_row_text(8, pairs, 100, fixed_width);
     ASSERT_GE(row.size(), 2u);
     const wchar_t before_ellipsis = row[row.size() - 2];
     EXPECT_FALSE(before_ellipsis >= 0xD800 && before_ellipsis <= 0xDBFF);
-    EXPECT_EQ(row, L"8. ab\U0001F600\U0001F600\U0001F600\u2026");
+    EXPECT_EQ(row, L"8. ab\U0001F600\U0001F600\u2026");
 }
 
 TEST(QuickMenuRows, ALongTextIsMeasuredByItsStartOnly) {
@@ -81,8 +85,9 @@ TEST(QuickMenuRows, ALongTextIsMeasuredByItsStartOnly) {
         return fixed_width(s);
     };
     const std::wstring text(1000000, L'm');
-    EXPECT_EQ(quick_menu_row_text(2, text, 100, measuring), L"2. mmmmmmmmm\u2026");
-    EXPECT_LE(longest_measured, kRowTextLimit);
+    EXPECT_EQ(quick_menu_row_text(2, text, 100, measuring), L"2. mmmmmm\u2026");
+    // The start, with the row's number before it.
+    EXPECT_LE(longest_measured, kRowTextLimit + 3);
     // Without room to fit to, the row is the text's start.
     EXPECT_EQ(quick_menu_row_text(2, text, 0, measuring), L"2. " + std::wstring(kRowTextLimit, L'm'));
     // The cut keeps a surrogate pair whole.
