@@ -40,26 +40,7 @@ double now_ms() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// A top-level window of this process of that class.
-HWND own_window_of_class(const wchar_t* cls) {
-    struct Find {
-        const wchar_t* cls;
-        HWND found = nullptr;
-    } f{cls};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto& f = *reinterpret_cast<Find*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (pid != GetCurrentProcessId() || std::wstring(name) != f.cls || !IsWindowVisible(w)) return TRUE;
-            f.found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
+using gui_test::own_window_of_class;
 
 std::wstring window_text(HWND w) {
     DWORD_PTR length = 0;

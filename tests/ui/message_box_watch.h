@@ -14,6 +14,27 @@
 
 namespace gui_test {
 
+// A visible top-level window of this process of that class, or null.
+inline HWND own_window_of_class(const wchar_t* cls) {
+    struct Find {
+        const wchar_t* cls;
+        HWND found = nullptr;
+    } f{cls};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto& f = *reinterpret_cast<Find*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            if (pid != GetCurrentProcessId() || std::wstring(name) != f.cls || !IsWindowVisible(w)) return TRUE;
+            f.found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
 class MessageBoxWatch {
 public:
     MessageBoxWatch() : thread_([this] { run(); }) {}
@@ -35,7 +56,7 @@ public:
 private:
     void run() {
         while (!stop_) {
-            if (HWND box = find_box()) {
+            if (HWND box = own_window_of_class(L"QuilletConfirmBox")) {
                 std::wstring all;
                 EnumChildWindows(
                     box,
@@ -58,23 +79,6 @@ private:
             Sleep(20);
         }
     }
-    static HWND find_box() {
-        HWND found = nullptr;
-        EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                wchar_t cls[64] = {};
-                GetClassNameW(w, cls, 64);
-                if (pid != GetCurrentProcessId() || std::wstring(cls) != L"QuilletConfirmBox" || !IsWindowVisible(w))
-                    return TRUE;
-                *reinterpret_cast<HWND*>(lp) = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<std::wstring> texts_;
