@@ -13,6 +13,8 @@
 //            texts in memory;
 //   --memory: the resident set of a list read whole, and what of it stays
 //            when the model lets its records go;
+//   --first-key: the first search keystroke 0 or 200 ms after the main
+//            window first answers, while its texts arrive;
 //   --app:   the program's main window: start to the window answering a
 //            sent message (a second thread sends WM_NULL every 2 ms from the
 //            process's first instant, and notes the longest wait), the
@@ -503,6 +505,47 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
     return 0;
 }
 
+// The first search keystroke delay_ms after the main window first answers,
+// while its texts may still be arriving: how long the keystroke holds the
+// window, and when the search has every text.
+int run_first_key(const std::wstring& dir, const std::wstring& path, int delay_ms) {
+    Pinger pinger;
+    pinger.start();
+    SetEnvironmentVariableW(L"QUILLET_ALLOW_CAPTURE", L"1");
+    AppFiles files{dir + L"\\first-key.ini", path};
+    auto app = std::make_unique<App>();
+    if (!app->init(GetModuleHandleW(nullptr), files)) return 2;
+    HWND main = app->main_window_handle();
+    ShowWindow(main, SW_SHOW);
+    while (pinger.first_answer < 0) pump_for(1);
+    const double answered = now_ms();
+    while (now_ms() - answered < delay_ms) pump_for(1);
+    MainWindow& mw = *app->main_window;
+    const bool pending = mw.model.has_pending_texts();
+    pinger.longest = 0;
+    const double t0 = now_ms();
+    SetWindowTextW(mw.search, L"t");
+    UpdateWindow(main);
+    const double held = now_ms() - t0;
+    while (mw.model.has_pending_texts()) pump_for(5);
+    const double complete = now_ms() - t0;
+    pump_for(100);
+    const std::string name = "first_key_" + std::to_string(delay_ms);
+    figure(dir, path, name.c_str(), held);
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "  first search keystroke %d ms after the window answered: %.1f ms (texts %s), the search "
+                  "complete after %.0f ms, the longest wait for an answer meanwhile %.0f ms (%.0f rows)",
+                  delay_ms, held, pending ? "still arriving" : "all read", complete, pinger.longest.load(),
+                  static_cast<double>(mw.model.row_count()));
+    line(dir, text);
+    pinger.stop();
+    DestroyWindow(main);
+    pump_for(200);
+    app->shutdown();
+    return 0;
+}
+
 int run_child(const std::wstring& args) {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -543,6 +586,8 @@ void print_summary(const std::wstring& dir) {
         {"start to the window answering", "start", "floor_query"},
         {"  longest wait during the start", "start_longest", "floor_query"},
         {"resident set after start", "resident", nullptr},
+        {"first keystroke 0 ms after start", "first_key_0", "floor_scan"},
+        {"first keystroke 200 ms after start", "first_key_200", "floor_scan"},
         {"one search keystroke (largest)", "keystroke", "floor_scan"},
         {"clearing the search", "clearing", "floor_query"},
         {"the window stalled by one copy", "copy", "floor_query"},
@@ -609,6 +654,11 @@ int drive() {
         }
         line(dir, " the main window (a process of its own):");
         run_child(L"--app \"" + dir + L"\" \"" + path + L"\"");
+        if (s.shape.texts > 0) {
+            line(dir, " the first search keystroke while the texts arrive (a process each):");
+            for (int delay : {0, 200})
+                run_child(L"--first-key \"" + dir + L"\" \"" + path + L"\" " + std::to_wstring(delay));
+        }
     }
     if (FILE* f = _wfopen((dir + L"\\results.txt").c_str(), L"rb")) {
         char buf[512];
@@ -637,5 +687,6 @@ int main() {
     if (argc >= 4 && std::wstring(argv[1]) == L"--app") return run_app(argv[2], argv[3]);
     if (argc >= 4 && std::wstring(argv[1]) == L"--steps") return run_steps(argv[2], argv[3]);
     if (argc >= 4 && std::wstring(argv[1]) == L"--memory") return run_memory(argv[2], argv[3]);
+    if (argc >= 5 && std::wstring(argv[1]) == L"--first-key") return run_first_key(argv[2], argv[3], _wtoi(argv[4]));
     return drive();
 }

@@ -179,8 +179,9 @@ public:
     // the clock passes deadline_ms (GetTickCount64; 0 for none). The text
     // comes as SQLite's UTF-8 bytes (valid during the call; the entry's
     // text empty), or, for a text of 1 MiB or more, converted in the
-    // entry's text (the bytes empty). An id no longer stored is given with
-    // no text. The number of ids done.
+    // entry's text (the bytes empty); text_state Whole. An id no longer
+    // stored, or whose text cannot be read, is given with no text and
+    // text_state NotRead. The number of ids done.
     std::size_t read_list_texts(const std::vector<std::int64_t>& ids, std::uint64_t deadline_ms,
                                 const std::function<void(HistoryEntry&, std::string_view utf8)>& each);
     // The ids of the history rows written since the mark, each once; false
@@ -189,16 +190,18 @@ public:
     // were written since), and then nothing is known.
     bool history_writes_since(const WriteMark& mark, std::vector<std::int64_t>& ids, bool* others_written);
     // The first rows of a view in list_entries' order with their details,
-    // each text cut to at most text_limit UTF-16 units (text_cut set when
-    // cut); payload deferred.
+    // each text cut to at most text_limit UTF-16 units (text_state Start
+    // when cut, else Whole); payload deferred.
     std::vector<HistoryEntry> list_first_entries(const std::wstring& view, bool sort_by_use, bool pinned_first,
                                                  std::size_t count, std::size_t text_limit);
-    // Reads the whole text of an entry listed with only its start and
-    // clears text_cut; true when it has its whole text now.
+    // Reads the whole text of an entry listed without it (its text not read
+    // yet, or only its start) and sets text_state Whole; true when it has
+    // its whole text now. False, the entry as it was, when the row is gone
+    // or cannot be read.
     bool load_whole_text(HistoryEntry& entry);
-    // Reads at most the first limit UTF-16 units of an entry listed with a
-    // shorter start (text_cut stays set when the text is longer still);
-    // true when the entry holds that start now.
+    // Reads at most the first limit UTF-16 units of an entry listed without
+    // its text or with a shorter start (text_state Start when the text is
+    // longer still, else Whole); true when the entry holds that start now.
     bool load_text_start(HistoryEntry& entry, std::size_t limit);
     bool reorder_entries(const std::vector<std::int64_t>& selected, int direction,
                          bool pinned_first, const MoveScope& scope);

@@ -42,6 +42,7 @@ void read_row_without_text(const Statement& rows, HistoryEntry& e) {
     e.effective_pinned = rows.column_flag(7);
     e.keep = rows.column_flag(8);
     e.payload_deferred = true;
+    e.text_state = TextState::NotRead;
 }
 
 }  // namespace
@@ -164,6 +165,7 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
         }
         e = HistoryEntry{};
         e.id = id;
+        e.text_state = TextState::NotRead;
         Statement s = cached("SELECT CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
                              " THEN '' ELSE text END, source_app, source_title, source_url, custom_title, link_title, "
                              "octet_length(text) FROM history WHERE id=?1");
@@ -177,8 +179,10 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
                                         static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0)));
             }
             read_entry_sources(s, 1, e);
+            e.text_state = TextState::Whole;
             if (s.column_int64(6) >= kLongTextBytes && !read_long_text(connection_, id, e.text)) {
                 e.text.clear();
+                e.text_state = TextState::NotRead;
             }
         }
         each(e, utf8);
@@ -228,7 +232,7 @@ std::vector<HistoryEntry> Database::list_first_entries(const std::wstring& view,
         const std::int64_t length = row.column_int64(10);
         row.finish();
         const std::size_t keep = pair_safe_length(text, text_limit);
-        e.text_cut = keep < text.size() || length > chars + 1;
+        e.text_state = keep < text.size() || length > chars + 1 ? TextState::Start : TextState::Whole;
         text.resize(keep);
         e.text = std::move(text);
         load_entry_details(e, Payload::Deferred);
@@ -241,7 +245,7 @@ std::vector<HistoryEntry> Database::list_first_entries(const std::wstring& view,
 }
 
 bool Database::load_whole_text(HistoryEntry& entry) {
-    if (!entry.text_cut) {
+    if (entry.text_state == TextState::Whole) {
         return true;
     }
     Guard guard(lock_);
@@ -266,12 +270,13 @@ bool Database::load_whole_text(HistoryEntry& entry) {
         }
     }
     entry.text = std::move(text);
-    entry.text_cut = false;
+    entry.text_state = TextState::Whole;
     return true;
 }
 
 bool Database::load_text_start(HistoryEntry& entry, std::size_t limit) {
-    if (!entry.text_cut || entry.text.size() >= limit) {
+    if (entry.text_state == TextState::Whole ||
+        (entry.text_state == TextState::Start && entry.text.size() >= limit)) {
         return true;
     }
     Guard guard(lock_);
@@ -292,7 +297,7 @@ bool Database::load_text_start(HistoryEntry& entry, std::size_t limit) {
         return false;
     }
     const std::size_t keep = pair_safe_length(text, limit);
-    entry.text_cut = keep < text.size() || length > chars + 1;
+    entry.text_state = keep < text.size() || length > chars + 1 ? TextState::Start : TextState::Whole;
     text.resize(keep);
     entry.text = std::move(text);
     return true;

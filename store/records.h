@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+// How much of its text a history entry holds: none yet (a listed row whose
+// text the list has not read), only its start, or all of it. A record read
+// whole from the store holds all of it.
+enum class TextState { NotRead, Start, Whole };
+
 // One history entry.
 struct HistoryEntry {
     std::int64_t id = 0;
@@ -30,7 +35,7 @@ struct HistoryEntry {
     std::wstring custom_title;
     std::wstring link_title;
     bool payload_deferred = false;  // rtf, html and image not read (Database::load_payload)
-    bool text_cut = false;          // text holds only the start of the stored text (Database::load_whole_text)
+    TextState text_state = TextState::Whole;  // how much of the stored text `text` holds (Database::load_whole_text)
 };
 
 // What a capture hands the store: one new history entry before it is

@@ -18,6 +18,7 @@
 #include "ui/list_model.h"
 #include "ui/message_boxes.h"
 #include "ui/popup_menu.h"
+#include "ui/whole_text.h"
 
 namespace {
 
@@ -117,9 +118,11 @@ CommandResult rename_image(const EntryCommandContext& ctx, const HistoryEntry& e
 }
 
 CommandResult edit_text(const EntryCommandContext& ctx, const HistoryEntry& listed) {
-    // The whole text: a listed entry may hold only its start.
-    HistoryEntry entry = listed;
-    if (!ctx.db->load_whole_text(entry)) return {};
+    // The whole text: a listed entry may hold only its start, or no text
+    // yet. An editor opened on less would store less on OK.
+    std::optional<HistoryEntry> whole = whole_entry_or_tell(ctx.db, listed, false, ctx.main_window);
+    if (!whole) return {};
+    const HistoryEntry& entry = *whole;
     std::vector<wchar_t> buffer = input_buffer(entry.text, kEditTextCapacity);
     if (!ask_text(ctx, tr(L"input.edit_entry"), tr(L"prompt.text"), buffer, true)) return {};
     const std::wstring result = trim(buffer.data());
@@ -416,9 +419,7 @@ CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& pr
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx) {
     const HistoryEntry* e = find_entry(ctx, single_selected_entry(ctx));
     if (!e) return std::nullopt;
-    HistoryEntry entry = *e;
-    if (ctx.db) ctx.db->load_whole_text(entry);
-    return entry;
+    return whole_entry_or_tell(ctx.db, *e, false, ctx.main_window);
 }
 
 // --- small list operations ---------------------------------------------------------------------

@@ -134,7 +134,8 @@ NewEntryPreset new_entry_preset_for_category(std::int64_t category_id);
 // new entry.
 CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& preset);
 
-// The single selected listed entry (a copy), for the view dialog.
+// The single selected listed entry (a copy) with its whole text, for the
+// view dialog; nothing, the user told, when it cannot be read.
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx);
 
 // --- small list operations -------------------------------------------------------------

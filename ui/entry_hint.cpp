@@ -19,6 +19,7 @@
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"
 #include "ui/popup_menu.h"
+#include "ui/whole_text.h"
 
 namespace {
 
@@ -163,8 +164,9 @@ void MainWindow::show_entry_hint(std::int64_t id) {
     // A copy with its payload: the listed record comes without its bytes.
     HistoryEntry e = *listed;
     if (e.payload_deferred && app && app->database) app->database->load_payload(e);
-    // A listed entry holds a shorter start than the hint shows.
-    if (!e.is_image && e.text_cut && app && app->database) app->database->load_text_start(e, kRowTextLimit + 1);
+    // A listed entry holds a shorter start than the hint shows, or no text yet.
+    if (!e.is_image && e.text_state != TextState::Whole && app && app->database)
+        app->database->load_text_start(e, kRowTextLimit + 1);
     if (id != hint.hinted_key) {
         hint.hinted_key = id;
         hint.scroll = 0;
@@ -190,7 +192,7 @@ void MainWindow::show_entry_hint(std::int64_t id) {
     } else {
         hint.bitmap = nullptr;
         hint.bitmap_size = SIZE{};
-        hint.body = hint_body_text(e.text, e.text_cut);
+        hint.body = hint_body_text(e.text, e.text_state != TextState::Whole);
         hint.lines_width = -1;
         hint.meta = hint_text_meta(e, app_name, hint.address, created);
     }
@@ -343,9 +345,10 @@ void MainWindow::open_hinted_entry() {
     const HistoryEntry* listed = model.find_entry(hint.hinted_key);
     if (!listed) return;
     // A copy: the view window's loop may rebuild the list under it. The
-    // whole text: the listed entry may hold only its start.
-    HistoryEntry entry = *listed;
-    if (app && app->database) app->database->load_whole_text(entry);
+    // whole text: the listed entry may hold only its start, or none yet.
+    std::optional<HistoryEntry> whole = whole_entry_or_tell(app ? app->database.get() : nullptr, *listed, false, window);
+    if (!whole) return;
+    const HistoryEntry& entry = *whole;
     hint.busy = true;
     // The hint stays, under the view window: out of the top-most band while
     // the window runs.

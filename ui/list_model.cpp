@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "core/i18n.h"
 #include "core/settings.h"
@@ -202,11 +203,12 @@ bool ListModel::note_view(const std::wstring& key, bool templates) {
 void ListModel::take_text(HistoryEntry& entry, Held& held, HistoryEntry& from) {
     held.folded = fold_for_search(from.text);
     const std::size_t n = pair_safe_length(from.text, kListedTextLimit);
-    entry.text_cut = n < from.text.size();
-    if (entry.text_cut) {
+    if (n < from.text.size()) {
         entry.text.assign(from.text, 0, n);
+        entry.text_state = TextState::Start;
     } else {
         entry.text = std::move(from.text);
+        entry.text_state = TextState::Whole;
     }
     if (!held.loaded && pending_ > 0) --pending_;
     held.loaded = true;
@@ -214,7 +216,7 @@ void ListModel::take_text(HistoryEntry& entry, Held& held, HistoryEntry& from) {
 
 void ListModel::take_folded(HistoryEntry& entry, Held& held, FoldedText&& text) {
     held.folded = std::move(text.folded);
-    entry.text_cut = text.start.size() < text.units;
+    entry.text_state = text.start.size() < text.units ? TextState::Start : TextState::Whole;
     entry.text = std::move(text.start);
     if (!held.loaded && pending_ > 0) --pending_;
     held.loaded = true;
@@ -223,6 +225,7 @@ void ListModel::take_folded(HistoryEntry& entry, Held& held, FoldedText&& text) 
 void ListModel::forget_matches() {
     matches_valid_ = false;
     matched_.clear();
+    fresh_.clear();
     matched_search_.clear();
 }
 
@@ -368,20 +371,27 @@ void ListModel::build_history_rows() {
         for (std::size_t i = 0; i < entries_.size(); ++i) add(i);
     } else {
         // A longer search that contains the last one can only match where
-        // the last one did.
+        // the last one did, or in a text read since. A text not read yet
+        // matches nothing; it is tested when it arrives.
         std::vector<std::uint32_t> found;
         auto test = [&](std::size_t i) {
             if (folded_contains(held_[i].folded, search_folded_)) found.push_back(static_cast<std::uint32_t>(i));
         };
         if (matches_valid_ && search_folded_.find(matched_search_) != std::string::npos) {
-            for (std::uint32_t i : matched_) test(i);
+            std::vector<std::uint32_t> candidates;
+            candidates.reserve(matched_.size() + fresh_.size());
+            std::sort(fresh_.begin(), fresh_.end());
+            std::merge(matched_.begin(), matched_.end(), fresh_.begin(), fresh_.end(), std::back_inserter(candidates));
+            candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+            for (std::uint32_t i : candidates) test(i);
         } else {
             for (std::size_t i = 0; i < entries_.size(); ++i) test(i);
         }
         for (std::uint32_t i : found) add(i);
         matched_ = std::move(found);
+        fresh_.clear();
         matched_search_ = search_folded_;
-        matches_valid_ = pending_ == 0;
+        matches_valid_ = true;
     }
     if (view_.view_kind != kViewTrash) return;
     for (std::size_t i = 0; i < templates_.size(); ++i) {
@@ -482,7 +492,13 @@ bool ListModel::entry_is_pinned(std::int64_t id) const {
 
 bool ListModel::selected_has_text(std::int64_t single_key) const {
     const HistoryEntry* e = find_entry(single_key);
-    return e && !e->is_image && !e->text.empty();
+    // A text not read yet may have text: the whole-text read tells.
+    return e && !e->is_image && (e->text_state == TextState::NotRead || !e->text.empty());
+}
+
+bool ListModel::text_pending(std::int64_t id) const {
+    auto it = entry_index_.find(id);
+    return it != entry_index_.end() && !held_[it->second].loaded;
 }
 
 bool ListModel::selected_is_kept(std::int64_t single_key) const {
@@ -588,7 +604,7 @@ bool ListModel::load_history(Database& db, const Settings& settings, const ListV
         Held& from_held = spare ? spare_held_[k] : held_[k];
         HistoryEntry& to = rows[i];
         to.text = std::move(from.text);
-        to.text_cut = from.text_cut;
+        to.text_state = from.text_state;
         to.source_app = std::move(from.source_app);
         to.source_title = std::move(from.source_title);
         to.source_url = std::move(from.source_url);
@@ -620,7 +636,7 @@ bool ListModel::load_history(Database& db, const Settings& settings, const ListV
     store_others_ = now.others;
     store_query_ = store_query_key(view_, settings);
     index_history(std::move(trashed_templates));
-    load_pending_texts(db, search_.empty() ? deadline_ms : 0);
+    load_pending_texts(db, deadline_ms);
     const bool same = note_view(view_key_for(view_), false);
     rebuild_rows();
     return same;
@@ -638,6 +654,15 @@ bool ListModel::load_pending_texts(Database& db, std::uint64_t deadline_ms) {
         HistoryEntry& e = entries_[it->second];
         Held& h = held_[it->second];
         if (h.loaded) return;
+        fresh_.push_back(static_cast<std::uint32_t>(it->second));
+        if (read.text_state == TextState::NotRead) {
+            // Gone from the store, or its text unreadable: the entry stays
+            // without a text (a use of it reads the store again and is told
+            // there), and no search finds it.
+            h.loaded = true;
+            if (pending_ > 0) --pending_;
+            return;
+        }
         e.source_app = std::move(read.source_app);
         e.source_title = std::move(read.source_title);
         e.source_url = std::move(read.source_url);
@@ -648,7 +673,6 @@ bool ListModel::load_pending_texts(Database& db, std::uint64_t deadline_ms) {
         else
             take_text(e, h, read);
     });
-    if (done > 0) forget_matches();
     // An id the store no longer has counts as read (with no text).
     if (done == ids.size()) pending_ = 0;
     return done > 0;
@@ -661,8 +685,8 @@ bool load_list(ListModel& model, Database& db, const Settings& settings, const L
     if (view.templates_mode) {
         same = model.set_templates(view, search, db.list_snippets(), db.list_snippet_groups(), labels);
     } else if (model.store_unchanged(db, view, settings)) {
-        // Nothing new in the store: the held records are filtered again.
-        if (!search.empty() && model.has_pending_texts()) model.load_pending_texts(db, 0);
+        // Nothing new in the store: the held records are filtered again (the
+        // texts not read yet are searched as they arrive).
         same = model.set_search(search);
     } else {
         std::vector<Snippet> trashed;

@@ -12,7 +12,8 @@
 //   a search change: the same refresh; when the store wrote nothing since,
 //                    only the held records are filtered again;
 //   texts not read:  load_pending_texts(db, deadline) on a timer, then the
-//                    list is redrawn;
+//                    list is redrawn (with a search, filtered again: the
+//                    texts that arrived are searched);
 //   WM_MEASUREITEM:  card_row_height(model, index) (ui/card_draw.h);
 //   commands:        find_entry, find_template, row_is_image, ...
 #pragma once
@@ -179,7 +180,7 @@ int new_top_row(bool same_view, bool scroll_to_top, int old_top_index, std::int6
 
 // Longest start of an entry's text that a listed entry holds (the card's
 // line, the hint and the rows are made from it; the whole text stays in
-// the store and text_cut tells that it was cut).
+// the store and text_state tells whether the entry holds it whole).
 inline constexpr std::size_t kListedTextLimit = 512;
 
 // Texts the rows need from the language files.
@@ -194,7 +195,7 @@ public:
     // History view: the store's rows of the view and, in the trash view, the
     // deleted templates (most recently deleted first; ignored otherwise).
     // The entries' texts are the whole texts: each is kept as its start (at
-    // most kListedTextLimit units, text_cut set when cut) and, for the
+    // most kListedTextLimit units, text_state Start when cut) and, for the
     // search, in its folded form.
     // Returns whether the view and the search are those of the previous
     // rebuild.
@@ -207,8 +208,10 @@ public:
                        std::vector<std::wstring> store_groups, const ListLabels& labels);
 
     // A new search over the records already held (no store read; an entry
-    // whose text is not read yet matches no search: load_list reads them
-    // first). Returns same_view as above (false whenever the search changed).
+    // whose text is not read yet matches no search until it arrives: the
+    // search is then applied again, and only the texts read since and the
+    // last matches are looked at). Returns same_view as above (false
+    // whenever the search changed).
     bool set_search(const std::wstring& search);
 
     // Drops the held records (entries, templates, groups and their folded
@@ -221,17 +224,19 @@ public:
     // ---- the store (load_list) ----------------------------------------------------
     // Reads the view from the store: the rows in order, the texts of entries
     // held already kept unless the store wrote them since, the others read
-    // (until deadline_ms of GetTickCount64 when there is no search; all of
-    // them with a search, so that it is exact). Returns same_view.
+    // until deadline_ms of GetTickCount64 (the rest by load_pending_texts;
+    // a search finds among them once they are read). Returns same_view.
     bool load_history(Database& db, const Settings& settings, const ListView& view, const std::wstring& search,
                       std::vector<Snippet> trashed_templates, const ListLabels& labels, std::uint64_t deadline_ms);
     // Whether entries are listed whose texts are not read yet (their rows
     // show no text until then).
     bool has_pending_texts() const { return pending_ > 0; }
     // Reads texts of such entries in list order until the deadline (0: all).
-    // True when some were read; the rows keep their places (with a search
-    // there are none pending).
+    // True when some were read; the rows keep their places, and a search is
+    // applied to the texts read by set_search (or a rebuild).
     bool load_pending_texts(Database& db, std::uint64_t deadline_ms);
+    // Whether the listed entry's text is still to be read by the list.
+    bool text_pending(std::int64_t id) const;
     // Whether the store wrote nothing since this view was read.
     bool store_unchanged(Database& db, const ListView& view, const Settings& settings);
 
@@ -261,7 +266,8 @@ public:
 
     // ---- record lookups ---------------------------------------------------------
     // The listed entry of the id (ids above 0), or null. Its text is the
-    // start the cards and the hint show (text_cut when there is more).
+    // start the cards and the hint show (text_state: not read yet, that
+    // start, or whole).
     const HistoryEntry* find_entry(std::int64_t id) const;
     // Its index among the listed entries, or -1.
     int entry_position(std::int64_t id) const;
@@ -333,6 +339,9 @@ private:
     // entries stay as they are: a search that contains it looks at them only.
     std::string matched_search_;
     std::vector<std::uint32_t> matched_;
+    // The entries (indexes) whose texts were read since the last search:
+    // not in matched_, and not yet tested.
+    std::vector<std::uint32_t> fresh_;
     bool matches_valid_ = false;
     // The store the entries were read from, what it had written then, and
     // the query.

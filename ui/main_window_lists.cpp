@@ -61,9 +61,23 @@ void MainWindow::continue_list_texts() {
     }
     // A piece of the texts, then the window answers again: a timer's
     // message comes only when no other one waits.
-    if (model.load_pending_texts(*db, GetTickCount64() + kListTextsPieceMs) && cards)
+    const bool hinted_pending = hint.shown && model.text_pending(hint.hinted_key);
+    if (model.load_pending_texts(*db, GetTickCount64() + kListTextsPieceMs) && cards) {
+        if (!model.last_search().empty()) {
+            // The texts that arrived are searched too: the rows found so far
+            // and those found among them.
+            ListPosition old = read_list_position(cards);
+            refreshing = true;
+            const bool same = model.set_search(model.last_search());
+            apply_model_to_list(cards, shown_rows, model, old, same, false);
+            refreshing = false;
+            if (empty_hint) ShowWindow(empty_hint, model.row_count() == 0 ? SW_SHOW : SW_HIDE);
+        }
         InvalidateRect(cards, nullptr, FALSE);
+    }
     if (!model.has_pending_texts() && cards) KillTimer(cards, kListTextsTimer);
+    // The hinted row's text arrived: the hint shows it.
+    if (hinted_pending && hint.shown && !model.text_pending(hint.hinted_key)) show_entry_hint(hint.hinted_key);
 }
 
 LRESULT CALLBACK list_subclass_proc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref) {

@@ -1,6 +1,7 @@
 // Paste and copy actions of the main window, and the paste thread.
 #include "ui/paste_actions.h"
 
+#include <optional>
 #include <thread>
 
 #include "app/app_ids.h"
@@ -13,6 +14,7 @@
 #include "core/winutil.h"
 #include "store/database.h"
 #include "ui/list_model.h"
+#include "ui/whole_text.h"
 
 // --- the paste thread ------------------------------------------------------------
 
@@ -88,26 +90,36 @@ void remember_text(const PasteContext& ctx, const std::wstring& text) {
     if (ctx.watcher) ctx.watcher->remember_own_text(text);
 }
 
-// The whole text of a listed entry: a listed entry may hold only its start.
-std::wstring whole_text(const PasteContext& ctx, const HistoryEntry& entry) {
-    if (!entry.text_cut) return entry.text;
-    HistoryEntry whole = entry;
-    if (!ctx.db || !ctx.db->load_whole_text(whole)) return entry.text;
-    return std::move(whole.text);
+// The whole text of a listed entry (a listed entry may hold only its start,
+// or no text yet); nothing, the user told, when the store cannot give it.
+std::optional<std::wstring> whole_text(const PasteContext& ctx, const HistoryEntry& entry) {
+    std::optional<HistoryEntry> whole = whole_entry_or_tell(ctx.db, entry, false, ctx.main_window);
+    if (!whole) return std::nullopt;
+    return std::move(whole->text);
 }
 
 // The joined texts of the selected rows; with count_entries, each found
-// history entry's use is counted (a found template's always is).
-std::wstring join_selected(const PasteContext& ctx, bool count_entries) {
+// history entry's use is counted (a found template's always is). Nothing,
+// and no use counted, when a row's whole text cannot be read: a part of the
+// selection is not the selection.
+std::optional<std::wstring> join_selected(const PasteContext& ctx, bool count_entries) {
     JoinedLines joined;
+    std::vector<std::int64_t> templates_used, entries_used;
     for (std::int64_t key : ctx.selected) {
         if (const Snippet* s = find_listed_template(ctx, key)) {
-            if (ctx.db) ctx.db->increment_snippet_use_count(s->id);
+            templates_used.push_back(s->id);
             joined.add(template_display_text(*s));
         } else if (const HistoryEntry* e = find_listed_entry(ctx, key)) {
-            if (count_entries && ctx.db) ctx.db->increment_use_count(e->id);
-            joined.add(whole_text(ctx, *e));
+            std::optional<std::wstring> text = whole_text(ctx, *e);
+            if (!text) return std::nullopt;
+            entries_used.push_back(e->id);
+            joined.add(*text);
         }
+    }
+    if (ctx.db) {
+        for (std::int64_t id : templates_used) ctx.db->increment_snippet_use_count(id);
+        if (count_entries)
+            for (std::int64_t id : entries_used) ctx.db->increment_use_count(id);
     }
     return joined.text();
 }
@@ -129,10 +141,12 @@ const HistoryEntry* single_text_entry(const PasteContext& ctx) {
 }
 
 bool paste_entry_text(const PasteContext& ctx, const HistoryEntry& entry, const std::wstring& text) {
-    if (ctx.db) ctx.db->increment_use_count(entry.id);
     remember_text(ctx, text);
+    // Nothing is pasted when the clipboard did not take the text.
+    if (!winutil::set_clipboard_text(text)) return false;
+    if (ctx.db) ctx.db->increment_use_count(entry.id);
     play_sound(ctx);
-    paste_text_to_window(ctx, text);
+    launch_paste(ctx);
     return true;
 }
 
@@ -152,14 +166,10 @@ bool put_entry_on_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher
     return winutil::set_clipboard_text(entry.text);
 }
 
-bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher) {
-    const HistoryEntry* full = &entry;
-    HistoryEntry loaded;
-    if (entry.payload_deferred || entry.text_cut) {
-        loaded = entry;
-        if (!db || !db->load_payload(loaded) || !db->load_whole_text(loaded)) return false;
-        full = &loaded;
-    }
+bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher, HWND tell_owner) {
+    // Read whole before the clipboard is touched: a refusal leaves it as it was.
+    std::optional<HistoryEntry> full = whole_entry_or_tell(db, entry, true, tell_owner);
+    if (!full) return false;
     if (watcher) watcher->remember_own_text(own_text_of(*full));
     return put_entry_on_clipboard(*full, watcher);
 }
@@ -180,8 +190,10 @@ bool on_paste_selected(const PasteContext& ctx) {
     } else {
         const HistoryEntry* e = find_listed_entry(ctx, key);
         if (!e) return false;
-        if (ctx.db) ctx.db->increment_use_count(e->id);
-        if (!write_entry_to_clipboard(*e, ctx.db, ctx.watcher)) return false;
+        // A copy: the message box of a refused read runs a message loop.
+        const HistoryEntry entry = *e;
+        if (!write_entry_to_clipboard(entry, ctx.db, ctx.watcher, ctx.main_window)) return false;
+        if (ctx.db) ctx.db->increment_use_count(entry.id);
     }
     play_sound(ctx);
     launch_paste(ctx);
@@ -190,10 +202,10 @@ bool on_paste_selected(const PasteContext& ctx) {
 
 bool on_paste_multiple(const PasteContext& ctx) {
     if (ctx.selected.empty() || ctx.trash_view) return false;
-    const std::wstring joined = join_selected(ctx, true);
-    if (joined.empty()) return false;
-    remember_text(ctx, joined);
-    winutil::set_clipboard_text(joined);
+    const std::optional<std::wstring> joined = join_selected(ctx, true);
+    if (!joined || joined->empty()) return false;
+    remember_text(ctx, *joined);
+    if (!winutil::set_clipboard_text(*joined)) return false;
     play_sound(ctx);
     launch_paste(ctx);
     return true;
@@ -203,7 +215,8 @@ bool paste_selected_plain(const PasteContext& ctx) {
     const HistoryEntry* e = single_text_entry(ctx);
     if (!e) return false;
     const HistoryEntry entry = *e;
-    return paste_entry_text(ctx, entry, whole_text(ctx, entry));
+    const std::optional<std::wstring> text = whole_text(ctx, entry);
+    return text && paste_entry_text(ctx, entry, *text);
 }
 
 bool paste_selected_transformed(const PasteContext& ctx, int transform) {
@@ -211,7 +224,8 @@ bool paste_selected_transformed(const PasteContext& ctx, int transform) {
     const HistoryEntry* e = single_text_entry(ctx);
     if (!e) return false;
     const HistoryEntry entry = *e;
-    return paste_entry_text(ctx, entry, transform_text(whole_text(ctx, entry), static_cast<unsigned>(transform)));
+    const std::optional<std::wstring> text = whole_text(ctx, entry);
+    return text && paste_entry_text(ctx, entry, transform_text(*text, static_cast<unsigned>(transform)));
 }
 
 void paste_text_to_window(const PasteContext& ctx, const std::wstring& text) {
@@ -229,7 +243,8 @@ bool copy_entry_to_clipboard(const PasteContext& ctx, std::int64_t key) {
     }
     const HistoryEntry* e = find_listed_entry(ctx, key);
     if (!e) return false;
-    return write_entry_to_clipboard(*e, ctx.db, ctx.watcher);
+    const HistoryEntry entry = *e;
+    return write_entry_to_clipboard(entry, ctx.db, ctx.watcher, ctx.main_window);
 }
 
 bool copy_selected(const PasteContext& ctx) {
@@ -240,10 +255,10 @@ bool copy_selected(const PasteContext& ctx) {
         if (hide) hide_main(ctx);
         return true;
     }
-    const std::wstring joined = join_selected(ctx, false);
-    if (joined.empty()) return false;
-    remember_text(ctx, joined);
-    winutil::set_clipboard_text(joined);
+    const std::optional<std::wstring> joined = join_selected(ctx, false);
+    if (!joined || joined->empty()) return false;
+    remember_text(ctx, *joined);
+    if (!winutil::set_clipboard_text(*joined)) return false;
     if (hide) hide_main(ctx);
     return true;
 }

@@ -7,8 +7,9 @@
 // The actions are plain functions over a PasteContext that the main window
 // fills for each call: the store, the watcher, the settings, its own window,
 // the remembered paste target, and the selected row keys with the listed
-// entries and templates they are looked up in (the store is read only for
-// the RTF, HTML and image bytes of an entry listed without them). Everything runs on the interface thread except the paste thread,
+// entries and templates they are looked up in (the store is read for the
+// whole text and the RTF, HTML and image bytes of an entry listed without
+// them, through read_whole_entry). Everything runs on the interface thread except the paste thread,
 // which owns its PasteJob and only posts WM_APP+4 to the main window.
 //
 // Every clipboard write here tells the watcher first: the text written, and
@@ -92,11 +93,12 @@ const Snippet* find_listed_template(const PasteContext& ctx, std::int64_t key);
 // took everything.
 bool put_entry_on_clipboard(const HistoryEntry& entry, ClipboardWatcher* watcher);
 
-// The paste's and copy's write of a listed entry: its payload read from the
-// store when it was listed without it, the watcher told the text
-// (tr("card.image") for an image without text), then put_entry_on_clipboard.
-// False, with the clipboard untouched, when the payload cannot be read.
-bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher);
+// The paste's and copy's write of a listed entry: its whole text and its
+// payload read through read_whole_entry (ui/whole_text.h), the watcher told
+// the text (tr("card.image") for an image without text), then
+// put_entry_on_clipboard. False, with the clipboard untouched and the user
+// told in a box over tell_owner, when they cannot be read.
+bool write_entry_to_clipboard(const HistoryEntry& entry, Database* db, ClipboardWatcher* watcher, HWND tell_owner);
 
 // Paste of the selection: several selected rows go to on_paste_multiple;
 // one template or history row is written, its use counted, and pasted.

@@ -252,14 +252,12 @@ void QuickMenu::hide() {
 void QuickMenu::on_activate(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) return;
     const HistoryEntry entry = entries[static_cast<std::size_t>(index)];
-    if (services.db) services.db->increment_use_count(entry.id);
-
-    const bool written = write_entry_to_clipboard(entry, services.db, services.watcher);
-
+    // Hidden first: a refused read is told in a box of its own.
     hide();
-    if (target) winutil::bring_to_front(target);
     // Ctrl+V would paste what was on the clipboard before.
-    if (!written) return;
+    if (!write_entry_to_clipboard(entry, services.db, services.watcher, nullptr)) return;
+    if (services.db) services.db->increment_use_count(entry.id);
+    if (target) winutil::bring_to_front(target);
     std::thread([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         winutil::send_ctrl_v();

@@ -127,7 +127,7 @@ TEST(MainWindowAtScale, AnswersThroughItsStartAndFindsPastTheShownStart) {
     const std::int64_t id = mw->model.row_key(0);
     const HistoryEntry* listed = mw->model.find_entry(id);
     ASSERT_NE(listed, nullptr);
-    EXPECT_TRUE(listed->text_cut);
+    EXPECT_EQ(listed->text_state, TextState::Start);
     EXPECT_EQ(listed->text.find(L"Tag1234Mark"), std::wstring::npos);
     const std::wstring whole = from_utf8(scale_store::text_utf8(1234, 10 * 1024));
     EXPECT_EQ(listed->text, whole.substr(0, kListedTextLimit));

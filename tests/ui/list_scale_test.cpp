@@ -159,6 +159,15 @@ protected:
         sqlite3_close(raw);
         return out;
     }
+    // The search as the main window runs it: at once over the texts read,
+    // then again as the rest arrive in pieces, until every text is read.
+    void search_all(ListModel& m, const std::wstring& search) {
+        load_list(m, *db_, settings_, ListView{}, search, nullptr);
+        while (m.has_pending_texts()) {
+            m.load_pending_texts(*db_, GetTickCount64() + kListTextsPieceMs);
+            m.set_search(m.last_search());
+        }
+    }
     static std::vector<std::int64_t> keys(const ListModel& m) {
         std::vector<std::int64_t> k;
         for (std::size_t i = 0; i < m.row_count(); ++i) k.push_back(m.row_key(static_cast<int>(i)));
@@ -188,7 +197,7 @@ TEST_F(LongTexts, SearchFindsTheRowsOfAPlainScanOfTheWholeTexts) {
         std::vector<std::int64_t> expected;
         for (const auto& [id, text] : whole)
             if (plain_contains(text, search)) expected.push_back(id);
-        load_list(m, *db_, settings_, ListView{}, search, nullptr);
+        search_all(m, search);
         EXPECT_EQ(keys(m), expected) << search;
     }
     // Cleared, every row again in the store's order.
@@ -206,11 +215,11 @@ TEST_F(LongTexts, AListedEntryHoldsTheStartAndTheStoreTheWhole) {
     for (const auto& [id, text] : whole) {
         const HistoryEntry* e = m.find_entry(id);
         ASSERT_NE(e, nullptr);
-        EXPECT_TRUE(e->text_cut);
+        EXPECT_EQ(e->text_state, TextState::Start);
         EXPECT_EQ(e->text, text.substr(0, kListedTextLimit));
         HistoryEntry copy = *e;
         ASSERT_TRUE(db_->load_whole_text(copy));
-        EXPECT_FALSE(copy.text_cut);
+        EXPECT_EQ(copy.text_state, TextState::Whole);
         EXPECT_EQ(copy.text, text);
     }
     // The row shows the start with its line breaks as blanks.
@@ -219,17 +228,44 @@ TEST_F(LongTexts, AListedEntryHoldsTheStartAndTheStoreTheWhole) {
     EXPECT_EQ(row.find(L'\n'), std::wstring::npos);
 }
 
-TEST_F(LongTexts, TheFirstListComesInPiecesAndASearchWaitsForNone) {
+TEST_F(LongTexts, TheFirstListComesInPiecesAndASearchGoesOnWithThem) {
     ListModel m;
     load_list(m, *db_, settings_, ListView{}, L"", nullptr);
     // Every row is there at once; the texts of 20 MB do not all fit the
     // first piece.
     EXPECT_EQ(m.row_count(), static_cast<std::size_t>(kTexts));
-    // A search right away reads the rest first and is exact.
+    ASSERT_TRUE(m.has_pending_texts());
+    // The row of "Tag12Mark" stands near the end of the list: its text is
+    // among those not read yet.
+    const std::int64_t tagged = m.row_key(kTexts - 1 - 12);
+    ASSERT_TRUE(m.text_pending(tagged));
+    EXPECT_EQ(m.find_entry(tagged)->text_state, TextState::NotRead);
+    // A search right away reads nothing more: it searches what is read ...
+    const double t0 = static_cast<double>(GetTickCount64());
     load_list(m, *db_, settings_, ListView{}, L"Tag12Mark", nullptr);
-    EXPECT_FALSE(m.has_pending_texts());
+    EXPECT_LT(static_cast<double>(GetTickCount64()) - t0, 100.0);
+    EXPECT_TRUE(m.has_pending_texts());
+    EXPECT_EQ(m.row_count(), 0u);
+    // ... and finds in the texts as they arrive, piece by piece, exactly.
+    int pieces = 0;
+    while (m.has_pending_texts()) {
+        ASSERT_TRUE(m.load_pending_texts(*db_, GetTickCount64() + kListTextsPieceMs));
+        m.set_search(m.last_search());
+        ++pieces;
+    }
+    EXPECT_GT(pieces, 1);
     ASSERT_EQ(m.row_count(), 1u);
+    EXPECT_EQ(m.row_key(0), tagged);
     EXPECT_EQ(m.find_entry(m.row_key(0))->text.substr(0, 5), whole_texts()[kTexts - 1 - 12].second.substr(0, 5));
+    // A longer search over the matches and a new one over all agree with a
+    // plain lower-cased scan of the whole texts.
+    for (const std::wstring& search : {std::wstring(L"tag1"), std::wstring(L"tag12"), std::wstring(L"MARK")}) {
+        load_list(m, *db_, settings_, ListView{}, search, nullptr);
+        std::vector<std::int64_t> expected;
+        for (const auto& [id, text] : whole_texts())
+            if (to_lower(text).find(to_lower(search)) != std::wstring::npos) expected.push_back(id);
+        EXPECT_EQ(keys(m), expected) << "search " << to_utf8(search);
+    }
 }
 
 TEST_F(LongTexts, AListReadAgainReadsOnlyWhatTheStoreWrote) {
@@ -244,7 +280,7 @@ TEST_F(LongTexts, AListReadAgainReadsOnlyWhatTheStoreWrote) {
     EXPECT_FALSE(m.has_pending_texts());
     EXPECT_EQ(m.row_key(0), copied);
     EXPECT_EQ(m.find_entry(edited)->text, L"Replaced by hand, with a Needle inside");
-    EXPECT_FALSE(m.find_entry(edited)->text_cut);
+    EXPECT_EQ(m.find_entry(edited)->text_state, TextState::Whole);
     load_list(m, *db_, settings_, ListView{}, L"NEEDLE", nullptr);
     EXPECT_EQ(keys(m), (std::vector<std::int64_t>{copied, edited}));
     // The old text of the edited entry is found no more.
@@ -265,7 +301,7 @@ TEST_F(LongTexts, TheQuickMenuReadsTheStartOfItsRowsOnly) {
     ASSERT_EQ(first.size(), 10u);
     for (std::size_t i = 0; i < first.size(); ++i) {
         EXPECT_EQ(first[i].id, whole[i].first);
-        EXPECT_TRUE(first[i].text_cut);
+        EXPECT_EQ(first[i].text_state, TextState::Start);
         EXPECT_EQ(first[i].text, whole[i].second.substr(0, kRowTextLimit));
         EXPECT_EQ(first[i].source_app, L"bench.exe");
     }

@@ -29,6 +29,7 @@
 #include "tests/core/temp_folder.h"
 #include "tests/theme/gui_support.h"
 #include "tests/ui/edit_target_client.h"
+#include "tests/ui/message_box_watch.h"
 #include "ui/list_model.h"
 
 namespace {
@@ -459,6 +460,7 @@ TEST_F(PasteActions, AnEntryGoneSinceItWasListedIsNotWritten) {
     ASSERT_NE(find_listed_entry(ctx, image), nullptr);
     ASSERT_TRUE(db_->purge_entry(image));
     ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+    gui_test::MessageBoxWatch boxes;
     EXPECT_FALSE(copy_entry_to_clipboard(ctx, image));
     g_show_main_times.clear();
     EXPECT_FALSE(on_paste_selected(ctx));
@@ -466,6 +468,85 @@ TEST_F(PasteActions, AnEntryGoneSinceItWasListedIsNotWritten) {
     ClipboardContent clip = read_clipboard_content();
     EXPECT_EQ(clip.text, L"before");
     EXPECT_TRUE(clip.dib.empty());
+    // Each refusal is told.
+    boxes.stop();
+    ASSERT_EQ(boxes.texts().size(), 2u);
+    for (const std::wstring& box : boxes.texts())
+        EXPECT_NE(box.find(tr(L"message.text_unreadable")), std::wstring::npos) << to_utf8(box);
+}
+
+// Rows listed before their texts are read (as the main window lists a view
+// at first): every way of pasting or copying them takes the whole text
+// from the store; when the store has lost a row, each refuses, tells why,
+// leaves the clipboard as it was and pastes nothing.
+TEST_F(PasteActions, RowsListedWithoutTheirTextsAreWrittenWholeOrRefused) {
+    std::wstring long_text;
+    for (int i = 0; i < 400; ++i) long_text += L"Long Row Word " + std::to_wstring(i) + L" ";
+    const std::int64_t a = add_text(long_text);
+    const std::int64_t b = add_text(L"short row");
+    for (const HistoryEntry& e : every_entry())
+        if (e.id == a) long_text = e.text;
+    struct Use {
+        const char* name;
+        std::function<bool(const PasteContext&)> run;
+        bool joined;     // both rows, CR LF between
+        int transform;   // -1 none
+    };
+    const Use uses[] = {
+        {"copy", [](const PasteContext& c) { return copy_selected(c); }, false, -1},
+        {"copy of both", [](const PasteContext& c) { return copy_selected(c); }, true, -1},
+        {"click-to-copy", [](const PasteContext& c) { return on_click_copy_timer(c, c.selected.front()); }, false, -1},
+        {"paste", [](const PasteContext& c) { return on_paste_selected(c); }, false, -1},
+        {"paste of both", [](const PasteContext& c) { return on_paste_selected(c); }, true, -1},
+        {"plain paste", [](const PasteContext& c) { return paste_selected_plain(c); }, false, -1},
+        {"paste as upper case", [](const PasteContext& c) { return paste_selected_transformed(c, 0); }, false, 0},
+    };
+    auto not_read = [&](const std::vector<std::int64_t>& selected) {
+        PasteContext c = context(selected);
+        // The rows as the list has them before it reads their texts.
+        entries_ = db_->list_entry_rows(L"all", false, true, nullptr);
+        for (const HistoryEntry& e : entries_) EXPECT_EQ(e.text_state, TextState::NotRead);
+        c.entries = &entries_;
+        return c;
+    };
+    for (const Use& use : uses) {
+        SCOPED_TRACE(use.name);
+        const std::vector<std::int64_t> selected = use.joined ? std::vector<std::int64_t>{b, a} : std::vector<std::int64_t>{a};
+        ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+        const std::size_t pasted = g_show_main_times.size();
+        ASSERT_TRUE(use.run(not_read(selected)));
+        std::wstring expected = use.joined ? L"short row\r\n" + long_text : long_text;
+        if (use.transform >= 0) expected = transform_text(expected, static_cast<unsigned>(use.transform));
+        EXPECT_TRUE(winutil::get_clipboard_text() == expected) << winutil::get_clipboard_text().size() << " units";
+        // A paste's thread ends by showing the main window again.
+        if (std::string(use.name).find("paste") != std::string::npos) EXPECT_TRUE(wait_reactivated(pasted + 1));
+    }
+
+    // The long row gone from the store behind the list.
+    ASSERT_TRUE(db_->purge_entry(a));
+    pump_for(300);
+    g_show_main_times.clear();
+    gui_test::MessageBoxWatch boxes;
+    for (const Use& use : uses) {
+        SCOPED_TRACE(use.name);
+        const std::vector<std::int64_t> selected = use.joined ? std::vector<std::int64_t>{b, a} : std::vector<std::int64_t>{a};
+        ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+        PasteContext c = not_read({b});
+        // The list read before the purge still holds the row.
+        HistoryEntry gone;
+        gone.id = a;
+        gone.text_state = TextState::NotRead;
+        gone.payload_deferred = true;
+        entries_.insert(entries_.begin(), gone);
+        c.selected = selected;
+        EXPECT_FALSE(use.run(c));
+        EXPECT_EQ(winutil::get_clipboard_text(), L"before");
+    }
+    EXPECT_FALSE(pump_until([] { return !g_show_main_times.empty(); }, 800)) << "no paste thread ran";
+    boxes.stop();
+    EXPECT_EQ(boxes.texts().size(), std::size(uses));
+    for (const std::wstring& box : boxes.texts())
+        EXPECT_NE(box.find(tr(L"message.text_unreadable")), std::wstring::npos) << to_utf8(box);
 }
 
 TEST_F(PasteActions, NothingHappensForHeadersMissingRowsAndNoSelection) {
@@ -655,7 +736,7 @@ TEST_F(PasteActions, ListedStartsOfLongTextsAreWrittenWhole) {
     load_list(model, *db_, settings_, ListView{}, L"", nullptr);
     while (model.has_pending_texts()) model.load_pending_texts(*db_, 0);
     ASSERT_NE(model.find_entry(a), nullptr);
-    ASSERT_TRUE(model.find_entry(a)->text_cut);
+    ASSERT_EQ(model.find_entry(a)->text_state, TextState::Start);
     ASSERT_LT(model.find_entry(b)->text.size(), second.size());
     auto listed = [&](const std::vector<std::int64_t>& selected, HWND target = nullptr) {
         PasteContext c = context(selected, target);
