@@ -27,26 +27,9 @@ namespace {
 
 using namespace app_test;
 
-// Real key presses through the system's input queue, each down and up;
-// modifiers held around the key.
-void press_keys(std::initializer_list<WORD> held, WORD key) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD vk, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        in.push_back(i);
-    };
-    for (WORD m : held) add(m, false);
-    add(key, false);
-    add(key, true);
-    for (WORD m : held) add(m, true);
-    for (INPUT& i : in) {
-        SendInput(1, &i, sizeof(INPUT));
-        Sleep(15);
-    }
-    // The keys are dispatched here, the hotkey and the paste included.
+// Real key presses, dispatched here (the hotkey and the paste included).
+void press(std::initializer_list<WORD> held, WORD key) {
+    press_keys(held, key);
     pump(120);
 }
 
@@ -98,7 +81,7 @@ protected:
     }
     // Ctrl+Shift+V on the keyboard: the history comes to the front.
     void history_hotkey() {
-        press_keys({VK_CONTROL, VK_SHIFT}, 'V');
+        press({VK_CONTROL, VK_SHIFT}, 'V');
         ASSERT_TRUE(pump_until([&] { return IsWindowVisible(wnd) && GetForegroundWindow() == wnd; }, 5000))
             << "the history hotkey did not bring the window in front: visible " << IsWindowVisible(wnd)
             << ", in front " << GetForegroundWindow() << " (the window " << wnd << ", the target " << target.window
@@ -123,12 +106,12 @@ TEST_F(MainWindowFocus, HistoryHotkeyThenDownDownEnterPastesTheThirdRow) {
     EXPECT_EQ(GetFocus(), mw->cards) << "the keyboard is on the cards list";
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{0}) << "nothing was selected: the first row is";
     EXPECT_EQ(caret_of(mw->cards), 0);
-    press_keys({}, VK_DOWN);
-    press_keys({}, VK_DOWN);
+    press({}, VK_DOWN);
+    press({}, VK_DOWN);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{2});
     const std::wstring third = row_text(2);
     EXPECT_EQ(third, L"third row from the top");
-    press_keys({}, VK_RETURN);
+    press({}, VK_RETURN);
     EXPECT_TRUE(pump_until([&] { return target.text() == third; }, 8000))
         << "the target holds " << target.text().size() << " characters";
     EXPECT_FALSE(IsWindowVisible(wnd)) << "hidden after the paste";
@@ -143,31 +126,31 @@ TEST_F(MainWindowFocus, CtrlFTypingDownEnterPastesTheFirstMatch) {
     history_hotkey();
     // The newest row, "apple crumble", is selected and matches.
     ASSERT_EQ(selected_rows(mw->cards), std::vector<int>{0});
-    press_keys({VK_CONTROL}, 'F');
+    press({VK_CONTROL}, 'F');
     ASSERT_EQ(GetFocus(), mw->search);
-    for (WORD k : {WORD('A'), WORD('P'), WORD('P'), WORD('L'), WORD('E')}) press_keys({}, k);
+    for (WORD k : {WORD('A'), WORD('P'), WORD('P'), WORD('L'), WORD('E')}) press({}, k);
     ASSERT_EQ(gui_test::text_of(mw->search), L"apple");
     ASSERT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 3) << "three rows hold the word";
     // Down and Up move the list's selection; the focus stays in the box.
-    press_keys({}, VK_DOWN);
+    press({}, VK_DOWN);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{0});
-    press_keys({}, VK_DOWN);
-    press_keys({}, VK_DOWN);
+    press({}, VK_DOWN);
+    press({}, VK_DOWN);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{2});
-    press_keys({}, VK_DOWN);
+    press({}, VK_DOWN);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{2}) << "stays on the last row";
-    press_keys({}, VK_UP);
+    press({}, VK_UP);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{1});
     EXPECT_EQ(GetFocus(), mw->search);
     EXPECT_EQ(mw->hint.hinted_key, mw->model.row_key(1)) << "the hint follows the keys";
     // Another letter: the next Down starts at the first match again.
-    press_keys({}, VK_BACK);
-    press_keys({}, 'E');
-    press_keys({}, VK_DOWN);
+    press({}, VK_BACK);
+    press({}, 'E');
+    press({}, VK_DOWN);
     EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{0});
     const std::wstring first = row_text(0);
     EXPECT_EQ(first, L"apple crumble");
-    press_keys({}, VK_RETURN);
+    press({}, VK_RETURN);
     EXPECT_TRUE(pump_until([&] { return target.text() == first; }, 8000))
         << "the target holds " << target.text().size() << " characters";
     EXPECT_EQ(gui_test::text_of(mw->search), L"apple") << "Enter typed nothing into the box";
@@ -199,14 +182,7 @@ TEST_F(MainWindowFocus, EveryWayOfBecomingActiveFocusesTheCards) {
              GetClientRect(wnd, &client);
              MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
              // The title bar, clear of its buttons.
-             gui_test::move_pointer(POINT{r.left + 60, (r.top + client.top) / 2});
-             INPUT in[2] = {};
-             in[0].type = in[1].type = INPUT_MOUSE;
-             in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-             in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-             SendInput(1, &in[0], sizeof(INPUT));
-             Sleep(40);
-             SendInput(1, &in[1], sizeof(INPUT));
+             gui_test::left_click_at(POINT{r.left + 60, (r.top + client.top) / 2});
          }},
     };
     for (const Way& way : ways) {

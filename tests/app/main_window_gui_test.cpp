@@ -378,27 +378,6 @@ TEST_F(MainWindowShell, SearchButtonPressFocusesSearchBox) {
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
-// Real key presses through the system's input queue, each down and up;
-// modifiers held around the key.
-void press_keys(std::initializer_list<WORD> held, WORD key) {
-    std::vector<INPUT> in;
-    auto add = [&](WORD vk, bool up) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = vk;
-        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        in.push_back(i);
-    };
-    for (WORD m : held) add(m, false);
-    add(key, false);
-    add(key, true);
-    for (WORD m : held) add(m, true);
-    for (INPUT& i : in) {
-        SendInput(1, &i, sizeof(INPUT));
-        Sleep(15);
-    }
-}
-
 std::wstring window_text(HWND w) {
     wchar_t buf[256] = {};
     GetWindowTextW(w, buf, 256);
