@@ -88,6 +88,9 @@ LRESULT on_query_end_session(App& app, HWND window, WPARAM wparam, LPARAM lparam
 
 LRESULT on_close(App& app, HWND window) {
     app.close_main_window(window);
+    // Put away with the window to the tray, the hint was not hidden on
+    // purpose: it comes back with the window.
+    if (IsWindow(window) && app.main_window) app.main_window->hint.hidden_key = 0;
     return 0;
 }
 
@@ -123,11 +126,36 @@ LRESULT on_get_min_max_info(App& app, HWND window, LPARAM lparam) {
 // ---- activation and painting ----------------------------------------------------
 
 LRESULT on_activate(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    MainWindow* mw = app.main_window && app.main_window->window ? app.main_window.get() : nullptr;
     // Also when no window of this program takes over (another program's, or
     // none known to Wine): the foreground window may then be null.
-    if (LOWORD(wparam) == WA_INACTIVE && app.main_window && app.main_window->window)
-        app.main_window->on_main_deactivated();
-    return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        if (mw) mw->on_main_deactivated();
+        return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+    }
+    // DefWindowProc would give the keyboard to the frame itself, where the
+    // list's keys do nothing; it goes to the cards list instead (a
+    // minimised window leaves it where it is).
+    if (!mw || HIWORD(wparam) != 0) return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+    mw->on_main_activated();
+    return 0;
+}
+
+LRESULT on_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    // A changed search text lists other rows: the next Down or Up in the box
+    // starts at the first of them.
+    if (app.main_window && lparam && reinterpret_cast<HWND>(lparam) == app.main_window->search &&
+        HIWORD(wparam) == EN_CHANGE)
+        app.main_window->search_step = SearchStep{};
+    on_main_command(app, window, wparam, lparam);
+    return 0;
+}
+
+// The frame itself was given the focus (SetFocus, the activation of a
+// window that holds none): it hands it on to the cards list.
+LRESULT on_set_focus(App& app, HWND window) {
+    if (app.main_window && app.main_window->window && !IsIconic(window)) app.main_window->focus_cards_list();
+    return 0;
 }
 
 LRESULT on_activate_app(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
@@ -241,8 +269,9 @@ LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
 LRESULT on_hotkey(App& app, HWND window, WPARAM id) {
     int hotkey = static_cast<int>(id);
     if (hotkey == app.history_hotkey_id) {
-        show_main_window(app, window);
+        // The list is current before the keyboard lands on it.
         if (app.main_window) app.main_window->refresh_view(false);
+        show_main_window(app, window);
     } else if (hotkey == app.quick_menu_hotkey_id) {
         app.show_quick_menu();
     } else if (hotkey >= app.first_slot_hotkey_id && hotkey < app.first_slot_hotkey_id + 9) {
@@ -336,13 +365,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case WM_SIZE: return on_size(*app, window);
         case WM_ACTIVATE: return on_activate(*app, window, wparam, lparam);
         case WM_ACTIVATEAPP: return on_activate_app(*app, window, wparam, lparam);
+        case WM_SETFOCUS: return on_set_focus(*app, window);
         case WM_CLOSE: return on_close(*app, window);
         case WM_ERASEBKGND: return on_erase_background(*app, window, reinterpret_cast<HDC>(wparam));
         case WM_GETMINMAXINFO: return on_get_min_max_info(*app, window, lparam);
         case WM_DRAWITEM: return on_draw_item(*app, window, wparam, lparam);
         case WM_MEASUREITEM: return on_measure_item(*app, window, wparam, lparam);
         case WM_CONTEXTMENU: on_main_context_menu(*app, window, wparam); return 0;
-        case WM_COMMAND: on_main_command(*app, window, wparam, lparam); return 0;
+        case WM_COMMAND: return on_command(*app, window, wparam, lparam);
         case WM_NCACTIVATE: return on_nc_activate(*app, window, wparam, lparam);
         case WM_TIMER: return on_timer(*app, window, wparam, lparam);
         case WM_CTLCOLOREDIT:
@@ -395,4 +425,7 @@ void show_main_window(App& app, HWND window) {
     }
     show_window_animated(window);
     SetForegroundWindow(window);
+    // Already the active window, it is not activated again: the keyboard
+    // goes to the cards list all the same.
+    if (GetActiveWindow() == window && app.main_window) app.main_window->focus_cards_list();
 }

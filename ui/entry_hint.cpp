@@ -96,32 +96,40 @@ HFONT MainWindow::hint_font() const {
 void MainWindow::on_selection_changed() {
     // A refresh moves the selection without the user; refresh_hint follows it.
     if (!cards || refreshing) return;
-    Settings* s = settings_of(app);
-    std::int64_t key = 0;
-    if (!single_selected_key(cards, key) || (s && !s->show_hints)) {
-        hide_entry_hint();
-        return;
-    }
-    if (key < 0)
-        show_template_hint(key);
-    else
-        show_entry_hint(key);
+    // The user chose this selection: a hint hidden on purpose may show again.
+    hint.hidden_key = 0;
+    update_entry_hint(true);
 }
 
-void MainWindow::refresh_hint() {
+bool MainWindow::hint_should_show(std::int64_t& key) {
+    key = 0;
+    const bool single = single_selected_key(cards, key);
+    // The hint was hidden on purpose for one selection; another forgets it.
+    if (hint.hidden_key != 0 && !(single && key == hint.hidden_key)) hint.hidden_key = 0;
     Settings* s = settings_of(app);
+    if ((s && !s->show_hints) || !single || hint.hidden_key != 0) return false;
+    if (!window || !hint_popup || !IsWindowVisible(window) || IsIconic(window)) return false;
+    // Over another window (of this program or another) it never shows,
+    // unless a menu or the view window opened from the hint is running.
+    const bool active = GetActiveWindow() == window && GetForegroundWindow() == window;
+    return active || hint.busy;
+}
+
+void MainWindow::update_entry_hint(bool rebuild) {
     std::int64_t key = 0;
-    if ((s && !s->show_hints) || !window || !IsWindowVisible(window) || !single_selected_key(cards, key)) {
-        hide_entry_hint();
+    if (!hint_should_show(key)) {
+        take_down_hint();
         return;
     }
     if (key < 0)
         show_template_hint(key);
-    else if (hint.shown && key == hint.hinted_key)
+    else if (!rebuild && hint.shown && key == hint.hinted_key)
         align_entry_hint(key);
     else
         show_entry_hint(key);
 }
+
+void MainWindow::refresh_hint() { update_entry_hint(false); }
 
 void MainWindow::schedule_hint_check() {
     if (cards) SetTimer(cards, kHintSelectionTimer, USER_TIMER_MINIMUM, nullptr);
@@ -130,35 +138,28 @@ void MainWindow::schedule_hint_check() {
 void MainWindow::check_hint_selection() {
     if (cards) KillTimer(cards, kHintSelectionTimer);
     if (!cards || !window || refreshing) return;
-    std::int64_t key = 0;
-    const bool single = single_selected_key(cards, key);
-    // Nothing to do while the hint shows what is selected (or nothing shows
-    // for a selection of none or several rows).
-    if (hint.shown ? single && key == hint.hinted_key : !single) return;
-    if (!hint.shown && hint.hidden_key != 0) {
-        if (single && key == hint.hidden_key) return;
-        hint.hidden_key = 0;
-    }
-    if (GetActiveWindow() == window && IsWindowVisible(window))
-        on_selection_changed();
-    else if (hint.shown && !hint.busy)
-        hide_entry_hint();
+    update_entry_hint(false);
 }
 
 void MainWindow::on_main_deactivated() {
     // Whichever window takes over, of this program or another (one of
-    // another program may not be known to this one at all).
-    if (hint.shown && !hint.busy) hide_entry_hint();
+    // another program may not be known to this one at all). Not hidden on
+    // purpose: the hint comes back with the activation.
+    if (hint.shown && !hint.busy) take_down_hint();
 }
 
 void MainWindow::show_entry_hint(std::int64_t id) {
-    if (!hint_popup) return;
+    std::int64_t wanted = 0;
+    if (!hint_should_show(wanted) || wanted != id) {
+        take_down_hint();
+        return;
+    }
     hint.view_button_rect = RECT{};
     Settings* s = settings_of(app);
     if ((s ? clamp_font_size(s->font_size) : 14) != font_size) apply_font_size();
     const HistoryEntry* listed = model.find_entry(id);
     if (!listed || id <= 0) {
-        hide_entry_hint();
+        take_down_hint();
         return;
     }
     // A copy with its payload: the listed record comes without its bytes.
@@ -222,14 +223,18 @@ void MainWindow::show_entry_hint(std::int64_t id) {
 }
 
 void MainWindow::show_template_hint(std::int64_t key) {
-    if (!hint_popup) return;
+    std::int64_t wanted = 0;
+    if (!hint_should_show(wanted) || wanted != key) {
+        take_down_hint();
+        return;
+    }
     hint.view_button_rect = RECT{};
     hint.address_rect = RECT{};
     Settings* s = settings_of(app);
     if ((s ? clamp_font_size(s->font_size) : 14) != font_size) apply_font_size();
     const Snippet* listed = model.find_template(key);
     if (!listed) {
-        hide_entry_hint();
+        take_down_hint();
         return;
     }
     const Snippet t = *listed;
@@ -286,7 +291,9 @@ void MainWindow::place_entry_hint(int w, int h, int row) {
     RECT m{};
     GetWindowRect(window, &m);
     const POINT at = place_hint(m, work_area_of(window), hint_y_for_row(*this, row), w, h);
-    SetWindowPos(hint_popup, HWND_TOPMOST, at.x, at.y, w, h, SWP_NOACTIVATE);
+    // Under a view window or menu opened from it, the hint keeps its place
+    // in the z-order (below them, see open_hinted_entry).
+    SetWindowPos(hint_popup, HWND_TOPMOST, at.x, at.y, w, h, SWP_NOACTIVATE | (hint.busy ? SWP_NOZORDER : 0));
     // Shown without activation: the main window keeps the focus and stays active.
     ShowWindow(hint_popup, SW_SHOWNOACTIVATE);
     InvalidateRect(hint_popup, nullptr, TRUE);
@@ -301,13 +308,23 @@ void MainWindow::align_entry_hint(std::int64_t id) {
     RECT r{};
     GetWindowRect(hint_popup, &r);
     const int y = align_hint_y(hint_y_for_row(*this, row), r.bottom - r.top, work_area_of(window));
-    SetWindowPos(hint_popup, HWND_TOPMOST, r.left, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(hint_popup, HWND_TOPMOST, r.left, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | (hint.busy ? SWP_NOZORDER : 0));
 }
 
 void MainWindow::hide_entry_hint() {
+    // The selection it was hidden for: the row it showed, or the row the
+    // program selected meanwhile (a new screenshot's).
+    std::int64_t key = 0;
+    if (hint.shown)
+        hint.hidden_key = hint.hinted_key;
+    else if (single_selected_key(cards, key))
+        hint.hidden_key = key;
+    take_down_hint();
+}
+
+void MainWindow::take_down_hint() {
     remove_mouse_hook();
     if (hint_popup && IsWindowVisible(hint_popup)) ShowWindow(hint_popup, SW_HIDE);
-    if (hint.shown) hint.hidden_key = hint.hinted_key;
     hint.shown = false;
     // The preview stays in the cache; the hint lets go of it.
     hint.bitmap = nullptr;

@@ -166,9 +166,10 @@ struct EntryHint {
     // The signed row key of the shown row: an entry id above 0, minus a
     // template id below 0; 0 for none.
     std::int64_t hinted_key = 0;
-    // The key the hint showed when it was last hidden: while that row stays
-    // the one selected, a list refresh does not bring the hint back by
-    // itself (the user hid it, or the program did for a screenshot).
+    // The selection the hint was hidden for on purpose (a press outside, a
+    // screenshot), 0 for none: while that row stays the one selected, no
+    // refresh, capture or activation brings the hint back; a selection of
+    // the user's does.
     std::int64_t hidden_key = 0;
     int scroll = 0;
     int wheel_remainder = 0;

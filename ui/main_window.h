@@ -21,6 +21,7 @@
 #include "ui/entry_hint.h"
 #include "ui/own_popups.h"
 #include "ui/list_model.h"
+#include "ui/main_window_keys.h"
 #include "ui/menu_bar.h"
 #include "ui/paste_actions.h"
 #include "ui/side_panel.h"
@@ -87,6 +88,8 @@ public:
     void listbox_add(const std::wstring& text, LPARAM item_data);
     void destroy_popups();
     void release_resources();
+    // Hides the entry hint on purpose (a screenshot, a press outside): it
+    // stays away while the selection it was hidden for stays.
     void hide_entry_hint();
 
     // The toast over the bottom of the cards list.
@@ -166,6 +169,12 @@ public:
     void new_entry_in_category(std::int64_t id);
     void select_all();
     void focus_search();
+    // The keyboard focus to the cards list, its caret on the selected row;
+    // with none selected the first row is selected (main_window_key_input.cpp).
+    void focus_cards_list();
+    // Down and Up in the search box move the list's selection, Enter pastes
+    // it; true when the key was one of them.
+    bool on_search_key(WPARAM virtual_key);
     // The window's own keys (main_window_keys.h) from any child or the
     // window itself; true when the key was one of them.
     bool on_key(WPARAM virtual_key);
@@ -203,8 +212,19 @@ public:
     void open_selected_entry();
 
     // ---- the entry hint (entry_hint.cpp) ------------------------------------------
-    // The hint follows the single selected row (on_selection_changed) and is
-    // re-evaluated after a refresh or a move of rows (refresh_hint).
+    // Whether the hint shows, and for which row (key): hints on, the main
+    // window visible and active (or a menu or the view window opened from
+    // the hint running), exactly one row selected, and the hint not hidden
+    // on purpose for that selection. The one place that decides: every path
+    // below goes through it, and so do show_entry_hint and
+    // show_template_hint (a key the rule does not give takes the hint down).
+    bool hint_should_show(std::int64_t& key);
+    // Shows, moves or takes down the hint as the rule says; rebuild measures
+    // a shown hint of the same row again (a moved one is only aligned).
+    void update_entry_hint(bool rebuild);
+    // The rule after a refresh or a move of rows. (on_selection_changed, the
+    // user's change of the selection, first forgets a mark of a hint hidden
+    // on purpose.)
     void refresh_hint();
     // A selection changed by the program itself (LB_SETSEL and the like send
     // no LBN_SELCHANGE): the hint is checked a moment later, once for a
@@ -212,8 +232,14 @@ public:
     void schedule_hint_check();
     void check_hint_selection();
     // The main window stopped being the active window (WM_ACTIVATE,
-    // WM_ACTIVATEAPP): the hint goes unless its own view window or menu runs.
+    // WM_ACTIVATEAPP): the hint goes unless its own view window or menu
+    // runs; it is not hidden on purpose, so it comes back with the window.
     void on_main_deactivated();
+    // The main window became active: the keyboard goes to the cards list
+    // and the hint follows the rule (main_window_key_input.cpp).
+    void on_main_activated();
+    // Takes the hint down without marking it hidden on purpose.
+    void take_down_hint();
     void show_entry_hint(std::int64_t id);
     void show_template_hint(std::int64_t key);
     // Sizes, places and shows the popup level with the row (-1: the list's
@@ -297,6 +323,8 @@ public:
     EntryHint hint;
     ClickCopy click_copy;
     bool refreshing = false;
+    // The row the last Down or Up in the search box chose.
+    SearchStep search_step;
 
     // The owner-painted button under the pointer, if any.
     HWND hovered_button = nullptr;

@@ -1,10 +1,15 @@
 // The main window's own keys (main_window_keys.h): a subclass on every
-// child control and the window itself, so they work wherever the focus is.
+// child control and the window itself, so they work wherever the focus is;
+// the keys of the search box; where the keyboard goes when the window
+// becomes active.
 #include "ui/main_window_keys.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/app_ids.h"
+#include "ui/cards_list.h"
+#include "ui/list_model.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -13,9 +18,25 @@ constexpr UINT_PTR kKeySubclassId = 6;
 
 bool key_down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
-// The characters TranslateMessage makes of Esc and Ctrl+F.
+// The characters TranslateMessage makes of Esc, Ctrl+F and Enter.
 constexpr WPARAM kEscapeChar = 0x1B;
 constexpr WPARAM kCtrlFChar = 0x06;
+constexpr WPARAM kEnterChar = 0x0D;
+
+std::int64_t row_key(HWND list, int row) {
+    return static_cast<std::int64_t>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0));
+}
+
+// A group header of the templates is no row to paste.
+bool selectable_row(HWND list, int row) { return !is_group_header_key(row_key(list, row)); }
+
+int row_count(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
+
+void select_only(HWND list, int row) {
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SendMessageW(list, LB_SETSEL, TRUE, row);
+    SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(row), FALSE);
+}
 
 BOOL CALLBACK install_on_child(HWND child, LPARAM owner) {
     SetWindowSubclass(child, main_keys_subclass_proc, kKeySubclassId, static_cast<DWORD_PTR>(owner));
@@ -38,10 +59,64 @@ bool MainWindow::on_key(WPARAM virtual_key) {
     return false;
 }
 
+void MainWindow::focus_cards_list() {
+    if (!cards || !IsWindowVisible(cards) || !IsWindowEnabled(cards)) return;
+    const int count = row_count(cards);
+    if (count > 0) {
+        if (list_selected_count(cards) == 0) {
+            // Nothing selected: the first row, so that Enter pastes at once.
+            const int row = search_step_row(count, -1, 1, [&](int r) { return selectable_row(cards, r); });
+            if (row >= 0) select_only(cards, row);
+        } else {
+            const int caret = static_cast<int>(SendMessageW(cards, LB_GETCARETINDEX, 0, 0));
+            if (caret < 0 || SendMessageW(cards, LB_GETSEL, static_cast<WPARAM>(caret), 0) <= 0) {
+                int first = -1;
+                SendMessageW(cards, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first));
+                if (first >= 0) SendMessageW(cards, LB_SETCARETINDEX, static_cast<WPARAM>(first), FALSE);
+            }
+        }
+    }
+    if (GetFocus() != cards) SetFocus(cards);
+}
+
+void MainWindow::on_main_activated() {
+    focus_cards_list();
+    // Decided once the activation is complete (the window in front is then
+    // this one).
+    schedule_hint_check();
+}
+
+bool MainWindow::on_search_key(WPARAM virtual_key) {
+    if (key_down(VK_CONTROL) || key_down(VK_MENU) || key_down(VK_SHIFT)) return false;
+    if (virtual_key == VK_RETURN) {
+        on_paste_selected();
+        return true;
+    }
+    if (virtual_key != VK_DOWN && virtual_key != VK_UP) return false;
+    if (!cards) return true;
+    const std::wstring text = get_dlg_item_text(window, kIdSearch);
+    const std::int64_t selected = list_single_selected_key(cards);
+    // Going on from the row the last key chose, while the text that listed
+    // it stands (a change of the text forgets the step, see MainWndProc);
+    // the first key after the text changed starts at the top.
+    const int from =
+        selected != 0 && selected == search_step.key && text == search_step.text ? list_row_of_key(cards, selected) : -1;
+    const int row = search_step_row(row_count(cards), from, virtual_key == VK_DOWN ? 1 : -1,
+                                    [&](int r) { return selectable_row(cards, r); });
+    if (row < 0) return true;
+    cancel_click_copy();
+    select_only(cards, row);
+    search_step = SearchStep{text, row_key(cards, row)};
+    // The user's choice, as a key in the list itself would be.
+    on_selection_changed();
+    return true;
+}
+
 void MainWindow::hide_to_tray() {
     if (!window) return;
     cancel_click_copy();
-    hide_entry_hint();
+    // Not hidden on purpose: the hint comes back with the window.
+    take_down_hint();
     hide_button_tooltip();
     ShowWindow(window, SW_HIDE);
 }
@@ -51,11 +126,14 @@ LRESULT CALLBACK main_keys_subclass_proc(HWND control, UINT msg, WPARAM wp, LPAR
     switch (msg) {
         case WM_KEYDOWN:
             if (mw.on_key(wp)) return 0;
+            if (control == mw.search && mw.on_search_key(wp)) return 0;
             break;
         case WM_CHAR:
             // Neither character means anything to the controls: the edit
             // would take them as text, the lists as a search prefix.
             if (wp == kEscapeChar || wp == kCtrlFChar) return 0;
+            // Enter pasted from the search box; the edit would only beep.
+            if (control == mw.search && wp == kEnterChar) return 0;
             break;
         case WM_NCDESTROY: RemoveWindowSubclass(control, main_keys_subclass_proc, id); break;
         default: break;

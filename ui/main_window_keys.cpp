@@ -9,3 +9,16 @@ MainKeyAction main_key_action(unsigned virtual_key, bool ctrl, bool shift, bool 
     if (virtual_key == 'F' && ctrl && !shift) return MainKeyAction::FocusSearch;
     return MainKeyAction::None;
 }
+
+int search_step_row(int count, int from, int step, const std::function<bool(int)>& selectable) {
+    if (count <= 0) return -1;
+    const auto can = [&](int row) { return !selectable || selectable(row); };
+    if (from < 0 || from >= count) {
+        for (int row = 0; row < count; ++row)
+            if (can(row)) return row;
+        return -1;
+    }
+    for (int row = from + (step < 0 ? -1 : 1); row >= 0 && row < count; row += step < 0 ? -1 : 1)
+        if (can(row)) return row;
+    return from;
+}

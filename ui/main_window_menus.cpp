@@ -17,6 +17,7 @@ MenuBarState MainWindow::menu_bar_state() const {
     const std::int64_t id = selected_category_id();
     state.category_entries = db && id > 0 ? db->count_category_entries(id) : 0;
     state.category_selected = id > 0;
+    state.can_add_entry = new_entry_preset(current_view()).allowed;
     return state;
 }
 

@@ -106,7 +106,11 @@ std::vector<PopupMenuItem> menu_bar_items(int index, const MenuBarState& state) 
     std::vector<PopupMenuItem> items;
     switch (index) {
         case kMenuFile: add_rows(items, kFileMenu); break;
-        case kMenuEdit: add_rows(items, kEditMenu); break;
+        case kMenuEdit:
+            add_rows(items, kEditMenu);
+            for (PopupMenuItem& item : items)
+                if (item.id == 1119) item.enabled = state.can_add_entry;
+            break;
         case kMenuCategories: return categories_menu(state);
         case kMenuView: return view_menu(state);
         case kMenuSettings: return settings_menu(state);

@@ -34,6 +34,9 @@ struct MenuBarState {
     // A category is selected in the side panel: the items that act on it
     // (rename, pin, move, merge, delete) are enabled only then.
     bool category_selected = false;
+    // The current view takes a new entry (edit menu's "add entry"): not in
+    // the templates, trash and images views.
+    bool can_add_entry = true;
 };
 
 // The items of menu index (0..5) with their translated labels; empty for

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,27 @@ inline void pump(DWORD ms) {
         const ULONGLONG now = GetTickCount64();
         if (now >= end) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+}
+
+// Real key presses through the system's input queue, each down and up;
+// modifiers held around the key.
+inline void press_keys(std::initializer_list<WORD> held, WORD key) {
+    std::vector<INPUT> in;
+    auto add = [&](WORD vk, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    for (WORD m : held) add(m, false);
+    add(key, false);
+    add(key, true);
+    for (WORD m : held) add(m, true);
+    for (INPUT& i : in) {
+        SendInput(1, &i, sizeof(INPUT));
+        Sleep(15);
     }
 }
 

@@ -233,11 +233,14 @@ TEST_F(EntryHintWindow, HidesOnAPressInAnotherProgramOnly) {
     click_and_wait(gui_test::rect_center(gui_test::window_rect(mw->hint_popup)), [] { return false; }, 400);
     EXPECT_TRUE(hint_visible()) << "a press inside the hint";
 
-    // Another program's window, in front; the main window is no longer
-    // active, so only the hook can hide the hint on the next press.
+    // Another program's window beside the main window, which is active
+    // again: the hook hides the hint on a press in it, before that window
+    // takes the activation.
     Helper other;
     ASSERT_TRUE(other.start(L"window QuilletHintTestOther"));
     pump(300);
+    SetForegroundWindow(running.window());
+    pump(200);
     mw->on_selection_changed();
     ASSERT_TRUE(hint_visible());
     HWND other_window = FindWindowW(L"QuilletHintTestOther", nullptr);
@@ -245,6 +248,17 @@ TEST_F(EntryHintWindow, HidesOnAPressInAnotherProgramOnly) {
     POINT inside = gui_test::rect_center(gui_test::window_rect(other_window));
     ASSERT_TRUE(click_and_wait(inside, [&] { return !hint_visible(); }));
     EXPECT_EQ(mw->hint.mouse_hook.get(), nullptr);
+    // Hidden on purpose: back in the main window with the same row selected
+    // (a list refresh, the activation), the hint stays away until the user
+    // selects a row.
+    SetForegroundWindow(running.window());
+    pump(300);
+    mw->refresh_view(false);
+    pump(200);
+    EXPECT_FALSE(hint_visible()) << "hidden by a press outside";
+    ASSERT_EQ(list_selected_entry_id(mw->cards), id);
+    mw->on_selection_changed();
+    EXPECT_TRUE(hint_visible()) << "the user's selection brings it back";
 }
 
 // Clicks the address line of the shown hint and answers its menu with the

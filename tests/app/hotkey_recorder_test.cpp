@@ -88,12 +88,12 @@ TEST(HotkeyRecorder, KeySequences) {
         {"f12 is reserved and recording goes on", L"f9", {down(VK_F12)}, L"f9", L"hotkey_field.reserved_f12", true,
          0},
         {"after f12 a valid key replaces the message", L"f9", {down(VK_F12), down(VK_F8)}, L"f8", L"", false, 1},
-        {"a key without a name is unsupported", L"f9", {down(VK_CONTROL, CTRL), down(VK_OEM_1, CTRL)}, L"f9",
-         L"hotkey_field.unsupported", false, 0},
+        {"a key without a name is unsupported and recording goes on", L"f9",
+         {down(VK_CONTROL, CTRL), down(VK_OEM_1, CTRL)}, L"f9", L"hotkey_field.unsupported", true, 0},
         {"virtual key 0 is unsupported", L"f9", {down(0)}, L"f9", L"hotkey_field.unsupported", true, 0},
         {"the windows key never joins", L"f9", {down(VK_LWIN, 0), down(VK_F8, 0)}, L"f8", L"", false, 1},
         {"the windows key does not make a letter a hotkey", L"f9", {down(VK_LWIN, 0), down('E', 0)}, L"f9",
-         L"hotkey_field.unsupported", false, 0},
+         L"hotkey_field.unsupported", true, 0},
         {"prtscr is taken on its release", L"f9", {down(VK_SNAPSHOT), up(VK_SNAPSHOT)}, L"prtscr", L"", false, 1},
         {"a press of prtscr alone records nothing", L"f9", {down(VK_SNAPSHOT)}, L"f9", L"", true, 0},
         {"alt+prtscr", L"f9", {down(VK_MENU, ALT), up(VK_SNAPSHOT, ALT)}, L"alt+prtscr", L"", false, 1},
@@ -104,14 +104,30 @@ TEST(HotkeyRecorder, KeySequences) {
         {"ctrl+tab is a combination", L"f9", {down(VK_CONTROL, CTRL), down(VK_TAB, CTRL)}, L"ctrl+tab", L"", false,
          1},
         {"shift+backspace types", L"f9", {down(VK_SHIFT, SHIFT), down(VK_BACK, SHIFT)}, L"f9",
-         L"hotkey_field.unsupported", false, 0},
+         L"hotkey_field.unsupported", true, 0},
         {"a modifier held without a key-down event still counts", L"f9", {down('K', CTRL | ALT)}, L"ctrl+alt+k", L"",
          false, 1},
         {"the field's own hotkey again, written differently", L"Shift+CTRL+V",
          {down(VK_CONTROL, CTRL), down(VK_SHIFT, CTRL | SHIFT), down('V', CTRL | SHIFT)}, L"Shift+CTRL+V", L"", false,
          0},
-        {"a refused combination keeps the old hotkey", L"f9",
-         {down(VK_CONTROL, CTRL), down(VK_MENU, CTRL | ALT), down('X', CTRL | ALT)}, L"f9", L"taken", false, 0},
+        {"a refused combination keeps the old hotkey and recording goes on", L"f9",
+         {down(VK_CONTROL, CTRL), down(VK_MENU, CTRL | ALT), down('X', CTRL | ALT)}, L"f9", L"taken", true, 0},
+        // After a refusal the field still listens: no second click is needed.
+        {"a typing key refused, then a combination is taken", L"f9",
+         {down('A'), up('A'), down(VK_CONTROL, CTRL), down(VK_MENU, CTRL | ALT), down('K', CTRL | ALT)},
+         L"ctrl+alt+k", L"", false, 1},
+        {"a modifier after a refusal shows itself in place of the message", L"f9",
+         {down(VK_SPACE), up(VK_SPACE), down(VK_CONTROL, CTRL)}, L"f9", L"", true, 0, CTRL},
+        {"a refusal, then Esc stops", L"f9", {down('A'), up('A'), down(VK_ESCAPE)}, L"f9",
+         L"hotkey_field.unsupported", false, 0},
+        {"a refusal, then Tab stops", L"f9", {down('A'), up('A'), down(VK_TAB)}, L"f9", L"hotkey_field.unsupported",
+         false, 0},
+        {"a combination held elsewhere, then one that is free, modifiers still held", L"f9",
+         {down(VK_CONTROL, CTRL), down(VK_MENU, CTRL | ALT), down('X', CTRL | ALT), up('X', CTRL | ALT),
+          down('Y', CTRL | ALT)},
+         L"ctrl+alt+y", L"", false, 1},
+        {"f12, then a refused letter, then a function key", L"f9", {down(VK_F12), down('Q'), down(VK_F7)}, L"f7", L"",
+         false, 1},
     };
     for (const Case& c : cases) {
         Recording run;
@@ -164,7 +180,7 @@ TEST(HotkeyRecorder, TypingKeysNeedCtrlOrAlt) {
             play(run, L"f9", {down(t.vk, held)});
             EXPECT_EQ(run.field.hotkey, L"f9") << t.vk << " held " << held;
             EXPECT_EQ(run.field.message, refused) << t.vk << " held " << held;
-            EXPECT_FALSE(run.field.recording) << t.vk;
+            EXPECT_TRUE(run.field.recording) << t.vk << ": the field goes on listening";
             EXPECT_EQ(run.changes, 0) << t.vk;
             EXPECT_TRUE(run.validated.empty()) << t.vk << ": refused before it is checked";
         }

@@ -75,16 +75,7 @@ private:
     std::thread thread_;
 };
 
-void click_at(POINT screen) {
-    gui_test::move_pointer(screen);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(1, &in[0], sizeof(INPUT));
-    Sleep(40);
-    SendInput(1, &in[1], sizeof(INPUT));
-}
+void click_at(POINT screen) { gui_test::left_click_at(screen); }
 
 TEST(LongText, OneMebibyteEntryLeavesTheMainWindowAnswering) {
     RunningApp running;

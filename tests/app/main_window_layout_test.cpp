@@ -325,3 +325,33 @@ TEST(MainKeys, EscHidesAndCtrlFSearches) {
         EXPECT_EQ(main_key_action(c.vk, c.ctrl, c.shift, c.alt), c.action)
             << c.vk << " ctrl " << c.ctrl << " shift " << c.shift << " alt " << c.alt;
 }
+
+// Down and Up in the search box: the first key after the text changed
+// takes the first row that can be selected (group headers cannot), the
+// next ones go on from there and stay at either end.
+TEST(MainWindowKeys, SearchBoxStepsThroughTheRows) {
+    const std::vector<bool> headers = {true, false, false, true, false};  // rows 0 and 3 are group headers
+    const auto selectable = [&](int row) { return !headers[static_cast<size_t>(row)]; };
+    struct Case {
+        int count;
+        int from;
+        int step;
+        bool with_headers;
+        int row;
+    } cases[] = {
+        {0, -1, 1, false, -1},  // an empty list
+        {5, -1, 1, false, 0},   {5, -1, -1, false, 0},  // a fresh start: the first row either way
+        {5, 0, 1, false, 1},    {5, 3, 1, false, 4},    {5, 4, 1, false, 4},  // stays at the end
+        {5, 2, -1, false, 1},   {5, 0, -1, false, 0},   // stays at the top
+        {5, 7, 1, false, 0},    // a row that is gone: a fresh start
+        {5, -1, 1, true, 1},    {5, 2, 1, true, 4},     {5, 4, -1, true, 2},  {5, 1, -1, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " from " << c.from << " step " << c.step << " headers "
+                                        << c.with_headers);
+        EXPECT_EQ(search_step_row(c.count, c.from, c.step, c.with_headers ? std::function<bool(int)>(selectable)
+                                                                           : std::function<bool(int)>()),
+                  c.row);
+    }
+    EXPECT_EQ(search_step_row(2, -1, 1, [](int) { return false; }), -1) << "only headers";
+}

@@ -364,6 +364,45 @@ TEST_F(MenuBar, CategoriesMenuFollowsTheSelectedCategory) {
     }
 }
 
+// "Add entry" of the edit menu is enabled only in the views that take a
+// new entry: in the templates, trash and images views it is disabled and
+// cannot be chosen, so it never is a command that does nothing.
+TEST_F(MenuBar, AddEntryIsDisabledWhereItAddsNothing) {
+    struct Case {
+        const char* view;
+        std::function<void()> show;
+        bool enabled;
+    } cases[] = {
+        {"all", [&] { mw->set_view(kViewAll, -1); }, true},
+        {"pinned", [&] { mw->set_view(kViewPinned, -1); }, true},
+        {"a category", [&] { select_category(alpha); }, true},
+        {"templates", [&] { mw->show_templates(); }, false},
+        {"trash", [&] { mw->set_view(kViewTrash, -1); }, false},
+        {"images", [&] { mw->show_images(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.view);
+        c.show();
+        pump(50);
+        const std::int64_t before = db->count_entries();
+        bool enabled = !c.enabled, chosen = false;
+        Step look{kMenuClass, [&](HWND menu) {
+                      const PopupMenuLevel* level = menu_level(menu);
+                      if (!level || !level->items) return false;
+                      for (const PopupMenuItem& it : *level->items)
+                          if (it.id == 1119) enabled = it.enabled;
+                      if (!c.enabled) chosen = choose_menu_item(menu, 1119);
+                      if (!chosen) press_key(menu, VK_ESCAPE);
+                      return true;
+                  }};
+        EXPECT_TRUE(open_menu(kMenuEdit, {look}));
+        EXPECT_EQ(enabled, c.enabled);
+        EXPECT_EQ(mw->menu_bar_state().can_add_entry, c.enabled);
+        EXPECT_FALSE(chosen) << "a disabled item was chosen";
+        EXPECT_EQ(db->count_entries(), before);
+    }
+}
+
 // The view and settings menus check what the window and the settings say.
 TEST_F(MenuBar, ChecksFollowTheWindowAndTheSettings) {
     for (bool on : {false, true}) {

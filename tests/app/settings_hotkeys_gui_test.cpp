@@ -56,7 +56,8 @@ protected:
 };
 
 // The program's own combinations reach the field and are refused with the
-// field's busy messages; the hotkeys come back when recording ends.
+// field's busy messages; the field goes on recording (the hotkeys stay let
+// go) and they come back when recording ends.
 TEST_F(SettingsHotkeysTest, TheProgramsOwnHotkeysReachTheField) {
     start();
     open_page(app(), kStartupPage);
@@ -66,6 +67,9 @@ TEST_F(SettingsHotkeysTest, TheProgramsOwnHotkeysReachTheField) {
     start_recording(plain);
     chord(app(), {VK_CONTROL, VK_SHIFT}, 'V');
     EXPECT_EQ(state(plain).message, tr(L"hotkey_field.busy_own") + L" " + tr(L"startup.hotkey_open"));
+    EXPECT_TRUE(state(plain).recording) << "a refused combination leaves the field listening";
+    EXPECT_TRUE(program_hotkeys_let_go());
+    press(app(), VK_ESCAPE);
     EXPECT_FALSE(state(plain).recording);
     EXPECT_TRUE(program_hotkeys_held()) << "recording ended: the hotkeys are back";
 
@@ -77,6 +81,8 @@ TEST_F(SettingsHotkeysTest, TheProgramsOwnHotkeysReachTheField) {
         else
             chord(app(), {VK_CONTROL, VK_SHIFT}, key);
         EXPECT_EQ(state(plain).message, tr(L"hotkey_field.busy_other")) << char(key);
+        EXPECT_TRUE(state(plain).recording) << char(key);
+        press(app(), VK_ESCAPE);
         EXPECT_TRUE(program_hotkeys_held()) << char(key);
     }
     EXPECT_EQ(app().settings->plain_hotkey, L"ctrl+shift+alt+u");
@@ -100,7 +106,7 @@ TEST_F(SettingsHotkeysTest, EveryWayOutOfRecordingGivesTheHotkeysBack) {
     const Way ways[] = {
         {"Esc", [&] { press(app(), VK_ESCAPE); }},
         {"Tab", [&] { press(app(), VK_TAB); }},
-        {"a refused typing key", [&] { press(app(), 'A'); }},
+        {"Esc after a refused typing key", [&] { press(app(), 'A'); press(app(), VK_ESCAPE); }},
         {"a click on another field", [&] { click(app(), plain); press(app(), VK_ESCAPE); }},
         {"another page", [&] { open_page(app(), 1); }},
         {"another window in front", [&] {
@@ -172,6 +178,8 @@ TEST_F(SettingsHotkeysTest, KeysThatTypeNeedCtrlOrAlt) {
         chord(app(), c.modifiers, c.key);
         EXPECT_EQ(state(open).message, refused) << c.key;
         EXPECT_EQ(state(open).hotkey, L"ctrl+shift+v") << c.key;
+        EXPECT_TRUE(state(open).recording) << c.key << ": the field goes on listening";
+        press(app(), VK_ESCAPE);
         EXPECT_FALSE(state(open).recording) << c.key;
         EXPECT_TRUE(program_hotkeys_held()) << c.key;
     }
@@ -200,6 +208,30 @@ TEST_F(SettingsHotkeysTest, KeysThatTypeNeedCtrlOrAlt) {
         EXPECT_EQ(saved().hotkey, t.hotkey);
         EXPECT_FALSE(combination_free(t.mods, t.key)) << "registered: " << t.key;
     }
+}
+
+// After "cannot be a hotkey" the field still listens: the next combination,
+// typed without a new click, is taken and registered.
+TEST_F(SettingsHotkeysTest, ARefusedKeyLeavesTheFieldListening) {
+    start();
+    open_page(app(), kStartupPage);
+    HWND open = on_page(kStartupPage, kSetHotkeyOpen);
+    start_recording(open);
+    chord(app(), {VK_SHIFT}, 'A');
+    ASSERT_EQ(state(open).message, tr(L"hotkey_field.unsupported"));
+    EXPECT_TRUE(state(open).recording);
+    EXPECT_TRUE(program_hotkeys_let_go()) << "still recording: the program's hotkeys stay let go";
+    chord(app(), {}, VK_SPACE);
+    EXPECT_EQ(state(open).message, tr(L"hotkey_field.unsupported")) << "a second refusal";
+    EXPECT_TRUE(state(open).recording);
+    chord(app(), {VK_CONTROL, VK_MENU}, 'J');
+    EXPECT_FALSE(state(open).recording);
+    EXPECT_EQ(state(open).message, L"");
+    EXPECT_EQ(app().settings->hotkey, L"ctrl+alt+j");
+    EXPECT_EQ(saved().hotkey, L"ctrl+alt+j");
+    EXPECT_FALSE(combination_free(CTRL | ALT, 'J')) << "registered";
+    EXPECT_TRUE(combination_free(CTRL | SHIFT, 'V')) << "the old one let go";
+    EXPECT_FALSE(combination_free(CTRL | SHIFT | ALT, 'V')) << "the program's other hotkeys are back";
 }
 
 // PrtScr is recorded on its release, alone, with Alt and with Shift.

@@ -257,9 +257,11 @@ TEST_F(SettingsWindowTest, CombinationsTakenElsewhereAreRefused) {
     click(app(), field);
     post_combination(app(), field, {VK_CONTROL, VK_MENU}, 'B');
     EXPECT_EQ(state->message, tr(L"hotkey_field.busy_other"));
-    EXPECT_FALSE(state->recording);
+    EXPECT_TRUE(state->recording) << "a refused combination leaves the field listening";
     EXPECT_EQ(state->hotkey, L"ctrl+shift+v");
     EXPECT_EQ(app().settings->hotkey, L"ctrl+shift+v");
+    press(app(), VK_ESCAPE);
+    EXPECT_FALSE(state->recording);
     EXPECT_FALSE(combination_free(CTRL | SHIFT, 'V')) << "the old hotkey stays registered";
     // The field's own hotkey, however the file writes it, is no conflict.
     open_page(app(), 6);

@@ -249,6 +249,9 @@ TEST_F(SettingsWindowState, TheHintsViewButtonOpensOnlyOnItsOwnClick) {
     ASSERT_GT(id, 0);
     mw->show_images();
     settings_test::pump(app(), 200);
+    // The hint shows over the active main window only.
+    SetForegroundWindow(run->window());
+    settings_test::pump(app(), 200);
     ASSERT_TRUE(list_select_entry(mw->cards, id));
     mw->on_selection_changed();
     settings_test::pump(app(), 300);

@@ -19,11 +19,13 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
 #include "tests/theme/gui_support.h"
+#include "theme/geometry.h"
 #include "ui/main_window.h"
 #include "ui/own_popups.h"
 #include "ui/quick_menu.h"
@@ -233,6 +235,57 @@ TEST_F(ProgramUnderWindowManager, TheHistoryHotkeyBringsAWindowBehindToTheKeyboa
     pump(300);
     EXPECT_EQ(gui_test::text_of(mw.search), L"zq");
     EXPECT_EQ(other.text(), L"") << "the keys went to the window in front";
+}
+
+// The history hotkey typed while notepad has the focus, then Down, Down and
+// Enter: the keys reach the cards list at once (no click first), the third
+// row is chosen and put on the clipboard for the paste, and the window goes.
+// Ctrl+F, a word, Down and Enter choose the first match the same way.
+TEST_F(ProgramUnderWindowManager, TheKeyboardReachesTheListFromTheHistoryHotkeyOn) {
+    for (const wchar_t* t : {L"oldest wm row", L"third wm row", L"second wm row", L"newest wm row"})
+        ASSERT_GT(app->database->add_text_entry(t, std::nullopt, false, false), 0);
+    MainWindow& mw = *app->main_window;
+    mw.refresh_all();
+    pump(200);
+    struct Case {
+        const char* what;
+        std::vector<std::wstring> keys;  // xdotool arguments after the hotkey
+        std::wstring chosen;
+    } cases[] = {
+        {"Down, Down, Enter", {L"key Down", L"key Down", L"key Return"}, L"third wm row"},
+        {"Ctrl+F, a word, Down, Enter", {L"key ctrl+f", L"type second", L"key Down", L"key Return"}, L"second wm row"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShowWindow(main, SW_HIDE);
+        SetWindowTextW(mw.search, L"");
+        listbox_clear_selection(mw.cards);
+        pump(300);
+        ASSERT_TRUE(other.focus());
+        HWND focus_after_hotkey = nullptr;
+        Typist typist([&] {
+            x_tool(L"key ctrl+shift+v");
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
+            if (GetGUIThreadInfo(ui, &info)) focus_after_hotkey = info.hwndFocus;
+            for (const std::wstring& k : c.keys) {
+                x_tool(k);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            }
+        });
+        typist.join();
+        pump_until([&] { return clipboard_text() == c.chosen && !IsWindowVisible(main); }, 8000);
+        EXPECT_EQ(focus_after_hotkey, mw.cards) << "the keyboard was not on the cards list";
+        EXPECT_EQ(clipboard_text(), c.chosen) << "the keys did not choose the row";
+        EXPECT_FALSE(IsWindowVisible(main)) << "Enter did not paste";
+        // Whether the paste lands in notepad is up to openbox (see
+        // AnotherProgramsWindowGetsNoKeyboardBack): told, not asserted.
+        printf("%s: notepad got \"%ls\"\n", c.what, other.text().c_str());
+        SendMessageW(FindWindowExW(other.window, nullptr, L"Edit", nullptr), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(L""));
+        SendMessageW(FindWindowExW(other.window, nullptr, L"Edit", nullptr), EM_SETMODIFY, FALSE, 0);
+    }
 }
 
 // A minimal program: a popup of each style shown and brought to the front

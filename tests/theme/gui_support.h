@@ -243,6 +243,19 @@ inline void move_pointer(POINT screen) {
     }
 }
 
+// A real left click at a screen point: the pointer moved there, the button
+// pressed and released through the system's input queue.
+inline void left_click_at(POINT screen) {
+    move_pointer(screen);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(40);
+    SendInput(1, &in[1], sizeof(INPUT));
+}
+
 // Moves the pointer and posts the mouse message to the window, with the
 // point in its client coordinates, as the system would deliver it.
 inline void post_mouse(HWND window, UINT msg, POINT screen, WPARAM keys = 0) {

@@ -79,6 +79,21 @@ TEST(MenuBar, EditMenu) {
                  {1116, L"action.snippets"},   {1114, L"action.delete"}});
 }
 
+// "Add entry" follows whether the current view takes a new entry; every
+// other item of the edit menu stays enabled.
+TEST(MenuBar, EditMenuAddEntryFollowsTheView) {
+    for (bool can_add : {true, false}) {
+        SCOPED_TRACE(can_add);
+        MenuBarState s;
+        s.can_add_entry = can_add;
+        const std::vector<PopupMenuItem> items = menu_bar_items(kMenuEdit, s);
+        for (const PopupMenuItem& it : items) {
+            if (it.separator) continue;
+            EXPECT_EQ(it.enabled, it.id == 1119 ? can_add : true) << it.id;
+        }
+    }
+}
+
 TEST(MenuBar, CategoriesMenuByTheSelectedCategory) {
     struct Case {
         bool selected;  // a category is selected in the side panel

@@ -12,30 +12,34 @@ void clear_pending(HotkeyField& field) {
     field.pending_key = 0;
 }
 
-// A completed combination: checked, then taken or refused.
+// A refused combination: the message says why, and the field goes on
+// recording, so that the next combination needs no new click.
+HotkeyKeyResult refuse(HotkeyField& field, std::wstring message) {
+    clear_pending(field);
+    field.message = std::move(message);
+    return HotkeyKeyResult::Repaint;
+}
+
+// A completed combination: checked, then taken (recording ends) or refused.
 HotkeyKeyResult finish_combination(HotkeyField& field, unsigned vk, unsigned held) {
     const unsigned modifiers = held | field.pending_modifiers;
     const std::wstring candidate = hotkey_to_string(modifiers, vk);
-    field.recording = false;
-    clear_pending(field);
-    if (candidate.find(L"??") != std::wstring::npos) {
-        field.message = tr(L"hotkey_field.unsupported");
-        return HotkeyKeyResult::Repaint;
-    }
+    if (candidate.find(L"??") != std::wstring::npos) return refuse(field, tr(L"hotkey_field.unsupported"));
     // A key that types, held with nothing that stops it typing, would be
     // taken away from every program.
-    if (is_typing_key(vk) && (modifiers & (MOD_CONTROL | MOD_ALT)) == 0) {
-        field.message = tr(L"hotkey_field.unsupported");
-        return HotkeyKeyResult::Repaint;
-    }
+    if (is_typing_key(vk) && (modifiers & (MOD_CONTROL | MOD_ALT)) == 0)
+        return refuse(field, tr(L"hotkey_field.unsupported"));
     // The field's own hotkey pressed again, however its text is written.
     const HotkeyBinding current = parse_hotkey(field.hotkey);
     if (current.bound() && current == parse_hotkey(candidate)) {
+        hotkey_stop_recording(field);
         field.message.clear();
         return HotkeyKeyResult::Repaint;
     }
-    field.message = field.validator ? field.validator(candidate) : std::wstring();
-    if (!field.message.empty()) return HotkeyKeyResult::Repaint;
+    std::wstring refused = field.validator ? field.validator(candidate) : std::wstring();
+    if (!refused.empty()) return refuse(field, std::move(refused));
+    hotkey_stop_recording(field);
+    field.message.clear();
     field.hotkey = candidate;
     return HotkeyKeyResult::Changed;
 }
@@ -88,6 +92,8 @@ HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, un
     // Taken on its release, the only event Windows sends for it.
     if (vk == VK_SNAPSHOT) return HotkeyKeyResult::Ignored;
     if (is_modifier_key(vk)) {
+        // A new combination begins: its keys show in place of a refusal.
+        field.message.clear();
         field.pending_modifiers = held;
         field.pending_key = 0;
         return HotkeyKeyResult::Repaint;
@@ -100,14 +106,8 @@ HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, un
         hotkey_stop_recording(field);
         return HotkeyKeyResult::Changed;
     }
-    if (vk == VK_F12) {
-        field.message = tr(L"hotkey_field.reserved_f12");
-        return HotkeyKeyResult::Repaint;
-    }
-    if (vk == 0) {
-        field.message = tr(L"hotkey_field.unsupported");
-        return HotkeyKeyResult::Repaint;
-    }
+    if (vk == VK_F12) return refuse(field, tr(L"hotkey_field.reserved_f12"));
+    if (vk == 0) return refuse(field, tr(L"hotkey_field.unsupported"));
     return finish_combination(field, vk, held);
 }
 

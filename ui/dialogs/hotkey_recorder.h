@@ -65,8 +65,11 @@ void hotkey_stop_recording(HotkeyField& field);
 // held (current_hotkey_modifiers). Outside recording only Enter and Space
 // do something: they start it. While recording, Tab and Shift+Tab (without
 // Ctrl or Alt) stop it and move the focus; a typing key without Ctrl or
-// Alt is refused with the "cannot be a hotkey" message. PrtScr is taken on
-// its release only (Windows gives a window no press for it).
+// Alt is refused with the "cannot be a hotkey" message. A refused
+// combination (that message, F12, one held elsewhere) leaves the field
+// recording until a combination is taken, Esc or Tab; a modifier pressed
+// after a refusal clears its message. PrtScr is taken on its release only
+// (Windows gives a window no press for it).
 HotkeyKeyResult hotkey_key_down(HotkeyField& field, unsigned vk, bool repeat, unsigned held);
 
 // A key release: a modifier released while recording leaves the pending
