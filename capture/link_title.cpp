@@ -142,8 +142,11 @@ std::wstring fetch_link_title(const std::wstring& text, const VideoServices& ser
     }
     const DWORD left = remaining();
     if (left == 0 || !http_get(address, reply, left)) return {};
-    // Reading the page counts against the same time.
-    return html_title(reply.body, reply.charset, start + deadline_ms);
+    // Reading the page counts against the same time. A request can end a
+    // little past it with the page in hand (closing it drains what the
+    // server still sends): that page is read within a short bound of its own.
+    constexpr ULONGLONG kParseGraceMs = 500;
+    return html_title(reply.body, reply.charset, std::max(start + deadline_ms, GetTickCount64() + kParseGraceMs));
 }
 
 std::wstring oembed_endpoint(const std::wstring& address) { return oembed_endpoint(address, default_video_services()); }

@@ -47,6 +47,17 @@ void read_row_without_text(const Statement& rows, HistoryEntry& e) {
 
 }  // namespace
 
+std::int64_t text_start_chars(std::size_t limit) {
+    return static_cast<std::int64_t>(std::min<std::size_t>(limit, INT_MAX / 2)) + 1;
+}
+
+void keep_text_start(std::wstring text, std::int64_t length, std::size_t limit, HistoryEntry& e) {
+    const std::size_t keep = pair_safe_length(text, limit);
+    e.text_state = keep < text.size() || length >= text_start_chars(limit) ? TextState::Start : TextState::Whole;
+    text.resize(keep);
+    e.text = std::move(text);
+}
+
 ViewQuery view_query(const std::wstring& view, bool sort_by_use, bool pinned_first) {
     ViewQuery q;
     if (view.rfind(L"cat:", 0) == 0) {
@@ -166,8 +177,7 @@ std::size_t Database::read_list_texts(const std::vector<std::int64_t>& ids, std:
         e = HistoryEntry{};
         e.id = id;
         e.text_state = TextState::NotRead;
-        Statement s = cached("SELECT CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
-                             " THEN '' ELSE text END, source_app, source_title, source_url, custom_title, link_title, "
+        Statement s = cached("SELECT " + short_text_column() + ", source_app, source_title, source_url, custom_title, link_title, "
                              "octet_length(text) FROM history WHERE id=?1");
         s.bind_int64(1, id);
         std::string_view utf8;
@@ -215,14 +225,12 @@ std::vector<HistoryEntry> Database::list_first_entries(const std::wstring& view,
             ids.push_back(list.column_int64(0));
         }
     }
-    // A start of the text in characters: SQLite's substr counts characters,
-    // and a character beyond the Basic Multilingual Plane takes two units.
-    const std::int64_t chars = static_cast<std::int64_t>(std::min<std::size_t>(text_limit, INT_MAX / 2));
+    const std::int64_t chars = text_start_chars(text_limit);
     std::vector<HistoryEntry> entries;
     for (std::int64_t id : ids) {
         Statement row = cached("SELECT " + row_columns_without_text() +
                                ", substr(text, 1, ?2), length(text) FROM history WHERE id=?1");
-        row.bind_int64(1, id).bind_int64(2, chars + 1);
+        row.bind_int64(1, id).bind_int64(2, chars);
         if (row.step() != SQLITE_ROW) {
             continue;
         }
@@ -231,10 +239,7 @@ std::vector<HistoryEntry> Database::list_first_entries(const std::wstring& view,
         std::wstring text = row.column_text(9);
         const std::int64_t length = row.column_int64(10);
         row.finish();
-        const std::size_t keep = pair_safe_length(text, text_limit);
-        e.text_state = keep < text.size() || length > chars + 1 ? TextState::Start : TextState::Whole;
-        text.resize(keep);
-        e.text = std::move(text);
+        keep_text_start(std::move(text), length, text_limit, e);
         load_entry_details(e, Payload::Deferred);
         entries.push_back(std::move(e));
     }
@@ -254,8 +259,7 @@ bool Database::load_whole_text(HistoryEntry& entry) {
     }
     std::wstring text;
     {
-        Statement s = cached("SELECT CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
-                             " THEN '' ELSE text END, octet_length(text) FROM history WHERE id=?1");
+        Statement s = cached("SELECT " + short_text_column() + ", octet_length(text) FROM history WHERE id=?1");
         s.bind_int64(1, entry.id);
         if (s.step() != SQLITE_ROW) {
             return false;
@@ -283,11 +287,8 @@ bool Database::load_text_start(HistoryEntry& entry, std::size_t limit) {
     if (!connection_) {
         return false;
     }
-    // SQLite's substr counts characters; one beyond the limit tells a text
-    // that goes on.
-    const std::int64_t chars = static_cast<std::int64_t>(std::min<std::size_t>(limit, INT_MAX / 2));
     Statement s = cached("SELECT substr(text, 1, ?2), length(text) FROM history WHERE id=?1");
-    s.bind_int64(1, entry.id).bind_int64(2, chars + 1);
+    s.bind_int64(1, entry.id).bind_int64(2, text_start_chars(limit));
     if (s.step() != SQLITE_ROW) {
         return false;
     }
@@ -296,10 +297,7 @@ bool Database::load_text_start(HistoryEntry& entry, std::size_t limit) {
     if (s.finish() != SQLITE_OK) {
         return false;
     }
-    const std::size_t keep = pair_safe_length(text, limit);
-    entry.text_state = keep < text.size() || length > chars + 1 ? TextState::Start : TextState::Whole;
-    text.resize(keep);
-    entry.text = std::move(text);
+    keep_text_start(std::move(text), length, limit, entry);
     return true;
 }
 

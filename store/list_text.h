@@ -1,6 +1,7 @@
 // Shared by the store's list reads (queries.cpp, list_reads.cpp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,21 @@ struct HistoryEntry;
 // Texts of at least this many bytes are read from the file a piece at a
 // time rather than as one value.
 inline constexpr int kLongTextBytes = 1 << 20;
+
+// The text column as a statement reads it: a text of kLongTextBytes or more
+// comes as '' (read it with read_long_text), the others whole.
+inline std::string short_text_column() {
+    return "CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) + " THEN '' ELSE text END";
+}
+
+// The start of a text read as substr(text, 1, text_start_chars(limit)) with
+// length(text): SQLite counts characters, and one beyond the limit tells a
+// text that goes on (a character beyond the Basic Multilingual Plane takes
+// two units).
+std::int64_t text_start_chars(std::size_t limit);
+// Cuts such a start to at most limit units, never inside a surrogate pair,
+// into e's text, and marks it a start or the whole text.
+void keep_text_start(std::wstring text, std::int64_t length, std::size_t limit, HistoryEntry& e);
 
 // The text of row id, read in pieces through a blob handle and converted
 // piece by piece into a string of its exact length, as from_utf8 would

@@ -28,8 +28,7 @@ using Guard = std::lock_guard<std::mutex>;
 // text comes as '' with its length in bytes (which SQLite reads from the
 // record header alone) and is read with read_long_text.
 std::string list_row_columns() {
-    return "id, CASE WHEN octet_length(text)>=" + std::to_string(kLongTextBytes) +
-           " THEN '' ELSE text END, created_at, pinned, category_id, use_count, is_image, is_browser_page, " +
+    return "id, " + short_text_column() + ", created_at, pinned, category_id, use_count, is_image, is_browser_page, " +
            pinned_expr() + ", keep, octet_length(text)";
 }
 

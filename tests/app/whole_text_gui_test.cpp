@@ -169,16 +169,18 @@ TEST_F(WholeTextAtStart, EachUseOfARowNotReadYetGetsItsWholeText) {
     for (const Use& use : uses) {
         SCOPED_TRACE(use.name);
         RunningApp run;
+        // On the clipboard before the program starts, so that it is not
+        // recorded (a new entry would trim the oldest row away).
+        ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
         MainWindow* mw = start(run);
         ASSERT_NE(mw, nullptr);
         ASSERT_EQ(mw->model.row_count(), 200u);
         const std::int64_t id = mw->model.row_key(199);
         ASSERT_TRUE(mw->model.text_pending(id)) << "the last row's text is read already";
         ASSERT_TRUE(list_select_entry(mw->cards, id));
-        ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+        std::wstring expected = stored_text(run.files.database_path, id);
         const double t0 = now_ms();
         const std::wstring got = use.run(*mw);
-        std::wstring expected = stored_text(run.files.database_path, id);
         ASSERT_GT(expected.size(), 400000u);
         if (use.transform >= 0) expected = transform_text(expected, static_cast<unsigned>(use.transform));
         EXPECT_EQ(got.size(), expected.size());

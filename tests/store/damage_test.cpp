@@ -258,7 +258,7 @@ void make_store_reread(const std::wstring& path) {
 }
 
 std::int64_t add_text(Database& db, const std::wstring& text, bool* failed = nullptr) {
-    return db.add_entry(text, {}, {}, {}, L"", false, false, std::nullopt, L"", L"", false, failed);
+    return db.add_entry({.text = text}, failed);
 }
 
 }  // namespace
