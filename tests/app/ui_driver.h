@@ -148,17 +148,7 @@ inline bool answer_file_dialog(DWORD thread, const std::wstring& path) {
     HWND dialog = wait_window(thread, kFileDialogClass);
     if (!dialog) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    HWND name = nullptr;
-    for (int id : {0x47C, 0x480}) {  // the name combo box, or the plain edit
-        HWND c = GetDlgItem(dialog, id);
-        if (c && IsWindowVisible(c)) {
-            name = c;
-            break;
-        }
-    }
-    if (!name) return false;
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    if (!gui_test::submit_file_name(dialog, path)) return false;
     // "Replace it?": yes.
     for (int i = 0; i < 200 && IsWindow(dialog); ++i) {
         for (HWND w : gui_test::thread_windows(thread, kFileDialogClass))

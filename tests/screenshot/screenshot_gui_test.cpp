@@ -20,6 +20,7 @@
 #include "tests/app/portable_copy.h"
 #include "tests/screenshot/shot_input.h"
 #include "tests/screenshot/shot_test_support.h"
+#include "tests/theme/gui_support.h"
 
 namespace {
 
@@ -380,17 +381,7 @@ bool answer_save_dialog(DWORD pid, const std::wstring& path) {
     HWND dialog = wait_window(pid, L"#32770", 20000);
     if (!dialog) return false;
     pump(500);
-    HWND name = nullptr;
-    for (int id : {0x47C, 0x480}) {  // the name combo box, or the plain edit
-        HWND c = GetDlgItem(dialog, id);
-        if (c && IsWindowVisible(c)) {
-            name = c;
-            break;
-        }
-    }
-    if (!name) return false;
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    if (!gui_test::submit_file_name(dialog, path)) return false;
     return pump_until([&] { return !IsWindow(dialog); }, 10000);
 }
 

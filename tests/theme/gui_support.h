@@ -265,6 +265,23 @@ inline void post_mouse(HWND window, UINT msg, POINT screen, WPARAM keys = 0) {
     PostMessageW(window, msg, keys, MAKELPARAM(client.x, client.y));
 }
 
+// Types path into a file dialog's name field (the combo box, or the plain
+// edit) and presses its OK button; false when the dialog shows neither.
+inline bool submit_file_name(HWND dialog, const std::wstring& path) {
+    HWND name = nullptr;
+    for (int id : {0x47C, 0x480}) {
+        HWND c = GetDlgItem(dialog, id);
+        if (c && IsWindowVisible(c)) {
+            name = c;
+            break;
+        }
+    }
+    if (!name) return false;
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return true;
+}
+
 inline void post_key(HWND window, UINT vk) {
     PostMessageW(window, WM_KEYDOWN, vk, 1);
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
