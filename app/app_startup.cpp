@@ -124,12 +124,15 @@ bool App::create_main_window() {
     if (settings->start_in_tray) return true;
     ShowWindow(wnd, SW_SHOW);
     apply_dark_title_bar(wnd, settings->dark_mode);
-    if (!pos.placed_by_cursor) return true;
     POINT cursor{};
-    if (GetCursorPos(&cursor)) {
+    if (pos.placed_by_cursor && GetCursorPos(&cursor)) {
         POINT at = cursor_placement(cursor, size, work);
         SetWindowPos(wnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
+    // Painted before the program takes its first input: a key pressed the
+    // moment the window shows would otherwise come first and wait for the
+    // whole first paint as well.
+    UpdateWindow(wnd);
     return true;
 }
 

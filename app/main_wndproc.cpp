@@ -424,6 +424,8 @@ void show_main_window(App& app, HWND window) {
         return;
     }
     show_window_animated(window);
+    // Painted before the keys that follow the hotkey are taken.
+    UpdateWindow(window);
     SetForegroundWindow(window);
     // Already the active window, it is not activated again: the keyboard
     // goes to the cards list all the same.

@@ -22,7 +22,8 @@
 //            search, the stall of one copy made by a third process, the
 //            quick-menu and history hotkeys.
 // At the end a table gives each figure of the stores beside its target and
-// its floor. QUILLET_SCALE_ONLY=a (b, empty) runs one store alone.
+// its floor. QUILLET_SCALE_ONLY=a (b, empty) runs one store alone;
+// QUILLET_SCALE_KEEP=1 leaves the stores in the temporary folder.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -339,15 +340,45 @@ double since_process_start_ms() {
     return static_cast<double>(v(now) - v(created)) / 10000.0;
 }
 
-// Sends WM_NULL to the main window every 2 ms from another thread: the
-// first answer after start, and the longest wait for an answer since the
-// last reset.
+// When the interface thread first takes a posted message: it is back in
+// its message loop then, where a key press is taken. A sent message can be
+// answered earlier, inside a call that waits on another thread or process
+// while the program is still starting, and says nothing of that.
+constexpr UINT kProbeMessage = WM_APP + 77;
+std::atomic<double> g_loop_reached{-1};
+
+LRESULT CALLBACK probe_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kProbeMessage && g_loop_reached < 0) g_loop_reached = since_process_start_ms();
+    return DefWindowProcW(window, msg, wp, lp);
+}
+
+// Made on the interface thread before the program starts.
+HWND make_probe_window() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = probe_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuilletScaleBenchProbe";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+// From another thread: the moment the main window first answers (its
+// thread in its message loop, told by a message posted to the probe once
+// the window exists), and the longest time the window left a sent WM_NULL
+// unanswered since the last reset (a message sent before the reset counts
+// from the reset). A WM_NULL goes every 2 ms.
 struct Pinger {
     std::atomic<bool> running{true};
-    std::atomic<double> first_answer{-1};
+    std::atomic<double> first_answer{-1};   // ms since the process started
     std::atomic<double> longest{0};
+    std::atomic<double> count_from{0};      // now_ms() of the last reset
     std::thread thread;
+    HWND probe = make_probe_window();
 
+    void reset() {
+        count_from = now_ms();
+        longest = 0;
+    }
     void start() {
         thread = std::thread([this] {
             HWND main = nullptr;
@@ -355,14 +386,18 @@ struct Pinger {
                 main = find_main_window();
                 if (!main) Sleep(1);
             }
+            PostMessageW(probe, kProbeMessage, 0, 0);
             while (running) {
-                const double t0 = now_ms();
+                const double sent = now_ms();
                 DWORD_PTR r = 0;
-                const bool answered =
-                    SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &r) != 0;
-                const double waited = now_ms() - t0;
-                if (answered && first_answer < 0) first_answer = since_process_start_ms();
-                if (first_answer >= 0 && waited > longest) longest = waited;
+                const bool answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &r) != 0;
+                const double waited = now_ms() - std::max(sent, count_from.load());
+                if (first_answer < 0 && g_loop_reached >= 0) {
+                    first_answer = g_loop_reached.load();
+                    reset();
+                } else if (answered && first_answer >= 0 && waited > longest) {
+                    longest = waited;
+                }
                 Sleep(2);
             }
         });
@@ -452,7 +487,7 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
         pump_for(500);
         for (int i = 0; i < 3; ++i) {
             const std::int64_t before = newest_id(raw);
-            pinger.longest = 0;
+            pinger.reset();
             SetEvent(go);
             const ULONGLONG end = GetTickCount64() + 10000;
             while (newest_id(raw) == before && GetTickCount64() < end) pump_for(5);
@@ -489,7 +524,7 @@ int run_app(const std::wstring& dir, const std::wstring& path) {
     for (int i = 0; i < 5; ++i) {
         ShowWindow(main, SW_HIDE);
         pump_for(300);
-        pinger.longest = 0;
+        pinger.reset();
         t0 = now_ms();
         SendMessageW(main, WM_HOTKEY, static_cast<WPARAM>(app->history_hotkey_id), 0);
         settle();
@@ -517,12 +552,22 @@ int run_first_key(const std::wstring& dir, const std::wstring& path, int delay_m
     if (!app->init(GetModuleHandleW(nullptr), files)) return 2;
     HWND main = app->main_window_handle();
     ShowWindow(main, SW_SHOW);
-    while (pinger.first_answer < 0) pump_for(1);
+    // The key comes the moment the interface thread is in its loop: the
+    // messages queued before the probe are handled, nothing after it.
+    MSG msg;
+    while (g_loop_reached < 0) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        }
+    }
     const double answered = now_ms();
     while (now_ms() - answered < delay_ms) pump_for(1);
     MainWindow& mw = *app->main_window;
     const bool pending = mw.model.has_pending_texts();
-    pinger.longest = 0;
+    pinger.reset();
     const double t0 = now_ms();
     SetWindowTextW(mw.search, L"t");
     UpdateWindow(main);
@@ -666,6 +711,7 @@ int drive() {
         std::fclose(f);
     }
     print_summary(dir);
+    if (getenv("QUILLET_SCALE_KEEP")) return 0;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
