@@ -330,6 +330,10 @@ private:
     void remove_orphan_slots();
     bool set_pinned_unlocked(std::int64_t id, bool pinned);
     std::vector<std::wstring> image_paths_where(const std::wstring& condition);
+    // Deletes the history rows of the condition (a statement's WHERE part
+    // made of fixed text and quoted values) with their quick slots and
+    // image files; returns how many there were.
+    int delete_history_where(const std::wstring& condition);
     int load_entry_details(HistoryEntry& entry, Payload payload);
     // The rows of a statement over list_row_columns(), in its order.
     std::vector<HistoryEntry> read_entries(Statement& rows, std::size_t expected, Payload payload);

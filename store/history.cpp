@@ -667,6 +667,18 @@ int Database::purge_trash_older_than(std::int64_t hours) {
     return count;
 }
 
+int Database::delete_history_where(const std::wstring& condition) {
+    Rows counted = query(L"SELECT COUNT(*) FROM history WHERE " + condition);
+    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
+    std::vector<std::wstring> paths = image_paths_where(condition);
+    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
+    remove_orphan_slots();
+    if (deleted) {
+        delete_image_files(paths);  // only files whose rows are gone
+    }
+    return count;
+}
+
 int Database::delete_entries_older_than(std::int64_t days) {
     if (days <= 0 || days > INT64_MAX / 86400) {
         return 0;
@@ -680,15 +692,7 @@ int Database::delete_entries_older_than(std::int64_t days) {
                              sql_quote(*cutoff) +
                              L" AND (category_id IS NULL OR category_id NOT IN (SELECT id FROM "
                              L"categories WHERE pinned=1) OR cat_pin_override=1)";
-    Rows counted = query(L"SELECT COUNT(*) FROM history WHERE " + condition);
-    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
-    std::vector<std::wstring> paths = image_paths_where(condition);
-    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
-    remove_orphan_slots();
-    if (deleted) {
-        delete_image_files(paths);  // only files whose rows are gone
-    }
-    return count;
+    return delete_history_where(condition);
 }
 
 int Database::clear_history() {
@@ -696,13 +700,5 @@ int Database::clear_history() {
     const std::wstring condition =
         L"pinned=0 AND deleted_at IS NULL AND keep=0 AND (category_id IS NULL OR category_id NOT "
         L"IN (SELECT id FROM categories WHERE pinned=1) OR cat_pin_override=1)";
-    Rows counted = query(L"SELECT COUNT(*) FROM history WHERE " + condition);
-    int count = (counted.empty() || counted[0].empty()) ? 0 : _wtoi(counted[0][0].c_str());
-    std::vector<std::wstring> paths = image_paths_where(condition);
-    bool deleted = exec(L"DELETE FROM history WHERE " + condition) == SQLITE_OK;
-    remove_orphan_slots();
-    if (deleted) {
-        delete_image_files(paths);  // only files whose rows are gone
-    }
-    return count;
+    return delete_history_where(condition);
 }

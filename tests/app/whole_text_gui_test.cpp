@@ -146,7 +146,9 @@ TEST_F(WholeTextAtStart, TheFirstSearchKeystrokeHoldsTheWindowBriefly) {
         if (delay > 0) pump(static_cast<DWORD>(delay));
         // At once the texts are still arriving; later they may all be read
         // on a fast machine, and the keystroke is held as briefly then.
-        if (delay == 0) ASSERT_TRUE(mw->model.has_pending_texts()) << "every text is read already";
+        if (delay == 0) {
+            ASSERT_TRUE(mw->model.has_pending_texts()) << "every text is read already";
+        }
         RecordProperty("pending_at_" + std::to_string(delay), mw->model.has_pending_texts() ? 1 : 0);
         // The keystroke as the user meets it: the search applied and the
         // window painted (a window not painted yet is painted then).

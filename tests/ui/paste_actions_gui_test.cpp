@@ -519,7 +519,9 @@ TEST_F(PasteActions, RowsListedWithoutTheirTextsAreWrittenWholeOrRefused) {
         if (use.transform >= 0) expected = transform_text(expected, static_cast<unsigned>(use.transform));
         EXPECT_TRUE(winutil::get_clipboard_text() == expected) << winutil::get_clipboard_text().size() << " units";
         // A paste's thread ends by showing the main window again.
-        if (std::string(use.name).find("paste") != std::string::npos) EXPECT_TRUE(wait_reactivated(pasted + 1));
+        if (std::string(use.name).find("paste") != std::string::npos) {
+            EXPECT_TRUE(wait_reactivated(pasted + 1));
+        }
     }
 
     // The long row gone from the store behind the list.
