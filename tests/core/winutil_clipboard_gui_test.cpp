@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "core/handles.h"
 #include "core/text.h"
@@ -176,6 +177,53 @@ TEST(ClipboardText, HeldClipboardReadsEmptyAndIsNotWritten) {
 TEST(ClipboardText, PlacingWithoutAnOpenClipboardFails) {
     ASSERT_TRUE(winutil::set_clipboard_text(L"kept"));
     EXPECT_FALSE(winutil::place_clipboard_text(L"not placed"));
+    EXPECT_EQ(winutil::get_clipboard_text(), L"kept");
+}
+
+TEST(ClipboardText, TextBlockIsMadeBeforeTheClipboardIsTouched) {
+    const std::wstring text = L"Gr\u00FC\u00DFe \U0001F600";
+    raii::GlobalMemory block = winutil::make_clipboard_text_block(text);
+    ASSERT_TRUE(block);
+    EXPECT_GE(GlobalSize(block.get()), (text.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(winutil::text_of_global_block(block.get()), text);
+    {
+        raii::GlobalLocked<const wchar_t> lock(block.get());
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(lock.get()[text.size()], L'\0');
+    }
+    // The block in hand replaces the whole clipboard and is read back.
+    put_rich_content(L"rich");
+    ASSERT_TRUE(winutil::set_clipboard_text_block(std::move(block)));
+    EXPECT_EQ(winutil::get_clipboard_text(), text);
+    EXPECT_FALSE(format_available(html_format()));
+    // An empty text still has its terminating zero.
+    raii::GlobalMemory empty_text = winutil::make_clipboard_text_block(L"");
+    ASSERT_TRUE(empty_text);
+    EXPECT_GE(GlobalSize(empty_text.get()), sizeof(wchar_t));
+    // No bytes give no block.
+    EXPECT_FALSE(winutil::make_clipboard_block(nullptr, 4));
+    EXPECT_FALSE(winutil::make_clipboard_block("x", 0));
+}
+
+TEST(ClipboardText, TextWhoseBlockCannotBeMadeLeavesTheClipboardAsItWas) {
+    // An empty block is what make_clipboard_text_block gives when the memory
+    // for a text cannot be had.
+    put_rich_content(L"the user's last copy");
+    const DWORD sequence = GetClipboardSequenceNumber();
+    EXPECT_FALSE(winutil::set_clipboard_text_block(raii::GlobalMemory{}));
+    EXPECT_EQ(winutil::get_clipboard_text(), L"the user's last copy");
+    EXPECT_TRUE(format_available(html_format()));
+    // Not emptied and written again either: the clipboard did not change.
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+}
+
+TEST(ClipboardText, PlacingAnEmptyBlockFails) {
+    ASSERT_TRUE(winutil::set_clipboard_text(L"kept"));
+    raii::ClipboardOpen clip;
+    ASSERT_TRUE(clip.ok());
+    EXPECT_FALSE(winutil::place_clipboard_block(CF_UNICODETEXT, raii::GlobalMemory{}));
+    EXPECT_FALSE(winutil::place_clipboard_block(0, winutil::make_clipboard_text_block(L"no format")));
+    clip.close();
     EXPECT_EQ(winutil::get_clipboard_text(), L"kept");
 }
 
