@@ -178,27 +178,14 @@ bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const
     }
     // Every block is made before the clipboard is emptied, too: memory that
     // cannot be had leaves the clipboard as it was.
-    struct Block {
-        UINT format;
-        raii::GlobalMemory mem;
-    };
-    std::vector<Block> blocks;
+    std::vector<ClipboardBlock> blocks;
     blocks.push_back({CF_UNICODETEXT, make_clipboard_text_block(text)});
     if (!rtf.empty()) blocks.push_back({f.rtf, make_clipboard_block(rtf.data(), rtf.size())});
     if (!html.empty()) blocks.push_back({f.html, make_clipboard_block(html.data(), html.size())});
     if (!dib.empty()) blocks.push_back({CF_DIB, make_clipboard_block(dib.data(), dib.size())});
-    for (const Block& b : blocks) {
-        if (!b.mem) return false;
-    }
+    if (!all_blocks_made(blocks)) return false;
     if (!dib.empty() && before_image_write) before_image_write(dib);
-
-    raii::ClipboardOpen clip(nullptr);
-    if (!clip.ok()) return false;
-    EmptyClipboard();
-    bool ok = true;
-    for (Block& b : blocks) ok = place_clipboard_block(b.format, std::move(b.mem)) && ok;
-    const bool closed = clip.close();
-    return ok && closed;
+    return set_clipboard_blocks(std::move(blocks));
 }
 
 bool is_clipboard_excluded() {

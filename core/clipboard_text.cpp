@@ -58,20 +58,30 @@ std::wstring get_clipboard_text() {
     return read_open_clipboard_text();
 }
 
-bool set_clipboard_text_block(raii::GlobalMemory block) {
-    // Nothing in hand: the clipboard is not even opened, so what the user
-    // copied last stays there.
-    if (!block) return false;
+bool all_blocks_made(const std::vector<ClipboardBlock>& blocks) {
+    if (blocks.empty()) return false;
+    for (const ClipboardBlock& b : blocks)
+        if (b.format == 0 || !b.mem) return false;
+    return true;
+}
+
+bool set_clipboard_blocks(std::vector<ClipboardBlock> blocks) {
+    // Not everything in hand: the clipboard is not even opened, so what the
+    // user copied last stays there.
+    if (!all_blocks_made(blocks)) return false;
     raii::ClipboardOpen clip;
     if (!clip.ok()) return false;
     EmptyClipboard();
-    const bool placed = place_clipboard_block(CF_UNICODETEXT, std::move(block));
+    bool placed = true;
+    for (ClipboardBlock& b : blocks) placed = place_clipboard_block(b.format, std::move(b.mem)) && placed;
     const bool closed = clip.close();
     return placed && closed;
 }
 
 bool set_clipboard_text(const std::wstring& text) {
-    return set_clipboard_text_block(make_clipboard_text_block(text));
+    std::vector<ClipboardBlock> blocks;
+    blocks.push_back({CF_UNICODETEXT, make_clipboard_text_block(text)});
+    return set_clipboard_blocks(std::move(blocks));
 }
 
 }  // namespace winutil

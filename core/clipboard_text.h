@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "core/handles.h"
 
@@ -46,12 +47,22 @@ bool place_clipboard_text(const std::wstring& text);
 // clipboard cannot be opened or holds no text.
 std::wstring get_clipboard_text();
 
-// Replaces the clipboard's whole content by the CF_UNICODETEXT block. The
-// block is in hand before the clipboard is touched: an empty block gives
-// false and the clipboard is never opened, so it keeps what it held; so it
-// does when it cannot be opened. Only a refusal of the block after the
-// clipboard was emptied leaves it empty.
-bool set_clipboard_text_block(raii::GlobalMemory block);
+// One format's data, made before the clipboard is touched.
+struct ClipboardBlock {
+    UINT format = 0;
+    raii::GlobalMemory mem;
+};
+
+// True when there are blocks and each has its format and its memory.
+bool all_blocks_made(const std::vector<ClipboardBlock>& blocks);
+
+// Replaces the clipboard's whole content by the blocks, each as its format.
+// Every block is in hand before the clipboard is touched: when one is empty
+// (its memory could not be had) false is returned and the clipboard is never
+// opened, so it keeps what it held; so it does when it cannot be opened.
+// Only a block the clipboard refuses after it was emptied leaves it without
+// that format. True when every block was taken.
+bool set_clipboard_blocks(std::vector<ClipboardBlock> blocks);
 
 // Replaces the clipboard's whole content by the text as CF_UNICODETEXT. True
 // only when the text is on the clipboard. The text's block is made first: when

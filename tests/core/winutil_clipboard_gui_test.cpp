@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/handles.h"
 #include "core/text.h"
@@ -180,7 +182,16 @@ TEST(ClipboardText, PlacingWithoutAnOpenClipboardFails) {
     EXPECT_EQ(winutil::get_clipboard_text(), L"kept");
 }
 
-TEST(ClipboardText, TextBlockIsMadeBeforeTheClipboardIsTouched) {
+// One block of each: the text, and an "HTML Format" block.
+std::vector<winutil::ClipboardBlock> text_and_html(const std::wstring& text, bool html_made = true) {
+    const char html[] = "Version:0.9\r\n<i>y</i>";
+    std::vector<winutil::ClipboardBlock> blocks;
+    blocks.push_back({CF_UNICODETEXT, winutil::make_clipboard_text_block(text)});
+    blocks.push_back({html_format(), html_made ? winutil::make_clipboard_block(html, sizeof html) : raii::GlobalMemory{}});
+    return blocks;
+}
+
+TEST(ClipboardText, BlocksAreMadeBeforeTheClipboardIsTouched) {
     const std::wstring text = L"Gr\u00FC\u00DFe \U0001F600";
     raii::GlobalMemory block = winutil::make_clipboard_text_block(text);
     ASSERT_TRUE(block);
@@ -191,11 +202,6 @@ TEST(ClipboardText, TextBlockIsMadeBeforeTheClipboardIsTouched) {
         ASSERT_TRUE(lock.ok());
         EXPECT_EQ(lock.get()[text.size()], L'\0');
     }
-    // The block in hand replaces the whole clipboard and is read back.
-    put_rich_content(L"rich");
-    ASSERT_TRUE(winutil::set_clipboard_text_block(std::move(block)));
-    EXPECT_EQ(winutil::get_clipboard_text(), text);
-    EXPECT_FALSE(format_available(html_format()));
     // An empty text still has its terminating zero.
     raii::GlobalMemory empty_text = winutil::make_clipboard_text_block(L"");
     ASSERT_TRUE(empty_text);
@@ -203,18 +209,47 @@ TEST(ClipboardText, TextBlockIsMadeBeforeTheClipboardIsTouched) {
     // No bytes give no block.
     EXPECT_FALSE(winutil::make_clipboard_block(nullptr, 4));
     EXPECT_FALSE(winutil::make_clipboard_block("x", 0));
+
+    // The blocks in hand replace the whole clipboard and are read back.
+    ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+    ASSERT_TRUE(winutil::set_clipboard_blocks(text_and_html(text)));
+    EXPECT_EQ(winutil::get_clipboard_text(), text);
+    EXPECT_TRUE(format_available(html_format()));
 }
 
-TEST(ClipboardText, TextWhoseBlockCannotBeMadeLeavesTheClipboardAsItWas) {
-    // An empty block is what make_clipboard_text_block gives when the memory
-    // for a text cannot be had.
-    put_rich_content(L"the user's last copy");
-    const DWORD sequence = GetClipboardSequenceNumber();
-    EXPECT_FALSE(winutil::set_clipboard_text_block(raii::GlobalMemory{}));
-    EXPECT_EQ(winutil::get_clipboard_text(), L"the user's last copy");
-    EXPECT_TRUE(format_available(html_format()));
-    // Not emptied and written again either: the clipboard did not change.
-    EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+// An empty block is what make_clipboard_block and make_clipboard_text_block
+// give when the memory cannot be had: the clipboard keeps the user's last
+// copy, whichever block is missing.
+TEST(ClipboardText, BlocksThatCannotAllBeMadeLeaveTheClipboardAsItWas) {
+    struct Case {
+        const char* name;
+        std::function<std::vector<winutil::ClipboardBlock>()> blocks;
+    } cases[] = {
+        {"the text's block",
+         [] {
+             std::vector<winutil::ClipboardBlock> b;
+             b.push_back({CF_UNICODETEXT, raii::GlobalMemory{}});
+             return b;
+         }},
+        {"the second of two", [] { return text_and_html(L"new text", false); }},
+        {"a block without a format",
+         [] {
+             std::vector<winutil::ClipboardBlock> b = text_and_html(L"new text");
+             b.back().format = 0;
+             return b;
+         }},
+        {"no blocks at all", [] { return std::vector<winutil::ClipboardBlock>{}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        put_rich_content(L"the user's last copy");
+        const DWORD sequence = GetClipboardSequenceNumber();
+        EXPECT_FALSE(winutil::set_clipboard_blocks(c.blocks()));
+        EXPECT_EQ(winutil::get_clipboard_text(), L"the user's last copy");
+        EXPECT_TRUE(format_available(html_format()));
+        // Not emptied and written again either: the clipboard did not change.
+        EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+    }
 }
 
 TEST(ClipboardText, PlacingAnEmptyBlockFails) {
