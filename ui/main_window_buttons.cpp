@@ -98,6 +98,8 @@ void MainWindow::sync_add_entry_button() {
         hovered_button = nullptr;
         hide_button_tooltip();
     }
+    // The keys stay with the window: a disabled button would drop the focus.
+    if (!allowed && GetFocus() == button) focus_cards_list();
     EnableWindow(button, allowed ? TRUE : FALSE);
     InvalidateRect(button, nullptr, TRUE);
 }

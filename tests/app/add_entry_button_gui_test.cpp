@@ -157,6 +157,20 @@ TEST_F(AddEntryButton, IsEnabledExactlyWhereTheMenuItemIs) {
     }
 }
 
+// The button a click left the focus on hands it to the cards list when it
+// is disabled, so the keys still reach the window.
+TEST_F(AddEntryButton, DisablingTheFocusedButtonMovesTheFocusToTheList) {
+    ASSERT_GT(db->add_text_entry(L"an entry", std::nullopt, false, false), 0);
+    mw->set_view(kViewAll, -1);
+    pump(50);
+    SetFocus(button);
+    ASSERT_EQ(GetFocus(), button);
+    mw->set_view(kViewTrash, -1);
+    pump(50);
+    EXPECT_FALSE(enabled());
+    EXPECT_EQ(GetFocus(), mw->cards);
+}
+
 // The view the window starts in is the one it was left in.
 TEST_F(AddEntryButton, FollowsTheViewRestoredAtStart) {
     struct Case {
