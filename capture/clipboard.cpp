@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "capture/image.h"
 #include "core/handles.h"
@@ -157,17 +158,8 @@ ClipboardSnapshot read_clipboard(HWND opener) {
 }
 
 bool set_clipboard_bytes(UINT format, const void* bytes, std::size_t length) {
-    if (format == 0 || !bytes || length == 0) return false;
-    raii::GlobalMemory mem(GlobalAlloc(GMEM_MOVEABLE, length));
-    if (!mem) return false;
-    {
-        raii::GlobalLocked<std::uint8_t> lock(mem.get());
-        if (!lock.ok()) return false;
-        std::memcpy(lock.get(), bytes, length);
-    }
-    if (!SetClipboardData(format, mem.get())) return false;
-    mem.release();  // the clipboard owns the block now
-    return true;
+    if (format == 0) return false;
+    return place_clipboard_block(format, make_clipboard_block(bytes, length));
 }
 
 bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const std::string& html,
@@ -184,17 +176,16 @@ bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const
         if (!image_bytes_keepable(image)) return false;
         dib = image;
     }
+    // Every block is made before the clipboard is emptied, too: memory that
+    // cannot be had leaves the clipboard as it was.
+    std::vector<ClipboardBlock> blocks;
+    blocks.push_back({CF_UNICODETEXT, make_clipboard_text_block(text)});
+    if (!rtf.empty()) blocks.push_back({f.rtf, make_clipboard_block(rtf.data(), rtf.size())});
+    if (!html.empty()) blocks.push_back({f.html, make_clipboard_block(html.data(), html.size())});
+    if (!dib.empty()) blocks.push_back({CF_DIB, make_clipboard_block(dib.data(), dib.size())});
+    if (!all_blocks_made(blocks)) return false;
     if (!dib.empty() && before_image_write) before_image_write(dib);
-
-    raii::ClipboardOpen clip(nullptr);
-    if (!clip.ok()) return false;
-    EmptyClipboard();
-    bool ok = place_clipboard_text(text);
-    if (!rtf.empty()) ok = set_clipboard_bytes(f.rtf, rtf.data(), rtf.size()) && ok;
-    if (!html.empty()) ok = set_clipboard_bytes(f.html, html.data(), html.size()) && ok;
-    if (!dib.empty()) ok = set_clipboard_bytes(CF_DIB, dib.data(), dib.size()) && ok;
-    const bool closed = clip.close();
-    return ok && closed;
+    return set_clipboard_blocks(std::move(blocks));
 }
 
 bool is_clipboard_excluded() {

@@ -95,7 +95,8 @@ bool set_clipboard_bytes(UINT format, const void* bytes, std::size_t length);
 // opened (the watcher's remember_own_image). True only when every format
 // was placed. Image bytes that cannot be written (a PNG that does not
 // decode, a bitmap image_bytes_keepable refuses) give false before the
-// clipboard is opened: it keeps what it held.
+// clipboard is opened: it keeps what it held. So does a format whose memory
+// cannot be had: every block is made before the clipboard is emptied.
 bool set_clipboard_entry(const std::wstring& text, const std::string& rtf, const std::string& html,
                          const std::vector<std::uint8_t>& image,
                          const std::function<void(const std::vector<std::uint8_t>&)>& before_image_write = {});

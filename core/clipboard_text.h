@@ -11,6 +11,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "core/handles.h"
 
 namespace winutil {
 
@@ -22,6 +25,19 @@ std::wstring text_of_global_block(HGLOBAL block);
 // clipboard open; empty when there is none.
 std::wstring read_open_clipboard_text();
 
+// A movable global block holding a copy of the bytes, ready to be handed to
+// SetClipboardData; empty when there are no bytes or the memory cannot be had.
+raii::GlobalMemory make_clipboard_block(const void* bytes, size_t length);
+
+// The CF_UNICODETEXT block of the text, with its terminating zero; empty when
+// the memory cannot be had.
+raii::GlobalMemory make_clipboard_text_block(const std::wstring& text);
+
+// Hands the block as the format to the clipboard the caller holds open. True
+// when the clipboard took it (it owns the block then); an empty block or a
+// refusal gives false and the block is freed.
+bool place_clipboard_block(UINT format, raii::GlobalMemory block);
+
 // Places text (with its terminating zero) as CF_UNICODETEXT on the clipboard
 // the caller holds open and has emptied. True when the clipboard took the
 // data; on failure the memory is freed and false returned.
@@ -31,10 +47,27 @@ bool place_clipboard_text(const std::wstring& text);
 // clipboard cannot be opened or holds no text.
 std::wstring get_clipboard_text();
 
+// One format's data, made before the clipboard is touched.
+struct ClipboardBlock {
+    UINT format = 0;
+    raii::GlobalMemory mem;
+};
+
+// True when there are blocks and each has its format and its memory.
+bool all_blocks_made(const std::vector<ClipboardBlock>& blocks);
+
+// Replaces the clipboard's whole content by the blocks, each as its format.
+// Every block is in hand before the clipboard is touched: when one is empty
+// (its memory could not be had) false is returned and the clipboard is never
+// opened, so it keeps what it held; so it does when it cannot be opened.
+// Only a block the clipboard refuses after it was emptied leaves it without
+// that format. True when every block was taken.
+bool set_clipboard_blocks(std::vector<ClipboardBlock> blocks);
+
 // Replaces the clipboard's whole content by the text as CF_UNICODETEXT. True
-// only when the text is on the clipboard: false when the clipboard cannot be
-// opened (it is then left as it was) or the data could not be placed (the
-// clipboard is then left empty).
+// only when the text is on the clipboard. The text's block is made first: when
+// its memory cannot be had, or the clipboard cannot be opened, false is
+// returned and the clipboard is left as it was.
 bool set_clipboard_text(const std::wstring& text);
 
 }  // namespace winutil

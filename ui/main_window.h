@@ -41,6 +41,8 @@ bool main_control_colors(UINT message, int control_id, bool toolbar_button, bool
 
 // Glyph colour of a toolbar or search button by control id.
 COLORREF toolbar_glyph_color(int control_id, bool dark);
+// Glyph colour of a disabled toolbar button.
+COLORREF toolbar_disabled_glyph_color(bool dark);
 
 // The full text of a child control.
 std::wstring get_dlg_item_text(HWND dialog, int id);
@@ -261,6 +263,10 @@ public:
     bool is_menu_button(HWND control) const;
     // Painting of the owner-painted buttons (subclass and WM_DRAWITEM).
     void paint_button(HWND button, HDC dc, bool pressed);
+    // The add-entry button is enabled only where the current view takes a
+    // new entry (as the edit menu's item); called whenever the list is shown
+    // for a view.
+    void sync_add_entry_button();
 
     // ---- fields ----------------------------------------------------------------
     HWND window = nullptr;

@@ -1,5 +1,5 @@
 // The owner-painted buttons of the main window (menu bar, toolbar, search
-// button) and the toolbar tooltip.
+// button), the add-entry button's enabled state and the toolbar tooltip.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -76,12 +76,32 @@ void MainWindow::paint_button(HWND button, HDC target, bool pressed) {
         RECT tr_rc{8, 0, rc.right, rc.bottom};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &tr_rc, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);
     } else {
-        if (hot) fill_round(dc, RECT{1, 1, rc.right - 1, rc.bottom - 1}, 8, dark ? 0x2B2B2B : 0xE9E9E9);
-        SetTextColor(dc, toolbar_glyph_color(GetDlgCtrlID(button), dark));
+        // A disabled button has no hover shape and a grey glyph.
+        const bool enabled = IsWindowEnabled(button) != FALSE;
+        if (hot && enabled) fill_round(dc, RECT{1, 1, rc.right - 1, rc.bottom - 1}, 8, dark ? 0x2B2B2B : 0xE9E9E9);
+        SetTextColor(dc, enabled ? toolbar_glyph_color(GetDlgCtrlID(button), dark) : toolbar_disabled_glyph_color(dark));
         std::wstring glyph = button_text(button, 7);
         DrawTextW(dc, glyph.c_str(), static_cast<int>(glyph.size()), &rc,
                   DT_NOPREFIX | DT_SINGLELINE | DT_CENTER | DT_VCENTER);
     }
+}
+
+COLORREF toolbar_disabled_glyph_color(bool dark) { return dark ? 0x5C5C5C : 0xBCBCBC; }
+
+void MainWindow::sync_add_entry_button() {
+    HWND button = window ? GetDlgItem(window, kIdAddEntry) : nullptr;
+    if (!button) return;
+    const bool allowed = new_entry_preset(current_view()).allowed;
+    if ((IsWindowEnabled(button) != FALSE) == allowed) return;
+    if (!allowed && hovered_button == button) {
+        // A disabled window gets no more mouse messages, so no leave either.
+        hovered_button = nullptr;
+        hide_button_tooltip();
+    }
+    // The keys stay with the window: a disabled button would drop the focus.
+    if (!allowed && GetFocus() == button) focus_cards_list();
+    EnableWindow(button, allowed ? TRUE : FALSE);
+    InvalidateRect(button, nullptr, TRUE);
 }
 
 void MainWindow::show_button_tooltip(HWND button) {

@@ -63,6 +63,7 @@ void MainWindow::refresh_list() {
     // though its text may be in another language now.
     update_total_label(!store_unchanged || total_count < 0);
     refresh_hint();
+    sync_add_entry_button();
 }
 
 void MainWindow::update_total_label(bool recount) {

@@ -102,12 +102,7 @@ protected:
         list_select_entry(mw->cards, first);
     }
     void select_category(std::int64_t id) {
-        const auto& rows = mw->panel.rows();
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].kind == SideRowKind::Category && rows[i].category_id == id) {
-                SendMessageW(mw->side, LB_SETCURSEL, i, 0);
-                SendMessageW(wnd, WM_COMMAND, MAKEWPARAM(kIdSide, LBN_SELCHANGE), reinterpret_cast<LPARAM>(mw->side));
-            }
+        ASSERT_TRUE(choose_side_category(*mw, id));
         ASSERT_EQ(mw->selected_category_id(), id);
     }
     // Opens menu index with a push of its button and runs the steps.

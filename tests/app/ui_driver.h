@@ -18,6 +18,8 @@
 
 #include "tests/app/app_test_support.h"
 #include "tests/theme/gui_support.h"
+#include "app/app_ids.h"
+#include "ui/main_window.h"
 #include "ui/popup_menu.h"
 
 namespace ui_driver {
@@ -210,6 +212,19 @@ inline bool run_with_steps(DWORD ui_thread, const std::vector<Step>& steps, cons
     app_test::pump(150);  // the posted commands and what they open
     driver.join();
     return ok && done;
+}
+
+// Chooses the category's row of the main window's side panel as a click
+// would (the selection and its LBN_SELCHANGE); false when there is no such row.
+inline bool choose_side_category(MainWindow& mw, std::int64_t id) {
+    const auto& rows = mw.panel.rows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].kind == SideRowKind::Category && rows[i].category_id == id) {
+            SendMessageW(mw.side, LB_SETCURSEL, i, 0);
+            SendMessageW(mw.window, WM_COMMAND, MAKEWPARAM(kIdSide, LBN_SELCHANGE), reinterpret_cast<LPARAM>(mw.side));
+            return true;
+        }
+    return false;
 }
 
 // Records every WM_COMMAND without a sender (menu choices) that reaches the

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/handles.h"
 #include "core/text.h"
@@ -176,6 +179,86 @@ TEST(ClipboardText, HeldClipboardReadsEmptyAndIsNotWritten) {
 TEST(ClipboardText, PlacingWithoutAnOpenClipboardFails) {
     ASSERT_TRUE(winutil::set_clipboard_text(L"kept"));
     EXPECT_FALSE(winutil::place_clipboard_text(L"not placed"));
+    EXPECT_EQ(winutil::get_clipboard_text(), L"kept");
+}
+
+// One block of each: the text, and an "HTML Format" block.
+std::vector<winutil::ClipboardBlock> text_and_html(const std::wstring& text, bool html_made = true) {
+    const char html[] = "Version:0.9\r\n<i>y</i>";
+    std::vector<winutil::ClipboardBlock> blocks;
+    blocks.push_back({CF_UNICODETEXT, winutil::make_clipboard_text_block(text)});
+    blocks.push_back({html_format(), html_made ? winutil::make_clipboard_block(html, sizeof html) : raii::GlobalMemory{}});
+    return blocks;
+}
+
+TEST(ClipboardText, BlocksAreMadeBeforeTheClipboardIsTouched) {
+    const std::wstring text = L"Gr\u00FC\u00DFe \U0001F600";
+    raii::GlobalMemory block = winutil::make_clipboard_text_block(text);
+    ASSERT_TRUE(block);
+    EXPECT_GE(GlobalSize(block.get()), (text.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(winutil::text_of_global_block(block.get()), text);
+    {
+        raii::GlobalLocked<const wchar_t> lock(block.get());
+        ASSERT_TRUE(lock.ok());
+        EXPECT_EQ(lock.get()[text.size()], L'\0');
+    }
+    // An empty text still has its terminating zero.
+    raii::GlobalMemory empty_text = winutil::make_clipboard_text_block(L"");
+    ASSERT_TRUE(empty_text);
+    EXPECT_GE(GlobalSize(empty_text.get()), sizeof(wchar_t));
+    // No bytes give no block.
+    EXPECT_FALSE(winutil::make_clipboard_block(nullptr, 4));
+    EXPECT_FALSE(winutil::make_clipboard_block("x", 0));
+
+    // The blocks in hand replace the whole clipboard and are read back.
+    ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+    ASSERT_TRUE(winutil::set_clipboard_blocks(text_and_html(text)));
+    EXPECT_EQ(winutil::get_clipboard_text(), text);
+    EXPECT_TRUE(format_available(html_format()));
+}
+
+// An empty block is what make_clipboard_block and make_clipboard_text_block
+// give when the memory cannot be had: the clipboard keeps the user's last
+// copy, whichever block is missing.
+TEST(ClipboardText, BlocksThatCannotAllBeMadeLeaveTheClipboardAsItWas) {
+    struct Case {
+        const char* name;
+        std::function<std::vector<winutil::ClipboardBlock>()> blocks;
+    } cases[] = {
+        {"the text's block",
+         [] {
+             std::vector<winutil::ClipboardBlock> b;
+             b.push_back({CF_UNICODETEXT, raii::GlobalMemory{}});
+             return b;
+         }},
+        {"the second of two", [] { return text_and_html(L"new text", false); }},
+        {"a block without a format",
+         [] {
+             std::vector<winutil::ClipboardBlock> b = text_and_html(L"new text");
+             b.back().format = 0;
+             return b;
+         }},
+        {"no blocks at all", [] { return std::vector<winutil::ClipboardBlock>{}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        put_rich_content(L"the user's last copy");
+        const DWORD sequence = GetClipboardSequenceNumber();
+        EXPECT_FALSE(winutil::set_clipboard_blocks(c.blocks()));
+        EXPECT_EQ(winutil::get_clipboard_text(), L"the user's last copy");
+        EXPECT_TRUE(format_available(html_format()));
+        // Not emptied and written again either: the clipboard did not change.
+        EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+    }
+}
+
+TEST(ClipboardText, PlacingAnEmptyBlockFails) {
+    ASSERT_TRUE(winutil::set_clipboard_text(L"kept"));
+    raii::ClipboardOpen clip;
+    ASSERT_TRUE(clip.ok());
+    EXPECT_FALSE(winutil::place_clipboard_block(CF_UNICODETEXT, raii::GlobalMemory{}));
+    EXPECT_FALSE(winutil::place_clipboard_block(0, winutil::make_clipboard_text_block(L"no format")));
+    clip.close();
     EXPECT_EQ(winutil::get_clipboard_text(), L"kept");
 }
 
