@@ -57,8 +57,17 @@ HWND make_child(HWND parent, DWORD ex_style, const wchar_t* cls, const std::wstr
     return h;
 }
 
+// A child already in place is left alone: the layout runs several times
+// while the window is made and on every change of the totals' text, and
+// each move costs a round of messages and a repaint of the child.
 void move(HWND h, const RECT& rc) {
-    if (h) MoveWindow(h, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+    if (!h) return;
+    RECT now{};
+    if (GetWindowRect(h, &now)) {
+        MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&now), 2);
+        if (EqualRect(&now, &rc)) return;
+    }
+    MoveWindow(h, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
 }
 
 }  // namespace

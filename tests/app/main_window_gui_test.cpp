@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/app_ids.h"
 #include "app/main_wndproc.h"
@@ -197,6 +198,45 @@ TEST_F(MainWindowShell, ChildPlacesFollowLayoutArithmetic) {
         EXPECT_TRUE(SameRect(child_rect(wnd, kIdTotalLabel), l.total_label)) << cw;
         EXPECT_TRUE(SameRect(child_rect(wnd, kIdEmptyHint), l.empty_hint)) << cw;
     }
+}
+
+// A layout run with nothing changed (it runs several times while the
+// window is made) moves no child and leaves none to be painted again.
+TEST_F(MainWindowShell, ALayoutWithNothingChangedMovesAndRepaintsNoChild) {
+    set_client_size(wnd, 560, 744);
+    mw->relayout();
+    UpdateWindow(wnd);
+    struct Moves {
+        static LRESULT CALLBACK count(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+            if (msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED) ++*reinterpret_cast<int*>(ref);
+            return DefSubclassProc(w, msg, wp, lp);
+        }
+    };
+    int moved = 0;
+    std::vector<HWND> children;
+    EnumChildWindows(
+        wnd,
+        [](HWND child, LPARAM lp) -> BOOL {
+            if (GetParent(child) == GetAncestor(child, GA_PARENT)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    ASSERT_GT(children.size(), 20u);
+    for (HWND child : children) SetWindowSubclass(child, Moves::count, 77, reinterpret_cast<DWORD_PTR>(&moved));
+    mw->relayout();
+    mw->relayout();
+    int to_paint = 0;
+    for (HWND child : children) {
+        if (GetUpdateRect(child, nullptr, FALSE)) ++to_paint;
+        RemoveWindowSubclass(child, Moves::count, 77);
+    }
+    EXPECT_EQ(moved, 0);
+    EXPECT_EQ(to_paint, 0);
+    // A change of size still moves what it must.
+    SetWindowSubclass(mw->cards, Moves::count, 77, reinterpret_cast<DWORD_PTR>(&moved));
+    set_client_size(wnd, 600, 700);
+    RemoveWindowSubclass(mw->cards, Moves::count, 77);
+    EXPECT_GT(moved, 0);
 }
 
 TEST_F(MainWindowShell, MinimumTrackWidthKeepsMenuBarToolbarAndBottomRow) {
