@@ -69,7 +69,9 @@ protected:
         auto lock = std::make_unique<StoreLock>(copy_.database());
         EXPECT_TRUE(lock->locked());
         copy_texts(texts, 600);
-        pump(800);
+        // The program reads the clipboard twice a second; on a loaded
+        // machine its read of the last copy can take longer than that.
+        pump(1500);
         return lock;
     }
     // Quits with the message (the quit command or closing the window, which
@@ -100,7 +102,8 @@ protected:
         bool number_told = false;
         for (const std::wstring& t : child_texts(box, L"Static"))
             number_told = number_told || t.find(told) != std::wstring::npos;
-        EXPECT_TRUE(number_told) << "the box names the number of copies";
+        EXPECT_TRUE(number_told) << "the box names the number of copies: "
+                                 << to_utf8(child_texts(box, L"Static").empty() ? L"" : child_texts(box, L"Static").back());
         const std::vector<std::wstring> buttons = child_texts(box, L"Button");
         EXPECT_NE(std::find(buttons.begin(), buttons.end(), L"Wait longer"), buttons.end());
         return box;
