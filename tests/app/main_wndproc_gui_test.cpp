@@ -645,9 +645,9 @@ TEST(WndProcStart, ADamagedStoreThatCannotBeSetAsideIsKeptAndTold) {
     App& app = *run.app;
     add_three_entries(*app.database);
     zero_history_root(run.files.database_path);
-    HANDLE holder = CreateFileW((run.files.database_path + L"-wal").c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    raii::Handle holder(CreateFileW((run.files.database_path + L"-wal").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
     SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
     EXPECT_TRUE(app.database->damaged_file_kept());
     EXPECT_FALSE(app.database->recovered_damaged_file());
@@ -656,7 +656,7 @@ TEST(WndProcStart, ADamagedStoreThatCannotBeSetAsideIsKeptAndTold) {
     EXPECT_EQ(app.tray_icon->last_balloon_text, tr(L"tray.database_kept.text"));
     SendMessageW(run.window(), WM_TIMER, kTimerClipboardPoll, 0);
     EXPECT_EQ(app.tray_icon->balloons_shown, 1) << "told once";
-    CloseHandle(holder);
+    holder.reset();
     SendMessageW(run.window(), WM_TIMER, kTimerCleanup, 0);
     ASSERT_TRUE(app.database->recovered_damaged_file());
     EXPECT_FALSE(app.database->damaged_file_kept());
