@@ -108,11 +108,18 @@ protected:
         EXPECT_NE(std::find(buttons.begin(), buttons.end(), L"Wait longer"), buttons.end());
         return box;
     }
-    // The program's confirmation box, waited for up to ms.
+    // The program's confirmation box, waited for up to ms until it shows:
+    // its controls are made before that, so a box found earlier may not
+    // have its text yet.
     HWND wait_for_box(DWORD ms) {
         HWND box = nullptr;
-        pump_until([&] { return (box = find_window_of(quillet_.id(), L"QuilletConfirmBox")) != nullptr; }, ms);
-        return box;
+        pump_until(
+            [&] {
+                box = find_window_of(quillet_.id(), L"QuilletConfirmBox");
+                return box != nullptr && IsWindowVisible(box);
+            },
+            ms);
+        return box && IsWindowVisible(box) ? box : nullptr;
     }
 
     PortableCopy copy_;
