@@ -889,6 +889,50 @@ TEST(BackupText, ReadingKeepsTheFirstMemberOfTheRightKind) {
     EXPECT_EQ(p.entries[0].slot_order, 3);
 }
 
+// The file reader keeps of an element only what the import reads; what it
+// takes from each element is what the reader of a whole text takes.
+TEST(BackupText, TheFileReaderTakesWhatTheWholeTextReaderTakes) {
+    const char* const elements[] = {
+        R"({"text": 1, "text": "second", "text": "third", "created_at": "c", "pinned": "no", "pinned": true,
+            "slot_order": "x", "slot_order": 3, "slot_order": 4})",
+        R"({"text": "nested", "created_at": "c", "extra": [[1, 2], {"text": "inner"}], "category": {"a": "b"},
+            "category": "Work", "category_pinned": [true], "keep": true})",
+        R"({"unknown": "u", "text": "with a null pin", "created_at": "c", "category": "Home", "category_pinned": null})",
+        R"({"text": "an image without bytes", "created_at": "c", "is_image": true, "image": ["x"]})",
+        R"(["not", "an", "object"])",
+        R"("a string")",
+        R"({"text": "", "created_at": "c"})",
+    };
+    store_test::TempDir dir;
+    for (const char* element : elements) {
+        SCOPED_TRACE(element);
+        const std::string file = std::string("{\"entries\": [") + element + "]}";
+        const ParsedBackup whole = read_backup_text(file);
+        ASSERT_TRUE(whole.readable);
+        const std::wstring path = dir.file(L"element.json");
+        write_file(path, file);
+        BackupFileReader reader;
+        ASSERT_TRUE(reader.open(path));
+        const BackupIndex index = reader.scan();
+        ASSERT_TRUE(index.readable);
+        EXPECT_EQ(index.skipped, whole.skipped);
+        ASSERT_EQ(index.entries.size(), whole.entries.size());
+        if (whole.entries.empty()) continue;
+        ImportedEntry e;
+        ASSERT_TRUE(reader.entry_at(index.entries[0].offset, e));
+        const ImportedEntry& w = whole.entries[0];
+        EXPECT_EQ(e.text, w.text);
+        EXPECT_EQ(e.category, w.category);
+        EXPECT_EQ(index.entries[0].has_category_pinned, w.has_category_pinned);
+        EXPECT_EQ(e.category_pinned, w.category_pinned);
+        EXPECT_EQ(e.pinned, w.pinned);
+        EXPECT_EQ(e.keep, w.keep);
+        EXPECT_EQ(e.slot_order, w.slot_order);
+        EXPECT_EQ(e.is_image, w.is_image);
+        EXPECT_EQ(e.bitmap_not_kept, w.bitmap_not_kept);
+    }
+}
+
 // ---- the message ---------------------------------------------------------------------------
 
 TEST(ImportMessage, ShowsTheCountsThatApplyOrTheFailure) {
