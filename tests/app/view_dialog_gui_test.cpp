@@ -11,8 +11,6 @@
 
 #include "core/clipboard_text.h"
 
-#include <sqlite3.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -22,6 +20,7 @@
 #include "capture/image.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/store_behind.h"
 #include "tests/app/view_test_images.h"
 #include "tests/ui/message_box_watch.h"
 #include "core/i18n.h"
@@ -453,14 +452,7 @@ TEST_F(ViewDialogWindow, AnEntryGoneFromTheStoreIsRefusedAlikeWithoutAWindow) {
             << "the list holds what the window shows";
         ASSERT_TRUE(list_select_entry(mw->cards, id));
         // Another program deletes the row from the file.
-        {
-            sqlite3* other = nullptr;
-            ASSERT_EQ(sqlite3_open(to_utf8(running.files.database_path).c_str(), &other), SQLITE_OK);
-            sqlite3_busy_timeout(other, 5000);
-            const std::string sql = "DELETE FROM history WHERE id=" + std::to_string(id);
-            EXPECT_EQ(sqlite3_exec(other, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(other);
-        }
+        ASSERT_TRUE(delete_row_behind(running.files.database_path, id));
         // A view window that opens is noted and closed.
         std::atomic<bool> stop{false}, viewed{false};
         std::thread watch([&] {
