@@ -222,6 +222,100 @@ TEST_F(ViewsTest, SlotsListLiveEntriesInSlotOrder) {
     EXPECT_EQ(db().list_slot_entries()[2].image, pixel_dib(4));
 }
 
+// A quick slot whose row no longer reads from the file (a broken page in
+// the middle of its text's overflow chain) keeps its place: the slots after
+// it stay where they are, the broken one comes without a text, marked not
+// read, and reading it whole is refused. Once a text read as one value
+// with its row (the row's read then fails), once a text read in pieces.
+TEST(SlotsOfADamagedStore, AnUnreadableSlotKeepsItsPlaceMarkedNotRead) {
+    struct Case {
+        const char* name;
+        std::size_t units;
+    };
+    const Case cases[] = {{"read with its row", 100 * 1000}, {"read in pieces", 2 * 1024 * 1024}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::wstring path = dir.file(L"quillet.db");
+        std::vector<std::int64_t> slots;
+        {
+            Database db(path);
+            for (const std::wstring& text : {std::wstring(L"first slot"), std::wstring(c.units, L'Q'),
+                                             std::wstring(L"third slot")}) {
+                slots.push_back(db.add_entry({.text = text}));
+                ASSERT_GT(slots.back(), 0);
+                ASSERT_TRUE(db.add_to_slot(slots.back(), 9));
+            }
+        }
+        Database db(path);
+        ASSERT_TRUE(db.is_open());
+        std::size_t page_size = 0;
+        {
+            // Another connection's write and checkpoint: the store reads its
+            // pages from the file again.
+            RawDb other(path);
+            other.exec("UPDATE snippets SET use_count=use_count+1");
+            other.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+            page_size = static_cast<std::size_t>(other.number("PRAGMA page_size"));
+        }
+        ASSERT_GT(page_size, 0u);
+        // A page in the middle of the long text's overflow chain: its
+        // next-page number (not 0), then nothing but the text's bytes.
+        std::string file;
+        {
+            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            char buf[65536];
+            DWORD got = 0;
+            while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) file.append(buf, got);
+            CloseHandle(h);
+        }
+        std::size_t broken = 0;
+        for (std::size_t at = 0; at + page_size <= file.size() && !broken; at += page_size) {
+            if (file.compare(at + 4, page_size - 4, std::string(page_size - 4, 'Q')) == 0 &&
+                file.compare(at, 4, std::string(4, '\0')) != 0)
+                broken = at;
+        }
+        ASSERT_GT(broken, 0u) << "an overflow page in the middle of the chain";
+        {
+            // Its next page now lies beyond the end of the file.
+            HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            LARGE_INTEGER to;
+            to.QuadPart = static_cast<LONGLONG>(broken);
+            ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN));
+            const char never[4] = {'\x7f', '\xff', '\xff', '\xff'};
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(h, never, 4, &written, nullptr));
+            ASSERT_TRUE(FlushFileBuffers(h));
+            CloseHandle(h);
+        }
+
+        std::vector<HistoryEntry> listed = db.list_slot_entries();
+        std::vector<std::int64_t> listed_ids;
+        for (const HistoryEntry& e : listed) listed_ids.push_back(e.id);
+        ASSERT_EQ(listed_ids, slots) << "every slot in its place";
+        EXPECT_EQ(listed[0].text, L"first slot");
+        EXPECT_EQ(listed[0].text_state, TextState::Whole);
+        EXPECT_TRUE(listed[1].text.empty());
+        EXPECT_EQ(listed[1].text_state, TextState::NotRead);
+        EXPECT_EQ(listed[2].text, L"third slot");
+        EXPECT_EQ(listed[2].text_state, TextState::Whole);
+        HistoryEntry unread = listed[1];
+        EXPECT_FALSE(db.load_whole_text(unread)) << "its text is not to be had";
+        EXPECT_EQ(unread.text_state, TextState::NotRead);
+    }
+}
+
+// A record that no reader filled says it holds no text: an empty text is
+// never taken for a whole one.
+TEST(HistoryRecords, ARecordMadeWithoutAReaderHoldsNoText) {
+    const HistoryEntry made;
+    EXPECT_EQ(made.text_state, TextState::NotRead);
+}
+
 TEST(ReorderIds, MovesTheSelectionAsOneBlock) {
     const std::vector<std::int64_t> five = {1, 2, 3, 4, 5};
     const std::vector<std::int32_t> flat(5, 0);
