@@ -45,10 +45,11 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     ClipboardWatcher::Hooks hooks;
     hooks.capture_category = [this] { return capture_category; };
     hooks.captured = [this](const CapturedItem& item) { notify_copied(item.label); };
-    // Captures written together after the store was held: one refresh and
-    // one balloon, for the newest.
+    // Captures written together after the store was held: each told in
+    // the tray as it comes, the list refreshed once.
     hooks.captured_batch = [this](const std::vector<CapturedItem>& items) {
-        if (!items.empty()) notify_copied(items.back().label);
+        for (const CapturedItem& item : items) notify_copied(item.label, false);
+        if (!items.empty() && main_window) main_window->refresh_view(true);
     };
     hooks.store_failed = [this] { notify_store_failed(); };
     hooks.store_busy = [this] { notify_store_busy(); };
@@ -116,9 +117,9 @@ void App::mark_update_checked() {
     save_settings();
 }
 
-void App::notify_copied(const std::wstring& text) {
+void App::notify_copied(const std::wstring& text, bool refresh) {
     store_failure_told = false;
-    if (main_window) main_window->refresh_view(true);
+    if (refresh && main_window) main_window->refresh_view(true);
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.copied"), shorten_with_ellipsis(text, 60));
 }
 

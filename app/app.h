@@ -70,9 +70,10 @@ public:
     void run_exit(ExitStage last);
 
     // ---- operations used by the rest of the program -------------------------
-    // A capture was stored: the list goes back to the top, a tray balloon
+    // A capture was stored: the list goes back to the top (unless refresh
+    // is false: the caller refreshes it once for several), a tray balloon
     // shows the start of the text.
-    void notify_copied(const std::wstring& text);
+    void notify_copied(const std::wstring& text, bool refresh = true);
     // A capture could not be written to the store: told once in a tray
     // balloon, and again only after a capture was stored in between.
     void notify_store_failed();
