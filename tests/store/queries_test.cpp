@@ -1,6 +1,7 @@
 // The list behind each view, the payload of listed entries, and one-place
 // moves of entries and quick slots.
 #include "store_fixture.h"
+#include "damage_pages.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -259,39 +260,9 @@ TEST(SlotsOfADamagedStore, AnUnreadableSlotKeepsItsPlaceMarkedNotRead) {
             page_size = static_cast<std::size_t>(other.number("PRAGMA page_size"));
         }
         ASSERT_GT(page_size, 0u);
-        // A page in the middle of the long text's overflow chain: its
-        // next-page number (not 0), then nothing but the text's bytes.
-        std::string file;
-        {
-            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(h, INVALID_HANDLE_VALUE);
-            char buf[65536];
-            DWORD got = 0;
-            while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) file.append(buf, got);
-            CloseHandle(h);
-        }
-        std::size_t broken = 0;
-        for (std::size_t at = 0; at + page_size <= file.size() && !broken; at += page_size) {
-            if (file.compare(at + 4, page_size - 4, std::string(page_size - 4, 'Q')) == 0 &&
-                file.compare(at, 4, std::string(4, '\0')) != 0)
-                broken = at;
-        }
-        ASSERT_GT(broken, 0u) << "an overflow page in the middle of the chain";
-        {
-            // Its next page now lies beyond the end of the file.
-            HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(h, INVALID_HANDLE_VALUE);
-            LARGE_INTEGER to;
-            to.QuadPart = static_cast<LONGLONG>(broken);
-            ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN));
-            const char never[4] = {'\x7f', '\xff', '\xff', '\xff'};
-            DWORD written = 0;
-            ASSERT_TRUE(WriteFile(h, never, 4, &written, nullptr));
-            ASSERT_TRUE(FlushFileBuffers(h));
-            CloseHandle(h);
-        }
+        // A page in the middle of the long text's overflow chain: its next
+        // page now lies beyond the end of the file.
+        ASSERT_GT(break_overflow_chain(path, page_size, 'Q'), 0u) << "an overflow page in the middle of the chain";
 
         std::vector<HistoryEntry> listed = db.list_slot_entries();
         std::vector<std::int64_t> listed_ids;
