@@ -3,8 +3,10 @@
 // the store with BEGIN EXCLUSIVE; 200 copies meet the held store and wait.
 // The hold ends, and the window's own timers write them out. Measured: the
 // time from the end of the hold until none waits, and the longest stall of
-// the interface thread meanwhile, as a probe thread sees it (a WM_NULL sent
-// every few milliseconds, each answer timed).
+// the interface thread meanwhile: the longest single message it handled
+// (input and painting wait that long), and beside it the longest wait of a
+// probe thread's WM_NULL sent every few milliseconds (answered sooner when
+// the thread itself waits on another window inside a message).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -18,6 +20,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "bench/bench_app.h"
 #include "bench/bench_timing.h"
 #include "bench/bench_window.h"
 #include "capture/clipboard.h"
@@ -51,9 +54,15 @@ int run_holder(const std::wstring& path) {
 class Probe {
 public:
     explicit Probe(HWND window) : window_(window), thread_([this] { run(); }) {}
-    ~Probe() { stop(); }
+    ~Probe() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    // Called on the window's thread: its messages are handled until the
+    // probe's last one is answered.
     double stop() {
         stop_ = true;
+        while (!ended_) bench::pump_for(5, 1);
         if (thread_.joinable()) thread_.join();
         return longest_;
     }
@@ -67,22 +76,19 @@ private:
             longest_ = std::max(longest_, bench::now_ms() - t0);
             Sleep(5);
         }
+        ended_ = true;
     }
 
     HWND window_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
     double longest_ = 0;
     std::thread thread_;
 };
 
 void run(const std::wstring& dir) {
-    SetEnvironmentVariableW(L"QUILLET_ALLOW_CAPTURE", L"1");
-    AppFiles files{dir + L"\\quillet.db.ini", dir + L"\\quillet.db"};
-    auto app = std::make_unique<App>();
-    if (!app->init(GetModuleHandleW(nullptr), files)) {
-        std::printf("the main window could not be made\n");
-        return;
-    }
+    std::unique_ptr<App> app = bench::start_app(dir);
+    if (!app) return;
     HWND main = app->main_window_handle();
     KillTimer(main, 5);  // no update check
     // Shown, as the list's refreshes cost most then.
@@ -93,7 +99,7 @@ void run(const std::wstring& dir) {
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, kRelease);
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --hold \"" + files.database_path + L"\"";
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --hold \"" + app->files.database_path + L"\"";
     STARTUPINFOW si{sizeof(si)};
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) ||
@@ -117,12 +123,25 @@ void run(const std::wstring& dir) {
     const double released = bench::now_ms();
     SetEvent(release);
     WaitForSingleObject(pi.hProcess, 30000);
-    while (app->watcher->waiting_captures() > 0 && bench::now_ms() - released < 120000) bench::pump_for(2, 1);
+    double longest_message = 0;
+    while (app->watcher->waiting_captures() > 0 && bench::now_ms() - released < 120000) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+            continue;
+        }
+        if (msg.message == WM_QUIT) continue;
+        const double t0 = bench::now_ms();
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        longest_message = std::max(longest_message, bench::now_ms() - t0);
+    }
     const double total = bench::now_ms() - released;
-    const double stall = probe.stop();
+    const double probed = probe.stop();
     const std::int64_t stored = app->database->count_entries();
-    std::printf("write-out after a lock: total %.0f ms, longest stall %.0f ms (%zu copies waited, %lld stored)\n",
-                total, stall, waiting, static_cast<long long>(stored));
+    std::printf("write-out after a lock: total %.0f ms, longest stall %.0f ms (a sent probe waited at most %.0f ms; "
+                "%zu copies waited, %lld stored)\n",
+                total, longest_message, probed, waiting, static_cast<long long>(stored));
 
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
