@@ -55,7 +55,8 @@ public:
         // when not given. A category that no longer exists files into none.
         std::function<std::optional<std::int64_t>()> capture_category;
         // Called after each stored capture, once its link-title fetch, image
-        // file and sound are done: the owner refreshes its list and shows the
+        // file and sound are done (one sound for the captures of a slice
+        // written together): the owner refreshes its list and shows the
         // tray balloon with the label.
         std::function<void(const CapturedItem&)> captured;
         // When given, called instead of captured for the captures one slice
