@@ -226,10 +226,11 @@ TEST_F(WatcherTest, CapturesMeetingALockedStoreWaitAndAreWrittenInOrder) {
 // 200 captures wait while another connection holds the store; once it lets
 // go, they are written, in order and each once, in slices driven as the
 // main window drives them (one call after another while the store takes
-// them). No slice holds the thread for long: a slice spends at most
-// kSliceStoreMs in the store, so each call stays near 100 ms; the bound
-// checked is 250 ms, for a test machine under load (Wine's file locks and
-// syncs are slow when other builds run beside it).
+// them), several to a transaction. No slice holds the thread for long: a
+// slice spends at most kSliceStoreMs in the store (unloaded, all 200 take a
+// few milliseconds); the bound checked is 250 ms, for a test machine under
+// load (Wine's file locks and syncs are slow when other builds run beside
+// it).
 TEST_F(WatcherTest, TwoHundredWaitingCapturesAreWrittenInOrderInShortSlices) {
     std::vector<std::size_t> batches;
     ClipboardWatcher::Hooks hooks;
@@ -267,7 +268,6 @@ TEST_F(WatcherTest, TwoHundredWaitingCapturesAreWrittenInOrderInShortSlices) {
     for (double ms : slices) total += ms;
     std::printf("%zu slices, %.0f ms in all, the longest %.0f ms\n", slices.size(), total, longest);
     RecordProperty("longest_slice_ms", static_cast<int>(longest));
-    EXPECT_GT(slices.size(), 1u) << "written in more than one slice";
     EXPECT_LT(longest, 250.0);
     std::size_t announced = 0;
     for (std::size_t n : batches) announced += n;
