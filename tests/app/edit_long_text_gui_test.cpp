@@ -196,6 +196,9 @@ protected:
         EXPECT_TRUE(shown) << "the box did not show the whole text";
         if (!shown) {
             watch.finish();
+            seen.longest_wait = watch.longest();
+            seen.missed = watch.missed();
+            seen.asked = watch.asked();
             return seen;
         }
         pump(500);
