@@ -62,18 +62,6 @@ HWND shown_window_of(DWORD pid, const wchar_t* cls) {
     return w && IsWindowVisible(w) ? w : nullptr;
 }
 
-// A real right click at a screen point, through the system's input queue.
-void right_click_at(POINT screen) {
-    gui_test::move_pointer(screen);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(1, &in[0], sizeof(INPUT));
-    Sleep(40);
-    SendInput(1, &in[1], sizeof(INPUT));
-}
-
 // The row of the list whose item data is the key, or -1.
 int row_of(HWND list, LPARAM key) {
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -170,7 +158,7 @@ protected:
         pump_until([&] { return SendMessageW(cards_, LB_GETSEL, static_cast<WPARAM>(row), 0) > 0; }, 5000);
         EXPECT_GT(SendMessageW(cards_, LB_GETSEL, static_cast<WPARAM>(row), 0), 0) << "the click selected the row";
         pump(500);
-        right_click_at(at);
+        gui_test::right_click_at(at);
         HWND menu = nullptr;
         pump_until([&] { return (menu = shown_window_of(quillet_.id(), kMenuClass)) != nullptr; }, 10000);
         EXPECT_TRUE(menu) << "no context menu";
@@ -230,6 +218,15 @@ protected:
         EXPECT_LT(seen.longest_wait, kLongestWaitMs) << "the main window answers all the while";
     }
 
+    // Ends the program and reads the row from its store's file: the text.
+    void expect_stored_after_quit(const char* table, std::int64_t id, const std::wstring& text) {
+        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+        ASSERT_EQ(quillet_.wait(60000), 0);
+        const std::string stored = stored_text(copy_.database(), table, id);
+        EXPECT_EQ(stored.size(), text.size());
+        EXPECT_TRUE(stored == to_utf8(text)) << "the whole text and the character typed";
+    }
+
     // The longest the main window may keep a message waiting. Filling and
     // painting a line of 400,000 characters in Wine's edit box holds the
     // thread for a few tenths of a second.
@@ -249,11 +246,7 @@ TEST_F(EditLongText, EditOfTheLongestRowShowsAtOnceAndStoresTheWholeText) {
     const EditSeen seen =
         edit_row(static_cast<LPARAM>(entry_id_), edit_top, kInputBoxClass, kInputBoxEdit, kInputBoxOk, entry_text_.size());
     report("Edit of a history row", seen);
-    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    ASSERT_EQ(quillet_.wait(60000), 0);
-    const std::string stored = stored_text(copy_.database(), "history", entry_id_);
-    EXPECT_EQ(stored.size(), entry_text_.size() + 1);
-    EXPECT_TRUE(stored == to_utf8(entry_text_ + L"Q")) << "the whole text and the character typed";
+    expect_stored_after_quit("history", entry_id_, entry_text_ + L"Q");
 }
 
 TEST_F(EditLongText, TheTemplateEditorShowsALongTemplateAtOnceAndStoresItWhole) {
@@ -269,11 +262,7 @@ TEST_F(EditLongText, TheTemplateEditorShowsALongTemplateAtOnceAndStoresItWhole) 
     const EditSeen seen = edit_row(static_cast<LPARAM>(-template_id_), edit_top, kTemplateEditorClass, kEditorBody,
                                    kEditorOk, template_text_.size());
     report("Edit of a template", seen);
-    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
-    ASSERT_EQ(quillet_.wait(60000), 0);
-    const std::string stored = stored_text(copy_.database(), "snippets", template_id_);
-    EXPECT_EQ(stored.size(), template_text_.size() + 1);
-    EXPECT_TRUE(stored == to_utf8(template_text_ + L"Q")) << "the whole text and the character typed";
+    expect_stored_after_quit("snippets", template_id_, template_text_ + L"Q");
 }
 
 }  // namespace
