@@ -95,8 +95,7 @@ std::wstring editor_group_from_text(const std::wstring& text, const std::wstring
 // first item (the no-group entry as the window shows it, whatever language
 // was chosen since); what follows that label (or the no-group label),
 // trimmed, when the text starts with it, since the label is never part of
-// a name;
-// otherwise as editor_group_from_text.
+// a name; otherwise as editor_group_from_text.
 std::wstring editor_group_choice(const std::wstring& text, const std::wstring& first_item,
                                  const std::wstring& ungrouped_label);
 
