@@ -25,7 +25,6 @@ namespace {
 // Capacities of the input boxes: the box keeps at least this much room
 // beyond the text it starts with, so it never cuts what is there.
 constexpr int kImageNameCapacity = 512;
-constexpr int kNewEntryCapacity = 8192;
 
 // Command ids of the category menu: category id + 100.
 constexpr std::uint64_t kCategoryMenuBase = 100;
@@ -404,9 +403,9 @@ NewEntryPreset new_entry_preset_for_category(std::int64_t category_id) {
 
 CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& preset) {
     if (!preset.allowed || !ctx.db) return {};
-    std::vector<wchar_t> buffer(kNewEntryCapacity, L'\0');
-    if (!ask_text(ctx, tr(L"input.new_entry"), tr(L"prompt.entry_text"), buffer, true)) return {};
-    const std::wstring typed = buffer.data();
+    // A pasted text of any length is taken whole, as Edit… takes it.
+    std::wstring typed;
+    if (!input_box(ctx.main_window, tr(L"input.new_entry"), tr(L"prompt.entry_text"), typed, true)) return {};
     if (trim(typed).empty()) return {};
     const std::int64_t id = ctx.db->add_text_entry(typed, preset.category_id, preset.pinned, preset.quick_slot);
     if (id <= 0) return {};

@@ -153,6 +153,13 @@ inline HWND process_window(DWORD pid, const wchar_t* cls, DWORD timeout_ms) {
 }
 
 // The "QuilletMain" window of the process, waiting for it to appear.
+// The test prefix hands web addresses to winebrowser only when this machine
+// has a browser (tools/wine-run says so in QUILLET_HOST_BROWSER).
+inline bool machine_has_browser() {
+    wchar_t value[16] = {};
+    return GetEnvironmentVariableW(L"QUILLET_HOST_BROWSER", value, 16) > 0 && std::wstring(value) == L"1";
+}
+
 inline HWND main_window_of(DWORD pid, DWORD timeout_ms) { return process_window(pid, L"QuilletMain", timeout_ms); }
 
 inline std::wstring helper_exe() { return own_exe_dir() + L"\\app_test_helper.exe"; }

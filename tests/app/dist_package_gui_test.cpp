@@ -207,13 +207,6 @@ std::string window_class(HWND w) {
     return name;
 }
 
-// The test prefix hands web addresses to winebrowser only when this machine
-// has a browser (tools/wine-run says so in QUILLET_HOST_BROWSER).
-bool machine_has_browser() {
-    wchar_t value[16] = {};
-    return GetEnvironmentVariableW(L"QUILLET_HOST_BROWSER", value, 16) > 0 && std::wstring(value) == L"1";
-}
-
 class DistPackage : public ::testing::Test {
 protected:
     void SetUp() override {

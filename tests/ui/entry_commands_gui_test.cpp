@@ -554,6 +554,17 @@ TEST_F(EntryCommandsGui, ANewEntryIsStoredWithThePresetOfItsView) {
     }
 }
 
+TEST_F(EntryCommandsGui, ANewEntryOfAnyLengthIsStoredWhole) {
+    // Longer than the 8,191 characters the box once took.
+    std::wstring typed;
+    for (int i = 0; typed.size() < 20000; ++i) typed += L"line " + std::to_wstring(i) + L" of a long pasted text ";
+    typed += L"end";
+    ListView all;
+    CommandResult r = answering({{kInput, typed, true}}, [&] { return new_entry(context(kViewAll, {}), new_entry_preset(all)); });
+    ASSERT_GT(r.select_entry, 0);
+    EXPECT_EQ(entry(r.select_entry).text, typed);
+}
+
 TEST_F(EntryCommandsGui, NoEntryIsAddedForBlanksCancelOrADisabledPreset) {
     const std::int64_t before = db_->count_entries();
     ListView all;
