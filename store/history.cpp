@@ -17,6 +17,7 @@
 
 #include "core/image_header.h"
 #include "core/text.h"
+#include "store/entry_rule.h"
 #include "store/sql_text.h"
 
 namespace {
@@ -294,20 +295,20 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
     // times over.
     std::size_t first = 0;
     std::size_t last = text.size();
-    auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
-    while (first < last && blank(text[first])) {
+    while (first < last && is_entry_blank(text[first])) {
         ++first;
     }
-    while (last > first && blank(text[last - 1])) {
+    while (last > first && is_entry_blank(text[last - 1])) {
         --last;
     }
     const std::size_t flat_size = last - first;
-    if (flat_size < 2 && image.empty()) {
+    if (!holds_an_entry(flat_size, !image.empty())) {
         return 0;
     }
     const std::string flat = flat_utf8(text, first, last);
     std::wstring stamp = !entry.copied_at.empty() ? entry.copied_at : now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return fail();
     }
@@ -320,7 +321,7 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
         return fail();
     }
 
-    if (!repeat && flat_size >= 2 && !is_image) {
+    if (!repeat && flat_size >= kEntryTextMin && !is_image) {
         // Only a text entry is bumped: an image entry with equal text keeps
         // its image.
         std::int64_t found = 0;
@@ -412,6 +413,7 @@ std::int64_t Database::add_text_entry(const std::wstring& text,
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return 0;
     }
@@ -439,6 +441,7 @@ std::int64_t Database::add_text_entry(const std::wstring& text,
 
 bool Database::set_image_path(std::int64_t id, const std::wstring& path, bool user_file) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET image_path=?1, image_user_file=?2 WHERE id=?3");
     s.bind_text(1, path).bind_int(2, user_file ? 1 : 0).bind_int64(3, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
@@ -449,6 +452,7 @@ bool Database::set_link_title(std::int64_t id, const std::wstring& title) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET link_title=?1 WHERE id=?2");
     s.bind_text(1, title).bind_int64(2, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
@@ -461,6 +465,7 @@ bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET text=?1 WHERE id=?2");
     s.bind_text(1, text).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -468,6 +473,7 @@ bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
 
 bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET custom_title=?1 WHERE id=?2");
     s.bind_text(1, title).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -475,6 +481,7 @@ bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
 
 bool Database::increment_use_count(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET use_count=use_count+1 WHERE id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE;
@@ -482,6 +489,7 @@ bool Database::increment_use_count(std::int64_t id) {
 
 bool Database::set_entry_category(std::int64_t id, std::optional<std::int64_t> category_id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id=?2");
     s.bind_optional(1, opt_ptr(category_id)).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -493,6 +501,7 @@ int Database::set_entries_category(const std::vector<std::int64_t>& ids,
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = Statement::prepare(
         connection_, to_utf8(L"UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id IN (" +
                              join_ids(ids) + L")"));
@@ -503,6 +512,7 @@ int Database::set_entries_category(const std::vector<std::int64_t>& ids,
 
 bool Database::set_keep(std::int64_t id, bool keep) {
     Guard guard(lock_);
+    ensure_sound_locked();
     {
         Statement exists = cached("SELECT 1 FROM history WHERE id=?1");
         exists.bind_int64(1, id);
@@ -532,6 +542,7 @@ int Database::trash_entries(const std::vector<std::int64_t>& ids) {
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring list = join_ids(ids);
     exec(L"UPDATE history SET deleted_at=" + sql_quote(stamp) + L" WHERE id IN (" + list + L")");
     exec(L"DELETE FROM slot_entries WHERE entry_id IN (" + list + L")");
@@ -547,6 +558,7 @@ int Database::restore_entries(const std::vector<std::int64_t>& ids) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     exec(L"UPDATE history SET deleted_at=NULL WHERE id IN (" + join_ids(ids) + L")");
     return static_cast<int>(ids.size());
 }
@@ -592,6 +604,7 @@ int Database::set_pinned_many(const std::vector<std::int64_t>& ids, bool pinned)
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     if (exec(L"BEGIN") != SQLITE_OK) {
         exec(L"ROLLBACK");
         return 0;
@@ -617,6 +630,7 @@ int Database::purge_entries(const std::vector<std::int64_t>& ids) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring list = join_ids(ids);
     std::wstring condition = L"id IN (" + list + L")";
     std::vector<std::wstring> paths = image_paths_where(condition);
@@ -630,6 +644,7 @@ int Database::purge_entries(const std::vector<std::int64_t>& ids) {
 
 int Database::empty_trash() {
     Guard guard(lock_);
+    ensure_sound_locked();
     int count = static_cast<int>(query_int64(
         "SELECT (SELECT COUNT(*) FROM history WHERE deleted_at IS NOT NULL) + "
         "(SELECT COUNT(*) FROM snippets WHERE deleted_at IS NOT NULL)",
@@ -653,6 +668,7 @@ int Database::purge_trash_older_than(std::int64_t hours) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring condition = L"deleted_at IS NOT NULL AND deleted_at < " + sql_quote(*cutoff);
     Rows counted = query(L"SELECT (SELECT COUNT(*) FROM history WHERE " + condition +
                          L") + (SELECT COUNT(*) FROM snippets WHERE " + condition + L")");
@@ -688,6 +704,7 @@ int Database::delete_entries_older_than(std::int64_t days) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring condition = L"pinned=0 AND keep=0 AND deleted_at IS NULL AND created_at < " +
                              sql_quote(*cutoff) +
                              L" AND (category_id IS NULL OR category_id NOT IN (SELECT id FROM "
@@ -697,6 +714,7 @@ int Database::delete_entries_older_than(std::int64_t days) {
 
 int Database::clear_history() {
     Guard guard(lock_);
+    ensure_sound_locked();
     const std::wstring condition =
         L"pinned=0 AND deleted_at IS NULL AND keep=0 AND (category_id IS NULL OR category_id NOT "
         L"IN (SELECT id FROM categories WHERE pinned=1) OR cat_pin_override=1)";
