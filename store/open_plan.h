@@ -42,8 +42,3 @@ enum class OpenPlan {
 };
 
 OpenPlan decide_open(const OpenFacts& facts);
-
-// True for the plans that rename the file aside.
-constexpr bool sets_file_aside(OpenPlan plan) {
-    return plan == OpenPlan::SetAsideAndSalvage || plan == OpenPlan::SetAsideFresh;
-}
