@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "store/database.h"
+
 namespace damage_test {
 
 constexpr std::size_t kPage = 4096;
@@ -49,5 +51,24 @@ inline void overwrite_pages(const std::wstring& path, std::size_t page, const st
     CloseHandle(h);
     ASSERT_EQ(written, bytes.size());
 }
+
+// The first page (counted from 1) whose bytes hold 'marker'; 0 for none.
+inline std::size_t page_holding(const std::string& file, const std::string& marker) {
+    for (std::size_t page = 1; page * kPage <= file.size(); ++page) {
+        if (file.substr((page - 1) * kPage, kPage).find(marker) != std::string::npos) return page;
+    }
+    return 0;
+}
+
+// A full disk for the fresh stores the store makes while the object lives
+// (SQLite's page limit, which refuses a write as a full disk does).
+class FullDisk {
+public:
+    explicit FullDisk(unsigned pages) { Database::limit_fresh_store_pages(pages); }
+    ~FullDisk() { make_room(); }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    void make_room() { Database::limit_fresh_store_pages(0); }
+};
 
 }  // namespace damage_test

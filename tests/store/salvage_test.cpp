@@ -16,8 +16,10 @@
 
 namespace {
 
+using damage_test::FullDisk;
 using damage_test::kPage;
 using damage_test::overwrite_pages;
+using damage_test::page_holding;
 using damage_test::pseudo_random_bytes;
 using damage_test::read_file;
 using store_test::HeldFile;
@@ -72,16 +74,6 @@ TEST(SalvageRule, KeepsWhatIsStillAnEntry) {
     for (const Case& c : cases) {
         EXPECT_EQ(static_cast<int>(salvage_history_row(c.row)), static_cast<int>(c.keep)) << c.what;
     }
-}
-
-// The first page whose bytes hold 'marker'.
-std::size_t page_holding(const std::string& file, const std::string& marker) {
-    for (std::size_t page = 1; page * kPage <= file.size(); ++page) {
-        if (file.substr((page - 1) * kPage, kPage).find(marker) != std::string::npos) {
-            return page;
-        }
-    }
-    return 0;
 }
 
 // A page in the middle of an image's overflow chain: the next page's
@@ -234,7 +226,7 @@ TEST(StoreSalvage, AFreshStoreThatCannotBeWrittenIsFilledAtTheNextCopy) {
                         pseudo_random_bytes(kPage, 20));
         const std::string damaged = read_file(path);
 
-        Database::limit_fresh_store_pages(pages);
+        FullDisk full(pages);
         Database db(path);
         EXPECT_TRUE(db.recovered_damaged_file());
         EXPECT_TRUE(db.salvage_waiting());
@@ -251,7 +243,7 @@ TEST(StoreSalvage, AFreshStoreThatCannotBeWrittenIsFilledAtTheNextCopy) {
         EXPECT_TRUE(db.salvage_waiting());
         EXPECT_EQ(db.recovery_news(), 1) << "told once";
 
-        Database::limit_fresh_store_pages(0);
+        full.make_room();
         const std::int64_t id = db.add_entry({.text = L"copied once there is room"}, &failed);
         EXPECT_GT(id, 0);
         EXPECT_FALSE(failed);
@@ -267,7 +259,6 @@ TEST(StoreSalvage, AFreshStoreThatCannotBeWrittenIsFilledAtTheNextCopy) {
         EXPECT_EQ(fresh.text("SELECT text FROM history WHERE id=45"), to_utf8(texts[45]));
         EXPECT_TRUE(read_file(db.damaged_file_path()) == damaged);
     }
-    Database::limit_fresh_store_pages(0);
 }
 
 }  // namespace
