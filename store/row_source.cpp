@@ -57,8 +57,13 @@ public:
             // bad + step, at most LLONG_MAX (unsigned: the distance from a
             // negative rowid fits).
             const std::uint64_t room = static_cast<std::uint64_t>(LLONG_MAX) - static_cast<std::uint64_t>(bad);
-            const std::int64_t at =
+            std::int64_t at =
                 step >= room ? LLONG_MAX : static_cast<std::int64_t>(static_cast<std::uint64_t>(bad) + step);
+            // Rowids are mostly 1 and up: a search from below 0 starts
+            // over at 0 rather than leaping past the first rows.
+            if (bad < 0 && at > 0) {
+                at = 0;
+            }
             if (reaches(at)) {
                 good = at;
                 break;
@@ -66,8 +71,8 @@ public:
             if (at == LLONG_MAX) {
                 return std::nullopt;
             }
+            step = at == 0 && bad < 0 ? 1 : step * 2;
             bad = at;
-            step *= 2;
         }
         while (static_cast<std::uint64_t>(good) - static_cast<std::uint64_t>(bad) > 1) {
             const std::int64_t mid = static_cast<std::int64_t>(

@@ -17,8 +17,9 @@ struct RowIds {
 // image does not read is still found. The table's own b-tree is walked in
 // rowid order; where a damaged page stops the walk, the next place that
 // reads is sought by rowid (doubling the step, then halving back), so
-// that a gap of missing ids, however wide, costs a few seeks. The rowids
-// held by each of the table's whole indexes that reads are added: they find
-// rows the walk passed over with a damaged page. Any id found is one that
+// that a gap of missing ids, however wide, costs a few seeks. Such a search
+// can pass over a narrow sound page between two damaged ones: when the walk
+// met damage, the rowids held by each of the table's whole indexes, as far
+// as it reads, are added, which finds those rows too. Any id found is one that
 // the table held; whether its row reads is for the reader to find out.
 RowIds find_row_ids(sqlite3* db, const std::string& table);

@@ -52,10 +52,23 @@ inline void overwrite_pages(const std::wstring& path, std::size_t page, const st
     ASSERT_EQ(written, bytes.size());
 }
 
-// The first page (counted from 1) whose bytes hold 'marker'; 0 for none.
+// The table leaf page (counted from 1) of which a cell starts with a record
+// holding 'marker' near its start, the row's own page; 0 for none. (Stale
+// copies of a row stay in the free space of pages it was moved from.)
 inline std::size_t page_holding(const std::string& file, const std::string& marker) {
     for (std::size_t page = 1; page * kPage <= file.size(); ++page) {
-        if (file.substr((page - 1) * kPage, kPage).find(marker) != std::string::npos) return page;
+        const std::size_t start = (page - 1) * kPage;
+        const std::size_t header = start + (page == 1 ? 100 : 0);
+        if (static_cast<unsigned char>(file[header]) != 0x0D) continue;  // a table leaf
+        const std::size_t cells = (static_cast<unsigned char>(file[header + 3]) << 8) |
+                                  static_cast<unsigned char>(file[header + 4]);
+        for (std::size_t i = 0; i < cells; ++i) {
+            const std::size_t at = header + 8 + 2 * i;
+            const std::size_t cell = start + ((static_cast<unsigned char>(file[at]) << 8) |
+                                              static_cast<unsigned char>(file[at + 1]));
+            const std::size_t found = file.find(marker, cell);
+            if (found != std::string::npos && found < cell + 64) return page;
+        }
     }
     return 0;
 }

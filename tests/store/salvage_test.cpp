@@ -4,6 +4,7 @@
 // filled once there is room. Real SQLite files throughout.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "fixtures/backup_samples.h"
 #include "held_file.h"
 #include "store/entry_rule.h"
+#include "store/row_source.h"
 #include "store/salvage_rule.h"
 #include "store_fixture.h"
 
@@ -73,6 +75,66 @@ TEST(SalvageRule, KeepsWhatIsStillAnEntry) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(static_cast<int>(salvage_history_row(c.row)), static_cast<int>(c.keep)) << c.what;
+    }
+}
+
+// A table of one row to a leaf page (the row's id in its text), with or
+// without an index, and the leaf pages of some rows overwritten; the rowids
+// found in it, read as the salvage reads a set-aside file.
+RowIds ids_found(const std::vector<std::int64_t>& ids, const std::vector<std::int64_t>& broken, bool indexed) {
+    TempDir dir;
+    const std::wstring path = dir.file(L"table.db");
+    {
+        RawDb raw(path);
+        raw.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, body TEXT, k INTEGER)");
+        if (indexed) raw.exec("CREATE INDEX t_k ON t(k)");
+        for (const std::int64_t id : ids) {
+            raw.exec("INSERT INTO t VALUES (" + std::to_string(id) + ", 'row " + std::to_string(id) + " ' || " +
+                     "replace(hex(zeroblob(3000)), '00', 'r'), " + std::to_string(id % 7) + ")");
+        }
+    }
+    const std::string file = read_file(path);
+    for (const std::int64_t id : broken) {
+        const std::size_t page = page_holding(file, "row " + std::to_string(id) + " rrrrrrrr");
+        EXPECT_GT(page, 0u) << id;
+        if (page) overwrite_pages(path, page, pseudo_random_bytes(kPage, static_cast<std::uint32_t>(id)));
+    }
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(sqlite_file_uri(path, true).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
+              SQLITE_OK);
+    RowIds found = find_row_ids(db, "t");
+    sqlite3_close(db);
+    return found;
+}
+
+// The rowids of a table are found past gaps of any width and past broken
+// leaf pages; a whole index adds the rows the walk passed over.
+TEST(RowSource, FindsEveryRowidThatCanBeFound) {
+    const std::int64_t kTop = std::numeric_limits<std::int64_t>::max();
+    const std::int64_t kBottom = std::numeric_limits<std::int64_t>::min();
+    struct Case {
+        const char* what;
+        std::vector<std::int64_t> ids;
+        std::vector<std::int64_t> broken;
+        bool indexed;
+        std::vector<std::int64_t> found;
+        bool damage;
+    } cases[] = {
+        {"sound, with gaps of every width", {kBottom, -5, 1, 2, 1'000'000, 3'000'000'000, kTop}, {}, false,
+         {kBottom, -5, 1, 2, 1'000'000, 3'000'000'000, kTop}, false},
+        {"a broken page before a gap of three million", {1, 2, 3, 4, 3'000'005, 3'000'006}, {4}, false,
+         {1, 2, 3, 3'000'005, 3'000'006}, true},
+        {"broken pages around sound ones", {1, 2, 100, 200, 300, 400, 500}, {100, 300}, false,
+         {1, 2, 200, 400, 500}, true},
+        {"the first and the last page broken", {10, 20, 30, 40}, {10, 40}, false, {20, 30}, true},
+        {"a sound row between two broken ones, found by the index", {1, 100, 101, 200, 300}, {100, 200}, true,
+         {1, 100, 101, 200, 300}, true},
+        {"a sound table with an index", {5, 6, 7}, {}, true, {5, 6, 7}, false},
+    };
+    for (const Case& c : cases) {
+        const RowIds got = ids_found(c.ids, c.broken, c.indexed);
+        EXPECT_EQ(got.ids, c.found) << c.what;
+        EXPECT_EQ(got.met_damage, c.damage) << c.what;
     }
 }
 
