@@ -147,6 +147,11 @@ LRESULT on_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     if (app.main_window && lparam && reinterpret_cast<HWND>(lparam) == app.main_window->search &&
         HIWORD(wparam) == EN_CHANGE)
         app.main_window->search_step = SearchStep{};
+    // A click or a key in the cards list chose a row: Down and Up in the
+    // search box go on from there.
+    if (app.main_window && lparam && reinterpret_cast<HWND>(lparam) == app.main_window->cards &&
+        HIWORD(wparam) == LBN_SELCHANGE)
+        app.main_window->note_list_choice();
     on_main_command(app, window, wparam, lparam);
     return 0;
 }

@@ -353,8 +353,9 @@ private:
     // Entry helpers (lock held).
     std::int64_t next_sort_order();
     // Deletes the entries beyond the newest 200 that are not effectively
-    // pinned; returns their image files for deletion by the caller.
-    std::vector<std::wstring> trim_history();
+    // pinned; returns their image files for deletion by the caller. With
+    // removed: how many were deleted, -1 when the delete failed.
+    std::vector<std::wstring> trim_history(std::int64_t* removed = nullptr);
     void remove_orphan_slots();
     bool set_pinned_unlocked(std::int64_t id, bool pinned);
     std::vector<std::wstring> image_paths_where(const std::wstring& condition);

@@ -162,7 +162,10 @@ void Database::remove_orphan_slots() {
     exec(L"DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)");
 }
 
-std::vector<std::wstring> Database::trim_history() {
+std::vector<std::wstring> Database::trim_history(std::int64_t* removed) {
+    if (removed) {
+        *removed = 0;
+    }
     // The rows that are not effectively pinned, gathered through the
     // partial index on unpinned rows one category at a time, so that the
     // pinned rows are never visited: those without a category, those of a
@@ -228,7 +231,13 @@ std::vector<std::wstring> Database::trim_history() {
     std::wstring condition = L"id IN (" + join_ids(ids) + L")";
     std::vector<std::wstring> paths = image_paths_where(condition);
     if (exec(L"DELETE FROM history WHERE " + condition) != SQLITE_OK) {
+        if (removed) {
+            *removed = -1;
+        }
         return {};
+    }
+    if (removed) {
+        *removed = static_cast<std::int64_t>(ids.size());
     }
     remove_orphan_slots();
     return paths;

@@ -419,7 +419,8 @@ CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& pr
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx) {
     const HistoryEntry* e = find_entry(ctx, single_selected_entry(ctx));
     if (!e) return std::nullopt;
-    return whole_entry_or_tell(ctx.db, *e, false, ctx.main_window);
+    // An image is shown from its bytes: read with the text, or refused alike.
+    return whole_entry_or_tell(ctx.db, *e, e->is_image, ctx.main_window);
 }
 
 // --- small list operations ---------------------------------------------------------------------
