@@ -268,6 +268,45 @@ TEST(StoreSalvage, AFileThatIsNoDatabaseHeldAtStartIsSetAsideAtTheNextCopy) {
     EXPECT_EQ(fresh.text("SELECT text FROM history"), "copied once it is free");
 }
 
+// A damaged store whose log another program holds open: kept where it is
+// and read; the first copy after the program lets go sets the pair aside,
+// saves its rows (those only in the log too) and is stored after them.
+TEST(StoreSalvage, ADamagedStoreHeldByAnotherProgramIsSetAsideAtTheNextCopy) {
+    TempDir dir;
+    const std::wstring path = dir.file(L"quillet.db");
+    Database db(path);
+    for (int i = 1; i <= 30; ++i) ASSERT_EQ(db.add_entry({.text = long_text(i)}), i);
+    {
+        RawDb other(path);  // the rows reach the file; the log keeps going
+        other.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    ASSERT_EQ(db.add_entry({.text = L"only in the log"}), 31);
+    overwrite_pages(path, page_holding(read_file(path), "entry 10 " + std::string(200, 'a' + 10 % 26)),
+                    pseudo_random_bytes(kPage, 10));
+    HeldFile holder(path + L"-wal");
+    ASSERT_TRUE(holder.holding());
+    EXPECT_FALSE(db.check_integrity()) << "the damage is found, the file cannot be moved";
+    EXPECT_TRUE(db.damaged_file_kept());
+    EXPECT_TRUE(db.kept_file_is_database());
+    EXPECT_TRUE(db.read_only());
+    bool failed = false;
+    EXPECT_EQ(db.add_entry({.text = L"copied while it is held"}, &failed), 0);
+    EXPECT_TRUE(failed);
+
+    holder.let_go();
+    const std::int64_t id = db.add_entry({.text = L"copied once it is free"}, &failed);
+    EXPECT_GT(id, 31);
+    EXPECT_FALSE(failed);
+    ASSERT_TRUE(db.recovered_damaged_file());
+    EXPECT_FALSE(db.damaged_file_kept());
+    EXPECT_EQ(db.saved_entries(), 30);
+    EXPECT_EQ(db.unread_entries(), 1);
+    RawDb fresh(path);
+    EXPECT_EQ(fresh.number("SELECT count(*) FROM history WHERE text='only in the log'"), 1);
+    EXPECT_EQ(fresh.number("SELECT count(*) FROM history WHERE id=10"), 0);
+    EXPECT_EQ(fresh.text("SELECT text FROM history ORDER BY id DESC LIMIT 1"), "copied once it is free");
+}
+
 // A damaged store set aside on a full disk (SQLite's page limit on the
 // fresh store: with 1 page not even its tables fit; with 40 the tables fit
 // and the copied rows do not): no store is open, the entries stay in the
