@@ -68,7 +68,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     // ---- state of the file --------------------------------------------
-    // False when the database could not be opened or set up.
+    // False when the database could not be opened or set up, while a file
+    // that is no database is held by another program, and while a fresh
+    // store waits to be written (salvage_waiting).
     bool is_open() const { return open_ok_; }
     // True when the file at the path was damaged or not a database and was
     // renamed aside (to damaged_file_path()) before a fresh one was made.
@@ -80,9 +82,12 @@ public:
     std::int64_t saved_entries() const { return saved_entries_; }
     // The history entries of that file that could not be read: 0 when
     // every row was saved, -1 when some did not read but their number is
-    // unknown. The old file's row count is taken from its indexes (each
-    // holds one entry per row), the largest count that still reads; with
-    // no readable index, any damaged page met in the rows counts as -1.
+    // unknown. A row that is no entry any more (no readable image the
+    // capture would keep, and a text of fewer than two characters once
+    // trimmed) counts as not read. The file's row count is the largest
+    // that one of its indexes still gives (each holds one entry per row),
+    // or the rows found; with no readable index, a damaged page met among
+    // the rows makes it -1.
     std::int64_t unread_entries() const { return unread_entries_; }
     // How many times a damaged file was set aside and replaced, at open
     // (which also runs SQLite's quick check) and afterwards.
