@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "damage_pages.h"
 #include "damage_support.h"
 #include "fixtures/backup_samples.h"
 #include "held_file.h"
@@ -138,18 +139,6 @@ TEST(RowSource, FindsEveryRowidThatCanBeFound) {
     }
 }
 
-// A page in the middle of an image's overflow chain: the next page's
-// number, then nothing but the image's pixel byte.
-std::size_t middle_overflow_page(const std::string& file, char fill) {
-    for (std::size_t page = 1; page * kPage <= file.size(); ++page) {
-        const std::string body = file.substr((page - 1) * kPage + 4, kPage - 4);
-        if (body == std::string(kPage - 4, fill) && file.substr((page - 1) * kPage, 4) != std::string(4, '\0')) {
-            return page;
-        }
-    }
-    return 0;
-}
-
 // Image entries whose image pages no longer read: one with a text of two
 // characters or more stays as a text entry; one without text, or with a
 // single character, is no entry any more and is counted as not read. An
@@ -172,12 +161,8 @@ TEST(StoreSalvage, AnImageEntryWhoseImageDoesNotReadIsKeptOnlyWithItsText) {
         }
         ASSERT_GT(db.add_entry({.text = L"a text after the images"}), 0);
     }
-    const std::string file = read_file(path);
     for (const Image& i : images) {
-        if (!i.broken) continue;
-        const std::size_t page = middle_overflow_page(file, i.fill);
-        ASSERT_GT(page, 0u) << i.fill;
-        overwrite_pages(path, page, pseudo_random_bytes(kPage, static_cast<std::uint32_t>(i.fill)));
+        if (i.broken) ASSERT_GT(store_test::break_overflow_chain(path, kPage, i.fill), 0u) << i.fill;
     }
 
     Database db(path);
