@@ -214,25 +214,30 @@ std::wstring damaged_store_text(const std::wstring& name, std::int64_t saved, st
 
 void App::announce_damaged_database() {
     if (!database) return;
-    replacements_told = database->replacements();
-    if (!tray_icon) return;
-    if (database->damaged_file_kept()) {
-        if (damaged_kept_told) return;
-        damaged_kept_told = true;
-        tray_icon->show_balloon(tr(L"tray.database_kept.title"), tr(L"tray.database_kept.text"));
-        return;
-    }
-    if (!database->recovered_damaged_file()) {
+    const int news = database->recovery_news();
+    if (news == recovery_news_told) {
         // Told once at start; the captures that fail add nothing to it.
-        if (database->read_only() && !store_failure_told) {
+        if (database->read_only() && !database->damaged_file_kept() && !store_failure_told && tray_icon) {
             store_failure_told = true;
             tray_icon->show_balloon(tr(L"tray.database_read_only.title"), tr(L"tray.database_read_only.text"));
         }
         return;
     }
+    recovery_news_told = news;
+    if (!tray_icon) return;
+    if (database->damaged_file_kept()) {
+        tray_icon->show_balloon(tr(L"tray.database_kept.title"), database->kept_file_is_database()
+                                                                    ? tr(L"tray.database_kept.text")
+                                                                    : tr(L"tray.database_held.text"));
+        return;
+    }
     std::wstring path = database->damaged_file_path();
     size_t slash = path.find_last_of(L"\\/");
     std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (database->salvage_waiting()) {
+        tray_icon->show_balloon(tr(L"tray.database_kept.title"), tr_format(L"tray.database_not_written.text", name));
+        return;
+    }
     tray_icon->show_balloon(tr(L"tray.database_damaged.title"),
                             damaged_store_text(name, database->saved_entries(), database->unread_entries()));
 }
@@ -242,8 +247,7 @@ void App::check_store_damage() {
     // A damaged file met by a read is replaced here; one met by a capture
     // was replaced already.
     database->recover_if_damaged();
-    const bool newly_kept = database->damaged_file_kept() && !damaged_kept_told;
-    if (database->replacements() == replacements_told && !newly_kept) return;
+    if (database->recovery_news() == recovery_news_told) return;
     announce_damaged_database();
     if (main_window) {
         main_window->refresh_all();

@@ -81,7 +81,8 @@ public:
     void notify_store_busy();
     // At each clipboard tick and after the hourly check: a store file found
     // damaged since the last one is replaced (see
-    // Database::recover_if_damaged) and told once.
+    // Database::recover_if_damaged), and what the store's recovery did is
+    // told once.
     void check_store_damage();
     void clear_history();
     // Opens the settings window, or brings it to the front when it is open.
@@ -159,10 +160,9 @@ public:
     // are not the file's, so no save replaces it while the program runs.
     bool settings_file_unread = false;
     bool settings_unreadable_told = false;
-    int replacements_told = 0;  // Database::replacements() when last told
+    int recovery_news_told = 0;  // Database::recovery_news() when last told
     std::optional<std::int64_t> capture_category;
     HWND paste_target = nullptr;
-    bool damaged_kept_told = false;  // a damaged file that could not be set aside
 
     AppFiles files;
 

@@ -32,6 +32,7 @@ std::int64_t Database::add_category(const std::wstring& name) {
         return -1;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return 0;
     }
@@ -58,6 +59,7 @@ bool Database::rename_category(std::int64_t id, const std::wstring& name) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE categories SET name=?1 WHERE id=?2");
     s.bind_text(1, n).bind_int64(2, id);
     // A name used by another category is refused by the table.
@@ -66,6 +68,7 @@ bool Database::rename_category(std::int64_t id, const std::wstring& name) {
 
 bool Database::set_category_pinned(std::int64_t id, bool pinned) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE categories SET pinned=?1 WHERE id=?2");
     s.bind_int(1, pinned ? 1 : 0).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -73,6 +76,7 @@ bool Database::set_category_pinned(std::int64_t id, bool pinned) {
 
 bool Database::toggle_category_pinned(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     bool was_pinned;
     {
         Statement s = cached("SELECT pinned FROM categories WHERE id=?1");
@@ -89,6 +93,7 @@ bool Database::toggle_category_pinned(std::int64_t id) {
 
 bool Database::move_category(std::int64_t id, int direction) {
     Guard guard(lock_);
+    ensure_sound_locked();
     std::int64_t own;
     {
         Statement s = cached("SELECT cat_order FROM categories WHERE id=?1");
@@ -130,6 +135,7 @@ int Database::count_category_entries(std::int64_t id) {
 
 bool Database::delete_category(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring n = join_ids({id});
     exec(L"UPDATE history SET category_id=NULL WHERE category_id=" + n);
     exec(L"DELETE FROM categories WHERE id=" + n);
@@ -139,6 +145,7 @@ bool Database::delete_category(std::int64_t id) {
 int Database::delete_category_with_entries(std::int64_t id) {
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring n = join_ids({id});
     Rows counted = query(L"SELECT COUNT(*) FROM history WHERE category_id=" + n +
                          L" AND deleted_at IS NULL");

@@ -201,64 +201,107 @@ void Database::close_connection() {
     }
 }
 
-bool Database::open_read_only() {
+Probe Database::probe_read_only() {
     close_connection();
     // A read-only folder cannot take the log's index beside the file: the
     // file is then read as it is (immutable), which is all it can be.
     for (const bool immutable : {false, true}) {
-        if (open_connection(true, immutable) == SQLITE_OK &&
-            query_int64("SELECT count(*) FROM sqlite_schema", -1) >= 0) {
-            read_only_ = true;
-            return true;
+        if (open_connection(true, immutable) == SQLITE_OK) {
+            const int check = quick_check();
+            if (check == SQLITE_OK) {
+                return Probe::Sound;
+            }
+            if (is_damage_code(check)) {
+                return Probe::Damaged;
+            }
         }
         close_connection();
     }
-    return false;
+    return Probe::Failed;
+}
+
+OpenFacts Database::probe_file() {
+    OpenFacts facts;
+    if (!file_exists(path_)) {
+        facts.file = FileKind::Absent;
+    } else {
+        // Found before SQLite touches the file or its log.
+        facts.file = lacks_database_header(path_) ? FileKind::NotDatabase : FileKind::Database;
+    }
+    if (facts.file == FileKind::NotDatabase) {
+        return facts;
+    }
+    // A file marked read-only is never opened for writing (Windows refuses
+    // it; some file systems would not).
+    if (facts.file == FileKind::Database && marked_read_only(path_)) {
+        facts.read_only = probe_read_only();
+        if (facts.read_only != Probe::Failed) {
+            return facts;
+        }
+    }
+    if (open_connection() != SQLITE_OK) {
+        close_connection();
+        facts.read_write = Probe::Failed;
+        return facts;
+    }
+    // A file damaged inside fails the quick check, before anything is
+    // written to it; one whose header or schema is broken fails in the
+    // first statements.
+    int setup = quick_check();
+    if (setup == SQLITE_OK) {
+        setup = sqlite3_db_readonly(connection_, "main") == 1 ? SQLITE_READONLY : set_up_schema();
+    }
+    if (setup == SQLITE_OK) {
+        facts.read_write = Probe::Sound;
+    } else if (is_damage_code(setup)) {
+        facts.read_write = Probe::Damaged;
+    } else {
+        facts.read_write = Probe::Failed;
+        // A file or folder that takes no writes: its rows are listed.
+        if (file_exists(path_)) {
+            facts.read_only = probe_read_only();
+        }
+    }
+    return facts;
 }
 
 void Database::open() {
-    const bool no_header = lacks_database_header(path_);
-    bool damaged = no_header;
-    bool ok = false;
-    if (damaged) {
-        // renamed below, before SQLite opens it
-    } else if (marked_read_only(path_) && open_read_only()) {
-        // A file marked read-only is never opened for writing (Windows
-        // refuses it; some file systems would not).
-        const int check = quick_check();
-        ok = check == SQLITE_OK;
-        damaged = is_damage_code(check);
-    } else if (open_connection() != SQLITE_OK) {
-        damaged = file_exists(path_);
-    } else {
-        // A file damaged inside fails the quick check, before anything is
-        // written to it; one that is not a database, or whose header or
-        // schema is broken, fails in the first statements.
-        int setup = quick_check();
-        if (!is_damage_code(setup)) {
-            // A read-only file opens read-only: it is listed as it is.
-            read_only_ = sqlite3_db_readonly(connection_, "main") == 1;
-            setup = read_only_ ? setup : set_up_schema();
+    const OpenFacts facts = probe_file();
+    carry_out(decide_open(facts), facts);
+}
+
+void Database::carry_out(OpenPlan plan, OpenFacts facts) {
+    switch (plan) {
+    case OpenPlan::ReadWrite:
+        read_only_ = false;
+        open_ok_ = true;
+        finish_set_up();
+        return;
+    case OpenPlan::ReadOnly:
+        read_only_ = true;
+        open_ok_ = true;
+        return;
+    case OpenPlan::SetAsideAndSalvage:
+    case OpenPlan::SetAsideFresh:
+        if (!set_aside(plan == OpenPlan::SetAsideAndSalvage)) {
+            facts.held = true;
+            carry_out(decide_open(facts), facts);
         }
-        ok = setup == SQLITE_OK;
-        damaged = is_damage_code(setup);
-        if (!ok && !damaged && file_exists(path_) && open_read_only()) {
-            // A file or folder that takes no writes: its rows are listed.
-            ok = !is_damage_code(quick_check());
-            damaged = !ok;
-        }
+        return;
+    case OpenPlan::KeepReadingDamaged:
+        keep_damaged_file(true);
+        return;
+    case OpenPlan::WaitForHeldFile:
+        keep_damaged_file(false);
+        return;
+    case OpenPlan::Closed:
+        close_connection();
+        open_ok_ = false;
+        return;
     }
-    if (damaged) {
-        if (!replace_damaged_store(!no_header)) {
-            if (no_header || !connection_) {
-                close_connection();
-                open_ok_ = false;
-                return;
-            }
-        }
-        ok = open_ok_;
-    }
-    open_ok_ = ok;
+}
+
+void Database::finish_set_up() {
     if (!connection_ || read_only_) {
         return;
     }

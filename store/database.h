@@ -2,9 +2,12 @@
 //
 // One Database object owns the connection. Every public operation holds the
 // object's mutex from its first statement to its last (file deletions
-// included), and taking it first replaces a file that an earlier statement
-// found damaged; operations marked "lock held" are private helpers that take
-// no lock. Failures are reported by results (0, false, -1, empty lists); SQL
+// included); every writing operation first makes the store sound
+// (ensure_sound_locked: a file that an earlier statement found damaged is
+// replaced, a file that could not be set aside or a fresh store that could
+// not be written is tried again), so nothing is written into a file known to
+// be damaged. Operations marked "lock held" are private helpers that take no
+// lock. Failures are reported by results (0, false, -1, empty lists); SQL
 // errors are also written to the debugger output.
 #pragma once
 
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "store/import.h"
+#include "store/open_plan.h"
 #include "store/records.h"
 #include "store/statement.h"
 #include "store/write_log.h"
@@ -64,7 +68,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     // ---- state of the file --------------------------------------------
-    // False when the database could not be opened or set up.
+    // False when the database could not be opened or set up, while a file
+    // that is no database is held by another program, and while a fresh
+    // store waits to be written (salvage_waiting).
     bool is_open() const { return open_ok_; }
     // True when the file at the path was damaged or not a database and was
     // renamed aside (to damaged_file_path()) before a fresh one was made.
@@ -76,26 +82,50 @@ public:
     std::int64_t saved_entries() const { return saved_entries_; }
     // The history entries of that file that could not be read: 0 when
     // every row was saved, -1 when some did not read but their number is
-    // unknown. The old file's row count is taken from its indexes (each
-    // holds one entry per row), the largest count that still reads; with
-    // no readable index, any damaged page met in the rows counts as -1.
+    // unknown. A row that is no entry any more (no readable image the
+    // capture would keep, and a text of fewer than two characters once
+    // trimmed) counts as not read. The file's row count is the largest
+    // that one of its indexes still gives (each holds one entry per row),
+    // or the rows found; with no readable index, a damaged page met among
+    // the rows makes it -1.
     std::int64_t unread_entries() const { return unread_entries_; }
     // How many times a damaged file was set aside and replaced, at open
     // (which also runs SQLite's quick check) and afterwards.
     int replacements() const { return replacements_; }
-    // A statement that met SQLITE_CORRUPT marks the connection: the next
-    // operation (before any statement of its own) sets the file and its
-    // log aside unchanged, makes a fresh store and copies every row that
-    // still reads into it, as at open. True when that happened now.
+    // Goes up whenever the store's recovery has something new to tell: a
+    // file set aside, a file that could not be set aside, a fresh store that
+    // could not be written, or that one's late salvage.
+    int recovery_news() const { return news_; }
+    // A statement that met SQLITE_CORRUPT marks the connection: this sets
+    // the file and its log aside unchanged, makes a fresh store and copies
+    // every row that still reads into it, as at open (nothing else is tried
+    // again). True when a store was replaced now.
     bool recover_if_damaged();
-    // Runs SQLite's quick check on the open store and acts on damage as
-    // above; also tries again to set aside a damaged file that could not
-    // be moved before. True when a damaged file was replaced now.
+    // The recovery step that every writing operation takes first: acts on
+    // a damage mark as above, tries again to set aside a file that another
+    // program held, and to fill a fresh store that could not be written.
+    // True when a store was replaced or filled now.
+    bool ensure_sound();
+    // Runs ensure_sound, then SQLite's quick check on the open store, and
+    // acts on damage as above. True when a store was replaced or filled now.
     bool check_integrity();
-    // True while the store is a damaged file that could not be set aside
-    // (another program holds it or its log without delete sharing): it is
-    // then kept where it is, unchanged, and only read.
+    // True while the store is a damaged file, or a file that is no
+    // database, that could not be set aside (another program holds it or
+    // its log without delete sharing). A damaged database is then kept
+    // where it is, unchanged, and only read; a file that is no database
+    // leaves no store open. Each writing operation tries again.
     bool damaged_file_kept() const { return damaged_kept_; }
+    // For a kept file: whether it is a database (read as it is) or not.
+    bool kept_file_is_database() const { return kept_is_database_; }
+    // True when a damaged file was set aside but the fresh store could not
+    // be written (a full disk): no store is open, the entries are still in
+    // the set-aside file, and each writing operation tries again to make
+    // the fresh store and copy them into it.
+    bool salvage_waiting() const { return salvage_waiting_; }
+    // Tests only: the largest number of pages a store this object makes or
+    // fills takes (SQLite's max_page_count; 0 for no limit), as a full
+    // disk would refuse it. Applied at the next recovery step.
+    static void limit_fresh_store_pages(unsigned pages);
     // True when the file (or its folder) takes no writes: the store was
     // opened read-only and lists what the file holds.
     bool read_only() const { return read_only_; }
@@ -295,45 +325,48 @@ private:
                                          bool is_image, const std::vector<std::uint8_t>& image,
                                          std::vector<std::wstring>& trimmed, bool* busy);
 
-    // The object's mutex. Taking it first acts on a damage mark left by an
-    // earlier operation, so that no operation runs on a file known to be
-    // damaged.
-    class StoreLock {
-    public:
-        explicit StoreLock(Database& owner) : owner_(owner) {}
-        void lock();
-        void unlock() { mutex_.unlock(); }
+    // The object's mutex; it does nothing else.
+    using Guard = std::lock_guard<std::mutex>;
 
-    private:
-        std::mutex mutex_;
-        Database& owner_;
-    };
-    using Guard = std::lock_guard<StoreLock>;
-
-    // Set-up (constructor only, before the object is shared).
+    // Opening (constructor only, before the object is shared): the facts
+    // found, with the connection of the last probe left open; the plan
+    // decided from them is carried out.
     void open();
+    OpenFacts probe_file();
+    // Read-only (a file: URI with mode=ro, then immutable as well); the
+    // connection stays open unless it Failed.
+    Probe probe_read_only();
+    // Acts on the plan (lock held); a file that cannot be set aside is
+    // decided again as held.
+    void carry_out(OpenPlan plan, OpenFacts facts);
+    // The recovery step (lock held). retry: also what waits (a held file,
+    // a fresh store not yet written). True when a store was replaced or
+    // filled now.
+    bool ensure_sound_locked(bool retry = true);
     // read_only: through a file: URI with mode=ro (immutable too when
     // asked: nothing beside the file is made or read).
     int open_connection(bool read_only = false, bool immutable = false);
-    // After a failed set-up of a file that exists: opens it read-only when
-    // that reads (a read-only file or folder). True when it does.
-    bool open_read_only();
-    // The damaged file stays where it is and is read only (see
-    // damaged_file_kept).
-    void keep_damaged_file();
+    // The file stays where it is: a damaged database read only, a file
+    // that is no database not opened (see damaged_file_kept).
+    void keep_damaged_file(bool is_database);
     void close_connection();
     int set_up_schema();  // SQLITE_OK, or the first failing set-up code
+    // What a writable store does once open: default snippets, back-fills.
+    void finish_set_up();
     // Renames the file and its log and journal aside, all of them or none.
     bool move_damaged_file_aside();
     // Damaged files (salvage.cpp, lock held): SQLITE_OK when the quick check
-    // finds the file sound; the set-aside, fresh store and copy of what reads
-    // (salvage: the file was a database); the copy itself, by table.
+    // finds the file sound; the set-aside (false when the file could not
+    // be moved); the fresh store and the copy of what reads into it (false,
+    // with no store open, when it could not be written).
     int quick_check();
     int run_quick_check();
-    bool replace_damaged_store(bool salvage);
-    bool recover_unlocked();
-    // Copies what reads of the set-aside file; sets unread_entries_.
-    std::int64_t salvage_rows(const std::wstring& from);
+    bool set_aside(bool salvage);
+    bool fill_fresh_store();
+    // Copies what reads of the set-aside file in one transaction: false,
+    // with nothing copied, when the fresh store refused a write; saved and
+    // unread as saved_entries and unread_entries tell them.
+    bool salvage_rows(const std::wstring& from, std::int64_t& saved, std::int64_t& unread);
     void seed_default_snippets();
     void backfill_source_urls();
     void create_indexes();
@@ -372,7 +405,7 @@ private:
     WriteLog write_log_;
     sqlite3* connection_ = nullptr;
     DamageMark damage_;  // the connection's (reset with each connection)
-    StoreLock lock_{*this};
+    std::mutex lock_;
     std::wstring path_;
     StatementCache cache_;
     bool open_ok_ = false;
@@ -380,6 +413,10 @@ private:
     std::int64_t saved_entries_ = -1;
     std::int64_t unread_entries_ = 0;
     std::atomic<int> replacements_{0};
+    std::atomic<int> news_{0};
     std::atomic<bool> damaged_kept_{false};
+    std::atomic<bool> kept_is_database_{false};
+    std::atomic<bool> salvage_waiting_{false};
+    bool salvage_wanted_ = false;  // the set-aside file is a database to copy from
     std::atomic<bool> read_only_{false};
 };

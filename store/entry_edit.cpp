@@ -8,6 +8,7 @@ bool Database::replace_entry_text(std::int64_t id, const std::wstring& text) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return false;
     }

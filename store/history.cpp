@@ -18,6 +18,7 @@
 
 #include "core/image_header.h"
 #include "core/text.h"
+#include "store/entry_rule.h"
 #include "store/sql_text.h"
 
 namespace {
@@ -290,15 +291,14 @@ std::optional<CapturedRow> captured_row(const NewEntry& entry) {
     const std::wstring& text = entry.text;
     std::size_t first = 0;
     std::size_t last = text.size();
-    auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
-    while (first < last && blank(text[first])) {
+    while (first < last && is_entry_blank(text[first])) {
         ++first;
     }
-    while (last > first && blank(text[last - 1])) {
+    while (last > first && is_entry_blank(text[last - 1])) {
         --last;
     }
-    row.text_entry = last - first >= 2;
-    if (!row.text_entry && row.image->empty()) {
+    row.text_entry = last - first >= kEntryTextMin;
+    if (!holds_an_entry(last - first, !row.image->empty())) {
         return std::nullopt;
     }
     row.flat = flat_utf8(text, first, last);
@@ -424,6 +424,7 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return fail();
     }
@@ -459,6 +460,7 @@ std::vector<Database::CapturedWrite> Database::add_entries(const std::vector<con
         std::vector<std::wstring> trimmed;
         {
             Guard guard(lock_);
+            ensure_sound_locked();
             const auto started = std::chrono::steady_clock::now();
             const int begin = connection_ ? exec(L"BEGIN IMMEDIATE") : SQLITE_ERROR;
             if (begin != SQLITE_OK) {
@@ -525,6 +527,7 @@ std::int64_t Database::add_text_entry(const std::wstring& text,
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return 0;
     }
@@ -552,6 +555,7 @@ std::int64_t Database::add_text_entry(const std::wstring& text,
 
 bool Database::set_image_path(std::int64_t id, const std::wstring& path, bool user_file) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET image_path=?1, image_user_file=?2 WHERE id=?3");
     s.bind_text(1, path).bind_int(2, user_file ? 1 : 0).bind_int64(3, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
@@ -562,6 +566,7 @@ bool Database::set_link_title(std::int64_t id, const std::wstring& title) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET link_title=?1 WHERE id=?2");
     s.bind_text(1, title).bind_int64(2, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;
@@ -574,6 +579,7 @@ bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET text=?1 WHERE id=?2");
     s.bind_text(1, text).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -581,6 +587,7 @@ bool Database::set_entry_text(std::int64_t id, const std::wstring& text) {
 
 bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET custom_title=?1 WHERE id=?2");
     s.bind_text(1, title).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -588,6 +595,7 @@ bool Database::set_custom_title(std::int64_t id, const std::wstring& title) {
 
 bool Database::increment_use_count(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET use_count=use_count+1 WHERE id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE;
@@ -595,6 +603,7 @@ bool Database::increment_use_count(std::int64_t id) {
 
 bool Database::set_entry_category(std::int64_t id, std::optional<std::int64_t> category_id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id=?2");
     s.bind_optional(1, opt_ptr(category_id)).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -606,6 +615,7 @@ int Database::set_entries_category(const std::vector<std::int64_t>& ids,
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = Statement::prepare(
         connection_, to_utf8(L"UPDATE history SET category_id=?1, cat_pin_override=0 WHERE id IN (" +
                              join_ids(ids) + L")"));
@@ -616,6 +626,7 @@ int Database::set_entries_category(const std::vector<std::int64_t>& ids,
 
 bool Database::set_keep(std::int64_t id, bool keep) {
     Guard guard(lock_);
+    ensure_sound_locked();
     {
         Statement exists = cached("SELECT 1 FROM history WHERE id=?1");
         exists.bind_int64(1, id);
@@ -645,6 +656,7 @@ int Database::trash_entries(const std::vector<std::int64_t>& ids) {
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring list = join_ids(ids);
     exec(L"UPDATE history SET deleted_at=" + sql_quote(stamp) + L" WHERE id IN (" + list + L")");
     exec(L"DELETE FROM slot_entries WHERE entry_id IN (" + list + L")");
@@ -660,6 +672,7 @@ int Database::restore_entries(const std::vector<std::int64_t>& ids) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     exec(L"UPDATE history SET deleted_at=NULL WHERE id IN (" + join_ids(ids) + L")");
     return static_cast<int>(ids.size());
 }
@@ -705,6 +718,7 @@ int Database::set_pinned_many(const std::vector<std::int64_t>& ids, bool pinned)
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     if (exec(L"BEGIN") != SQLITE_OK) {
         exec(L"ROLLBACK");
         return 0;
@@ -730,6 +744,7 @@ int Database::purge_entries(const std::vector<std::int64_t>& ids) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring list = join_ids(ids);
     std::wstring condition = L"id IN (" + list + L")";
     std::vector<std::wstring> paths = image_paths_where(condition);
@@ -743,6 +758,7 @@ int Database::purge_entries(const std::vector<std::int64_t>& ids) {
 
 int Database::empty_trash() {
     Guard guard(lock_);
+    ensure_sound_locked();
     int count = static_cast<int>(query_int64(
         "SELECT (SELECT COUNT(*) FROM history WHERE deleted_at IS NOT NULL) + "
         "(SELECT COUNT(*) FROM snippets WHERE deleted_at IS NOT NULL)",
@@ -766,6 +782,7 @@ int Database::purge_trash_older_than(std::int64_t hours) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring condition = L"deleted_at IS NOT NULL AND deleted_at < " + sql_quote(*cutoff);
     Rows counted = query(L"SELECT (SELECT COUNT(*) FROM history WHERE " + condition +
                          L") + (SELECT COUNT(*) FROM snippets WHERE " + condition + L")");
@@ -801,6 +818,7 @@ int Database::delete_entries_older_than(std::int64_t days) {
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::wstring condition = L"pinned=0 AND keep=0 AND deleted_at IS NULL AND created_at < " +
                              sql_quote(*cutoff) +
                              L" AND (category_id IS NULL OR category_id NOT IN (SELECT id FROM "
@@ -810,6 +828,7 @@ int Database::delete_entries_older_than(std::int64_t days) {
 
 int Database::clear_history() {
     Guard guard(lock_);
+    ensure_sound_locked();
     const std::wstring condition =
         L"pinned=0 AND deleted_at IS NULL AND keep=0 AND (category_id IS NULL OR category_id NOT "
         L"IN (SELECT id FROM categories WHERE pinned=1) OR cat_pin_override=1)";

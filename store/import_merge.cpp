@@ -493,6 +493,7 @@ ImportCounts Database::import_json(const std::wstring& path) {
     }
 
     Guard guard(lock_);
+    ensure_sound_locked();
     ImportCounts failed;
     failed.status = ImportStatus::kFailed;
     if (!connection_) {

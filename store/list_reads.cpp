@@ -309,6 +309,7 @@ bool Database::reorder_entries(const std::vector<std::int64_t>& selected, int di
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     std::string visible;
     switch (scope.kind) {
     case 1:
@@ -378,6 +379,7 @@ bool Database::reorder_slots(const std::vector<std::int64_t>& selected, int dire
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     // Only slots of live entries are positions the user sees.
     std::vector<std::int64_t> order;
     {

@@ -1,34 +1,33 @@
-// Damaged store files: SQLite's quick check at open, the replacement of a
-// damaged file by a fresh store, and the copy of every row that still reads.
+// Damaged store files: the copy of every row that still reads from a file
+// set aside into the fresh store that replaces it.
 //
-// The damaged file and its log are renamed aside unchanged, together or not
-// at all: the connection to it closes without a checkpoint, and it is read
-// afterwards without anything written beside it (read-only and immutable,
-// or, with a log, from a copy of the pair in a folder of its own). Rows are
-// read in rowid order; where a damaged page stops the scan, the next rows
-// are looked up one rowid at a time, a row that does not read whole column
-// by column, and the scan goes on from the first one found.
+// The set-aside file is read without anything written beside it
+// (read-only and immutable, or, with a log, from a copy of the pair in a
+// folder of its own). The rows are found by their rowids (row_source.h) and
+// read one by one; a row that does not read whole is read column by
+// column, and a history row is kept only while it is still an entry
+// (salvage_rule.h).
 #include "store/database.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <sqlite3.h>
 
+#include "core/image_header.h"
 #include "core/text.h"
+#include "store/entry_rule.h"
+#include "store/row_source.h"
+#include "store/salvage_rule.h"
 
 namespace {
 
 // The tables copied, parents first.
 const char* const kTables[] = {"categories", "history", "snippets", "snippet_groups", "slot_entries"};
-
-// Rowids looked up one at a time past a damaged page, at most, per table.
-constexpr std::int64_t kMaxProbes = 2'000'000;
 
 std::vector<std::string> column_names(sqlite3* db, const char* table) {
     std::vector<std::string> names;
@@ -44,33 +43,12 @@ std::string quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
 
-std::optional<std::int64_t> single_int(sqlite3* db, const std::string& sql, const char* table) {
+std::optional<std::int64_t> single_int(sqlite3* db, const std::string& sql) {
     Statement s = Statement::prepare(db, sql);
-    if (table) {
-        s.bind_utf8(1, table);
-    }
     if (s.step() != SQLITE_ROW || s.column_is_null(0)) {
         return std::nullopt;
     }
     return s.column_int64(0);
-}
-
-// The highest rowid the table may hold, from what still reads of it.
-std::int64_t highest_rowid(sqlite3* old, const char* table, std::int64_t last) {
-    std::int64_t end = last;
-    bool known = false;
-    if (auto top = single_int(old, "SELECT max(rowid) FROM " + quoted(table), nullptr)) {
-        end = std::max(end, *top);
-        known = true;
-    }
-    if (auto seq = single_int(old, "SELECT seq FROM sqlite_sequence WHERE name=?1", table)) {
-        end = std::max(end, *seq);
-        known = true;
-    }
-    if (!known) {
-        end = std::max<std::int64_t>(last, 0) + 100000;
-    }
-    return end;
 }
 
 struct FreshColumn {
@@ -88,91 +66,151 @@ std::vector<FreshColumn> fresh_columns(sqlite3* db, const char* table) {
     return out;
 }
 
-// The values read of one row, column by column: those that do not read
-// (a broken overflow page of an image) stay unset.
-struct PartRow {
-    std::vector<sqlite3_value*> values;  // owned copies; null: did not read
-    PartRow() = default;
-    PartRow(const PartRow&) = delete;
-    PartRow& operator=(const PartRow&) = delete;
-    ~PartRow() {
-        for (sqlite3_value* v : values) {
+// One row of the old file: read whole (its values are the statement's
+// columns), or column by column (owned copies; null where a column did not
+// read, as a broken overflow page of an image).
+class OldRow {
+public:
+    OldRow() = default;
+    OldRow(const OldRow&) = delete;
+    OldRow& operator=(const OldRow&) = delete;
+    ~OldRow() { clear(); }
+    void clear() {
+        for (sqlite3_value* v : parts_) {
             sqlite3_value_free(v);
         }
+        parts_.clear();
+        whole_ = nullptr;
     }
+    void set_whole(sqlite3_stmt* row) { whole_ = row; }
+    void add_part(sqlite3_value* v) { parts_.push_back(v); }
+    bool whole() const { return whole_ != nullptr; }
+    // Column i of the copied columns; null when it did not read.
+    sqlite3_value* value(std::size_t i) const {
+        return whole_ ? sqlite3_column_value(whole_, static_cast<int>(i)) : parts_[i];
+    }
+
+private:
+    sqlite3_stmt* whole_ = nullptr;
+    std::vector<sqlite3_value*> parts_;
 };
+
+// What read of a history row's text and image (columns text_at and
+// image_at; npos when the old file has none).
+SalvagedRowFacts history_row_facts(const OldRow& row, std::size_t text_at, std::size_t image_at) {
+    SalvagedRowFacts facts;
+    if (sqlite3_value* text = text_at == std::string::npos ? nullptr : row.value(text_at)) {
+        facts.text_read = true;
+        const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(text));
+        const int size = sqlite3_value_bytes(text);
+        facts.text_units = bytes && size > 0 ? trimmed_text_units(std::string_view(bytes, static_cast<std::size_t>(size)))
+                                             : 0;
+    }
+    if (image_at == std::string::npos) {
+        facts.image_read = true;  // a layout without images: none to lose
+    } else if (sqlite3_value* image = row.value(image_at)) {
+        facts.image_read = true;
+        const int size = sqlite3_value_bytes(image);
+        const void* bytes = sqlite3_value_blob(image);
+        facts.image_present = size > 0 && bytes;
+        facts.image_keepable = facts.image_present &&
+                               winutil::image_bytes_keepable(static_cast<const std::uint8_t*>(bytes),
+                                                             static_cast<std::size_t>(size),
+                                                             static_cast<std::uint64_t>(size));
+    }
+    return facts;
+}
 
 struct TableCopy {
     std::int64_t copied = 0;
-    bool met_damage = false;  // some row or page did not read
+    std::int64_t found = 0;       // rows the table was found to hold
+    bool met_damage = false;      // some row or page did not read
+    bool write_failed = false;    // the fresh store refused a write: nothing of the copy counts
 };
 
 // Copies the rows of table that still read from old into fresh (the columns
-// both have). A row of which only some columns read keeps those (a history
-// row its text without an unreadable image); the others take their
-// defaults.
-TableCopy copy_table(sqlite3* old, sqlite3* fresh, const char* table) {
-    TableCopy result;
-    const std::vector<std::string> old_columns = column_names(old, table);
-    std::vector<FreshColumn> columns;
-    for (const FreshColumn& c : fresh_columns(fresh, table)) {
-        if (std::find(old_columns.begin(), old_columns.end(), c.name) != old_columns.end()) {
-            columns.push_back(c);
-        }
-    }
-    if (columns.empty()) {
-        result.met_damage = old_columns.empty();
-        return result;
-    }
-    const bool history = std::string(table) == "history";
-    std::string list;
-    std::string params;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        list += (i ? "," : "") + quoted(columns[i].name);
-        params += (i ? ",?" : "?");
-    }
-    const std::string from = " FROM " + quoted(table);
-    const std::string scan_sql = "SELECT rowid," + list + from + " WHERE rowid>?1 ORDER BY rowid";
-    const std::string probe_sql = "SELECT rowid," + list + from + " WHERE rowid=?1";
-    const std::string insert_start = "INSERT OR IGNORE INTO " + quoted(table) + " (";
-    Statement insert = Statement::prepare(fresh, insert_start + list + ") VALUES (" + params + ")");
-    if (!insert) {
-        return result;
-    }
-    auto copy_row = [&](Statement& row) {
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            sqlite3_bind_value(insert.get(), static_cast<int>(i) + 1,
-                               sqlite3_column_value(row.get(), static_cast<int>(i) + 1));
-        }
-        if (sqlite3_step(insert.get()) == SQLITE_DONE && sqlite3_changes(fresh) > 0) {
-            ++result.copied;
-        }
-        sqlite3_reset(insert.get());
-        sqlite3_clear_bindings(insert.get());
-    };
-    // A row that does not read whole: each column alone (the statements
-    // prepared at the first such row). True when the row exists and
-    // something of it was kept.
-    Statement exists;
-    std::vector<Statement> each_column;
-    auto copy_readable_columns = [&](std::int64_t id) {
-        if (!exists) {
-            exists = Statement::prepare(old, "SELECT rowid" + from + " WHERE rowid=?1");
-            for (const FreshColumn& c : columns) {
-                each_column.push_back(Statement::prepare(old, "SELECT " + quoted(c.name) + from + " WHERE rowid=?1"));
+// both have). A row of which only some columns read keeps those, the others
+// at their defaults; a history row only while it is still an entry.
+class TableCopier {
+public:
+    TableCopier(sqlite3* old, sqlite3* fresh, const char* table) : old_(old), fresh_(fresh), table_(table) {}
+
+    TableCopy run() {
+        const std::vector<std::string> old_columns = column_names(old_, table_);
+        for (const FreshColumn& c : fresh_columns(fresh_, table_)) {
+            if (std::find(old_columns.begin(), old_columns.end(), c.name) != old_columns.end()) {
+                columns_.push_back(c);
             }
         }
-        // A row whose own cell does not read (its page is broken) is gone
-        // whole; only one whose cell reads has columns to try.
-        exists.bind_int64(1, id);
-        const int found = sqlite3_step(exists.get());
-        sqlite3_reset(exists.get());
+        if (columns_.empty()) {
+            result_.met_damage = old_columns.empty();
+            return result_;
+        }
+        std::string list;
+        std::string params;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            list += (i ? "," : "") + quoted(columns_[i].name);
+            params += (i ? ",?" : "?");
+            if (table_ == std::string("history") && columns_[i].name == "text") text_at_ = i;
+            if (table_ == std::string("history") && columns_[i].name == "image") image_at_ = i;
+            if (table_ == std::string("history") && columns_[i].name == "is_image") is_image_at_ = i;
+        }
+        from_ = " FROM " + quoted(table_) + " WHERE rowid=?1";
+        whole_ = Statement::prepare(old_, "SELECT " + list + from_);
+        insert_ = Statement::prepare(fresh_, "INSERT OR IGNORE INTO " + quoted(table_) + " (" + list + ") VALUES (" +
+                                                 params + ")");
+        if (!whole_ || !insert_) {
+            result_.met_damage = true;
+            result_.write_failed = !insert_;
+            return result_;
+        }
+        const RowIds ids = find_row_ids(old_, table_);
+        result_.met_damage = result_.met_damage || ids.met_damage;
+        result_.found = static_cast<std::int64_t>(ids.ids.size());
+        for (const std::int64_t id : ids.ids) {
+            copy_row(id);
+            if (result_.write_failed) {
+                break;
+            }
+        }
+        return result_;
+    }
+
+private:
+    void copy_row(std::int64_t id) {
+        OldRow row;
+        whole_.bind_int64(1, id);
+        if (sqlite3_step(whole_.get()) == SQLITE_ROW) {
+            row.set_whole(whole_.get());
+        } else {
+            result_.met_damage = true;
+            sqlite3_reset(whole_.get());
+            if (!read_columns(id, row)) {
+                return;
+            }
+        }
+        keep(row);
+        sqlite3_reset(whole_.get());
+    }
+
+    // The columns of a row that does not read whole, each alone. False when
+    // its own cell does not read (its page is broken): then nothing of it
+    // does.
+    bool read_columns(std::int64_t id, OldRow& row) {
+        if (!exists_) {
+            exists_ = Statement::prepare(old_, "SELECT rowid" + from_);
+            for (const FreshColumn& c : columns_) {
+                each_column_.push_back(Statement::prepare(old_, "SELECT " + quoted(c.name) + from_));
+            }
+        }
+        exists_.bind_int64(1, id);
+        const int found = sqlite3_step(exists_.get());
+        sqlite3_reset(exists_.get());
         if (found != SQLITE_ROW) {
             return false;
         }
-        PartRow part;
         bool any = false;
-        for (Statement& one : each_column) {
+        for (Statement& one : each_column_) {
             sqlite3_value* v = nullptr;
             if (one) {
                 one.bind_int64(1, id);
@@ -181,98 +219,59 @@ TableCopy copy_table(sqlite3* old, sqlite3* fresh, const char* table) {
                 }
                 sqlite3_reset(one.get());
             }
-            part.values.push_back(v);
+            row.add_part(v);
             any = any || v;
         }
-        auto read_of = [&](const char* name) -> sqlite3_value* {
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                if (columns[i].name == name) {
-                    return part.values[i];
-                }
-            }
-            return nullptr;
-        };
-        auto holds = [&](const char* name) {
-            sqlite3_value* v = read_of(name);
-            return v && sqlite3_value_type(v) != SQLITE_NULL;
-        };
-        if (!any || (history && !holds("text") && !holds("image"))) {
-            return false;  // nothing of the entry itself reads
-        }
-        const bool image_lost = history && !read_of("image");
-        Statement put = Statement::prepare(fresh, insert_start + list + ") VALUES (" + params + ")");
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const int at = static_cast<int>(i) + 1;
-            if (image_lost && columns[i].name == "is_image") {
-                put.bind_int(at, 0);  // an entry whose image is gone is a text entry
-            } else if (part.values[i]) {
-                sqlite3_bind_value(put.get(), at, part.values[i]);
-            } else if (columns[i].needs_value) {
-                put.bind_utf8(at, "");
-            } else {
-                put.bind_null(at);
-            }
-        }
-        if (put.run() == SQLITE_DONE && sqlite3_changes(fresh) > 0) {
-            ++result.copied;
-            return true;
-        }
-        return false;
-    };
-
-    std::int64_t last = LLONG_MIN;
-    std::optional<std::int64_t> end;
-    for (;;) {
-        {
-            Statement scan = Statement::prepare(old, scan_sql);
-            if (!scan) {
-                result.met_damage = true;
-                break;
-            }
-            scan.bind_int64(1, last);
-            int rc;
-            while ((rc = scan.step()) == SQLITE_ROW) {
-                last = scan.column_int64(0);
-                copy_row(scan);
-            }
-            if (rc == SQLITE_DONE) {
-                break;
-            }
-        }
-        result.met_damage = true;
-        // A damaged page: the next row that still reads (whole or in part),
-        // one rowid at a time.
-        if (!end) {
-            end = highest_rowid(old, table, last);
-        }
-        Statement probe = Statement::prepare(old, probe_sql);
-        if (!probe) {
-            break;
-        }
-        bool found = false;
-        const std::int64_t first = last == LLONG_MIN ? 0 : last + 1;
-        for (std::int64_t id = first; id <= *end && id - first < kMaxProbes; ++id) {
-            probe.bind_int64(1, id);
-            const int rc = sqlite3_step(probe.get());
-            if (rc == SQLITE_ROW) {
-                copy_row(probe);
-                found = true;
-            }
-            sqlite3_reset(probe.get());
-            if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-                found = copy_readable_columns(id);
-            }
-            if (found) {
-                last = id;
-                break;
-            }
-        }
-        if (!found) {
-            break;
-        }
+        return any;
     }
-    return result;
-}
+
+    void keep(const OldRow& row) {
+        SalvageKeep what = SalvageKeep::AsRead;
+        if (text_at_ != std::string::npos) {
+            what = salvage_history_row(history_row_facts(row, text_at_, image_at_));
+        }
+        if (what == SalvageKeep::Drop) {
+            return;  // counted among the rows found and not copied
+        }
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const int at = static_cast<int>(i) + 1;
+            sqlite3_value* v = row.value(i);
+            if (what == SalvageKeep::TextOnly && i == is_image_at_) {
+                insert_.bind_int(at, 0);
+            } else if (what == SalvageKeep::TextOnly && i == image_at_) {
+                insert_.bind_null(at);
+            } else if (v) {
+                sqlite3_bind_value(insert_.get(), at, v);
+            } else if (columns_[i].needs_value) {
+                insert_.bind_utf8(at, "");
+            } else {
+                insert_.bind_null(at);
+            }
+        }
+        const int rc = insert_.step();
+        if (rc == SQLITE_DONE) {
+            result_.copied += sqlite3_changes(fresh_) > 0 ? 1 : 0;
+        } else {
+            result_.write_failed = true;  // a full disk, an I/O error
+        }
+        sqlite3_reset(insert_.get());
+        sqlite3_clear_bindings(insert_.get());
+    }
+
+    sqlite3* old_;
+    sqlite3* fresh_;
+    const char* table_;
+    std::vector<FreshColumn> columns_;
+    std::size_t text_at_ = std::string::npos;  // history only
+    std::size_t image_at_ = std::string::npos;
+    std::size_t is_image_at_ = std::string::npos;
+    std::string from_;
+    Statement whole_;
+    Statement insert_;
+    Statement exists_;
+    std::vector<Statement> each_column_;
+    TableCopy result_;
+};
 
 // The number of rows the table held, from the largest count of one of its
 // indexes that still reads; -1 when none does.
@@ -288,8 +287,7 @@ std::int64_t indexed_row_count(sqlite3* old, const char* table) {
     }
     std::int64_t best = -1;
     for (const std::string& index : indexes) {
-        if (auto n = single_int(old, "SELECT count(*) FROM " + quoted(table) + " INDEXED BY " + quoted(index),
-                                nullptr)) {
+        if (auto n = single_int(old, "SELECT count(*) FROM " + quoted(table) + " INDEXED BY " + quoted(index))) {
             best = std::max(best, *n);
         }
     }
@@ -358,76 +356,13 @@ bool has_log(const std::wstring& path) {
 
 }  // namespace
 
-int Database::quick_check() {
-    // The check reads every page once: through a memory map that costs
-    // one system call per chunk instead of one per page.
-    exec(L"PRAGMA mmap_size=1073741824");
-    const int rc = run_quick_check();
-    exec(L"PRAGMA mmap_size=0");
-    return rc;
-}
-
-int Database::run_quick_check() {
-    Statement check = Statement::prepare(connection_, "PRAGMA quick_check");
-    if (!check) {
-        return check.prepare_result();
-    }
-    bool sound = true;
-    int rows = 0;
-    int rc;
-    while ((rc = check.step()) == SQLITE_ROW) {
-        ++rows;
-        if (check.column_text(0) != L"ok") {
-            sound = false;
-        }
-    }
-    if (rc != SQLITE_DONE) {
-        return rc;
-    }
-    return sound && rows > 0 ? SQLITE_OK : SQLITE_CORRUPT;
-}
-
-bool Database::replace_damaged_store(bool salvage) {
-    if (connection_) {
-        // Closing must not write the log into the damaged file.
-        sqlite3_db_config(connection_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    }
-    close_connection();
-    if (!move_damaged_file_aside()) {
-        keep_damaged_file();
-        return false;
-    }
-    damaged_kept_ = false;
-    read_only_ = false;
-    if (open_connection() != SQLITE_OK) {
-        close_connection();
-        return false;
-    }
-    open_ok_ = set_up_schema() == SQLITE_OK;
-    unread_entries_ = 0;
-    saved_entries_ = salvage && open_ok_ ? salvage_rows(damaged_path_) : -1;
-    ++replacements_;
-    return true;
-}
-
-void Database::keep_damaged_file() {
-    // Left as it is: read only, and closed without a checkpoint, so that
-    // neither the file nor its log changes until it can be set aside.
-    damaged_kept_ = true;
-    open_ok_ = open_connection(true) == SQLITE_OK;
-    if (open_ok_) {
-        sqlite3_db_config(connection_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        read_only_ = true;
-    } else {
-        close_connection();
-    }
-}
-
-std::int64_t Database::salvage_rows(const std::wstring& from) {
+bool Database::salvage_rows(const std::wstring& from, std::int64_t& saved, std::int64_t& unread) {
     // Nothing is written beside the set-aside file: without a log it is read
     // in place as immutable (no log index made, no journal rolled back into
     // it); with one, from a copy of the pair (should the copy fail, for want
     // of room, the file alone still gives what it holds).
+    saved = 0;
+    unread = 0;
     std::optional<PairCopy> copy;
     if (has_log(from)) {
         copy.emplace(from);
@@ -440,86 +375,46 @@ std::int64_t Database::salvage_rows(const std::wstring& from) {
     const int flags = copy ? SQLITE_OPEN_READWRITE : (SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     if (sqlite3_open_v2(uri.c_str(), &old, flags, nullptr) != SQLITE_OK) {
         sqlite3_close(old);
-        unread_entries_ = -1;
-        return 0;
+        unread = -1;
+        return true;  // nothing reads: nothing to write
     }
     sqlite3_db_config(old, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_exec(old, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
-    std::int64_t saved = 0;
     TableCopy entries;
+    bool written = false;
     exec(L"PRAGMA foreign_keys=OFF");
     if (exec(L"BEGIN") == SQLITE_OK) {
+        bool ok = true;
         for (const char* table : kTables) {
-            const TableCopy copied = copy_table(old, connection_, table);
+            const TableCopy copied = TableCopier(old, connection_, table).run();
+            ok = ok && !copied.write_failed;
             if (std::string(table) == "history") {
                 entries = copied;
             }
+            if (!ok) {
+                break;
+            }
         }
-        saved = entries.copied;
         // Rows whose parent did not read: no category, no quick slot.
-        exec(L"UPDATE history SET category_id=NULL WHERE category_id IS NOT NULL AND "
-             L"category_id NOT IN (SELECT id FROM categories)");
-        exec(L"DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)");
-        if (!run_in_transaction_end(true)) {
-            saved = 0;
-        }
+        ok = ok && exec(L"UPDATE history SET category_id=NULL WHERE category_id IS NOT NULL AND "
+                        L"category_id NOT IN (SELECT id FROM categories)") == SQLITE_OK;
+        ok = ok && exec(L"DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)") == SQLITE_OK;
+        written = run_in_transaction_end(ok);
     }
     exec(L"PRAGMA foreign_keys=ON");
-    const std::int64_t held = indexed_row_count(old, "history");
+    // The rows the file held: what its indexes count (each holds one entry
+    // per row), or else what was found. Without a readable index, a damaged
+    // page may have hidden rows of unknown number.
+    const std::int64_t indexed = indexed_row_count(old, "history");
     sqlite3_close(old);
-    if (held >= 0) {
-        unread_entries_ = std::max<std::int64_t>(0, held - saved);
+    if (!written) {
+        return false;
+    }
+    saved = entries.copied;
+    if (indexed < 0 && entries.met_damage) {
+        unread = -1;
     } else {
-        unread_entries_ = entries.met_damage ? -1 : 0;
+        unread = std::max<std::int64_t>(0, std::max(indexed, entries.found) - saved);
     }
-    return saved;
-}
-
-bool Database::recover_if_damaged() {
-    const int before = replacements_;
-    Guard guard(lock_);  // acts on a damage mark (StoreLock::lock)
-    return replacements_ != before;
-}
-
-void Database::StoreLock::lock() {
-    mutex_.lock();
-    try {
-        owner_.recover_unlocked();
-    } catch (...) {
-        mutex_.unlock();
-        throw;
-    }
-}
-
-bool Database::check_integrity() {
-    const int before = replacements_;
-    Guard guard(lock_);
-    if (damaged_kept_) {
-        // Another program held it: it may have let go since.
-        if (replace_damaged_store(true)) {
-            seed_default_snippets();
-        }
-    } else if (connection_) {
-        // Pages kept from earlier reads would hide what changed in the file.
-        sqlite3_db_release_memory(connection_);
-        if (!is_damage_code(quick_check())) {
-            return false;
-        }
-        damage_.seen = true;
-        recover_unlocked();
-    }
-    return replacements_ != before;
-}
-
-bool Database::recover_unlocked() {
-    if (!connection_ || !damage_.seen || damaged_kept_) {
-        return false;
-    }
-    if (!replace_damaged_store(true)) {
-        // The file could not be set aside (another program holds it or its
-        // log): it stays in use as it is, read only.
-        return false;
-    }
-    seed_default_snippets();
     return true;
 }

@@ -54,6 +54,7 @@ bool Database::add_to_slot_unlocked(std::int64_t id, int max_slots) {
 
 bool Database::add_to_slot(std::int64_t id, int max_slots) {
     Guard guard(lock_);
+    ensure_sound_locked();
     return add_to_slot_unlocked(id, max_slots);
 }
 
@@ -62,6 +63,7 @@ int Database::add_to_slots(const std::vector<std::int64_t>& ids, int max_slots) 
         return 0;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     remove_orphan_slots();
     std::int64_t before = query_int64("SELECT COUNT(*) FROM slot_entries", 0);
     for (std::int64_t id : ids) {
@@ -93,6 +95,7 @@ int Database::add_to_slots(const std::vector<std::int64_t>& ids, int max_slots) 
 
 bool Database::remove_from_slots(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("DELETE FROM slot_entries WHERE entry_id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE && sqlite3_changes(connection_) > 0;

@@ -54,6 +54,7 @@ std::int64_t Database::add_snippet(const std::wstring& title, const std::wstring
     }
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     if (!connection_) {
         return 0;
     }
@@ -82,6 +83,7 @@ bool Database::update_snippet(std::int64_t id, const std::wstring& title, const 
     }
     std::wstring g = trim(group);
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE snippets SET title=?1, text=?2, grp=?3 WHERE id=?4");
     s.bind_text(1, t).bind_text(2, text).bind_text(3, g).bind_int64(4, id);
     return s.run() == SQLITE_DONE;
@@ -89,6 +91,7 @@ bool Database::update_snippet(std::int64_t id, const std::wstring& title, const 
 
 bool Database::set_snippet_group(std::int64_t id, const std::wstring& group) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE snippets SET grp=?1 WHERE id=?2");
     s.bind_text(1, group).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -97,6 +100,7 @@ bool Database::set_snippet_group(std::int64_t id, const std::wstring& group) {
 bool Database::trash_snippet(std::int64_t id) {
     std::wstring stamp = now_iso_timestamp();
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE snippets SET deleted_at=?1 WHERE id=?2");
     s.bind_text(1, stamp).bind_int64(2, id);
     return s.run() == SQLITE_DONE;
@@ -104,6 +108,7 @@ bool Database::trash_snippet(std::int64_t id) {
 
 bool Database::restore_snippet(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE snippets SET deleted_at=NULL WHERE id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE;
@@ -111,6 +116,7 @@ bool Database::restore_snippet(std::int64_t id) {
 
 bool Database::purge_snippet(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("DELETE FROM snippets WHERE id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE;
@@ -118,6 +124,7 @@ bool Database::purge_snippet(std::int64_t id) {
 
 bool Database::increment_snippet_use_count(std::int64_t id) {
     Guard guard(lock_);
+    ensure_sound_locked();
     Statement s = cached("UPDATE snippets SET use_count=use_count+1 WHERE id=?1");
     s.bind_int64(1, id);
     return s.run() == SQLITE_DONE;
@@ -141,6 +148,7 @@ bool Database::add_snippet_group(const std::wstring& name) {
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     for (const char* sql : {"SELECT 1 FROM snippet_groups WHERE name=?1 LIMIT 1",
                             "SELECT 1 FROM snippets WHERE grp=?1 AND deleted_at IS NULL LIMIT 1"}) {
         Statement s = cached(sql);
@@ -161,6 +169,7 @@ bool Database::rename_snippet_group(const std::wstring& old_name, const std::wst
         return false;
     }
     Guard guard(lock_);
+    ensure_sound_locked();
     auto any_row = [this](const char* sql, std::initializer_list<const std::wstring*> values) {
         Statement s = cached(sql);
         int index = 1;
@@ -200,6 +209,7 @@ bool Database::rename_snippet_group(const std::wstring& old_name, const std::wst
 
 bool Database::delete_snippet_group(const std::wstring& name) {
     Guard guard(lock_);
+    ensure_sound_locked();
     {
         Statement s = cached("UPDATE snippets SET grp='' WHERE grp=?1 AND deleted_at IS NULL");
         s.bind_text(1, name);

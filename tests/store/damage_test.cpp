@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "damage_support.h"
 #include "store_fixture.h"
 
 namespace {
@@ -14,44 +15,10 @@ namespace {
 using store_test::RawDb;
 using store_test::TempDir;
 
-constexpr std::size_t kPage = 4096;
-
-std::string pseudo_random_bytes(std::size_t n, std::uint32_t seed) {
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        out += static_cast<char>(seed >> 24);
-    }
-    return out;
-}
-
-std::string read_file(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) bytes.append(buf, got);
-    CloseHandle(h);
-    return bytes;
-}
-
-// Writes bytes over page 'page' (counted from 1) onwards, as a failing disk
-// or another program could, while the store may have the file open.
-void overwrite_pages(const std::wstring& path, std::size_t page, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>((page - 1) * kPage);
-    ASSERT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN));
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    ASSERT_TRUE(FlushFileBuffers(h));
-    CloseHandle(h);
-    ASSERT_EQ(written, bytes.size());
-}
+using damage_test::kPage;
+using damage_test::overwrite_pages;
+using damage_test::pseudo_random_bytes;
+using damage_test::read_file;
 
 std::wstring entry_text(int i) {
     // About three quarters of a page each: the rows spread over many pages.

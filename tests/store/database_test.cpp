@@ -1,5 +1,6 @@
 // Opening, creating and migrating the database file; default snippets;
 // back-fills; damaged files; the SQL text helpers.
+#include "damage_support.h"
 #include "store_fixture.h"
 
 #include <cwchar>
@@ -214,29 +215,8 @@ TEST_F(StoreTest, BackfillsAtNextOpen) {
     EXPECT_EQ(raw().number("SELECT is_image FROM history WHERE sort_order=4"), 1);
 }
 
-std::string pseudo_random_bytes(std::size_t n, std::uint32_t seed) {
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        out += static_cast<char>(seed >> 24);
-    }
-    return out;
-}
-
-std::string read_file(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return "<missing>";
-    }
-    std::string bytes;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) {
-        bytes.append(buf, got);
-    }
-    CloseHandle(h);
-    return bytes;
-}
+using damage_test::pseudo_random_bytes;
+using damage_test::read_file;
 
 TEST(StoreDamage, DamagedFileIsRenamedAsideAndAFreshStoreWorks) {
     struct Case {
