@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "theme/fonts.h"
+#include "theme/icon_font.h"
 #include "ui/list_model.h"
 #include "ui/side_panel.h"
 #include "ui/thumbnail_cache.h"
@@ -65,6 +67,22 @@ int text_width(HDC dc, const std::wstring& text) {
     SIZE sz{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &sz);
     return sz.cx;
+}
+
+// Draws an emoji used as an icon in the DC's font, or, where neither that
+// font nor an emoji font of the system has it, in the fallback icon font at
+// the same size. Gives the drawn width.
+int icon_in(HDC dc, const std::wstring& icon, const RECT& rc, COLORREF color, UINT format) {
+    if (icon.empty()) return 0;
+    raii::Font fallback;
+    if (!system_draws_emoji(dc, icon)) {
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
+    }
+    raii::SelectGuard font(dc, fallback.get());
+    text_in(dc, icon, rc, color, format);
+    return text_width(dc, icon);
 }
 
 // The list font again at weight 600.
@@ -166,9 +184,11 @@ void draw_image_card(const CardPaint& p, HBITMAP thumbnail, const std::wstring& 
     split_first_line(display_name, line1, line2);
     RECT r1 = l.line1;
     if (pinned) {
-        const std::wstring pin = kPinMarker;
-        text_in(p.dc, pin, r1, tc.main, kLine);
-        r1.left += text_width(p.dc, pin);
+        // The marker is the pin and a blank; the pin is drawn as an icon.
+        std::wstring pin = kPinMarker;
+        const std::size_t blank = pin.find_last_not_of(L' ') + 1;
+        r1.left += icon_in(p.dc, pin.substr(0, blank), r1, tc.main, kLine);
+        r1.left += text_width(p.dc, pin.substr(blank));
     }
     text_in(p.dc, line1, r1, tc.main, kLine | DT_END_ELLIPSIS);
     if (!line2.empty()) text_in(p.dc, line2, l.line2, tc.secondary, kWrapped);
@@ -234,7 +254,7 @@ void draw_side_row(const CardPaint& p, const std::wstring& text, bool indented) 
     fill(p.dc, p.rc, c.side_background);
     if (p.selected) round_fill(p.dc, l.highlight, 8, c.side_selected);
     raii::SelectGuard font(p.dc, font_of(p));
-    text_in(p.dc, side_row_icon(text), l.icon, tc.secondary, kLine);
+    icon_in(p.dc, side_row_icon(text), l.icon, tc.secondary, kLine);
     text_in(p.dc, side_row_label(text), l.label, tc.main, kLine | DT_END_ELLIPSIS);
 }
 
