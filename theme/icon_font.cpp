@@ -60,6 +60,16 @@ struct GlyphKey {
     }
 };
 
+// The "cmap" table of the font selected into the DC; empty when it has none.
+std::vector<std::uint8_t> cmap_of(HDC dc) {
+    constexpr DWORD kCmapTag = 'c' | 'm' << 8 | 'a' << 16 | 'p' << 24;
+    const DWORD size = GetFontData(dc, kCmapTag, 0, nullptr, 0);
+    if (size == GDI_ERROR || size == 0) return {};
+    std::vector<std::uint8_t> table(size);
+    if (GetFontData(dc, kCmapTag, 0, table.data(), size) != size) return {};
+    return table;
+}
+
 std::wstring dc_face(HDC dc) {
     wchar_t face[LF_FACESIZE] = {};
     GetTextFaceW(dc, LF_FACESIZE, face);
@@ -113,12 +123,31 @@ bool dc_font_has_glyph(HDC dc, char32_t code_point) {
         WORD glyph = 0xFFFF;
         return GetGlyphIndicesW(dc, &c, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF;
     }
-    constexpr DWORD kCmapTag = 'c' | 'm' << 8 | 'a' << 16 | 'p' << 24;
-    const DWORD size = GetFontData(dc, kCmapTag, 0, nullptr, 0);
-    if (size == GDI_ERROR || size == 0) return false;
-    std::vector<std::uint8_t> table(size);
-    if (GetFontData(dc, kCmapTag, 0, table.data(), size) != size) return false;
+    const std::vector<std::uint8_t> table = cmap_of(dc);
     return cmap_glyph(table.data(), table.size(), code_point) != 0;
+}
+
+std::vector<WORD> glyph_indices_of(HDC dc, const std::wstring& text) {
+    const std::vector<std::uint8_t> table = cmap_of(dc);
+    std::vector<WORD> glyphs;
+    for (char32_t cp : code_points_of(text)) glyphs.push_back(cmap_glyph(table.data(), table.size(), cp));
+    return glyphs;
+}
+
+int draw_by_glyph_index(HDC dc, const std::wstring& text, const RECT& rc) {
+    const std::vector<WORD> glyphs = glyph_indices_of(dc, text);
+    if (glyphs.empty()) return 0;
+    const int n = static_cast<int>(glyphs.size());
+    SIZE size{};
+    GetTextExtentPointI(dc, const_cast<WORD*>(glyphs.data()), n, &size);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    const int y = rc.top + ((rc.bottom - rc.top) - static_cast<int>(tm.tmHeight)) / 2;
+    const UINT old_align = SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    ExtTextOutW(dc, rc.left, y, ETO_GLYPH_INDEX | ETO_CLIPPED, &rc, reinterpret_cast<LPCWSTR>(glyphs.data()),
+                static_cast<UINT>(n), nullptr);
+    if (old_align != GDI_ERROR) SetTextAlign(dc, old_align);
+    return size.cx;
 }
 
 bool face_has_glyph(const std::wstring& face, char32_t code_point) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/handles.h"
 
@@ -52,6 +53,16 @@ std::uint16_t cmap_glyph(const std::uint8_t* cmap, std::size_t size, char32_t co
 // font's character map for the planes above it, which GetGlyphIndicesW
 // cannot name.
 bool dc_font_has_glyph(HDC dc, char32_t code_point);
+
+// The glyph indices of the text's code points in the font selected into
+// the DC, from the font's character map (0 where it has none).
+std::vector<WORD> glyph_indices_of(HDC dc, const std::wstring& text);
+
+// Draws the text in the DC's font by glyph index, left-aligned and centred
+// in the height of `rc`, so that code points above the basic plane come out
+// of a font that has them on every system (Wine's ExtTextOutW maps each
+// UTF-16 unit of a pair alone). Gives the drawn width.
+int draw_by_glyph_index(HDC dc, const std::wstring& text, const RECT& rc);
 
 // True when a font of the face (as GDI picks it for the name) has a glyph
 // for the code point.

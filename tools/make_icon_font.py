@@ -94,7 +94,7 @@ def main():
     options.name_IDs = ["*"]
     options.name_legacy = True
     options.name_languages = ["*"]
-    options.notdef_outline = True
+    options.notdef_outline = False      # a code point without a glyph draws nothing
     options.recalc_timestamp = False
     options.glyph_names = True
     subsetter = subset.Subsetter(options)

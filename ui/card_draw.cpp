@@ -74,15 +74,16 @@ int text_width(HDC dc, const std::wstring& text) {
 // the same size. Gives the drawn width.
 int icon_in(HDC dc, const std::wstring& icon, const RECT& rc, COLORREF color, UINT format) {
     if (icon.empty()) return 0;
-    raii::Font fallback;
-    if (!system_draws_emoji(dc, icon)) {
-        TEXTMETRICW tm{};
-        GetTextMetricsW(dc, &tm);
-        fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
+    if (system_draws_emoji(dc, icon)) {
+        text_in(dc, icon, rc, color, format);
+        return text_width(dc, icon);
     }
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    raii::Font fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
     raii::SelectGuard font(dc, fallback.get());
-    text_in(dc, icon, rc, color, format);
-    return text_width(dc, icon);
+    SetTextColor(dc, color);
+    return draw_by_glyph_index(dc, icon, rc);
 }
 
 // The list font again at weight 600.

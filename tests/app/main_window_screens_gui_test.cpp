@@ -15,6 +15,7 @@
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
 #include "tests/theme/icon_cells.h"
+#include "theme/fonts.h"
 #include "ui/card_draw.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
@@ -99,13 +100,22 @@ void expect_icons_drawn(HWND wnd, const MainWindow& mw) {
     for (HWND b : buttons) {
         if (!b || !IsWindowVisible(b)) continue;
         const HFONT font = reinterpret_cast<HFONT>(SendMessageW(b, WM_GETFONT, 0, 0));
-        EXPECT_EQ(icon_cells::icon_cell_problem(at, cell_of(wnd, b, 3), font), "")
+        EXPECT_EQ(icon_cells::icon_cell_problem(at, cell_of(wnd, b, 3), {{font}}), "")
             << "button " << GetDlgCtrlID(b);
         ++checked;
     }
     EXPECT_GE(checked, 10);
     if (!IsWindowVisible(mw.side)) return;
     const HFONT side_font = reinterpret_cast<HFONT>(SendMessageW(mw.side, WM_GETFONT, 0, 0));
+    // Where no font of the system has the emoji, the fallback icon font at
+    // the list font's size draws them.
+    TEXTMETRICW tm{};
+    {
+        raii::MemoryDC dc(CreateCompatibleDC(nullptr));
+        raii::SelectGuard select(dc.get(), side_font);
+        GetTextMetricsW(dc.get(), &tm);
+    }
+    const raii::Font fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
     const RECT side = cell_of(wnd, mw.side, 0);
     int emoji = 0;
     for (int i = 0; i < static_cast<int>(mw.panel.rows().size()); ++i) {
@@ -116,7 +126,7 @@ void expect_icons_drawn(HWND wnd, const MainWindow& mw) {
         if (item.bottom > side.bottom - side.top) break;
         RECT icon = side_row_layout(item, side_row_indented(row)).icon;
         OffsetRect(&icon, side.left, side.top);
-        EXPECT_EQ(icon_cells::icon_cell_problem(at, icon, side_font, icon_cells::kMissingPair), "")
+        EXPECT_EQ(icon_cells::icon_cell_problem(at, icon, {{side_font, icon_cells::kMissingPair}, {fallback.get()}}), "")
             << "side row " << i;
         ++emoji;
     }
