@@ -86,6 +86,20 @@ int icon_in(HDC dc, const std::wstring& icon, const RECT& rc, COLORREF color, UI
     return draw_by_glyph_index(dc, icon, rc);
 }
 
+// Draws a card's text, which may start with the pin marker (the pin and a
+// blank). Where the system has no pin, the pin is drawn as an icon and the
+// rest of the text follows it.
+void marked_text_in(HDC dc, const std::wstring& text, RECT rc, COLORREF color, UINT format) {
+    const std::wstring marker = kPinMarker;
+    const std::wstring pin = marker.substr(0, marker.find(L' '));
+    if (text.rfind(pin, 0) != 0 || system_draws_emoji(dc, pin)) {
+        text_in(dc, text, rc, color, format);
+        return;
+    }
+    rc.left += icon_in(dc, pin, rc, color, kLine);
+    text_in(dc, text.substr(pin.size()), rc, color, format);
+}
+
 // The list font again at weight 600.
 raii::Font bold_of(HFONT font) {
     LOGFONTW lf{};
@@ -183,15 +197,7 @@ void draw_image_card(const CardPaint& p, HBITMAP thumbnail, const std::wstring& 
 
     std::wstring line1, line2;
     split_first_line(display_name, line1, line2);
-    RECT r1 = l.line1;
-    if (pinned) {
-        // The marker is the pin and a blank; the pin is drawn as an icon.
-        std::wstring pin = kPinMarker;
-        const std::size_t blank = pin.find_last_not_of(L' ') + 1;
-        r1.left += icon_in(p.dc, pin.substr(0, blank), r1, tc.main, kLine);
-        r1.left += text_width(p.dc, pin.substr(blank));
-    }
-    text_in(p.dc, line1, r1, tc.main, kLine | DT_END_ELLIPSIS);
+    marked_text_in(p.dc, pinned ? kPinMarker + line1 : line1, l.line1, tc.main, kLine | DT_END_ELLIPSIS);
     if (!line2.empty()) text_in(p.dc, line2, l.line2, tc.secondary, kWrapped);
     if (!meta.empty()) text_in(p.dc, meta, l.meta, tc.secondary, kLine | DT_RIGHT | DT_END_ELLIPSIS);
 }
@@ -202,7 +208,7 @@ void draw_text_card(const CardPaint& p, const std::wstring& row_text, const std:
     raii::SelectGuard font(p.dc, font_of(p));
     const TextCardLayout l = text_card_layout(p.rc, meta.empty() ? -1 : text_width(p.dc, meta));
     if (!meta.empty()) text_in(p.dc, meta, l.meta, tc.secondary, kLine | DT_RIGHT | DT_END_ELLIPSIS);
-    text_in(p.dc, row_text, l.text, tc.main, kLine | DT_END_ELLIPSIS);
+    marked_text_in(p.dc, row_text, l.text, tc.main, kLine | DT_END_ELLIPSIS);
 }
 
 void draw_cards_item(const DRAWITEMSTRUCT& dis, const CardListContext& ctx) {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -268,29 +267,14 @@ std::wstring source_dir() {
     return dir;
 }
 
-void for_each_source(const std::wstring& dir, const std::function<void(const std::wstring&)>& visit) {
-    WIN32_FIND_DATAW found{};
-    raii::FindHandle find(FindFirstFileW((dir + L"\\*").c_str(), &found));
-    if (!find) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = dir + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            for_each_source(path, visit);
-        } else if (name.size() > 2 && (name.ends_with(L".cpp") || name.ends_with(L".h"))) {
-            visit(path);
-        }
-    } while (FindNextFileW(find.get(), &found));
-}
-
 // Every icon code point of the sources, with a file that names it.
 std::vector<std::pair<char32_t, std::wstring>> source_icon_code_points() {
     std::vector<std::pair<char32_t, std::wstring>> all;
     std::set<char32_t> seen;
     const std::wstring root = source_dir();
     for (const wchar_t* sub : kSourceDirs)
-        for_each_source(root + L"\\" + sub, [&](const std::wstring& path) {
+        test_support::for_each_file(root + L"\\" + sub, [&](const std::wstring& path) {
+            if (!path.ends_with(L".cpp") && !path.ends_with(L".h")) return;
             for (char32_t cp : icon_code_points_in(read_file(path)))
                 if (seen.insert(cp).second) all.emplace_back(cp, path);
         });
