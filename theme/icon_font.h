@@ -4,8 +4,9 @@
 // with "Quillet Icons", a small TrueType font inside the executable (an
 // RCDATA resource) that holds a glyph at every code point the program draws
 // as an icon: the MDL2 code points and the emoji of the side panel and the
-// cards. It is added for this process alone (AddFontMemResourceEx), so no
-// other program sees it and the system's font list does not show it.
+// cards. It is added for this process alone (AddFontMemResourceEx): no
+// other program sees it, and Windows leaves it out of the font list that
+// EnumFontFamiliesExW gives (Wine lists it).
 #pragma once
 
 #include <windows.h>
@@ -18,21 +19,6 @@
 #include "core/handles.h"
 
 inline constexpr const wchar_t* kFallbackIconFace = L"Quillet Icons";
-
-namespace raii {
-namespace detail {
-struct FontMemResourceTraits {
-    using type = HANDLE;
-    static type none() noexcept { return nullptr; }
-    static bool empty(type v) noexcept { return v == nullptr; }
-    static void close(type v) noexcept { ::RemoveFontMemResourceEx(v); }
-};
-}  // namespace detail
-
-// Fonts added from memory with AddFontMemResourceEx, removed again with
-// RemoveFontMemResourceEx.
-using FontMemResource = Unique<detail::FontMemResourceTraits>;
-}  // namespace raii
 
 // Adds the fonts of a TrueType file held in the RCDATA resource `id` of
 // `module` for this process. Empty when the resource is missing or holds no
