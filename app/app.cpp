@@ -45,6 +45,12 @@ bool App::init(HINSTANCE inst, const AppFiles& paths) {
     ClipboardWatcher::Hooks hooks;
     hooks.capture_category = [this] { return capture_category; };
     hooks.captured = [this](const CapturedItem& item) { notify_copied(item.label); };
+    // Captures written together after the store was held: each told in
+    // the tray as it comes, the list refreshed once.
+    hooks.captured_batch = [this](const std::vector<CapturedItem>& items) {
+        for (const CapturedItem& item : items) notify_copied(item.label, false);
+        if (!items.empty() && main_window) main_window->refresh_view(true);
+    };
     hooks.store_failed = [this] { notify_store_failed(); };
     hooks.store_busy = [this] { notify_store_busy(); };
     watcher = std::make_unique<ClipboardWatcher>(*database, *settings, std::move(hooks));
@@ -88,19 +94,7 @@ int App::run() {
 void App::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
-    store_captures_before_exit();
-    // The boxes must not reach the objects deleted below.
-    set_box_context(BoxContext{});
-    if (quick_menu) quick_menu->release();
-    quick_menu.reset();
-    if (settings_window) settings_window->destroy();
-    settings_window.reset();
-    tray_icon.reset();
-    if (main_window) main_window->release_resources();
-    main_window.reset();
-    watcher.reset();
-    database.reset();
-    settings.reset();
+    run_exit(ExitStage::release);
 }
 
 HWND App::main_window_handle() const { return main_window ? main_window->window : nullptr; }
@@ -123,9 +117,9 @@ void App::mark_update_checked() {
     save_settings();
 }
 
-void App::notify_copied(const std::wstring& text) {
+void App::notify_copied(const std::wstring& text, bool refresh) {
     store_failure_told = false;
-    if (main_window) main_window->refresh_view(true);
+    if (refresh && main_window) main_window->refresh_view(true);
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.copied"), shorten_with_ellipsis(text, 60));
 }
 
@@ -137,34 +131,6 @@ void App::notify_store_failed() {
 
 void App::notify_store_busy() {
     if (tray_icon) tray_icon->show_balloon(tr(L"tray.store_busy.title"), tr(L"tray.store_busy.text"));
-}
-
-namespace {
-// How long quit waits for a store held by another program, each time.
-constexpr double kExitStoreSeconds = 5.0;
-}  // namespace
-
-void App::store_captures_before_exit() {
-    if (!watcher) return;
-    std::size_t left = watcher->store_before_exit(kExitStoreSeconds);
-    // The main window is gone: the box stands alone, with a taskbar button.
-    while (left > 0) {
-        const std::wstring title = tr(L"title.captures_not_saved");
-        const int count = static_cast<int>(left);
-        // Only those the store refused for good are left: waiting is no help.
-        if (watcher->waiting_captures() == 0) {
-            show_message(nullptr, title, tr_format(L"message.captures_not_saved", count));
-            return;
-        }
-        if (!ask_confirmation(nullptr, title, tr_format(L"confirm.captures_not_saved", count),
-                              tr(L"action.wait_longer")))
-            return;
-        left = watcher->store_before_exit(kExitStoreSeconds);
-    }
-}
-
-void App::store_captures_at_session_end(double seconds) {
-    if (watcher) watcher->store_before_exit(seconds);
 }
 
 void App::clear_history() {

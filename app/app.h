@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "app/exit_sequence.h"
 #include "app/hotkey_text.h"
 
 class Database;
@@ -52,25 +53,32 @@ public:
     // The message loop; the WM_QUIT code (or -1 when GetMessageW failed).
     int run();
 
-    // Deletes the owned objects, each once, in a fixed order. Runs at most
+    // The rest of the exit sequence (a quit, unless the session is ending):
+    // the captures waiting are written, what could not be is told, and the
+    // owned objects are deleted, each once, in a fixed order. Runs at most
     // once; later calls do nothing.
     void shutdown();
 
+    // ---- the exit sequence (exit_sequence.cpp) ----------------------------------
+    // Begins an exit now; one already begun keeps its kind and start, from
+    // which its deadline counts.
+    void begin_exit(ExitKind kind);
+    // The end of the session was called off before any stage ran.
+    void cancel_exit();
+    // Runs the stages of the exit up to and including last that have not
+    // run yet (a quit begun now when no exit was begun).
+    void run_exit(ExitStage last);
+
     // ---- operations used by the rest of the program -------------------------
-    // A capture was stored: the list goes back to the top, a tray balloon
+    // A capture was stored: the list goes back to the top (unless refresh
+    // is false: the caller refreshes it once for several), a tray balloon
     // shows the start of the text.
-    void notify_copied(const std::wstring& text);
+    void notify_copied(const std::wstring& text, bool refresh = true);
     // A capture could not be written to the store: told once in a tray
     // balloon, and again only after a capture was stored in between.
     void notify_store_failed();
     // Another program holds the store while captures wait to be written.
     void notify_store_busy();
-    // At quit: the captures still waiting (and the reads not yet decided)
-    // are written if the store takes them within a few seconds; those that
-    // still cannot be written are told with their number, and the user may
-    // wait longer. At sign-out (no box): as much as seconds allow.
-    void store_captures_before_exit();
-    void store_captures_at_session_end(double seconds);
     // At each clipboard tick and after the hourly check: a store file found
     // damaged since the last one is replaced (see
     // Database::recover_if_damaged) and told once.
@@ -158,8 +166,18 @@ public:
 
     AppFiles files;
 
+    ExitSequence exit_sequence;
+    // The captures the exit's write could not store.
+    std::size_t captures_left_at_exit = 0;
+
 private:
     bool create_main_window();
+    void run_exit_stage(ExitStage stage);
+    // At quit: the captures still waiting (and the reads not yet decided)
+    // that the store did not take within the exit's seconds are told with
+    // their number, and the user may wait longer.
+    void tell_captures_not_saved();
+    void release_objects();
     void announce_damaged_database();
 
     bool shut_down_ = false;

@@ -19,6 +19,11 @@ inline constexpr UINT_PTR kTimerToast = 4;          // 2 s after the toast was s
 inline constexpr UINT_PTR kTimerUpdateStart = 5;    // 10 s after start, once
 // 250 ms after the main window was minimised to reach the front, its restore.
 inline constexpr UINT_PTR kTimerFrontRestore = 41;
+// The next slice of the captures written after the store was held, soon
+// after the last (between the window's other messages); repeating until
+// none waits or the store refuses again.
+inline constexpr UINT_PTR kTimerWaitingCaptures = 42;
+inline constexpr UINT kWaitingCapturesMs = 10;
 
 inline constexpr UINT kClipboardPollMs = 500;
 inline constexpr UINT kCleanupMs = 3600000;

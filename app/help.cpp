@@ -1,6 +1,7 @@
 #include "app/help.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "app/app.h"
 #include "app/web_addresses.h"
@@ -49,17 +50,37 @@ HelpTarget help_target(const std::wstring& exe_folder, const std::wstring& code,
     return HelpTarget{false, online_help_address(docs_base, code)};
 }
 
+bool has_open_command(const std::wstring& file) {
+    const wchar_t* extension = PathFindExtensionW(file.c_str());
+    if (!extension || !*extension) return false;
+    // Without IGNOREUNKNOWN Windows answers with its "Open with" dialog for
+    // a type nothing is registered for. A packaged app (the Notepad of
+    // Windows 11) registers a delegate in place of a command line.
+    for (const ASSOCSTR what : {ASSOCSTR_COMMAND, ASSOCSTR_DELEGATEEXECUTE}) {
+        DWORD size = 0;
+        const HRESULT found = AssocQueryStringW(ASSOCF_INIT_IGNOREUNKNOWN, what, extension, L"open", nullptr, &size);
+        if ((found == S_OK || found == S_FALSE) && size > 1) return true;
+    }
+    return false;
+}
+
+bool shell_open(HWND owner, const std::wstring& target, const std::wstring& working_folder) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // The program tells what went wrong itself: no box of the shell's.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = owner;
+    info.lpVerb = L"open";
+    info.lpFile = target.c_str();
+    info.lpDirectory = working_folder.empty() ? nullptr : working_folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) && reinterpret_cast<INT_PTR>(info.hInstApp) > 32;
+}
+
 bool open_file_else_address(HWND owner, const std::wstring& file, const std::wstring& working_folder,
                             const std::wstring& address, const std::wstring& title, const std::wstring& missing_text) {
-    if (!file.empty()) {
-        const wchar_t* working = working_folder.empty() ? nullptr : working_folder.c_str();
-        const auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteW(owner, L"open", file.c_str(), nullptr, working, SW_SHOWNORMAL));
-        if (result > 32) return true;
-    }
-    const auto result =
-        reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) return true;
+    if (!file.empty() && has_open_command(file) && shell_open(owner, file, working_folder)) return true;
+    if (shell_open(owner, address, std::wstring())) return true;
     show_message(owner, title, missing_text + L"\n\n" + address);
     return false;
 }

@@ -30,10 +30,19 @@ HelpTarget help_target(const std::wstring& exe_folder, const std::wstring& code,
 // The online documentation address for the code (see help_target).
 std::wstring online_help_address(const std::wstring& docs_base, const std::wstring& code);
 
-// Opens the file with the shell ("open"; working_folder may be empty), or,
-// when file is empty or the shell refuses it, the web address. When the
-// address cannot be opened either, a message titled title says missing_text,
-// a blank line and the address. True when the shell took one of them.
+// True when the shell has a program that opens files of the file's type
+// (an "open" command registered for its extension).
+bool has_open_command(const std::wstring& file);
+
+// Hands the file or web address to the shell ("open"; working_folder may be
+// empty) without any box of the shell's; true when a program took it.
+bool shell_open(HWND owner, const std::wstring& target, const std::wstring& working_folder);
+
+// Opens the file with the shell (working_folder may be empty), or, when
+// file is empty, nothing opens files of its type or the shell refuses it,
+// the web address. When the address cannot be opened either, a message
+// titled title says missing_text, a blank line and the address. True when
+// the shell took one of them.
 bool open_file_else_address(HWND owner, const std::wstring& file, const std::wstring& working_folder,
                             const std::wstring& address, const std::wstring& title, const std::wstring& missing_text);
 

@@ -136,10 +136,10 @@ void App::on_quick_slot(int n) {
     std::vector<HistoryEntry> slots = database->list_slot_entries();
     if (static_cast<int>(slots.size()) < n) return;
     const HistoryEntry& entry = slots[static_cast<size_t>(n - 1)];
-    if (watcher) watcher->remember_own_text(entry.text);
     // The whole entry or nothing: Ctrl+V would paste what was on the
-    // clipboard before, so nothing is sent and no use is counted.
-    if (!put_entry_on_clipboard(entry, watcher.get())) return;
+    // clipboard before, so nothing is sent and no use is counted. A slot
+    // whose text did not read is refused and told, as a paste from the list.
+    if (!write_entry_to_clipboard(entry, database.get(), watcher.get(), nullptr)) return;
     database->increment_use_count(entry.id);
 
     if (settings && settings->sound_on_paste) winutil::play_paste_sound(settings->sound_paste_id);

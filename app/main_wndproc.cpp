@@ -56,31 +56,31 @@ LRESULT on_create(HWND window, LPARAM lparam) {
     return 0;
 }
 
-LRESULT on_destroy(App& app, HWND window) {
-    if (app.tray_icon) app.tray_icon->remove();
-    app.unregister_hotkeys(window);
-    if (app.main_window) app.main_window->destroy_popups();
-    app.save_settings();
+// Quit: the stages that need the window run while it is still there; the
+// rest follow once the message loop has ended (App::shutdown).
+LRESULT on_destroy(App& app) {
+    app.begin_exit(ExitKind::quit);
+    app.run_exit(ExitStage::save_settings);
     PostQuitMessage(0);
     return 0;
 }
 
-// Windows ends a program that takes longer than about 5 s over the end of
-// the session: the captures waiting for the store get what is left of that.
-constexpr double kSessionEndStoreSeconds = 3.5;
-
-LRESULT on_end_session(App& app, HWND window, WPARAM ending) {
-    // At sign-out the window is never destroyed: keep what WM_DESTROY would.
-    if (ending) {
-        app.store_window_rect(window);
-        app.save_settings();
-        if (app.tray_icon) app.tray_icon->remove();
-        app.store_captures_at_session_end(kSessionEndStoreSeconds);
+// The end of the session: its deadline counts from the first of Windows'
+// two messages.
+LRESULT on_end_session(App& app, WPARAM ending) {
+    if (!ending) {
+        app.cancel_exit();
+        return 0;
     }
+    // At sign-out the window is never destroyed: the exit runs here, and
+    // Windows ends the process once this is answered.
+    app.begin_exit(ExitKind::session_end);
+    app.run_exit(ExitStage::write_captures);
     return 0;
 }
 
 LRESULT on_query_end_session(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
+    app.begin_exit(ExitKind::session_end);
     // A first try for the captures waiting, before the session ends.
     if (app.watcher) app.watcher->store_waiting_captures();
     return DefWindowProcW(window, WM_QUERYENDSESSION, wparam, lparam);
@@ -147,6 +147,11 @@ LRESULT on_command(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
     if (app.main_window && lparam && reinterpret_cast<HWND>(lparam) == app.main_window->search &&
         HIWORD(wparam) == EN_CHANGE)
         app.main_window->search_step = SearchStep{};
+    // A click or a key in the cards list chose a row: Down and Up in the
+    // search box go on from there.
+    if (app.main_window && lparam && reinterpret_cast<HWND>(lparam) == app.main_window->cards &&
+        HIWORD(wparam) == LBN_SELCHANGE)
+        app.main_window->note_list_choice();
     on_main_command(app, window, wparam, lparam);
     return 0;
 }
@@ -221,18 +226,34 @@ LRESULT on_mouse_wheel(App& app, HWND window, WPARAM wparam, LPARAM lparam) {
 
 // ---- timers -----------------------------------------------------------------------
 
-void poll_clipboard(App& app) {
+// Captures that waited for the store are written a slice at a time: while
+// the store takes them, the next slice follows on a short timer, so that
+// input and painting are served between slices.
+void follow_waiting_captures(App& app, HWND window) {
+    if (app.watcher && app.watcher->writing_waiting_captures())
+        SetTimer(window, kTimerWaitingCaptures, kWaitingCapturesMs, nullptr);
+    else
+        KillTimer(window, kTimerWaitingCaptures);
+}
+
+void poll_clipboard(App& app, HWND window) {
     // A modal box or another nested loop of the program dispatches timers
     // too; a capture then could rebuild the list under a command that still
     // works on it. The item waits for the next tick instead.
     if (app.watcher && modal_loop_depth() == 0) app.watcher->poll();
+    follow_waiting_captures(app, window);
+}
+
+void on_waiting_captures_timer(App& app, HWND window) {
+    if (app.watcher && modal_loop_depth() == 0) app.watcher->store_waiting_captures();
+    follow_waiting_captures(app, window);
 }
 
 void on_poll_timer(App& app, HWND window) {
     HWND fg = GetForegroundWindow();
     if (fg && fg != window && !winutil::is_ignorable_window(fg)) app.paste_target = fg;
     app.check_store_damage();
-    poll_clipboard(app);
+    poll_clipboard(app, window);
 }
 
 // The restore of the main window taken down to reach the front (see
@@ -260,6 +281,7 @@ LRESULT on_timer(App& app, HWND window, WPARAM id, LPARAM lparam) {
             app.start_update_check();
             return 0;
         case kTimerFrontRestore: on_front_restore(window); return 0;
+        case kTimerWaitingCaptures: on_waiting_captures_timer(app, window); return 0;
         default: return DefWindowProcW(window, WM_TIMER, id, lparam);
     }
 }
@@ -335,17 +357,18 @@ LRESULT on_taskbar_created(App& app) {
     return 0;
 }
 
-LRESULT on_clipboard_update(App& app) {
-    poll_clipboard(app);
+LRESULT on_clipboard_update(App& app, HWND window) {
+    poll_clipboard(app, window);
     return 0;
 }
 
 static_assert(WM_CLIPBOARD_READ == kMsgClipboardRead, "the watcher posts its read to the main window");
 
-LRESULT on_clipboard_read(App& app) {
+LRESULT on_clipboard_read(App& app, HWND window) {
     // Like the poll, the decision waits while a nested loop runs; the next
     // poll after it takes the read.
     if (app.watcher && modal_loop_depth() == 0) app.watcher->take_finished_read();
+    follow_waiting_captures(app, window);
     return 0;
 }
 
@@ -358,9 +381,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         return DefWindowProcW(window, message, wparam, lparam);
     }
     switch (message) {
-        case WM_DESTROY: return on_destroy(*app, window);
+        case WM_DESTROY: return on_destroy(*app);
         case WM_QUERYENDSESSION: return on_query_end_session(*app, window, wparam, lparam);
-        case WM_ENDSESSION: return on_end_session(*app, window, wparam);
+        case WM_ENDSESSION: return on_end_session(*app, wparam);
         case WM_MOVE: return on_move(window);
         case WM_SIZE: return on_size(*app, window);
         case WM_ACTIVATE: return on_activate(*app, window, wparam, lparam);
@@ -388,8 +411,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         case WM_UPDATE_AUTO_RESULT: return on_update_auto_result(*app, wparam, lparam);
         case WM_UPDATE_MANUAL_RESULT: return on_update_manual_result(*app, wparam, lparam);
         case WM_LINK_TITLE: return on_link_title(*app, wparam, lparam);
-        case WM_CLIPBOARDUPDATE: return on_clipboard_update(*app);
-        case WM_CLIPBOARD_READ: return on_clipboard_read(*app);
+        case WM_CLIPBOARDUPDATE: return on_clipboard_update(*app, window);
+        case WM_CLIPBOARD_READ: return on_clipboard_read(*app, window);
         default: break;
     }
     UINT taskbar_created = TrayIcon::taskbar_created_message();

@@ -303,7 +303,9 @@ void run_import(const std::wstring& dir, const char* name) {
     double ms = now_ms() - t0;
     if (c.status != ImportStatus::kOk || c.entries_added + c.entries_present != kTexts + kImages) fail(name);
     const bool empty = std::strcmp(name, "import_empty") == 0;
-    if (c.entries_added != (empty ? kTexts + kImages : 0)) fail(name);
+    // Again into the same store, only what the history limit removed the
+    // first time comes back, and goes again.
+    if (c.entries_added != (empty ? kTexts + kImages : c.entries_not_kept)) fail(name);
     record(dir, name, ms);
     record(dir, (std::string(name) + "_peak").c_str(), peak_mib());
 }
@@ -403,8 +405,14 @@ void run_lookups(const std::wstring& dir) {
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_finalize(text);
     sqlite3_finalize(image);
+    // Every entry the store holds is found (the history limit removed the
+    // oldest unpinned ones at the import).
+    sqlite3_stmt* count = nullptr;
+    check(sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM history", -1, &count, nullptr), db, "prepare");
+    const int held = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int(count, 0) : -1;
+    sqlite3_finalize(count);
     sqlite3_close(db);
-    if (found != kTexts + kImages) fail("the lookups");
+    if (found != held) fail("the lookups");
     record(dir, "lookups", looking);
 }
 
@@ -562,7 +570,7 @@ int drive() {
                 peak("read_peak"));
     std::printf("  reading each entry again:         %5.0f ms\n", m("read_again"));
     std::printf("  decoding the images (Base64):     %5.0f ms\n", m("read_decode"));
-    std::printf("  duplicate lookups (all present):  %5.0f ms\n", m("lookups"));
+    std::printf("  duplicate lookups (all held):     %5.0f ms\n", m("lookups"));
     std::printf("  floor: the same rows through a bare INSERT with the store's settings: %.0f ms, "
                 "and its commit %.0f ms\n",
                 m("insert_floor"), m("insert_commit"));

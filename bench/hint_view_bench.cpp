@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "bench/bench_app.h"
 #include "bench/bench_timing.h"
 #include "bench/bench_window.h"
 #include "capture/image.h"
@@ -205,13 +206,8 @@ void long_text(App& app, MainWindow& mw, const std::wstring& dir) {
 }
 
 void run(const std::wstring& dir) {
-    SetEnvironmentVariableW(L"QUILLET_ALLOW_CAPTURE", L"1");
-    AppFiles files{dir + L"\\quillet.db.ini", dir + L"\\quillet.db"};
-    auto app = std::make_unique<App>();
-    if (!app->init(GetModuleHandleW(nullptr), files)) {
-        std::printf("the main window could not be made\n");
-        return;
-    }
+    std::unique_ptr<App> app = bench::start_app(dir);
+    if (!app) return;
     MainWindow* mw = app->main_window.get();
     HWND main = app->main_window_handle();
     SetWindowPos(main, HWND_TOPMOST, 700, 80, 620, 560, SWP_SHOWWINDOW);

@@ -1,6 +1,7 @@
 // The queue of captures waiting for the store.
 #include "capture/capture_queue.h"
 
+#include <algorithm>
 #include <utility>
 
 bool CaptureQueue::push(PendingCapture&& capture) {
@@ -22,6 +23,27 @@ void CaptureQueue::drain(const std::function<CaptureWrite(PendingCapture&)>& wri
         bytes_ -= waiting_.front().bytes;
         waiting_.pop_front();
     }
+}
+
+std::size_t CaptureQueue::drain_batch(const BatchWrite& write, std::size_t max_bytes, double now, bool at_once) {
+    if (waiting_.empty() || (!at_once && last_refusal_ && now - *last_refusal_ < kRetrySpacingSeconds)) return 0;
+    std::vector<PendingCapture*> batch;
+    std::size_t bytes = 0;
+    for (Waiting& w : waiting_) {
+        if (!batch.empty() && w.bytes > max_bytes - std::min(bytes, max_bytes)) break;
+        bytes += w.bytes;
+        batch.push_back(&w.capture);
+    }
+    const std::vector<CaptureWrite> results = write(batch);
+    std::size_t left = 0;
+    for (std::size_t i = 0; i < results.size() && i < batch.size(); ++i) {
+        note_result(results[i], now);
+        if (results[i] == CaptureWrite::busy) break;
+        bytes_ -= waiting_.front().bytes;
+        waiting_.pop_front();
+        ++left;
+    }
+    return left;
 }
 
 void CaptureQueue::note_result(CaptureWrite result, double now) {

@@ -53,6 +53,17 @@ public:
     // than kRetrySpacingSeconds after a refusal, unless at_once.
     void drain(const std::function<CaptureWrite(PendingCapture&)>& write, double now, bool at_once = false);
 
+    // One write of several waiting captures: write gets the oldest ones in
+    // order, at most max_bytes of them (counted as push counts them; the
+    // first always), and returns what became of as many of the first as it
+    // wrote. Those stored or refused for good leave the queue; a busy one
+    // stays first with the rest behind it. The same spacing after a refusal
+    // as drain. How many left the queue.
+    using BatchWrite = std::function<std::vector<CaptureWrite>(const std::vector<PendingCapture*>&)>;
+    std::size_t drain_batch(const BatchWrite& write, std::size_t max_bytes, double now, bool at_once = false);
+    // The store took the last write: what still waits may be written at once.
+    bool store_takes_writes() const { return !last_refusal_; }
+
     // The clock of refused writes: a busy store starts it, a write it took
     // (or refused for another reason) stops it.
     void note_result(CaptureWrite result, double now);

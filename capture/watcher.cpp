@@ -30,8 +30,6 @@ ClipboardWatcher::ClipboardWatcher(Database& db, const Settings& settings, Hooks
 
 ClipboardWatcher::~ClipboardWatcher() {
     if (listening_ && IsWindow(main_)) RemoveClipboardFormatListener(main_);
-    // A last try for the captures still waiting, told to no one.
-    waiting_.drain([this](PendingCapture& c) { return write_capture(c, false, nullptr); }, now(), true);
 }
 
 double ClipboardWatcher::now() {
@@ -344,8 +342,59 @@ std::int64_t ClipboardWatcher::store_capture(PendingCapture&& capture) {
 void ClipboardWatcher::store_waiting_captures() {
     if (waiting_.empty()) return;
     keep_reading();
-    waiting_.drain([this](PendingCapture& c) { return write_capture(c, true, nullptr); }, now());
+    write_waiting_slice(kSliceStoreMs, false);
     if (waiting_.take_tell(now()) && hooks_.store_busy) hooks_.store_busy();
+}
+
+bool ClipboardWatcher::writing_waiting_captures() const {
+    return !exiting_ && !waiting_.empty() && waiting_.store_takes_writes();
+}
+
+std::size_t ClipboardWatcher::write_waiting_slice(double store_ms, bool at_once) {
+    std::vector<CapturedItem> stored;
+    const std::size_t left = waiting_.drain_batch(
+        [&](const std::vector<PendingCapture*>& batch) { return write_batch(batch, store_ms, stored); },
+        kSliceBytes, now(), at_once);
+    if (stored.empty()) return left;
+    // One sound, and one notice when the owner takes them together.
+    if (settings_.sound_on_copy) winutil::play_copy_sound(settings_.sound_copy_id);
+    if (hooks_.captured_batch) {
+        hooks_.captured_batch(stored);
+    } else if (hooks_.captured) {
+        for (const CapturedItem& item : stored) hooks_.captured(item);
+    }
+    return left;
+}
+
+std::vector<CaptureWrite> ClipboardWatcher::write_batch(const std::vector<PendingCapture*>& batch, double store_ms,
+                                                        std::vector<CapturedItem>& stored) {
+    const std::vector<const NewEntry*> entries(batch.begin(), batch.end());
+    const std::vector<Database::CapturedWrite> written = db_.add_entries(entries, store_ms);
+    std::vector<CaptureWrite> results;
+    for (std::size_t i = 0; i < written.size() && i < batch.size(); ++i) {
+        const Database::CapturedWrite& w = written[i];
+        if (w.id != 0) {
+            CapturedItem item = complete_capture(*batch[i], w.id);
+            if (!exiting_) stored.push_back(std::move(item));
+            results.push_back(CaptureWrite::stored);
+        } else if (w.busy) {
+            results.push_back(CaptureWrite::busy);
+            break;
+        } else if (!w.failed) {
+            results.push_back(CaptureWrite::stored);  // nothing to store
+        } else {
+            note_refused();
+            results.push_back(CaptureWrite::failed);
+        }
+    }
+    return results;
+}
+
+void ClipboardWatcher::note_refused() {
+    if (exiting_)
+        ++refused_at_exit_;
+    else if (hooks_.store_failed)
+        hooks_.store_failed();
 }
 
 CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, std::int64_t* stored_id) {
@@ -356,13 +405,13 @@ CaptureWrite ClipboardWatcher::write_capture(PendingCapture& c, bool announce, s
     if (id == 0) {
         if (busy) return CaptureWrite::busy;
         if (!failed) return CaptureWrite::stored;  // nothing to store
-        if (exiting_)
-            ++refused_at_exit_;
-        else if (announce && hooks_.store_failed)
-            hooks_.store_failed();
+        if (announce) note_refused();
         return CaptureWrite::failed;
     }
-    if (announce) finish_capture(c, id);
+    if (announce) {
+        CapturedItem item = complete_capture(c, id);
+        if (!exiting_) announce_capture(item);
+    }
     return CaptureWrite::stored;
 }
 
@@ -380,8 +429,13 @@ std::size_t ClipboardWatcher::store_before_exit(double seconds) {
             for (std::size_t i = 0; reader_->busy() && i <= ClipboardReader::kMaxQueued; ++i) take_finished_read();
         }
     }
-    for (;;) {
-        waiting_.drain([this](PendingCapture& c) { return write_capture(c, true, nullptr); }, now(), true);
+    for (bool first = true;; first = false) {
+        // Nothing waits for the window here: larger slices, up to the
+        // deadline (one slice at least).
+        if (!waiting_.empty() && (first || now() < deadline)) {
+            const double left_ms = (deadline - now()) * 1000.0;
+            if (write_waiting_slice(std::clamp(left_ms, kSliceStoreMs, 1000.0), true) > 0) continue;
+        }
         if (waiting_.empty() || now() >= deadline) break;
         // Each try waits the store's busy time-out first.
         constexpr DWORD kRetryMs = 150;
@@ -390,19 +444,19 @@ std::size_t ClipboardWatcher::store_before_exit(double seconds) {
     return waiting_.size() + refused_at_exit_;
 }
 
-void ClipboardWatcher::finish_capture(PendingCapture& c, std::int64_t id) {
+CapturedItem ClipboardWatcher::complete_capture(PendingCapture& c, std::int64_t id) {
+    CapturedItem item;
+    item.id = id;
     // At exit the entry is only completed: no window takes a title or a
     // notice any more.
     if (exiting_) {
-        save_image_file(c, id);
-        return;
+        item.image_path = save_image_file(c, id);
+        return item;
     }
     if (is_web_url(c.text) && main_ && IsWindow(main_)) start_link_title_fetch(main_, id, c.text);
 
     // The text is held once from here: moved into the item, with a label of
     // its start only.
-    CapturedItem item;
-    item.id = id;
     item.text = std::move(c.text);
     c.text.clear();
     item.has_bitmap = c.is_image;
@@ -413,7 +467,10 @@ void ClipboardWatcher::finish_capture(PendingCapture& c, std::int64_t id) {
     }
 
     item.image_path = save_image_file(c, id);
+    return item;
+}
 
+void ClipboardWatcher::announce_capture(const CapturedItem& item) {
     if (settings_.sound_on_copy) winutil::play_copy_sound(settings_.sound_copy_id);
     if (hooks_.captured) hooks_.captured(item);
 }

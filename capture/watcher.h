@@ -55,9 +55,14 @@ public:
         // when not given. A category that no longer exists files into none.
         std::function<std::optional<std::int64_t>()> capture_category;
         // Called after each stored capture, once its link-title fetch, image
-        // file and sound are done: the owner refreshes its list and shows the
+        // file and sound are done (one sound for the captures of a slice
+        // written together): the owner refreshes its list and shows the
         // tray balloon with the label.
         std::function<void(const CapturedItem&)> captured;
+        // When given, called instead of captured for the captures one slice
+        // of the waiting ones stored (see store_waiting_captures): once,
+        // oldest first, so that the owner refreshes and notifies once.
+        std::function<void(const std::vector<CapturedItem>&)> captured_batch;
         // Called when a capture was to be stored and the store could not
         // write it (the item is still taken as seen and not retried), or
         // when one was lost because too many already waited.
@@ -119,10 +124,19 @@ public:
     // Captures that met a store held by another program: they are written,
     // in order and before any newer one, at the following polls.
     std::size_t waiting_captures() const { return waiting_.size(); }
-    // Writes the waiting captures that the store takes now (poll does it
-    // first); the store_busy hook follows when the store has refused them
-    // for more than a few seconds.
+    // Writes one slice of the waiting captures that the store takes now
+    // (poll does it first): several in one transaction, for at most
+    // kSliceStoreMs in the store and kSliceBytes of captures, so that the
+    // interface thread is never held long; the slice's stored captures are
+    // announced together (one sound; captured_batch when given). The store_busy hook follows when the store
+    // has refused them for more than a few seconds.
     void store_waiting_captures();
+    // Captures wait and the store took the last slice: the owner calls
+    // store_waiting_captures again soon (between its other messages)
+    // rather than at the next poll.
+    bool writing_waiting_captures() const;
+    static constexpr double kSliceStoreMs = 40.0;
+    static constexpr std::size_t kSliceBytes = 8u * 1024 * 1024;
 
     // At quit or sign-out: no read starts any more, the reads already made
     // are decided, and the captures waiting are written as the store takes
@@ -166,8 +180,22 @@ private:
     std::int64_t store_capture(PendingCapture&& capture);
     // One write; announce: the captured or store_failed hook follows.
     CaptureWrite write_capture(PendingCapture& capture, bool announce, std::int64_t* stored_id);
-    // After a stored capture: link title, image file, sound, captured hook.
-    void finish_capture(PendingCapture& capture, std::int64_t id);
+    // One slice of the waiting captures (see store_waiting_captures), with
+    // store_ms in the store; at_once: also right after a refusal. How many
+    // left the queue.
+    std::size_t write_waiting_slice(double store_ms, bool at_once);
+    // The batch write of a slice: each stored capture is completed, and
+    // those to be announced are added to stored.
+    std::vector<CaptureWrite> write_batch(const std::vector<PendingCapture*>& batch, double store_ms,
+                                          std::vector<CapturedItem>& stored);
+    // A capture the store refused for good: counted at exit, else the
+    // store_failed hook.
+    void note_refused();
+    // After a stored capture: link title and image file; the item for the
+    // notice (at exit only the image file, and an item with the id).
+    CapturedItem complete_capture(PendingCapture& capture, std::int64_t id);
+    // The notice of a stored capture: sound and captured hook.
+    void announce_capture(const CapturedItem& item);
     // The PNG file of a stored image capture, when the settings keep one:
     // its path, or empty.
     std::wstring save_image_file(const PendingCapture& capture, std::int64_t id);

@@ -114,6 +114,20 @@ public:
     // copied_at, when set, is its time stamp (a capture that waited for the
     // store keeps the time it was copied); otherwise the time of the write.
     std::int64_t add_entry(const NewEntry& entry, bool* failed = nullptr, bool* busy = nullptr);
+    // What became of one item of add_entries: as add_entry's id, failed and busy.
+    struct CapturedWrite {
+        std::int64_t id = 0;
+        bool failed = false;
+        bool busy = false;
+    };
+    // Several captured items, oldest first, in one transaction, each by
+    // add_entry's rules (the bump of an equal text, the trim, image bytes
+    // refused) and each kept or undone on its own. Items are taken until
+    // budget_ms have passed in the store (at least one), so that a caller
+    // on the interface thread is held only that long. One result per item
+    // taken, in order; when the store could not be written at all, one
+    // result for the first item (failed, busy as for add_entry).
+    std::vector<CapturedWrite> add_entries(const std::vector<const NewEntry*>& entries, double budget_ms);
     // A typed-in entry; optionally given a quick slot. 0 when not stored.
     std::int64_t add_text_entry(const std::wstring& text, std::optional<std::int64_t> category_id,
                                 bool pinned, bool quick_slot);
@@ -163,6 +177,9 @@ public:
     // and clears payload_deferred; an entry that has them is left as it is.
     // False when the entry is gone or could not be read (it is unchanged).
     bool load_payload(HistoryEntry& entry);
+    // The quick slots in their order, each entry in its own place: one whose
+    // row or long text does not read stays there without its text
+    // (text_state NotRead), so that slot n is always the n-th.
     std::vector<HistoryEntry> list_slot_entries();
 
     // ---- lists as the main window and the quick menu read them (queries.cpp) --
@@ -270,6 +287,13 @@ private:
     // The writing of add_entry, once (it is tried again in a fresh store
     // when the file turned out damaged).
     std::int64_t store_captured_entry(const NewEntry& entry, bool* failed, bool* busy);
+    // One captured item inside a write transaction (lock held): the bump of
+    // an equal text entry, or the insert and the trim (the trimmed rows'
+    // image files in trimmed). The id, or 0 when the write failed (busy set
+    // when another connection held the store).
+    std::int64_t write_captured_unlocked(const NewEntry& entry, const std::string& flat, bool text_entry,
+                                         bool is_image, const std::vector<std::uint8_t>& image,
+                                         std::vector<std::wstring>& trimmed, bool* busy);
 
     // The object's mutex. Taking it first acts on a damage mark left by an
     // earlier operation, so that no operation runs on a file known to be
@@ -325,8 +349,9 @@ private:
     // Entry helpers (lock held).
     std::int64_t next_sort_order();
     // Deletes the entries beyond the newest 200 that are not effectively
-    // pinned; returns their image files for deletion by the caller.
-    std::vector<std::wstring> trim_history();
+    // pinned; returns their image files for deletion by the caller. With
+    // removed: how many were deleted, -1 when the delete failed.
+    std::vector<std::wstring> trim_history(std::int64_t* removed = nullptr);
     void remove_orphan_slots();
     bool set_pinned_unlocked(std::int64_t id, bool pinned);
     std::vector<std::wstring> image_paths_where(const std::wstring& condition);

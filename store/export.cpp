@@ -189,9 +189,9 @@ public:
         if (!read_categories() || !read_slot_positions()) {
             return -1;
         }
-        out_.write("{\n");
-        out_.write(member_prefix("format"));
-        out_.write(json_quote("quillet-export"));
+        // "{", then the format member: what tells a temporary file of an
+        // export from anyone else's.
+        out_.write(kBackupHead);
         out_.write(",\n");
         out_.write(member_prefix("version"));
         out_.write(JsonValue::from_int(2).to_string(2));
@@ -443,23 +443,23 @@ std::wstring backup_temp_name(const std::wstring& target, unsigned long process_
            std::to_wstring(attempt) + L".tmp";
 }
 
-bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& name) {
-    const std::wstring suffix = L".tmp";
-    if (name.size() <= target_name.size() + 1 + suffix.size() ||
-        name.compare(0, target_name.size(), target_name) != 0 || name[target_name.size()] != L'.' ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-        return false;
-    }
-    // Three decimal numbers joined by "-": process, tick count, attempt.
-    const std::wstring middle =
-        name.substr(target_name.size() + 1, name.size() - target_name.size() - 1 - suffix.size());
+namespace {
+
+// Reads the three "-"-joined decimal numbers of a temporary name (process
+// id, tick count, attempt) into process_id; false when middle is not such
+// a text.
+bool temp_name_numbers(std::wstring_view middle, unsigned long& process_id) {
     int numbers = 0;
     bool in_number = false;
+    unsigned long long first = 0;
     for (wchar_t c : middle) {
         if (c >= L'0' && c <= L'9') {
             if (!in_number) {
                 ++numbers;
                 in_number = true;
+            }
+            if (numbers == 1) {
+                first = first > 0xFFFFFFFFull ? first : first * 10 + static_cast<unsigned>(c - L'0');
             }
         } else if (c == L'-' && in_number) {
             in_number = false;
@@ -467,32 +467,107 @@ bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& na
             return false;
         }
     }
-    return numbers == 3 && in_number;
+    if (numbers != 3 || !in_number || first > 0xFFFFFFFFull) {
+        return false;
+    }
+    process_id = static_cast<unsigned long>(first);
+    return true;
+}
+
+constexpr std::wstring_view kTempSuffix = L".tmp";
+
+// True while the process that may have written a file made at created is
+// running: the id is in use by a process started no later than the file.
+bool writer_running(unsigned long process_id, const FILETIME& created) {
+    if (process_id == GetCurrentProcessId()) {
+        return true;
+    }
+    raii::Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    if (!process) {
+        // Gone, or not ours to look at: only a process that cannot be
+        // opened at all for lack of rights may still be writing.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE) {
+        return false;
+    }
+    FILETIME started{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process.get(), &started, &exited, &kernel, &user)) {
+        return true;
+    }
+    return CompareFileTime(&started, &created) <= 0;
+}
+
+// True when the file holds nothing but (the start of) what an export
+// writes first; an empty file too, for an export stopped before its first
+// write.
+bool holds_backup_start(const std::wstring& path) {
+    raii::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    constexpr DWORD kHeadSize = sizeof(kBackupHead) - 1;
+    char head[kHeadSize] = {};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), head, kHeadSize, &got, nullptr)) {
+        return false;
+    }
+    return std::memcmp(head, kBackupHead, got) == 0;
+}
+
+}  // namespace
+
+bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& name) {
+    if (name.size() <= target_name.size() + 1 + kTempSuffix.size() ||
+        name.compare(0, target_name.size(), target_name) != 0 || name[target_name.size()] != L'.' ||
+        name.compare(name.size() - kTempSuffix.size(), kTempSuffix.size(), kTempSuffix) != 0) {
+        return false;
+    }
+    unsigned long process_id = 0;
+    return temp_name_numbers(std::wstring_view(name).substr(target_name.size() + 1,
+                                                            name.size() - target_name.size() - 1 - kTempSuffix.size()),
+                             process_id);
+}
+
+unsigned long backup_temp_process(const std::wstring& name) {
+    if (name.size() <= kTempSuffix.size() ||
+        _wcsicmp(name.c_str() + name.size() - kTempSuffix.size(), kTempSuffix.data()) != 0) {
+        return 0;
+    }
+    const std::wstring_view stem = std::wstring_view(name).substr(0, name.size() - kTempSuffix.size());
+    const std::size_t dot = stem.find_last_of(L'.');
+    unsigned long process_id = 0;
+    // A target name before the dot, the three numbers after it.
+    if (dot == std::wstring_view::npos || dot == 0 || !temp_name_numbers(stem.substr(dot + 1), process_id)) {
+        return 0;
+    }
+    return process_id;
 }
 
 int remove_backup_leftovers(const std::wstring& target) {
     const std::size_t cut = target.find_last_of(L"\\/");
     const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
-    const std::wstring name = cut == std::wstring::npos ? target : target.substr(cut + 1);
-    if (name.empty()) {
-        return 0;
-    }
     WIN32_FIND_DATAW found;
-    raii::FindHandle find(FindFirstFileW((target + L".*.tmp").c_str(), &found));
+    raii::FindHandle find(FindFirstFileW((folder + L"*.tmp").c_str(), &found));
     if (!find) {
         return 0;
     }
     int removed = 0;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
             continue;
         }
-        const std::wstring leftover = found.cFileName;
-        // The file of an export still under way is open without sharing, so
-        // its deletion fails and it stays.
-        if (_wcsicmp(leftover.substr(0, name.size()).c_str(), name.c_str()) == 0 &&
-            is_backup_temp_name(leftover.substr(0, name.size()), leftover) &&
-            DeleteFileW((folder + leftover).c_str())) {
+        const std::wstring name = found.cFileName;
+        const unsigned long process_id = backup_temp_process(name);
+        if (process_id == 0 || writer_running(process_id, found.ftCreationTime)) {
+            continue;
+        }
+        // The file of an export still under way is open without sharing:
+        // it can be neither read nor deleted, and stays.
+        const std::wstring path = folder + name;
+        if (holds_backup_start(path) && DeleteFileW(path.c_str())) {
             ++removed;
         }
     } while (FindNextFileW(find.get(), &found));

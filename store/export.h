@@ -42,6 +42,18 @@ std::wstring backup_temp_name(const std::wstring& target, unsigned long process_
 // True when name (a file name without folder) is one backup_temp_name makes
 // for a target named target_name.
 bool is_backup_temp_name(const std::wstring& target_name, const std::wstring& name);
-// Deletes the temporary files an interrupted export left beside target
-// (those an export still under way holds open stay); the number deleted.
+// The process id in name when it is one backup_temp_name makes for any
+// target; 0 when it is not.
+unsigned long backup_temp_process(const std::wstring& name);
+
+// The first bytes of every backup file (and of an export's temporary file
+// once anything is written to it).
+inline constexpr char kBackupHead[] = "{\n  \"format\": \"quillet-export\"";
+
+// Deletes the temporary files interrupted exports left in target's folder,
+// whatever target they were for: files named as backup_temp_name names them
+// that hold nothing but the start of a backup, of a process that is no
+// longer running (one whose id now belongs to a process started after the
+// file was made counts as gone). The file of an export under way stays, and
+// so does any file that is not one of this program's. The number deleted.
 int remove_backup_leftovers(const std::wstring& target);

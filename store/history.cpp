@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <limits>
@@ -161,7 +162,10 @@ void Database::remove_orphan_slots() {
     exec(L"DELETE FROM slot_entries WHERE entry_id NOT IN (SELECT id FROM history)");
 }
 
-std::vector<std::wstring> Database::trim_history() {
+std::vector<std::wstring> Database::trim_history(std::int64_t* removed) {
+    if (removed) {
+        *removed = 0;
+    }
     // The rows that are not effectively pinned, gathered through the
     // partial index on unpinned rows one category at a time, so that the
     // pinned rows are never visited: those without a category, those of a
@@ -227,7 +231,13 @@ std::vector<std::wstring> Database::trim_history() {
     std::wstring condition = L"id IN (" + join_ids(ids) + L")";
     std::vector<std::wstring> paths = image_paths_where(condition);
     if (exec(L"DELETE FROM history WHERE " + condition) != SQLITE_OK) {
+        if (removed) {
+            *removed = -1;
+        }
         return {};
+    }
+    if (removed) {
+        *removed = static_cast<std::int64_t>(ids.size());
     }
     remove_orphan_slots();
     return paths;
@@ -253,45 +263,31 @@ std::int64_t Database::add_entry(const NewEntry& entry, bool* failed, bool* busy
     return id;
 }
 
-std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed, bool* busy) {
-    const std::wstring& text = entry.text;
-    const std::string& rtf = entry.rtf;
-    const std::string& html = entry.html;
-    const std::wstring& source_app = entry.source_app;
-    const std::wstring& source_title = entry.page_title;
-    const std::wstring& source_url = entry.page_url;
-    const bool is_browser_page = entry.is_browser;
-    const bool repeat = entry.repeat;
-    if (failed) {
-        *failed = false;
-    }
-    if (busy) {
-        *busy = false;
-    }
-    // Another connection held the store.
-    auto note_busy = [busy](int rc) {
-        const int primary = rc & 0xFF;
-        if (busy && (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)) {
-            *busy = true;
-        }
-    };
+namespace {
+
+// What a captured item stores, as store_captured_entry and add_entries
+// write it.
+struct CapturedRow {
+    std::string flat;        // the text, line breaks as blanks and trimmed, as UTF-8
+    bool text_entry = false; // the text is long enough to be an entry of its own
+    bool is_image = false;
+    const std::vector<std::uint8_t>* image = nullptr;
+};
+
+// The row of a captured item; none when there is nothing to store.
+std::optional<CapturedRow> captured_row(const NewEntry& entry) {
     // Bytes that are no image the program can draw are not kept: the copy
     // is stored by its text alone.
     static const std::vector<std::uint8_t> kNoImage;
     const bool image_refused = !entry.image.empty() && !winutil::image_bytes_keepable(entry.image);
-    const std::vector<std::uint8_t>& image = image_refused ? kNoImage : entry.image;
-    const bool is_image = entry.is_image && !image_refused;
-    // Something was to be stored and the write did not complete.
-    auto fail = [failed] {
-        if (failed) {
-            *failed = true;
-        }
-        return std::int64_t{0};
-    };
+    CapturedRow row;
+    row.image = image_refused ? &kNoImage : &entry.image;
+    row.is_image = entry.is_image && !image_refused;
     // Line breaks become blanks and the blanks at both ends go, written
     // straight into the one UTF-8 copy of the text that the store binds
     // without a further copy, so that a long text is not held several
     // times over.
+    const std::wstring& text = entry.text;
     std::size_t first = 0;
     std::size_t last = text.size();
     auto blank = [](wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r' || c == L' '; };
@@ -301,26 +297,39 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
     while (last > first && blank(text[last - 1])) {
         --last;
     }
-    const std::size_t flat_size = last - first;
-    if (flat_size < 2 && image.empty()) {
-        return 0;
+    row.text_entry = last - first >= 2;
+    if (!row.text_entry && row.image->empty()) {
+        return std::nullopt;
     }
-    const std::string flat = flat_utf8(text, first, last);
-    std::wstring stamp = !entry.copied_at.empty() ? entry.copied_at : now_iso_timestamp();
-    Guard guard(lock_);
-    if (!connection_) {
-        return fail();
-    }
-    const std::int64_t* category = opt_ptr(entry.category);
-    // One transaction for the lookup, the write and the trim: one commit.
-    const int begin = exec(L"BEGIN IMMEDIATE");
-    if (begin != SQLITE_OK) {
-        exec(L"ROLLBACK");
-        note_busy(begin);
-        return fail();
-    }
+    row.flat = flat_utf8(text, first, last);
+    return row;
+}
 
-    if (!repeat && flat_size >= 2 && !is_image) {
+bool busy_code(int rc) {
+    const int primary = rc & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+}  // namespace
+
+std::int64_t Database::write_captured_unlocked(const NewEntry& entry, const std::string& flat, bool text_entry,
+                                               bool is_image, const std::vector<std::uint8_t>& image,
+                                               std::vector<std::wstring>& trimmed, bool* busy) {
+    const std::string& rtf = entry.rtf;
+    const std::string& html = entry.html;
+    const std::wstring& source_app = entry.source_app;
+    const std::wstring& source_title = entry.page_title;
+    const std::wstring& source_url = entry.page_url;
+    const bool is_browser_page = entry.is_browser;
+    const std::wstring stamp = !entry.copied_at.empty() ? entry.copied_at : now_iso_timestamp();
+    const std::int64_t* category = opt_ptr(entry.category);
+    auto note_busy = [busy](int rc) {
+        if (busy && busy_code(rc)) {
+            *busy = true;
+        }
+    };
+
+    if (!entry.repeat && text_entry && !is_image) {
         // Only a text entry is bumped: an image entry with equal text keeps
         // its image.
         std::int64_t found = 0;
@@ -359,8 +368,7 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
                 .bind_int64(9, found);
             const bool replaced = moved && payload.run() == SQLITE_DONE;
             payload.finish();
-            // A bump that did not reach the file is not reported as stored.
-            return run_in_transaction_end(replaced) ? found : fail();
+            return replaced ? found : 0;
         }
     }
 
@@ -391,16 +399,121 @@ std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed,
         }
         note_busy(rc);
     }
-    std::vector<std::wstring> trimmed;
     if (id != 0) {
         trimmed = trim_history();
     }
+    return id;
+}
+
+std::int64_t Database::store_captured_entry(const NewEntry& entry, bool* failed, bool* busy) {
+    if (failed) {
+        *failed = false;
+    }
+    if (busy) {
+        *busy = false;
+    }
+    // Something was to be stored and the write did not complete.
+    auto fail = [failed] {
+        if (failed) {
+            *failed = true;
+        }
+        return std::int64_t{0};
+    };
+    const std::optional<CapturedRow> row = captured_row(entry);
+    if (!row) {
+        return 0;
+    }
+    Guard guard(lock_);
+    if (!connection_) {
+        return fail();
+    }
+    // One transaction for the lookup, the write and the trim: one commit.
+    const int begin = exec(L"BEGIN IMMEDIATE");
+    if (begin != SQLITE_OK) {
+        exec(L"ROLLBACK");
+        if (busy && busy_code(begin)) {
+            *busy = true;
+        }
+        return fail();
+    }
+    std::vector<std::wstring> trimmed;
+    const std::int64_t id =
+        write_captured_unlocked(entry, row->flat, row->text_entry, row->is_image, *row->image, trimmed, busy);
+    // A write that did not reach the file is not reported as stored.
     if (!run_in_transaction_end(id != 0)) {
         return fail();
     }
     // Files go only once their rows are gone for good.
     delete_image_files(trimmed);
     return id;
+}
+
+std::vector<Database::CapturedWrite> Database::add_entries(const std::vector<const NewEntry*>& entries,
+                                                           double budget_ms) {
+    std::vector<CapturedWrite> results;
+    if (entries.empty()) {
+        return results;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        results.clear();
+        std::vector<std::wstring> trimmed;
+        {
+            Guard guard(lock_);
+            const auto started = std::chrono::steady_clock::now();
+            const int begin = connection_ ? exec(L"BEGIN IMMEDIATE") : SQLITE_ERROR;
+            if (begin != SQLITE_OK) {
+                if (connection_) {
+                    exec(L"ROLLBACK");
+                }
+                results.push_back(CapturedWrite{0, true, busy_code(begin)});
+            } else {
+                for (const NewEntry* entry : entries) {
+                    const double spent = std::chrono::duration<double, std::milli>(
+                                             std::chrono::steady_clock::now() - started).count();
+                    if (!results.empty() && spent >= budget_ms) {
+                        break;
+                    }
+                    const std::optional<CapturedRow> row = captured_row(*entry);
+                    if (!row) {
+                        results.push_back(CapturedWrite{});
+                        continue;
+                    }
+                    // Each item is kept or undone on its own.
+                    exec(L"SAVEPOINT captured");
+                    std::vector<std::wstring> gone;
+                    bool busy = false;
+                    const std::int64_t id = write_captured_unlocked(*entry, row->flat, row->text_entry, row->is_image,
+                                                                    *row->image, gone, &busy);
+                    if (id == 0) {
+                        exec(L"ROLLBACK TO captured");
+                    } else {
+                        trimmed.insert(trimmed.end(), gone.begin(), gone.end());
+                    }
+                    exec(L"RELEASE captured");
+                    results.push_back(CapturedWrite{id, id == 0, busy});
+                }
+                const int commit = exec(L"COMMIT");
+                if (commit != SQLITE_OK) {
+                    exec(L"ROLLBACK");
+                    trimmed.clear();
+                    for (CapturedWrite& r : results) {
+                        if (r.id != 0) {
+                            r = CapturedWrite{0, true, busy_code(commit)};
+                        }
+                    }
+                }
+            }
+        }
+        delete_image_files(trimmed);
+        // A store found damaged is replaced, and the items go into the
+        // fresh one, as add_entry does.
+        const CapturedWrite& first = results.front();
+        if (attempt == 0 && first.failed && !first.busy && recover_if_damaged()) {
+            continue;
+        }
+        break;
+    }
+    return results;
 }
 
 std::int64_t Database::add_text_entry(const std::wstring& text,

@@ -10,6 +10,7 @@
 #include "core/image_header.h"
 #include "core/json.h"
 #include "core/text.h"
+#include "store/sql_text.h"
 
 namespace {
 
@@ -82,6 +83,7 @@ bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_chec
     e.has_category_pinned = has_member(object, "category_pinned");
     e.slot_order = clamp_to_int32(json_get_int(object, "slot_order", 0));
     e.is_image = json_get_bool(object, "is_image", false);
+    e.bitmap_not_kept = false;
     if (e.is_image) {
         JsonValue* image = member_of(object, "image", JsonValue::kString);
         if (image && !image->str_value.empty()) {
@@ -96,10 +98,12 @@ bool read_backup_entry(JsonValue& object, ImportedEntry& e, bool image_text_chec
             // Bytes that are no image the program keeps (older builds
             // stored some): as with such a copy, the entry keeps its text
             // alone, as a text entry.
-            e.is_image = false;
+        } else {
+            // An image entry whose bitmap was too large to keep: its text
+            // is all there is, and it comes back as a text entry.
+            e.bitmap_not_kept = true;
         }
-        // An image entry whose bitmap was too large to keep: its text is
-        // all there is, and it is kept as such.
+        e.is_image = false;
     }
     return !trim(e.text).empty();
 }
@@ -403,6 +407,9 @@ std::wstring import_result_message(const ImportCounts& counts) {
     }
     if (counts.snippets_replaced > 0) {
         message += L"\n" + tr_format(L"status.imported_snippets_restored", counts.snippets_replaced);
+    }
+    if (counts.entries_not_kept > 0) {
+        message += L"\n" + tr_format(L"status.import_over_limit", kHistoryKeep, counts.entries_not_kept);
     }
     if (counts.skipped > 0) {
         message += L"\n" + tr_format(L"status.import_skipped", counts.skipped);

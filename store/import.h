@@ -33,6 +33,9 @@ struct ImportCounts {
     std::int32_t snippets_kept = 0;     // found by title and not replaced
     std::int32_t snippets_replaced = 0; // an untouched default snippet overwritten
     std::int32_t skipped = 0;           // entries and snippets of the file that were not valid
+    // Entries the history limit removed at the end of the import, as it
+    // does after a capture: the oldest unpinned ones beyond the newest 200.
+    std::int32_t entries_not_kept = 0;
     ImportStatus status = ImportStatus::kOk;
 };
 
@@ -43,9 +46,11 @@ struct ImportedEntry {
     std::wstring category;
     bool pinned = false;
     bool keep = false;
-    // An image entry. Its image may be empty: an entry captured with a
-    // bitmap too large to keep holds only its text, and comes back so.
+    // An image entry with its image. An image entry of the file without
+    // one (a bitmap too large to keep when it was copied) comes as a text
+    // entry with bitmap_not_kept set, and is skipped when it has no text.
     bool is_image = false;
+    bool bitmap_not_kept = false;
     bool category_pinned = false;
     bool has_category_pinned = false;  // the object has a "category_pinned" member
     std::int32_t slot_order = 0;       // 0 when absent
@@ -115,10 +120,25 @@ struct BackupIndex {
     std::int32_t skipped = 0;
 };
 
+// The most bytes one element of a backup file (an entry or snippet object,
+// a group name) can take in a file this program wrote: a text holds at most
+// the store's largest value (SQLite's 1,000,000,000 bytes), an image at
+// most the largest image the history keeps (winutil::image_bytes_keepable)
+// as Base64, and the other members a few hundred bytes.
+inline constexpr std::uint64_t kLargestBackupElement = 1'000'000'000ull + 358'001'324ull + 64 * 1024;
+// The same for a member name of the top-level object.
+inline constexpr std::uint64_t kLargestBackupKey = 4096;
+
 // A backup file read as a stream: one element in memory at a time.
+//
+// Each element is passed over before it is read: one that runs to the end
+// of the file, or is larger than the largest the program writes, makes the
+// file unreadable before any of it is held. Of an entry or snippet object
+// only the first member of each name and kind that the import reads is
+// kept; other members, and arrays or objects inside it, are passed over.
 class BackupFileReader {
 public:
-    BackupFileReader();
+    explicit BackupFileReader(std::uint64_t largest_element = kLargestBackupElement);
     ~BackupFileReader();
     BackupFileReader(const BackupFileReader&) = delete;
     BackupFileReader& operator=(const BackupFileReader&) = delete;
@@ -138,6 +158,7 @@ public:
 private:
     bool element_at(std::uint64_t offset, JsonValue& out);
 
+    std::uint64_t largest_element_;
     std::FILE* file_ = nullptr;
     std::uint64_t start_ = 0;  // after a byte-order mark
     std::unique_ptr<JsonReader> reader_;

@@ -4,13 +4,92 @@
 #include "store/import.h"
 
 #include <memory>
+#include <string_view>
 #include <stdexcept>
 #include <utility>
 
 #include "core/json.h"
 #include "core/text.h"
 
-BackupFileReader::BackupFileReader() = default;
+namespace {
+
+// The member names read_backup_entry and read_backup_snippet look at.
+bool is_read_member(std::string_view key) {
+    static constexpr std::string_view kNames[] = {
+        "text", "created_at", "category", "pinned", "keep", "category_pinned", "slot_order",
+        "is_image", "image", "title", "group", "use_count",
+    };
+    for (std::string_view name : kNames) {
+        if (key == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+[[noreturn]] void refuse() {
+    throw std::runtime_error("expected ]");
+}
+
+// Passes over the value that comes next and moves back to its start: a
+// value that runs to the end of the file (a truncated file) or takes more
+// than largest bytes is refused, before any of it is kept.
+void check_ahead(JsonReader& reader, std::uint64_t largest) {
+    const std::uint64_t start = reader.position();
+    reader.skip_value();
+    const std::uint64_t size = reader.position() - start;
+    if (reader.peek() == '\0' || size > largest || !reader.seek(start)) {
+        refuse();
+    }
+}
+
+bool has_member_of_kind(const JsonValue& object, const std::string& key, std::int32_t kind) {
+    for (const JsonMember& m : object.members) {
+        if (m.key == key && m.value.kind == kind) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The element that comes next, checked by check_ahead first. An object
+// keeps the first member of each name and kind that the import reads (the
+// one json_get_* and read_backup_entry find); a member holding an array or
+// an object is kept as null, which only tells that the name is there.
+JsonValue read_element(JsonReader& reader, std::uint64_t largest) {
+    check_ahead(reader, largest);
+    if (reader.peek() != '{') {
+        return reader.peek() == '"' ? reader.parse_value() : (reader.skip_value(), JsonValue());
+    }
+    JsonValue object;
+    object.kind = JsonValue::kObject;
+    if (reader.begin_object()) {
+        do {
+            std::string key = reader.member_key();
+            const char next = reader.peek();
+            if (!is_read_member(key)) {
+                reader.skip_value();
+                continue;
+            }
+            if (next == '[' || next == '{') {
+                reader.skip_value();
+                if (!has_member_of_kind(object, key, JsonValue::kNull)) {
+                    json_object_set(object, std::move(key), JsonValue());
+                }
+                continue;
+            }
+            JsonValue value = reader.parse_value();
+            if (!has_member_of_kind(object, key, value.kind)) {
+                json_object_set(object, std::move(key), std::move(value));
+            }
+        } while (reader.next_member());
+    }
+    return object;
+}
+
+}  // namespace
+
+BackupFileReader::BackupFileReader(std::uint64_t largest_element) : largest_element_(largest_element) {}
 
 BackupFileReader::~BackupFileReader() {
     reader_.reset();
@@ -50,7 +129,7 @@ BackupIndex BackupFileReader::scan() {
         do {
             BackupIndex::Entry ref;
             ref.offset = reader.position();
-            JsonValue element = reader.parse_value();
+            JsonValue element = read_element(reader, largest_element_);
             ImportedEntry e;
             if (read_backup_entry(element, e)) {
                 ref.category = std::move(e.category);
@@ -70,7 +149,7 @@ BackupIndex BackupFileReader::scan() {
         }
         do {
             std::uint64_t offset = reader.position();
-            JsonValue element = reader.parse_value();
+            JsonValue element = read_element(reader, largest_element_);
             ImportedSnippet s;
             if (read_backup_snippet(element, s)) {
                 index.snippets.push_back(offset);
@@ -84,7 +163,7 @@ BackupIndex BackupFileReader::scan() {
             return;
         }
         do {
-            JsonValue g = reader.parse_value();
+            JsonValue g = read_element(reader, largest_element_);
             if (g.kind != JsonValue::kString || !is_valid_utf8(g.str_value)) {
                 continue;
             }
@@ -102,6 +181,7 @@ BackupIndex BackupFileReader::scan() {
         } else if (first == '{') {
             if (reader.begin_object()) {
                 do {
+                    check_ahead(reader, kLargestBackupKey);
                     std::string key = reader.member_key();
                     if (reader.peek() != '[') {
                         reader.skip_value();
@@ -143,7 +223,7 @@ bool BackupFileReader::element_at(std::uint64_t offset, JsonValue& out) {
         return false;
     }
     try {
-        out = reader_->parse_value();
+        out = read_element(*reader_, largest_element_);
     } catch (const std::runtime_error&) {
         return false;
     }

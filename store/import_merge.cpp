@@ -5,6 +5,7 @@
 #include "store/database.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -29,14 +30,21 @@ class BackupImporter {
 public:
     explicit BackupImporter(Database& db) : db_(db) {}
 
-    bool merge(BackupFileReader& file, BackupIndex& backup, ImportCounts& counts) {
+    // trimmed_files receives the image files of the entries the history
+    // limit removed, to be deleted once the merge is committed.
+    bool merge(BackupFileReader& file, BackupIndex& backup, ImportCounts& counts,
+               std::vector<std::wstring>& trimmed_files) {
         if (!resolve_categories(backup.entries)) {
             return false;
         }
-        // From the last entry to the first: imported rows all have sort
-        // order 0 and list newest id first, so the file's first entry comes
-        // out on top again, as it was in the store that wrote the file.
-        // Each entry is read from the file again here, one at a time.
+        // New rows list below every stored one, in the file's order: the
+        // file's first entry comes out on top of them, as it was in the
+        // store that wrote the file, and the user's own entries, however
+        // old, stay above restored ones. Each entry is read from the file
+        // again here, one at a time, from the last to the first.
+        if (!number("SELECT COALESCE(MIN(sort_order), 1) FROM history", lowest_order_)) {
+            return false;
+        }
         std::vector<SlotRequest> slots;
         for (std::size_t i = backup.entries.size(); i-- > 0;) {
             ImportedEntry e;
@@ -48,6 +56,14 @@ public:
                 return false;
             }
         }
+        // The history limit, as after a capture: what it removes are the
+        // oldest unpinned entries, the restored ones first.
+        std::int64_t removed = 0;
+        trimmed_files = db_.trim_history(&removed);
+        if (removed < 0) {
+            return false;
+        }
+        counts.entries_not_kept = static_cast<std::int32_t>(std::min<std::int64_t>(removed, INT32_MAX));
         if (!add_slots(slots)) {
             return false;
         }
@@ -210,11 +226,13 @@ private:
             }
             return rc == SQLITE_DONE ? Found::kNo : Found::kError;
         }
+        // An entry whose bitmap was not kept is also found as the image row
+        // without bytes that the store writing the file held.
         Statement s = db_.cached(
-            e.is_image ? "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=1 AND created_at=?1 "
-                         "AND text=?2 AND (image IS NULL OR length(image)=0) LIMIT 1"
-                       : "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=0 AND created_at=?1 "
-                         "AND text=?2 LIMIT 1");
+            e.bitmap_not_kept ? "SELECT id, deleted_at IS NOT NULL FROM history WHERE created_at=?1 AND text=?2 "
+                                "AND (is_image=0 OR image IS NULL OR length(image)=0) ORDER BY is_image LIMIT 1"
+                              : "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=0 AND created_at=?1 "
+                                "AND text=?2 LIMIT 1");
         s.bind_text(1, e.created_at).bind_text(2, e.text);
         int rc = s.step();
         if (rc == SQLITE_ROW) {
@@ -286,18 +304,20 @@ private:
             }
             ++counts.entries_present;
         } else {
-            // New rows take the column defaults for everything else: sort
-            // order 0 (below every captured entry), no payload or source.
+            // New rows take the column defaults for everything else (no
+            // payload or source); their sort order puts them below every
+            // stored entry, in the file's order.
             Statement s = db_.cached(
-                e.is_image ? "INSERT INTO history (text, created_at, pinned, category_id, keep, "
-                             "is_image, image) VALUES (?1, ?2, ?3, ?4, ?5, 1, ?6)"
-                           : "INSERT INTO history (text, created_at, pinned, category_id, keep) "
-                             "VALUES (?1, ?2, ?3, ?4, ?5)");
+                e.is_image ? "INSERT INTO history (text, created_at, pinned, category_id, keep, sort_order, "
+                             "is_image, image) VALUES (?1, ?2, ?3, ?4, ?5, ?7, 1, ?6)"
+                           : "INSERT INTO history (text, created_at, pinned, category_id, keep, sort_order) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5, ?7)");
             s.bind_text(1, e.text)
                 .bind_text(2, e.created_at)
                 .bind_int(3, e.pinned ? 1 : 0)
                 .bind_optional(4, category)
-                .bind_int(5, e.keep ? 1 : 0);
+                .bind_int(5, e.keep ? 1 : 0)
+                .bind_int64(7, lowest_order_ - 1 - static_cast<std::int64_t>(position));
             if (e.is_image) {
                 // With the row: an image is never stored apart from its
                 // entry. The buffer outlives the step, so SQLite need not
@@ -321,7 +341,8 @@ private:
 
     // Appends quick slots after the largest stored order, by the file's
     // slot order (then its entry order), while fewer than nine slots are
-    // taken; an entry that has a slot keeps it.
+    // taken; an entry that has a slot keeps it, and one the history limit
+    // removed gets none.
     bool add_slots(std::vector<SlotRequest>& slots) {
         if (slots.empty()) {
             return true;
@@ -348,14 +369,15 @@ private:
             }
             const std::int64_t id = request.id;
             {
-                Statement has = db_.cached("SELECT 1 FROM slot_entries WHERE entry_id=?1");
+                Statement has = db_.cached(
+                    "SELECT EXISTS (SELECT 1 FROM slot_entries WHERE entry_id=?1) OR "
+                    "NOT EXISTS (SELECT 1 FROM history WHERE id=?1)");
                 has.bind_int64(1, id);
-                int rc = has.step();
-                if (rc == SQLITE_ROW) {
-                    continue;
-                }
-                if (rc != SQLITE_DONE) {
+                if (has.step() != SQLITE_ROW) {
                     return false;
+                }
+                if (has.column_flag(0)) {
+                    continue;
                 }
             }
             Statement add = db_.cached("INSERT INTO slot_entries (entry_id, slot_order) VALUES (?1, ?2)");
@@ -444,6 +466,7 @@ private:
     static constexpr std::size_t kPiece = 64 * 1024;
 
     Database& db_;
+    std::int64_t lowest_order_ = 1;    // the lowest sort order stored before the import
     std::vector<std::uint8_t> image_;  // the entry's decoded image
     std::vector<std::uint8_t> piece_;  // a piece of a stored image
 };
@@ -480,13 +503,16 @@ ImportCounts Database::import_json(const std::wstring& path) {
         return failed;
     }
     bool ok = false;
+    std::vector<std::wstring> trimmed_files;
     try {
-        ok = BackupImporter(*this).merge(file, index, counts);
+        ok = BackupImporter(*this).merge(file, index, counts, trimmed_files);
     } catch (const std::exception&) {
         ok = false;
     }
     if (!run_in_transaction_end(ok)) {
         return failed;
     }
+    // Files go only once their rows are gone for good.
+    delete_image_files(trimmed_files);
     return counts;
 }

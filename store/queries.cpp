@@ -295,9 +295,13 @@ std::vector<HistoryEntry> Database::read_entries(Statement& rows, std::size_t ex
         e.is_browser_page = rows.column_flag(kColIsBrowserPage);
         e.effective_pinned = rows.column_flag(kColEffectivePin);
         e.keep = rows.column_flag(kColKeep);
-        // Within the list's read transaction: the row is as listed.
+        // Within the list's read transaction: the row is as listed. A long
+        // text that does not read leaves the entry without a text, never
+        // with an empty one taken for whole.
+        e.text_state = TextState::Whole;
         if (long_text && !read_long_text(connection_, e.id, e.text)) {
             e.text.clear();
+            e.text_state = TextState::NotRead;
         }
         load_entry_details(e, payload);
         entries.push_back(std::move(e));
@@ -359,9 +363,16 @@ std::vector<HistoryEntry> Database::list_entries(const std::wstring& view, bool 
             Statement row = cached("SELECT " + list_row_columns() + " FROM history WHERE id=?1");
             row.bind_int64(1, id);
             std::vector<HistoryEntry> one = read_entries(row, 1, payload);
-            if (!one.empty()) {
-                entries.push_back(std::move(one.front()));
+            if (one.empty()) {
+                // A row that does not read keeps its slot: the slots after
+                // it stay where they are, and a use of this one reads the
+                // store again and is refused there.
+                HistoryEntry unread;
+                unread.id = id;
+                unread.payload_deferred = true;
+                one.push_back(std::move(unread));
             }
+            entries.push_back(std::move(one.front()));
         }
     } else {
         const ViewQuery q = view_query(view, sort_by_use, pinned_first);

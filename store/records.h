@@ -1,6 +1,6 @@
 // The records in which data leaves the history store. All of them are plain
 // values: default construction gives ids 0, empty texts and byte strings,
-// false flags; copying copies every field.
+// false flags, a text not read; copying copies every field.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-// How much of its text a history entry holds: none yet (a listed row whose
-// text the list has not read), only its start, or all of it. A record read
-// whole from the store holds all of it.
+// How much of its text a history entry holds: none (a listed row whose
+// text the list has not read, or one that could not be read), only its
+// start, or all of it. A record says it holds its text whole only when the
+// reader that made it read the text whole: a record made without saying so
+// holds none, so that no empty text is ever taken for a whole one.
 enum class TextState { NotRead, Start, Whole };
 
 // One history entry.
@@ -35,7 +37,7 @@ struct HistoryEntry {
     std::wstring custom_title;
     std::wstring link_title;
     bool payload_deferred = false;  // rtf, html and image not read (Database::load_payload)
-    TextState text_state = TextState::Whole;  // how much of the stored text `text` holds (Database::load_whole_text)
+    TextState text_state = TextState::NotRead;  // how much of the stored text `text` holds (Database::load_whole_text)
 };
 
 // What a capture hands the store: one new history entry before it is

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The zip a Windows user downloads, and its unpacking for the tests.
 
-  dist_zip.py pack --exe Quillet.exe --lang DIR --help-dir DIR --license LICENSE --out ZIP
-      writes ZIP holding Quillet.exe, lang/*.ini, help/* and license.txt
-      side by side (the licence with Windows line ends, so that every
-      Notepad shows its lines);
+  dist_zip.py pack --exe Quillet.exe --lang DIR --help-dir DIR --license LICENSE
+                   --notices NOTICES --out ZIP
+      writes ZIP holding Quillet.exe, lang/*.ini, help/*, license.txt and
+      THIRD-PARTY-NOTICES.txt side by side (the two texts with Windows line
+      ends, so that every Notepad shows their lines);
   dist_zip.py unpack [--over] ZIP DIR
       empties DIR (with --over: keeps what else it holds) and unpacks ZIP
       into it after checking every member's CRC.
@@ -57,8 +58,9 @@ def pack(args):
             add_file(zf, os.path.join(args.lang, n), "lang/" + n)
         for n in pages:
             add_file(zf, os.path.join(args.help, n), "help/" + n)
-        with open(args.license, "rb") as f:
-            add_text(zf, windows_lines(f.read()), "license.txt", args.license)
+        for path, name in ((args.license, "license.txt"), (args.notices, "THIRD-PARTY-NOTICES.txt")):
+            with open(path, "rb") as f:
+                add_text(zf, windows_lines(f.read()), name, path)
     # A zip that is there is whole.
     os.replace(partial, args.out)
     with zipfile.ZipFile(args.out) as zf:
@@ -91,6 +93,7 @@ def main():
     p.add_argument("--lang", required=True)
     p.add_argument("--help-dir", dest="help", required=True)
     p.add_argument("--license", required=True)
+    p.add_argument("--notices", required=True)
     p.add_argument("--out", required=True)
     u = sub.add_parser("unpack")
     u.add_argument("--over", action="store_true")

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts Quillet from a folder of its own in the build tree (build/run): the
 # files of the zip a Windows user downloads (the program, its languages, its
-# help and its licence) unpacked there, with a portable data folder beside
+# help, its licence and the third-party notices) unpacked there, with a portable data folder beside
 # them, so that the tests beside the built program never find a portable
 # marker there. On a machine without a display it runs on the build tree's
 # own Xvfb.

@@ -22,9 +22,8 @@
 
 namespace {
 
-// Capacities of the input boxes: the edit box keeps at least this much room
-// beyond the text it starts with, so an edit never cuts what is there.
-constexpr int kEditTextCapacity = 4096;
+// Capacities of the input boxes: the box keeps at least this much room
+// beyond the text it starts with, so it never cuts what is there.
 constexpr int kImageNameCapacity = 512;
 constexpr int kNewEntryCapacity = 8192;
 
@@ -123,9 +122,10 @@ CommandResult edit_text(const EntryCommandContext& ctx, const HistoryEntry& list
     std::optional<HistoryEntry> whole = whole_entry_or_tell(ctx.db, listed, false, ctx.main_window);
     if (!whole) return {};
     const HistoryEntry& entry = *whole;
-    std::vector<wchar_t> buffer = input_buffer(entry.text, kEditTextCapacity);
-    if (!ask_text(ctx, tr(L"input.edit_entry"), tr(L"prompt.text"), buffer, true)) return {};
-    const std::wstring result = trim(buffer.data());
+    // The box takes the whole text and whatever is added to it.
+    std::wstring edited = entry.text;
+    if (!input_box(ctx.main_window, tr(L"input.edit_entry"), tr(L"prompt.text"), edited, true)) return {};
+    const std::wstring result = trim(edited);
     if (result.empty() || result == entry.text) return {};
     if (!ctx.db->replace_entry_text(entry.id, result)) return {};
     return refreshed();
@@ -419,7 +419,8 @@ CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& pr
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx) {
     const HistoryEntry* e = find_entry(ctx, single_selected_entry(ctx));
     if (!e) return std::nullopt;
-    return whole_entry_or_tell(ctx.db, *e, false, ctx.main_window);
+    // An image is shown from its bytes: read with the text, or refused alike.
+    return whole_entry_or_tell(ctx.db, *e, e->is_image, ctx.main_window);
 }
 
 // --- small list operations ---------------------------------------------------------------------

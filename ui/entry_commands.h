@@ -134,8 +134,9 @@ NewEntryPreset new_entry_preset_for_category(std::int64_t category_id);
 // new entry.
 CommandResult new_entry(const EntryCommandContext& ctx, const NewEntryPreset& preset);
 
-// The single selected listed entry (a copy) with its whole text, for the
-// view dialog; nothing, the user told, when it cannot be read.
+// The single selected listed entry (a copy) with its whole text and, for an
+// image, its bytes, for the view dialog; nothing, the user told, when they
+// cannot be read.
 std::optional<HistoryEntry> entry_to_open(const EntryCommandContext& ctx);
 
 // --- small list operations -------------------------------------------------------------

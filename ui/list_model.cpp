@@ -49,8 +49,6 @@ bool scan_literal(const std::wstring& s, std::size_t& pos, wchar_t c) {
     return false;
 }
 
-std::wstring template_search_text(const Snippet& s) { return to_lower(s.title + L" " + s.text + L" " + s.grp); }
-
 }  // namespace
 
 // --- views and keys ---------------------------------------------------------
@@ -125,11 +123,6 @@ std::wstring group_header_text(const std::wstring& name, bool named, const std::
     return std::wstring(kGroupRowPrefix) + (named ? name : ungrouped_label);
 }
 
-bool template_matches_search(const std::wstring& search_lower, const Snippet& snippet) {
-    if (search_lower.empty()) return true;
-    return template_search_text(snippet).find(search_lower) != std::wstring::npos;
-}
-
 TemplateGroups collect_template_groups(const std::vector<Snippet>& templates,
                                        const std::vector<std::wstring>& store_groups) {
     TemplateGroups out;
@@ -193,9 +186,9 @@ ListLabels current_list_labels() { return ListLabels{tr(L"card.image"), tr(L"sid
 // --- the model ----------------------------------------------------------------
 
 bool ListModel::note_view(const std::wstring& key, bool templates) {
-    bool same = last_view_key_ == key && last_search_ == search_ && last_was_templates_ == templates;
+    bool same = last_view_key_ == key && last_search_ == search_.lowered() && last_was_templates_ == templates;
     last_view_key_ = key;
-    last_search_ = search_;
+    last_search_ = search_.lowered();
     last_was_templates_ = templates;
     return same;
 }
@@ -222,28 +215,20 @@ void ListModel::take_folded(HistoryEntry& entry, Held& held, FoldedText&& text) 
     held.loaded = true;
 }
 
-void ListModel::forget_matches() {
-    matches_valid_ = false;
-    matched_.clear();
-    fresh_.clear();
-    matched_search_.clear();
-}
-
 void ListModel::take_history_view(const ListView& view, const std::wstring& search, const ListLabels& labels) {
     view_ = view;
     view_.templates_mode = false;
     view_.group_filter.clear();
     labels_ = labels;
-    search_ = to_lower(search);
-    search_folded_ = fold_for_search(search_);
+    search_.set_text(search);
 }
 
 void ListModel::index_history(std::vector<Snippet> trashed_templates) {
-    forget_matches();
+    search_.forget_matches();
     templates_.clear();
     if (view_.view_kind == kViewTrash) templates_ = std::move(trashed_templates);
     store_groups_.clear();
-    lowered_ = false;
+    search_.forget_templates();
     reindex();
 }
 
@@ -274,8 +259,7 @@ bool ListModel::set_templates(const ListView& view, const std::wstring& search, 
     view_.view_kind = kViewAll;
     view_.category_id = -1;
     labels_ = labels;
-    search_ = to_lower(search);
-    search_folded_ = fold_for_search(search_);
+    search_.set_text(search);
     // The entries' texts wait for the way back.
     if (!entries_.empty()) {
         spare_entries_ = std::move(entries_);
@@ -285,10 +269,10 @@ bool ListModel::set_templates(const ListView& view, const std::wstring& search, 
     held_.clear();
     pending_ = 0;
     store_query_.clear();
-    forget_matches();
+    search_.forget_matches();
     templates_ = std::move(live_templates);
     store_groups_ = std::move(store_groups);
-    lowered_ = false;
+    search_.forget_templates();
     reindex();
     bool same = note_view(L"templates", true);
     rebuild_rows();
@@ -296,10 +280,9 @@ bool ListModel::set_templates(const ListView& view, const std::wstring& search, 
 }
 
 bool ListModel::set_search(const std::wstring& search) {
-    search_ = to_lower(search);
-    search_folded_ = fold_for_search(search_);
-    bool same = last_search_ == search_;
-    last_search_ = search_;
+    search_.set_text(search);
+    bool same = last_search_ == search_.lowered();
+    last_search_ = search_.lowered();
     rebuild_rows();
     return same;
 }
@@ -318,11 +301,9 @@ void ListModel::release_records() {
     std::vector<Held>().swap(spare_held_);
     pending_ = 0;
     store_ = nullptr;
-    forget_matches();
+    search_.release();
     std::vector<Snippet>().swap(templates_);
     std::vector<std::wstring>().swap(store_groups_);
-    std::vector<std::wstring>().swap(lowered_templates_);
-    lowered_ = false;
     entry_index_.clear();
 }
 
@@ -344,17 +325,8 @@ void ListModel::reindex() {
     for (std::size_t i = 0; i < entries_.size(); ++i) entry_index_.emplace(entries_[i].id, i);
 }
 
-void ListModel::ensure_lowered() {
-    if (lowered_) return;
-    lowered_templates_.clear();
-    lowered_templates_.reserve(templates_.size());
-    for (const Snippet& s : templates_) lowered_templates_.push_back(template_search_text(s));
-    lowered_ = true;
-}
-
 void ListModel::rebuild_rows() {
     rows_.clear();
-    if (!search_.empty()) ensure_lowered();
     if (view_.templates_mode)
         build_template_rows();
     else
@@ -363,46 +335,22 @@ void ListModel::rebuild_rows() {
 
 void ListModel::build_history_rows() {
     rows_.reserve(entries_.size() + templates_.size());
-    auto add = [&](std::size_t i) {
+    const std::vector<std::uint32_t> found =
+        search_.match_entries(entries_.size(), [&](std::size_t i) -> std::string_view { return held_[i].folded; });
+    for (std::uint32_t i : found) {
         const HistoryEntry& e = entries_[i];
         rows_.push_back(ListRow{std::wstring(), e.id, e.is_image, false});
-    };
-    if (search_.empty()) {
-        for (std::size_t i = 0; i < entries_.size(); ++i) add(i);
-    } else {
-        // A longer search that contains the last one can only match where
-        // the last one did, or in a text read since. A text not read yet
-        // matches nothing; it is tested when it arrives.
-        std::vector<std::uint32_t> found;
-        auto test = [&](std::size_t i) {
-            if (folded_contains(held_[i].folded, search_folded_)) found.push_back(static_cast<std::uint32_t>(i));
-        };
-        if (matches_valid_ && search_folded_.find(matched_search_) != std::string::npos) {
-            std::vector<std::uint32_t> candidates;
-            candidates.reserve(matched_.size() + fresh_.size());
-            std::sort(fresh_.begin(), fresh_.end());
-            std::merge(matched_.begin(), matched_.end(), fresh_.begin(), fresh_.end(), std::back_inserter(candidates));
-            candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-            for (std::uint32_t i : candidates) test(i);
-        } else {
-            for (std::size_t i = 0; i < entries_.size(); ++i) test(i);
-        }
-        for (std::uint32_t i : found) add(i);
-        matched_ = std::move(found);
-        fresh_.clear();
-        matched_search_ = search_folded_;
-        matches_valid_ = true;
     }
     if (view_.view_kind != kViewTrash) return;
     for (std::size_t i = 0; i < templates_.size(); ++i) {
         const Snippet& s = templates_[i];
-        if (!search_.empty() && lowered_templates_[i].find(search_) == std::wstring::npos) continue;
+        if (!search_.template_matches(templates_, i)) continue;
         rows_.push_back(ListRow{kTrashedTemplatePrefix + template_row_text(s), -s.id, false, false});
     }
 }
 
 void ListModel::build_template_rows() {
-    auto matches = [&](const Snippet& s) { return search_.empty() || template_matches_search(search_, s); };
+    auto matches = [&](const Snippet& s) { return template_matches_search(search_.lowered(), s); };
     if (!view_.group_filter.empty()) {
         const bool named = view_.group_filter != std::wstring(1, kUngroupedFilter);
         TemplateGroups groups = collect_template_groups(templates_, store_groups_);
@@ -421,7 +369,7 @@ void ListModel::build_template_rows() {
     rows_.reserve(templates_.size());
     for (std::size_t i = 0; i < templates_.size(); ++i) {
         const Snippet& s = templates_[i];
-        if (!search_.empty() && lowered_templates_[i].find(search_) == std::wstring::npos) continue;
+        if (!search_.template_matches(templates_, i)) continue;
         rows_.push_back(ListRow{template_row_text(s), -s.id, false, false});
     }
 }
@@ -528,7 +476,7 @@ bool ListModel::move_row(int from, int to) {
         Held h = std::move(held_[ef]);
         held_.erase(held_.begin() + ef);
         held_.insert(held_.begin() + et, std::move(h));
-        forget_matches();
+        search_.forget_matches();
         reindex();
     }
     return true;
@@ -654,7 +602,7 @@ bool ListModel::load_pending_texts(Database& db, std::uint64_t deadline_ms) {
         HistoryEntry& e = entries_[it->second];
         Held& h = held_[it->second];
         if (h.loaded) return;
-        fresh_.push_back(static_cast<std::uint32_t>(it->second));
+        search_.text_arrived(static_cast<std::uint32_t>(it->second));
         if (read.text_state == TextState::NotRead) {
             // Gone from the store, or its text unreadable: the entry stays
             // without a text (a use of it reads the store again and is told

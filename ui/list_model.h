@@ -6,6 +6,10 @@
 // load_pending_texts read the store; ui/cards_list.h puts the rows into the
 // list box.
 //
+// The incremental search over the entries' folded texts is
+// IncrementalSearch (ui/list_search.h); the model keeps the folded texts
+// beside its entries and builds the rows from what the search matches.
+//
 // How the main window uses it (interface thread):
 //   refresh_list:    load_list(model, db, settings, view, search text, &thumbnails)
 //                    -> same_view, then apply_model_to_list (ui/cards_list.h);
@@ -125,10 +129,6 @@ std::wstring template_row_text(const Snippet& snippet);
 
 // "GRP\t" + the group name, or + ungrouped_label for the templates without one.
 std::wstring group_header_text(const std::wstring& name, bool named, const std::wstring& ungrouped_label);
-
-// True for an empty search; otherwise whether the lower-cased
-// title + " " + body + " " + group contains the (lower-cased) search.
-bool template_matches_search(const std::wstring& search_lower, const Snippet& snippet);
 
 // The templates sorted into their groups.
 struct TemplateGroups {
@@ -303,12 +303,10 @@ private:
     void rebuild_rows();
     void build_history_rows();
     void build_template_rows();
-    void ensure_lowered();
     void reindex();
     bool note_view(const std::wstring& key, bool templates);
     void take_text(HistoryEntry& entry, Held& held, HistoryEntry& from);
     void take_folded(HistoryEntry& entry, Held& held, FoldedText&& text);
-    void forget_matches();
     // set_history and load_history: the view, labels and search of a
     // history list, and once its entries are in, the rest made anew.
     void take_history_view(const ListView& view, const std::wstring& search, const ListLabels& labels);
@@ -316,8 +314,9 @@ private:
 
     ListView view_;
     ListLabels labels_;
-    std::wstring search_;   // lower-cased
-    std::string search_folded_;
+    // The search and what it matched last (ui/list_search.h); the folded
+    // texts it scans are held_'s.
+    IncrementalSearch search_;
     std::vector<HistoryEntry> entries_;
     std::vector<Held> held_;   // beside entries_
     std::size_t pending_ = 0;  // entries whose text is not read
@@ -331,18 +330,6 @@ private:
     std::vector<ListRow> rows_;
     std::map<std::int64_t, std::wstring> category_names_;
     std::unordered_map<std::int64_t, std::size_t> entry_index_;
-    // Lower-cased texts of templates_ as searched, made on the first
-    // non-empty search after a rebuild.
-    std::vector<std::wstring> lowered_templates_;
-    bool lowered_ = false;
-    // The entries (indexes) that matched the last entry search, while the
-    // entries stay as they are: a search that contains it looks at them only.
-    std::string matched_search_;
-    std::vector<std::uint32_t> matched_;
-    // The entries (indexes) whose texts were read since the last search:
-    // not in matched_, and not yet tested.
-    std::vector<std::uint32_t> fresh_;
-    bool matches_valid_ = false;
     // The store the entries were read from, what it had written then, and
     // the query.
     const Database* store_ = nullptr;
@@ -356,15 +343,18 @@ private:
 // Reads the store for the view and rebuilds the model: in templates mode
 // the live templates and the groups; otherwise the view's rows with the
 // settings' sort_by_frequency and pinned_first (ListModel::load_history:
-// the texts of the first rows read now, with a search all of them; the
-// rest is read by load_pending_texts), the trashed templates in the trash
-// view and the categories for the card names. When the store wrote nothing
-// since the same view was read, only the search is applied. Entries are
-// listed without their RTF, HTML and image bytes (payload_deferred):
-// whoever needs them reads them with Database::load_payload (and the whole
-// text with Database::load_whole_text), and a cache given here gets the
-// store as the source of its thumbnails' bytes, after the thumbnails of
-// entries no longer listed are dropped. Returns same_view.
+// the texts of the first rows are read for kListTextsPieceMs, with a search
+// or without; the rest is read by load_pending_texts, and a search finds
+// among them as they arrive), the trashed templates in the trash view and
+// the categories for the card names. When the store wrote nothing since the
+// same view was read, only the search is applied to the held records.
+// Entries are listed without their RTF, HTML and image bytes
+// (payload_deferred) and with at most the start of their text (text_state):
+// whatever needs the whole text or the payload of a listed entry takes it
+// through read_whole_entry (ui/whole_text.h), which reads the store or
+// refuses. A cache given here gets the store as the source of its
+// thumbnails' bytes, after the thumbnails of entries no longer listed are
+// dropped. Returns same_view.
 bool load_list(ListModel& model, Database& db, const Settings& settings, const ListView& view,
                const std::wstring& search, ThumbnailCache* thumbnails);
 // The milliseconds of texts the first read of a list takes before the

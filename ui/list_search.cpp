@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <iterator>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -124,4 +125,86 @@ FoldedText fold_utf8_text(std::string_view utf8, std::size_t start_limit, std::s
     out.start.resize(pair_safe_length(out.start, start_limit));
     out.folded.assign(folded);
     return out;
+}
+
+// --- the templates ------------------------------------------------------------------
+
+namespace {
+
+std::wstring template_search_text(const Snippet& s) { return to_lower(s.title + L" " + s.text + L" " + s.grp); }
+
+}  // namespace
+
+bool template_matches_search(const std::wstring& search_lower, const Snippet& snippet) {
+    if (search_lower.empty()) return true;
+    return template_search_text(snippet).find(search_lower) != std::wstring::npos;
+}
+
+// --- the incremental search -----------------------------------------------------------
+
+void IncrementalSearch::set_text(const std::wstring& search) {
+    lowered_ = to_lower(search);
+    folded_ = fold_for_search(lowered_);
+}
+
+void IncrementalSearch::forget_matches() {
+    matches_valid_ = false;
+    matched_.clear();
+    fresh_.clear();
+    matched_search_.clear();
+}
+
+void IncrementalSearch::text_arrived(std::uint32_t index) { fresh_.push_back(index); }
+
+std::vector<std::uint32_t> IncrementalSearch::match_entries(
+    std::size_t count, const std::function<std::string_view(std::size_t)>& folded_of) {
+    std::vector<std::uint32_t> found;
+    if (empty()) {
+        found.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) found.push_back(static_cast<std::uint32_t>(i));
+        return found;
+    }
+    auto test = [&](std::size_t i) {
+        if (folded_contains(folded_of(i), folded_)) found.push_back(static_cast<std::uint32_t>(i));
+    };
+    if (matches_valid_ && folded_.find(matched_search_) != std::string::npos) {
+        std::vector<std::uint32_t> candidates;
+        candidates.reserve(matched_.size() + fresh_.size());
+        std::sort(fresh_.begin(), fresh_.end());
+        std::merge(matched_.begin(), matched_.end(), fresh_.begin(), fresh_.end(), std::back_inserter(candidates));
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (std::uint32_t i : candidates)
+            if (i < count) test(i);
+    } else {
+        for (std::size_t i = 0; i < count; ++i) test(i);
+    }
+    matched_ = found;
+    fresh_.clear();
+    matched_search_ = folded_;
+    matches_valid_ = true;
+    return found;
+}
+
+void IncrementalSearch::forget_templates() {
+    lowered_templates_.clear();
+    templates_lowered_ = false;
+}
+
+bool IncrementalSearch::template_matches(const std::vector<Snippet>& templates, std::size_t index) {
+    if (empty()) return true;
+    if (!templates_lowered_) {
+        lowered_templates_.clear();
+        lowered_templates_.reserve(templates.size());
+        for (const Snippet& s : templates) lowered_templates_.push_back(template_search_text(s));
+        templates_lowered_ = true;
+    }
+    return index < lowered_templates_.size() && lowered_templates_[index].find(lowered_) != std::wstring::npos;
+}
+
+void IncrementalSearch::release() {
+    forget_matches();
+    std::vector<std::uint32_t>().swap(matched_);
+    std::vector<std::uint32_t>().swap(fresh_);
+    std::vector<std::wstring>().swap(lowered_templates_);
+    templates_lowered_ = false;
 }

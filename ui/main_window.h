@@ -177,6 +177,9 @@ public:
     // Down and Up in the search box move the list's selection, Enter pastes
     // it; true when the key was one of them.
     bool on_search_key(WPARAM virtual_key);
+    // The cards' selection as it stands is the user's choice, made with the
+    // search text the box holds now (search_step).
+    void note_list_choice();
     // The window's own keys (main_window_keys.h) from any child or the
     // window itself; true when the key was one of them.
     bool on_key(WPARAM virtual_key);
@@ -329,7 +332,8 @@ public:
     EntryHint hint;
     ClickCopy click_copy;
     bool refreshing = false;
-    // The row the last Down or Up in the search box chose.
+    // The selection the user chose last, with the search text of then
+    // (Down and Up in the search box go on from it).
     SearchStep search_step;
 
     // The owner-painted button under the pointer, if any.

@@ -38,6 +38,17 @@ void select_only(HWND list, int row) {
     SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(row), FALSE);
 }
 
+// The row the selection stands on: the caret's row when it is selected,
+// else the first selected row; -1 with nothing selected.
+int chosen_row(HWND list) {
+    if (list_selected_count(list) <= 0) return -1;
+    const int caret = static_cast<int>(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+    if (caret >= 0 && SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) return caret;
+    int first = -1;
+    SendMessageW(list, LB_GETSELITEMS, 1, reinterpret_cast<LPARAM>(&first));
+    return first;
+}
+
 BOOL CALLBACK install_on_child(HWND child, LPARAM owner) {
     SetWindowSubclass(child, main_keys_subclass_proc, kKeySubclassId, static_cast<DWORD_PTR>(owner));
     return TRUE;
@@ -66,7 +77,10 @@ void MainWindow::focus_cards_list() {
         if (list_selected_count(cards) == 0) {
             // Nothing selected: the first row, so that Enter pastes at once.
             const int row = search_step_row(count, -1, 1, [&](int r) { return selectable_row(cards, r); });
-            if (row >= 0) select_only(cards, row);
+            if (row >= 0) {
+                select_only(cards, row);
+                note_list_choice();
+            }
         } else {
             const int caret = static_cast<int>(SendMessageW(cards, LB_GETCARETINDEX, 0, 0));
             if (caret < 0 || SendMessageW(cards, LB_GETSEL, static_cast<WPARAM>(caret), 0) <= 0) {
@@ -95,21 +109,26 @@ bool MainWindow::on_search_key(WPARAM virtual_key) {
     if (virtual_key != VK_DOWN && virtual_key != VK_UP) return false;
     if (!cards) return true;
     const std::wstring text = get_dlg_item_text(window, kIdSearch);
-    const std::int64_t selected = list_single_selected_key(cards);
-    // Going on from the row the last key chose, while the text that listed
-    // it stands (a change of the text forgets the step, see MainWndProc);
-    // the first key after the text changed starts at the top.
-    const int from =
-        selected != 0 && selected == search_step.key && text == search_step.text ? list_row_of_key(cards, selected) : -1;
+    // From the row the user chose, while the text it was chosen with stands
+    // (a change of the text forgets the choice, see MainWndProc); the first
+    // key after the text changed starts at the top of the rows it lists.
+    const int selected = chosen_row(cards);
+    const int from = search_step_from(selected, selected >= 0 ? row_key(cards, selected) : 0, search_step, text);
     const int row = search_step_row(row_count(cards), from, virtual_key == VK_DOWN ? 1 : -1,
                                     [&](int r) { return selectable_row(cards, r); });
     if (row < 0) return true;
     cancel_click_copy();
     select_only(cards, row);
-    search_step = SearchStep{text, row_key(cards, row)};
     // The user's choice, as a key in the list itself would be.
+    note_list_choice();
     on_selection_changed();
     return true;
+}
+
+void MainWindow::note_list_choice() {
+    if (!cards) return;
+    const int row = chosen_row(cards);
+    search_step = SearchStep{get_dlg_item_text(window, kIdSearch), row >= 0 ? row_key(cards, row) : 0};
 }
 
 void MainWindow::hide_to_tray() {

@@ -22,3 +22,9 @@ int search_step_row(int count, int from, int step, const std::function<bool(int)
         if (can(row)) return row;
     return from;
 }
+
+int search_step_from(int selected_row, std::int64_t selected_key, const SearchStep& chosen, const std::wstring& text) {
+    if (selected_row < 0 || selected_key == 0) return -1;
+    if (selected_key != chosen.key || text != chosen.text) return -1;
+    return selected_row;
+}

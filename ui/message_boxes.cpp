@@ -14,6 +14,7 @@
 #include "theme/fonts.h"
 #include "theme/geometry.h"
 #include "ui/modal_loop.h"
+#include "ui/text_edit_style.h"
 
 namespace {
 
@@ -127,15 +128,26 @@ LRESULT confirm_on_command(HWND window, WPARAM wp) {
 
 // --- input box ---------------------------------------------------------------------------
 
+// The whole text of a control.
+std::wstring window_text(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+}
+
 LRESULT input_on_command(HWND window, WPARAM wp) {
     auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (LOWORD(wp)) {
         case kIdOk: {
             HWND edit = GetDlgItem(window, kIdEdit);
             if (state && edit) {
-                const int length = GetWindowTextLengthW(edit);
-                if (length < state->capacity) {
-                    GetWindowTextW(edit, state->buffer, state->capacity);
+                // WM_SETTEXT passes by the limit: a text too long is refused.
+                std::wstring text = window_text(edit);
+                if (state->limit == 0 || text.size() <= state->limit) {
+                    state->text = std::move(text);
                     state->ok = true;
                 }
             }
@@ -333,9 +345,11 @@ bool show_message(HWND owner, const std::wstring& title, const std::wstring& tex
     return true;
 }
 
-bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, wchar_t* buffer, int capacity,
-               bool multi_line) {
-    if (!buffer || capacity < 1) return false;
+namespace {
+
+// Runs the input box over the state; true when OK took the text.
+bool run_input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, InputBoxState& state,
+                   bool multi_line, bool read_only) {
     if (!register_input_class()) return false;
     const BoxContext& context = box_context();
     const bool has_main = context.main_window && IsWindow(context.main_window);
@@ -343,7 +357,6 @@ bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt
     const InputBoxLayout l = input_box_layout(input_box_base_width(has_main, bar), multi_line);
 
     raii::Font edit_font = create_ui_font(input_box_font_size(context.settings), FW_NORMAL);
-    InputBoxState state{buffer, capacity, false};
     HWND box = CreateWindowExW(kBoxExStyle, kInputClass, title.c_str(), kBoxStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                l.window.cx, l.window.cy, owner, nullptr, module(), &state);
     if (!box) return false;
@@ -352,21 +365,21 @@ bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt
 
     HFONT gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     make_child(box, L"STATIC", prompt, SS_LEFT | SS_NOPREFIX, l.prompt, -1, gui_font);
-    // The initial text, read no further than the buffer reaches.
-    const size_t initial = std::min<size_t>(wcsnlen(buffer, static_cast<size_t>(capacity)), capacity - 1);
-    // With room for no character at all, nothing can be typed (and lost).
-    const DWORD read_only = capacity < 2 ? ES_READONLY : 0;
-    HWND edit = make_child(box, L"EDIT", std::wstring(buffer, initial),
+    // Made empty and filled once its font, limit and frame are set: the
+    // text is laid out a single time.
+    HWND edit = make_child(box, L"EDIT", L"",
                            ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP |
-                               read_only,
+                               multiline_wrap_style(state.text.size()) | (read_only ? ES_READONLY : 0),
                            l.edit, kIdEdit, edit_font.get());
     if (edit) {
-        // Typed or pasted text never grows past what the buffer can take.
-        if (capacity >= 2) SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(capacity - 1), 0);
+        // Typed or pasted text never grows past the limit; without one the
+        // box takes as much as memory allows (0 lifts the default limit).
+        SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(state.limit), 0);
         SendMessageW(edit, EM_SETIMESTATUS, EMSIS_COMPOSITIONSTRING, 0);
         theme_child_colors(edit, dark);
         theme_framed_control(edit, dark);
         set_window_dark_theme(edit, dark);
+        SetWindowTextW(edit, state.text.c_str());
     }
     make_button(box, tr(L"action.ok"), l.ok, kIdOk, dark, true);
     make_button(box, tr(L"action.cancel"), l.cancel, kIdCancel, dark, false);
@@ -376,4 +389,32 @@ bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt
     if (edit) SetFocus(edit);
     run_modal(box, owner);
     return state.ok;
+}
+
+}  // namespace
+
+bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, wchar_t* buffer, int capacity,
+               bool multi_line) {
+    if (!buffer || capacity < 1) return false;
+    InputBoxState state;
+    // The initial text, read no further than the buffer reaches.
+    const std::size_t initial =
+        std::min<std::size_t>(wcsnlen(buffer, static_cast<std::size_t>(capacity)), static_cast<std::size_t>(capacity - 1));
+    state.text.assign(buffer, initial);
+    // With room for no character at all, nothing can be typed (and lost).
+    state.limit = capacity < 2 ? 1 : static_cast<std::size_t>(capacity - 1);
+    if (!run_input_box(owner, title, prompt, state, multi_line, capacity < 2)) return false;
+    if (state.text.size() >= static_cast<std::size_t>(capacity)) return false;
+    std::copy(state.text.begin(), state.text.end(), buffer);
+    buffer[state.text.size()] = L'\0';
+    return true;
+}
+
+bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring& text,
+               bool multi_line) {
+    InputBoxState state;
+    state.text = text;
+    if (!run_input_box(owner, title, prompt, state, multi_line, false)) return false;
+    text = std::move(state.text);
+    return true;
 }

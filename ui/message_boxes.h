@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,9 +37,9 @@ const BoxContext& box_context();
 
 // The input box's window user data, on the caller's stack for the call.
 struct InputBoxState {
-    wchar_t* buffer = nullptr;  // initial text on entry, the result on OK
-    int32_t capacity = 0;       // characters, terminator included
-    bool ok = false;            // OK pressed and the text fitted
+    std::wstring text;       // the initial text; on OK what the box holds
+    std::size_t limit = 0;   // the most characters the box takes; 0: no limit
+    bool ok = false;         // OK pressed and the text fitted
 };
 
 // True only when the OK button was pressed.
@@ -56,6 +57,12 @@ bool show_message(HWND owner, const std::wstring& title, const std::wstring& tex
 // line breaks; they differ in size only. False without changing the buffer
 // for a null buffer, a capacity below 1 or a window that cannot be made.
 bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, wchar_t* buffer, int capacity,
+               bool multi_line);
+// The same over a text of any length: the box takes the whole text and
+// as much more as is typed or pasted; on OK the text holds exactly what
+// the box holds. Above kWrappedTextLimit characters the box scrolls
+// sideways instead of wrapping words, so that it opens at once.
+bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring& text,
                bool multi_line);
 
 // --- count phrases -------------------------------------------------------------------

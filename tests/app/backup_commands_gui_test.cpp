@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "app/app_ids.h"
+#include "core/i18n.h"
 #include "core/text.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
@@ -157,7 +158,8 @@ protected:
 };
 
 // 10,000 entries: the wait cursor while the store takes them, the list
-// filled when the result box comes, and an answer at once after it.
+// filled when the result box comes, a box that says how many of them the
+// history limit did not keep, and an answer at once after it.
 TEST_F(BackupCommands, ALargeImportShowsTheWaitCursorAndTheListBeforeItsBox) {
     const std::wstring file = run.folder.file(L"large backup.json");
     ASSERT_TRUE(write_backup(file, 10000));
@@ -169,6 +171,8 @@ TEST_F(BackupCommands, ALargeImportShowsTheWaitCursorAndTheListBeforeItsBox) {
            seen.answer_after);
     ASSERT_TRUE(seen.box);
     EXPECT_NE(seen.box_text.find(L"10000"), std::wstring::npos) << to_utf8(seen.box_text);
+    EXPECT_NE(seen.box_text.find(tr_format(L"status.import_over_limit", 200, 9800)), std::wstring::npos)
+        << to_utf8(seen.box_text);
     EXPECT_TRUE(seen.wait_cursor) << "no wait cursor while the import ran";
     EXPECT_GT(seen.listed_at_box, 0) << "the list was empty behind the result box";
     ASSERT_TRUE(seen.box_closed);

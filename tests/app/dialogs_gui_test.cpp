@@ -338,18 +338,8 @@ TEST_F(Dialogs, LicenceFileBesideTheProgramIsOpened) {
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(file.get(), text, sizeof(text) - 1, &written, nullptr));
     }
-    // A fresh Wine prefix knows no text files; Windows opens them with Notepad.
-    raii::RegKey txt;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, KEY_READ, txt.put()) != ERROR_SUCCESS) {
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, nullptr, 0, KEY_SET_VALUE,
-                                  nullptr, txt.put(), nullptr),
-                  ERROR_SUCCESS);
-        static const wchar_t kTxtFile[] = L"txtfile";
-        RegSetValueExW(txt.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kTxtFile), sizeof(kTxtFile));
-    }
-    txt.reset();
+    // The test prefix opens text files in Notepad, as Windows does.
     EXPECT_TRUE(open_license(owner_.get()));
-    // The system's text viewer shows the file.
     HWND viewer = nullptr;
     EXPECT_TRUE(gui_test::wait_until([&] { return (viewer = find_window_titled(L"license")) != nullptr; }, 15000));
     if (viewer) {

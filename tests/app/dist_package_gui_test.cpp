@@ -1,10 +1,10 @@
 // The zip a Windows user downloads, as the dist target made it and the test
 // fixture unpacked it into an empty folder (QUILLET_DIST_DIR): exactly the
-// program, its eight languages, its help page and its licence, the same as
-// in the source tree; and the unpacked program, started in portable mode,
-// showing its licence in the system's text viewer, handing its local help
-// page to the shell, and saying where to read both when neither is there
-// and no browser can be started.
+// program, its eight languages, its help page, its licence and the notices
+// of the software by others inside it, the same as in the source tree; and
+// the unpacked program, started in portable mode, showing its licence in
+// Notepad, handing its local help page to the shell, and saying where to
+// read both when nothing can show them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +13,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "app/app_ids.h"
 #include "app/hotkey_text.h"
@@ -189,6 +191,19 @@ bool same_path(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+std::string window_class(HWND w) {
+    char name[256] = {};
+    GetClassNameA(w, name, 256);
+    return name;
+}
+
+// The test prefix hands web addresses to winebrowser only when this machine
+// has a browser (tools/wine-run says so in QUILLET_HOST_BROWSER).
+bool machine_has_browser() {
+    wchar_t value[16] = {};
+    return GetEnvironmentVariableW(L"QUILLET_HOST_BROWSER", value, 16) > 0 && std::wstring(value) == L"1";
+}
+
 class DistPackage : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -225,6 +240,31 @@ protected:
         return it == texts.end() ? std::wstring() : it->second;
     }
 
+    // Licence and User guide each show the program's message, titled as
+    // the command, naming the online page; the message is closed.
+    void expect_messages_where_to_read_licence_and_help() {
+        struct Case {
+            int command;
+            std::wstring title, text;
+        };
+        const Case cases[] = {
+            {kCmdLicense, english(L"action.license"),
+             english(L"license.missing") + L"\n\nhttps://quillet.app/terms/"},
+            {kCmdGuide, english(L"action.guide"),
+             english(L"help.missing") + L"\n\nhttps://quillet.app/docs/index.en.html"},
+        };
+        for (const Case& c : cases) {
+            ASSERT_FALSE(c.title.empty());
+            command(c.command);
+            HWND box = process_window(quillet_.id(), L"QuilletConfirmBox", 20000);
+            ASSERT_TRUE(box) << "no message for command " << c.command;
+            EXPECT_EQ(gui_test::text_of(box), c.title);
+            EXPECT_NE(child_texts(box).find(c.text), std::wstring::npos) << to_utf8(child_texts(box));
+            PostMessageW(GetDlgItem(box, 1), BM_CLICK, 0, 0);
+            EXPECT_TRUE(gui_test::wait_until([&] { return !IsWindow(box); }, 10000));
+        }
+    }
+
     std::wstring dir_;
     TempFolder copy_;
     Process quillet_;
@@ -233,8 +273,9 @@ protected:
 
 TEST_F(DistPackage, HoldsTheProgramItsLanguagesHelpAndLicenceSideBySide) {
     const std::vector<std::wstring> expected = {
-        L"Quillet.exe",  L"help/index.en.html", L"lang/de.ini", L"lang/en.ini", L"lang/es.ini", L"lang/fr.ini",
-        L"lang/it.ini",  L"lang/pl.ini",        L"lang/pt.ini", L"lang/ru.ini", L"license.txt"};
+        L"Quillet.exe", L"THIRD-PARTY-NOTICES.txt", L"help/index.en.html", L"lang/de.ini", L"lang/en.ini",
+        L"lang/es.ini", L"lang/fr.ini",             L"lang/it.ini",        L"lang/pl.ini", L"lang/pt.ini",
+        L"lang/ru.ini", L"license.txt"};
     EXPECT_EQ(files_under(dir_), expected);
 
     const std::wstring source = backup_test::source_dir();
@@ -263,6 +304,38 @@ TEST_F(DistPackage, HoldsTheProgramItsLanguagesHelpAndLicenceSideBySide) {
     EXPECT_EQ(read_file(dir_ + L"\\license.txt"), windows);
     EXPECT_EQ(licence.rfind("MIT License\n", 0), 0u);
     EXPECT_NE(licence.find("Copyright (c) 2026 the Quillet developers"), std::string::npos);
+}
+
+TEST_F(DistPackage, NoticesNameEverythingByOthersInsideTheProgram) {
+    const std::string notices = read_file(dir_ + L"\\THIRD-PARTY-NOTICES.txt");
+    ASSERT_GT(notices.size(), 20000u);
+    // Windows line ends throughout, so that every Notepad shows its lines.
+    for (size_t i = notices.find('\n'); i != std::string::npos; i = notices.find('\n', i + 1))
+        ASSERT_TRUE(i > 0 && notices[i - 1] == '\r') << "a bare line feed at " << i;
+
+    // The runtime libraries are inside the program, not beside it.
+    const std::string program = read_file(dir_ + L"\\Quillet.exe");
+    for (const char* dll : {"libwinpthread-1.dll", "libstdc++-6.dll", "libgcc_s_seh-1.dll", "sqlite3.dll"})
+        EXPECT_EQ(program.find(dll), std::string::npos) << "Quillet.exe loads " << dll;
+
+    struct Part {
+        const char* name;
+        std::vector<std::string> words;
+    };
+    const std::string sqlite = std::string("SQLite ") + sqlite3_libversion();
+    const Part parts[] = {
+        {"SQLite", {sqlite, "better-sqlite3@12.9.0", "public domain", "The author disclaims copyright"}},
+        {"mingw-w64 runtime", {"mingw-w64 runtime", "Copyright:\r\n  2009-2016 the mingw-w64 project", "ZPL-2.1"}},
+        {"winpthreads", {"winpthreads\r\nCopyright:\r\n  2011-2016 mingw-w64 project", "Licence: expat",
+                         "Permission is hereby granted, free of charge"}},
+        {"GCC runtime", {"libgcc", "libstdc++", "GCC RUNTIME LIBRARY EXCEPTION", "Version 3.1, 31 March 2009",
+                         "GNU GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007"}},
+        {"icon font", {"Material Icons", "fonts-material-design-icons-iconfont 6.7.0", "Apache License",
+                       "Version 2.0, January 2004"}},
+    };
+    for (const Part& part : parts)
+        for (const std::string& word : part.words)
+            EXPECT_NE(notices.find(word), std::string::npos) << part.name << ": " << word;
 }
 
 TEST_F(DistPackage, TheHelpPageStandsAloneAndNamesTheDefaultKeys) {
@@ -299,11 +372,8 @@ TEST_F(DistPackage, TheHelpPageStandsAloneAndNamesTheDefaultKeys) {
         EXPECT_NE(page.find(name), std::string::npos) << name;
 }
 
-TEST_F(DistPackage, LicenceCommandShowsTheShippedLicenceInTheTextViewer) {
-    // A fresh Wine prefix has the text viewer's class but no ".txt" key;
-    // on Windows text files open in Notepad.
-    ClassValue txt(L".txt", L"txtfile");
-    ASSERT_TRUE(txt.ok());
+TEST_F(DistPackage, LicenceCommandShowsTheShippedLicenceInNotepad) {
+    // The test prefix opens ".txt" files in Notepad, as Windows does.
     ASSERT_TRUE(start(keep_all)) << "no QuilletMain window";
     EXPECT_NE(GetFileAttributesW(copy_.file(L"data\\quillet.db").c_str()), INVALID_FILE_ATTRIBUTES)
         << "not in portable mode";
@@ -313,6 +383,7 @@ TEST_F(DistPackage, LicenceCommandShowsTheShippedLicenceInTheTextViewer) {
     ASSERT_TRUE(gui_test::wait_until([&] { return (viewer = window_titled(L"license", quillet_.id())) != nullptr; },
                                      20000))
         << "no viewer shows license.txt";
+    EXPECT_EQ(window_class(viewer), "Notepad");
     HWND edit = FindWindowExW(viewer, nullptr, L"Edit", nullptr);
     EXPECT_TRUE(edit) << "the viewer has no text";
     std::wstring shown;
@@ -354,25 +425,22 @@ TEST_F(DistPackage, WithoutLicenceOrHelpAndNoBrowserTheMessagesSayWhereToReadThe
     ASSERT_TRUE(https.ok());
     ASSERT_TRUE(start(keep_program_and_languages)) << "no QuilletMain window";
 
-    struct Case {
-        int command;
-        std::wstring title, text;
-    };
-    const Case cases[] = {
-        {kCmdLicense, english(L"action.license"), english(L"license.missing") + L"\n\nhttps://quillet.app/terms/"},
-        {kCmdGuide, english(L"action.guide"),
-         english(L"help.missing") + L"\n\nhttps://quillet.app/docs/index.en.html"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_FALSE(c.title.empty());
-        command(c.command);
-        HWND box = process_window(quillet_.id(), L"QuilletConfirmBox", 20000);
-        ASSERT_TRUE(box) << "no message for command " << c.command;
-        EXPECT_EQ(gui_test::text_of(box), c.title);
-        EXPECT_NE(child_texts(box).find(c.text), std::wstring::npos) << to_utf8(child_texts(box));
-        PostMessageW(GetDlgItem(box, 1), BM_CLICK, 0, 0);
-        EXPECT_TRUE(gui_test::wait_until([&] { return !IsWindow(box); }, 10000));
-    }
+    expect_messages_where_to_read_licence_and_help();
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(DistPackage, WhenNothingCanShowLicenceOrHelpTheMessagesSayWhereToReadThem) {
+    // Both are shipped, but nothing opens text files, and the machine has
+    // no browser for the help page or for the addresses: the shell's
+    // hand-off must not pass for success.
+    if (machine_has_browser()) GTEST_SKIP() << "this machine has a browser: the prefix hands addresses to it";
+    ClassValue txt(L".txt", L"QuilletTest.NoViewer");
+    ClassValue no_viewer(L"QuilletTest.NoViewer", L"Text without a viewer");
+    ASSERT_TRUE(txt.ok() && no_viewer.ok());
+    ASSERT_TRUE(start(keep_all)) << "no QuilletMain window";
+
+    expect_messages_where_to_read_licence_and_help();
+    EXPECT_FALSE(window_titled(L"license", quillet_.id())) << "a viewer came as well";
     EXPECT_EQ(quit(), 0);
 }
 

@@ -1,5 +1,7 @@
 // Which help page is opened: the local page of the language, the English
-// one, or the online documentation; and the language code it is chosen by.
+// one, or the online documentation; the language code it is chosen by; and
+// whether the shell has a program for a file's type (the test prefix opens
+// ".txt" in Notepad, as Windows does).
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,6 +10,7 @@
 #include "app/app.h"
 #include "app/help.h"
 #include "core/settings.h"
+#include "core/text.h"
 
 namespace {
 
@@ -65,6 +68,20 @@ TEST(HelpPage, OnlineAddresses) {
     EXPECT_EQ(online_help_address(L"https://x.test", L"es"), L"https://x.test/docs/index.es.html");
     EXPECT_EQ(online_help_address(L"https://x.test", L"fr"), L"https://x.test/docs/index.fr.html");
     EXPECT_EQ(online_help_address(L"https://x.test", L"zh"), L"https://x.test/docs/index.en.html");
+}
+
+TEST(HelpOpenCommand, KnownForTypesWithAProgramOnly) {
+    const struct {
+        const wchar_t* file;
+        bool known;
+    } cases[] = {
+        {L"C:\\Quillet\\license.txt", true},
+        {L"C:\\Quillet\\LICENSE.TXT", true},
+        {L"C:\\Quillet\\notes.quillet-test-no-type", false},
+        {L"C:\\Quillet\\LICENSE", false},
+        {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(has_open_command(c.file), c.known) << to_utf8(c.file);
 }
 
 TEST(HelpLanguage, FromTheSettingsElseEnglish) {

@@ -7,14 +7,19 @@
 
 #include <cstring>
 
+#include <sqlite3.h>
+
 #include "app/app_ids.h"
 #include "app/tray_icon.h"
 #include "capture/clipboard.h"
 #include "capture/watcher.h"
 #include "core/clipboard_text.h"
 #include "core/i18n.h"
+#include "core/text.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/store/damage_pages.h"
+#include "tests/ui/message_box_watch.h"
 #include "tests/ui/edit_target_client.h"
 
 namespace {
@@ -243,6 +248,56 @@ TEST_F(RunningHotkeys, QuickSlotOfAnImageThatCannotBeDecodedWritesNothingAndSend
     app.on_quick_slot(2);
     EXPECT_TRUE(pump_until([&] { return target.text() == L"slot text that pastes"; }, 5000)) << "no paste arrived";
     EXPECT_EQ(use_count_of(db, text_id), 1);
+}
+
+// A quick slot whose text no longer reads from the file (a broken page in
+// its overflow chain, met first by the key) stays in its place: its key is
+// refused and told, with the clipboard kept and no paste sent, rather than
+// pasting the slot after it. (The store is then set aside and salvaged
+// without that entry, after which the slots count again from the first.)
+TEST_F(RunningHotkeys, AQuickSlotThatDoesNotReadIsRefusedInItsPlace) {
+    App& app = *run.app;
+    Database& db = *app.database;
+    for (const std::wstring& text : {std::wstring(L"slot before"), std::wstring(100 * 1000, L'Q'),
+                                     std::wstring(L"slot after the broken one")}) {
+        const std::int64_t id = db.add_entry({.text = text});
+        ASSERT_GT(id, 0);
+        ASSERT_TRUE(db.add_to_slot(id, 9));
+    }
+    gui_test::EditTarget target(L"QuickSlotTarget");
+    ASSERT_TRUE(target.edit);
+    target.bring_to_front();
+    app.paste_target = target.window;
+    ASSERT_TRUE(winutil::set_clipboard_text(L"the user's own copy"));
+    // The program takes the copy (and refreshes its list) before the damage.
+    ASSERT_TRUE(pump_until([&] { return db.count_entries() == 4; }, 5000));
+    pump(700);
+    std::size_t page_size = 0;
+    {
+        // Another connection's write and checkpoint: the store reads its
+        // pages from the file again, and the file holds every row.
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(to_utf8(run.files.database_path).c_str(), &other), SQLITE_OK);
+        sqlite3_busy_timeout(other, 5000);
+        EXPECT_EQ(sqlite3_exec(other, "UPDATE snippets SET use_count=use_count+1", nullptr, nullptr, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(other, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(other, "PRAGMA page_size", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+            page_size = static_cast<std::size_t>(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
+        sqlite3_close(other);
+    }
+    ASSERT_GT(store_test::break_overflow_chain(run.files.database_path, page_size, 'Q'), 0u);
+
+    gui_test::MessageBoxWatch boxes;
+    app.on_quick_slot(2);
+    pump(1500);  // a paste would have arrived well within this
+    boxes.stop();
+    EXPECT_EQ(winutil::get_clipboard_text(), L"the user's own copy");
+    EXPECT_EQ(target.text(), L"") << "Ctrl+V was sent";
+    ASSERT_EQ(boxes.texts().size(), 1u) << "the refusal is told";
+    EXPECT_NE(boxes.texts().front().find(tr(L"message.text_unreadable")), std::wstring::npos)
+        << to_utf8(boxes.texts().front());
 }
 
 TEST_F(RunningHotkeys, PlainTextHotkeyLeavesFocusAndWindowsAlone) {

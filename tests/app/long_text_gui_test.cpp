@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "store/database.h"
+#include "tests/app/answer_watch.h"
+#include "tests/app/long_paragraph.h"
 #include "tests/app/app_test_support.h"
 #include "tests/theme/gui_support.h"
 #include "ui/cards_list.h"
@@ -25,55 +27,6 @@ namespace {
 const bool g_unmanaged = gui_test::use_unmanaged_windows_under_wine();
 
 using namespace app_test;
-
-// One paragraph of words with no line break (the worst case of a wrapping
-// edit box), ending in a marker.
-std::wstring long_paragraph(std::size_t units) {
-    std::wstring text;
-    text.reserve(units + 16);
-    std::uint32_t x = 7;
-    while (text.size() < units) {
-        x = x * 1103515245u + 12345u;
-        const int len = 2 + static_cast<int>((x >> 16) % 9);
-        for (int i = 0; i < len; ++i) text += static_cast<wchar_t>(L'a' + ((x >> (i + 3)) % 26));
-        text += L' ';
-    }
-    text.resize(units - 11);
-    text += L" END-MARKER";
-    return text;
-}
-
-// Sends WM_NULL to the window from its own thread every 50 ms and keeps the
-// longest wait for an answer.
-class AnswerWatch {
-public:
-    explicit AnswerWatch(HWND window) : thread_([this, window] {
-        while (!stop_) {
-            const auto t0 = std::chrono::steady_clock::now();
-            DWORD_PTR result = 0;
-            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++missed_;
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-            if (ms > longest_) longest_ = ms;
-            ++asked_;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }) {}
-    ~AnswerWatch() { finish(); }
-    void finish() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    double longest() const { return longest_; }
-    int missed() const { return missed_; }
-    int asked() const { return asked_; }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::atomic<double> longest_{0};
-    std::atomic<int> missed_{0};
-    std::atomic<int> asked_{0};
-    std::thread thread_;
-};
 
 void click_at(POINT screen) { gui_test::left_click_at(screen); }
 

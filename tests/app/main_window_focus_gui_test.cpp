@@ -156,6 +156,53 @@ TEST_F(MainWindowFocus, CtrlFTypingDownEnterPastesTheFirstMatch) {
     EXPECT_EQ(gui_test::text_of(mw->search), L"apple") << "Enter typed nothing into the box";
 }
 
+// The row the user picked, with the keys in the list or a click, is where
+// Down and Up in the search box go on from: row 3 picked, Ctrl+F then Down
+// selects row 4 and Up row 3, then row 2. Once the search text changes the
+// next Down starts at the top of the rows it lists.
+TEST_F(MainWindowFocus, SearchBoxKeysGoOnFromThePickedRow) {
+    add_texts({L"row f", L"row e", L"row d", L"row c", L"row b", L"row a"});
+    user_in_target();
+    history_hotkey();
+    ASSERT_EQ(selected_rows(mw->cards), std::vector<int>{0});
+    // Row 3 picked with the keys in the list.
+    press({}, VK_DOWN);
+    press({}, VK_DOWN);
+    press({}, VK_DOWN);
+    ASSERT_EQ(selected_rows(mw->cards), std::vector<int>{3});
+    press({VK_CONTROL}, 'F');
+    ASSERT_EQ(GetFocus(), mw->search);
+    press({}, VK_DOWN);
+    EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{4}) << "Down goes on from the picked row";
+    press({}, VK_UP);
+    EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{3});
+    press({}, VK_UP);
+    EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{2});
+    EXPECT_EQ(GetFocus(), mw->search);
+    // A letter every row holds: the same rows, but the text changed since
+    // row 2 was chosen, so Down starts at the top.
+    press({}, 'R');
+    ASSERT_EQ(gui_test::text_of(mw->search), L"r");
+    ASSERT_EQ(SendMessageW(mw->cards, LB_GETCOUNT, 0, 0), 6);
+    press({}, VK_DOWN);
+    EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{0}) << "the text changed: from the top";
+    // Row 4 picked with a click while that text stands: Up goes on from it.
+    RECT item{};
+    ASSERT_NE(SendMessageW(mw->cards, LB_GETITEMRECT, 4, reinterpret_cast<LPARAM>(&item)), LB_ERR);
+    MapWindowPoints(mw->cards, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    gui_test::left_click_at(gui_test::rect_center(item));
+    ASSERT_TRUE(pump_until([&] { return selected_rows(mw->cards) == std::vector<int>{4}; }, 3000));
+    press({VK_CONTROL}, 'F');
+    ASSERT_EQ(GetFocus(), mw->search);
+    press({}, VK_UP);
+    EXPECT_EQ(selected_rows(mw->cards), std::vector<int>{3}) << "Up goes on from the clicked row";
+    const std::wstring fourth = row_text(3);
+    EXPECT_EQ(fourth, L"row d");
+    press({}, VK_RETURN);
+    EXPECT_TRUE(pump_until([&] { return target.text() == fourth; }, 8000))
+        << "the target holds " << target.text().size() << " characters";
+}
+
 // However the window becomes active, the keyboard goes to the cards list,
 // its caret on the selected row (or the first row, selected, when none is).
 TEST_F(MainWindowFocus, EveryWayOfBecomingActiveFocusesTheCards) {

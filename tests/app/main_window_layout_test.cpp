@@ -355,3 +355,35 @@ TEST(MainWindowKeys, SearchBoxStepsThroughTheRows) {
     }
     EXPECT_EQ(search_step_row(2, -1, 1, [](int) { return false; }), -1) << "only headers";
 }
+
+// Where Down and Up in the search box start: from the row the user chose
+// (with the mouse or the keys, in the list or the box) while the box holds
+// the text it was chosen with; from the top once the text changed, when the
+// selection is not the chosen one, or with nothing selected. Row 3 selected
+// in a list of six: Down takes row 4 and Up row 2.
+TEST(MainWindowKeys, SearchBoxKeysGoOnFromTheChosenRow) {
+    constexpr std::int64_t kChosen = 103;  // the key of row 3
+    struct Case {
+        const char* name;
+        int selected_row;            // -1: nothing selected
+        std::int64_t selected_key;
+        SearchStep chosen;
+        std::wstring text;           // in the box now
+        int down, up;                // the rows Down and Up select
+    } cases[] = {
+        {"row 3 clicked, no text", 3, kChosen, {L"", kChosen}, L"", 4, 2},
+        {"row 3 chosen with the text that stands", 3, kChosen, {L"app", kChosen}, L"app", 4, 2},
+        {"the text changed since", 3, kChosen, {L"app", kChosen}, L"appl", 0, 0},
+        {"the choice forgotten by a change of the text", 3, kChosen, {}, L"", 0, 0},
+        {"another row selected since, not by the user", 2, 102, {L"", kChosen}, L"", 0, 0},
+        {"nothing selected", -1, 0, {L"", kChosen}, L"", 0, 0},
+        {"the last row chosen", 5, 105, {L"", 105}, L"", 5, 4},
+        {"the first row chosen", 0, 100, {L"x", 100}, L"x", 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int from = search_step_from(c.selected_row, c.selected_key, c.chosen, c.text);
+        EXPECT_EQ(search_step_row(6, from, 1, {}), c.down);
+        EXPECT_EQ(search_step_row(6, from, -1, {}), c.up);
+    }
+}

@@ -326,6 +326,62 @@ TEST_F(TemplateEditorGui, LongPastedNameAndTextAreStoredWhole) {
     EXPECT_TRUE(s->text == body) << "the whole text";
 }
 
+// A click into the group field while it shows the no-group entry, then
+// typed characters: what is typed replaces the label, and the group is
+// stored as typed.
+TEST_F(TemplateEditorGui, TypingIntoTheNoGroupFieldReplacesTheLabel) {
+    std::wstring shown_before, shown_after;
+    bool focused = false;
+    Step write = editor_step([&](HWND editor) {
+        type_text(item(editor, kEditorName), L"Weekly report");
+        type_text(item(editor, kEditorBody), L"Dear team,");
+        HWND group = combo_edit(editor);
+        if (!group) return false;
+        gui_test::wait_until([&] { return text_of(item(editor, kEditorName)) == L"Weekly report"; });
+        shown_before = text_of(group);
+        // A real click in the middle of the field, through the input queue.
+        gui_test::left_click_at(gui_test::rect_center(gui_test::window_rect(group)));
+        focused = gui_test::wait_until([&] { return focus_of(ui) == group; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        type_text(group, L"Mails");
+        gui_test::wait_until([&] { return text_of(group).find(L"Mails") != std::wstring::npos; });
+        shown_after = text_of(group);
+        press_button(item(editor, kEditorOk));
+        return true;
+    });
+    mw->open_templates();
+    ASSERT_TRUE(command(kCmdNewTemplate, {write}));
+    EXPECT_EQ(shown_before, L"(no group)");
+    EXPECT_TRUE(focused) << "the click gave the field the focus";
+    EXPECT_EQ(shown_after, L"Mails") << "the typed text replaced the label";
+    std::optional<Snippet> s = snippet_titled(*db, L"Weekly report");
+    ASSERT_TRUE(s.has_value());
+    EXPECT_EQ(s->grp, L"Mails");
+    for (const std::wstring& g : db->list_snippet_groups()) EXPECT_EQ(g.find(L"(no group)"), std::wstring::npos) << to_utf8(g);
+}
+
+// The window ends the margin below its OK and Cancel row: no empty band.
+TEST_F(TemplateEditorGui, NoEmptyBandUnderTheButtons) {
+    RECT client{}, ok{}, cancel{};
+    Step look = editor_step([&](HWND editor) {
+        GetClientRect(editor, &client);
+        ok = gui_test::window_rect(item(editor, kEditorOk));
+        cancel = gui_test::window_rect(item(editor, kEditorCancel));
+        MapWindowPoints(nullptr, editor, reinterpret_cast<POINT*>(&ok), 2);
+        MapWindowPoints(nullptr, editor, reinterpret_cast<POINT*>(&cancel), 2);
+        press_button(item(editor, kEditorCancel));
+        return true;
+    });
+    mw->open_templates();
+    ASSERT_TRUE(command(kCmdNewTemplate, {look}));
+    EXPECT_EQ(client.bottom - ok.bottom, kEditorMargin) << "client height " << client.bottom;
+    EXPECT_EQ(cancel.bottom, ok.bottom);
+    EXPECT_EQ(client.right - ok.right, kEditorMargin) << "client width " << client.right;
+    const SIZE expected = editor_client_size();
+    EXPECT_EQ(client.right, expected.cx);
+    EXPECT_EQ(client.bottom, expected.cy);
+}
+
 // The language changed in the (modeless) settings window while the editor
 // is open: its first group item still means no group.
 TEST_F(TemplateEditorGui, NoGroupStaysNoGroupAfterALanguageChange) {

@@ -20,10 +20,17 @@
 #include "capture/image.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/store_behind.h"
 #include "tests/app/view_test_images.h"
+#include "tests/ui/message_box_watch.h"
+#include "core/i18n.h"
+#include "ui/cards_list.h"
+#include "ui/list_model.h"
 #include "tests/theme/gui_support.h"
 #include "ui/main_window.h"
 #include "ui/modal_loop.h"
+#include "ui/popup_menu.h"
+#include "core/text.h"
 
 namespace {
 
@@ -334,6 +341,146 @@ TEST_F(ViewDialogWindow, KeysSelectLinesOfAMixedTextAndCtrlCCopiesThem) {
     EXPECT_EQ(winutil::get_clipboard_text(), wanted);
     EXPECT_EQ(from, 0u);
     EXPECT_EQ(to, static_cast<DWORD>(wanted.size()));
+}
+
+// A chord of real keys held in a table: pressed in order, released in
+// reverse, given a moment to arrive.
+void send_chord(const std::vector<WORD>& keys) {
+    std::vector<INPUT> in;
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            INPUT k{};
+            k.type = INPUT_KEYBOARD;
+            k.ki.wVk = keys[pass == 0 ? i : keys.size() - 1 - i];
+            k.ki.dwFlags = pass == 0 ? 0 : KEYEVENTF_KEYUP;
+            in.push_back(k);
+        }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+}
+
+// The text's context menu opened with a real right click, closed by a
+// choice made with the keys (Select all, Copy) or by Esc: the keyboard is
+// back on the text, so the keys typed next (Ctrl+C, Ctrl+A, Ctrl+Home,
+// Shift with the arrows) act on it, as the clipboard shows.
+TEST_F(ViewDialogWindow, AfterTheContextMenuTheKeysActOnTheText) {
+    const std::wstring first = L"the first line of the text";
+    HistoryEntry e;
+    e.id = 9;
+    e.text = first + L"\r\na second line\r\nand a third one";
+    struct Case {
+        const char* name;
+        std::pair<DWORD, DWORD> selection;              // set before the menu opens
+        std::vector<std::vector<WORD>> menu_keys;        // typed into the open menu
+        std::wstring after_menu;                         // the clipboard once the menu is gone
+        std::vector<std::vector<WORD>> keys;             // typed afterwards
+        std::wstring wanted;                             // the clipboard then
+    };
+    const Case cases[] = {
+        {"Select all, then Ctrl+C", {0, 0}, {{VK_UP}, {VK_RETURN}}, L"before", {{VK_CONTROL, 'C'}}, e.text},
+        {"Esc, then Ctrl+A and Ctrl+C", {3, 3}, {{VK_ESCAPE}}, L"before", {{VK_CONTROL, 'A'}, {VK_CONTROL, 'C'}},
+         e.text},
+        {"Esc, then Ctrl+Home, Shift+End and Ctrl+C", {5, 12}, {{VK_ESCAPE}}, L"before",
+         {{VK_CONTROL, VK_HOME}, {VK_SHIFT, VK_END}, {VK_CONTROL, 'C'}}, first},
+        {"Copy, then Shift+Right and Ctrl+C", {0, 3}, {{VK_UP}, {VK_UP}, {VK_RETURN}}, L"the",
+         {{VK_SHIFT, VK_RIGHT}, {VK_CONTROL, 'C'}}, L"the "},
+    };
+    const DWORD ui = GetCurrentThreadId();
+    EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog* d) {
+        ASSERT_NE(d->text_edit, nullptr);
+        SetForegroundWindow(dialog);
+        ASSERT_TRUE(gui_test::wait_until([&] { return gui_test::focus_of(ui) == d->text_edit; }, 3000));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
+            SendMessageW(d->text_edit, EM_SETSEL, c.selection.first, c.selection.second);
+            // A real right click on the text.
+            const RECT text = gui_test::window_rect(d->text_edit);
+            gui_test::move_pointer(POINT{text.left + 80, text.top + 60});
+            send_mouse(MOUSEEVENTF_RIGHTDOWN);
+            send_mouse(MOUSEEVENTF_RIGHTUP);
+            ASSERT_FALSE(gui_test::wait_for_windows(ui, kPopupMenuClass, 1, 3000).empty()) << "no context menu";
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            for (const std::vector<WORD>& k : c.menu_keys) send_chord(k);
+            ASSERT_TRUE(gui_test::wait_until([&] { return gui_test::thread_windows(ui, kPopupMenuClass).empty(); },
+                                             3000))
+                << "the menu stayed open";
+            EXPECT_TRUE(gui_test::wait_until([&] { return winutil::get_clipboard_text() == c.after_menu; }, 2000));
+            EXPECT_TRUE(gui_test::wait_until([&] { return gui_test::focus_of(ui) == d->text_edit; }, 2000))
+                << "the keyboard is on " << gui_test::focus_of(ui) << ", the text is " << d->text_edit
+                << ", the window " << dialog;
+            for (const std::vector<WORD>& k : c.keys) send_chord(k);
+            EXPECT_TRUE(gui_test::wait_until([&] { return winutil::get_clipboard_text() == c.wanted; }, 3000))
+                << "the clipboard holds \"" << to_utf8(winutil::get_clipboard_text()) << "\"";
+        }
+    }));
+}
+
+// An entry whose row another program deleted from the store after the list
+// read it: whether an image or a text that the list holds only the start of,
+// opening it from the list's command or the hint's view button is refused
+// with the message, and no view window opens.
+TEST_F(ViewDialogWindow, AnEntryGoneFromTheStoreIsRefusedAlikeWithoutAWindow) {
+    Database& db = *running.app->database;
+    std::wstring long_text;
+    while (long_text.size() <= 4 * kListedTextLimit) long_text += L"a long text the list holds only the start of. ";
+    struct Case {
+        const char* name;
+        NewEntry entry;
+        bool from_hint;
+    };
+    const Case cases[] = {
+        {"an image, the list's command", NewEntry{.image = view_test::gradient_png(300, 200), .is_image = true}, false},
+        {"an image, the hint's button", NewEntry{.image = view_test::gradient_png(320, 200), .is_image = true}, true},
+        {"a long text, the list's command", NewEntry{.text = long_text}, false},
+        {"a long text, the hint's button", NewEntry{.text = long_text + L"!"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::int64_t id = db.add_entry(c.entry);
+        ASSERT_GT(id, 0);
+        // Images are listed in their own view.
+        if (c.entry.is_image)
+            mw->show_images();
+        else
+            mw->set_view(kViewAll, -1);
+        mw->refresh_all();
+        pump(100);
+        const HistoryEntry* listed = mw->model.find_entry(id);
+        ASSERT_NE(listed, nullptr);
+        ASSERT_TRUE(c.entry.is_image ? listed->payload_deferred : listed->text_state != TextState::Whole)
+            << "the list holds what the window shows";
+        ASSERT_TRUE(list_select_entry(mw->cards, id));
+        // Another program deletes the row from the file.
+        ASSERT_TRUE(delete_row_behind(running.files.database_path, id));
+        // A view window that opens is noted and closed.
+        std::atomic<bool> stop{false}, viewed{false};
+        std::thread watch([&] {
+            while (!stop) {
+                if (HWND view = gui_test::own_window_of_class(kViewDialogClass)) {
+                    viewed = true;
+                    PostMessageW(view, WM_CLOSE, 0, 0);
+                }
+                Sleep(10);
+            }
+        });
+        gui_test::MessageBoxWatch boxes;
+        if (c.from_hint) {
+            mw->hint.hinted_key = id;
+            mw->open_hinted_entry();
+        } else {
+            mw->open_selected_entry();
+        }
+        EXPECT_TRUE(gui_test::wait_until([&] { return !boxes.texts().empty(); }, 3000)) << "no message";
+        boxes.stop();
+        stop = true;
+        watch.join();
+        EXPECT_FALSE(viewed) << "a view window opened";
+        EXPECT_EQ(boxes.texts().size(), 1u);
+        for (const std::wstring& box : boxes.texts())
+            EXPECT_NE(box.find(tr(L"message.text_unreadable")), std::wstring::npos) << to_utf8(box);
+        mw->hint.hinted_key = 0;
+    }
 }
 
 TEST_F(ViewDialogWindow, EscClosesTheWindow) {

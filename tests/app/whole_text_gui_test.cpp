@@ -26,6 +26,7 @@
 #include "core/i18n.h"
 #include "core/text.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/store_behind.h"
 #include "tests/ui/message_box_watch.h"
 #include "ui/cards_list.h"
 #include "ui/dialogs/text_view.h"
@@ -238,14 +239,7 @@ TEST_F(WholeTextAtStart, ARowGoneBehindTheProgramIsRefusedAndTheClipboardKept) {
     const std::int64_t id = mw->model.row_key(199);
     ASSERT_TRUE(mw->model.text_pending(id));
     // Another program deletes the row from the file.
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(to_utf8(run.files.database_path).c_str(), &db), SQLITE_OK);
-        sqlite3_busy_timeout(db, 5000);
-        const std::string sql = "DELETE FROM history WHERE id=" + std::to_string(id);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-    }
+    ASSERT_TRUE(delete_row_behind(run.files.database_path, id));
     ASSERT_TRUE(list_select_entry(mw->cards, id));
     ASSERT_TRUE(winutil::set_clipboard_text(L"before"));
     gui_test::MessageBoxWatch boxes;

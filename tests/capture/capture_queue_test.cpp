@@ -160,3 +160,82 @@ TEST(CaptureQueue, TellsOnceWhenWritesStayRefusedForMoreThanAFewSeconds) {
     EXPECT_FALSE(q.take_tell(44.0)) << "the clock started again at 42";
     EXPECT_TRUE(q.take_tell(45.5));
 }
+
+// Several waiting captures go to the store in one write: the oldest first,
+// no more bytes than asked (the first always), and those the write did
+// not reach stay in order behind a busy one.
+TEST(CaptureQueue, BatchesTakeTheOldestWithinTheirBytesAndKeepTheRestInOrder) {
+    struct Case {
+        const char* name;
+        std::size_t max_bytes;
+        std::size_t written_per_call;        // the store writes at most this many of a batch
+        std::size_t busy_at;                 // the result at this place is busy (npos: none)
+        std::vector<std::size_t> offered;    // the size of the first batch
+        std::vector<std::size_t> left;       // how many left the queue at each call
+    };
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    const std::size_t image = 1000;          // each capture: 1000 image bytes and its text
+    const Case cases[] = {
+        {"all in one", 1u << 20, 100, kNone, {6}, {6}},
+        {"as many as the bytes allow", 2500, 100, kNone, {2}, {2, 2, 2}},
+        {"the first however large", 10, 100, kNone, {1}, {1, 1, 1, 1, 1, 1}},
+        {"the store writes part of it", 1u << 20, 4, kNone, {6}, {4, 2}},
+        {"busy midway", 1u << 20, 100, 3, {6}, {3, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureQueue q;
+        for (int i = 0; i < 6; ++i) ASSERT_TRUE(q.push(capture(L"copy " + std::to_wstring(i), image)));
+        std::vector<std::wstring> written;
+        std::vector<std::size_t> offered;
+        std::vector<std::size_t> left;
+        bool busy_given = false;
+        for (double t = 0; !q.empty() && left.size() < 10; t += 1.0) {
+            left.push_back(q.drain_batch(
+                [&](const std::vector<PendingCapture*>& batch) {
+                    offered.push_back(batch.size());
+                    std::vector<CaptureWrite> results;
+                    for (std::size_t i = 0; i < batch.size() && i < c.written_per_call; ++i) {
+                        if (!busy_given && written.size() == c.busy_at) {
+                            busy_given = true;
+                            results.push_back(CaptureWrite::busy);
+                            break;
+                        }
+                        written.push_back(batch[i]->text);
+                        results.push_back(CaptureWrite::stored);
+                    }
+                    return results;
+                },
+                c.max_bytes, t));
+            EXPECT_EQ(q.store_takes_writes(), !(busy_given && left.size() == 1 && c.busy_at != kNone));
+        }
+        EXPECT_EQ(offered.front(), c.offered.front());
+        EXPECT_EQ(left, c.left);
+        ASSERT_EQ(written.size(), 6u);
+        for (std::size_t i = 0; i < written.size(); ++i) EXPECT_EQ(written[i], L"copy " + std::to_wstring(i));
+        EXPECT_EQ(q.bytes(), 0u);
+    }
+}
+
+// A busy store is not tried again in a batch sooner than a single write
+// would be, unless at once.
+TEST(CaptureQueue, BatchesAfterARefusalWaitForThePause) {
+    CaptureQueue q;
+    q.push(capture(L"waiting"));
+    int calls = 0;
+    bool busy = true;
+    auto write = [&](const std::vector<PendingCapture*>& batch) {
+        ++calls;
+        return std::vector<CaptureWrite>(busy ? 1 : batch.size(), busy ? CaptureWrite::busy : CaptureWrite::stored);
+    };
+    EXPECT_EQ(q.drain_batch(write, 1u << 20, 5.0), 0u);
+    EXPECT_FALSE(q.store_takes_writes());
+    EXPECT_EQ(q.drain_batch(write, 1u << 20, 5.1), 0u);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(q.drain_batch(write, 1u << 20, 5.1, true), 0u);
+    EXPECT_EQ(calls, 2);
+    busy = false;
+    EXPECT_EQ(q.drain_batch(write, 1u << 20, 5.1 + CaptureQueue::kRetrySpacingSeconds), 1u);
+    EXPECT_TRUE(q.empty());
+    EXPECT_TRUE(q.store_takes_writes());
+}

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -217,9 +218,12 @@ TEST(Winutil, EnsureComAcceptsAThreadInTheOtherMode) {
 }
 
 TEST(Winutil, FlushDwmWaitsAtLeast60ms) {
-    ULONGLONG start = GetTickCount64();
+    // The performance counter, not the tick count: the tick count moves in
+    // steps of up to 16 ms and can read 49 ms across a 60 ms sleep.
+    auto start = std::chrono::steady_clock::now();
     winutil::flush_dwm();
-    EXPECT_GE(GetTickCount64() - start, 50u);  // the tick counter's resolution allows some slack
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(waited.count(), 59);
 }
 
 HWND make_window(DWORD style, DWORD ex_style = 0) {

@@ -270,30 +270,109 @@ TEST_F(ExportTest, ReplacesAnOlderFileAndLeavesNoTemporaryFile) {
     for (const std::wstring& f : files) EXPECT_EQ(f.find(L".tmp"), std::wstring::npos) << to_utf8(f);
 }
 
-// What an export killed before it finished leaves beside its target goes at
-// the next export to that target; another program's files, the leftovers of
-// other targets and the file of an export still under way stay.
-TEST_F(ExportTest, RemovesTheTemporaryFilesOfAnInterruptedExport) {
+// A process of the export writer, started suspended: it runs until it is
+// ended, and writes nothing.
+PROCESS_INFORMATION start_suspended_writer() {
+    const std::wstring exe = test_support::own_exe_dir() + L"\\export_writer.exe";
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                               &si, &pi))
+        << GetLastError();
+    return pi;
+}
+
+void end_process(PROCESS_INFORMATION& pi) {
+    if (!pi.hProcess) return;
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    pi = PROCESS_INFORMATION{};
+}
+
+// What interrupted exports left in the folder of the next export goes,
+// whatever target it was for: files of the program's temporary naming that
+// hold the start of a backup (or nothing yet) of a process that is gone, or
+// whose id now belongs to a process started after the file was made. A
+// user's file of the same naming, files of other names, the file of a
+// process still running, this process's own and the file an export under
+// way holds all stay.
+TEST_F(ExportTest, RemovesTheTemporaryFilesOfInterruptedExportsInItsFolder) {
     add_text(L"an entry");
     const std::wstring out = dir_.file(L"backup.json");
-    const std::wstring crashed = backup_temp_name(out, 4242, 123456789, 0);
-    const std::wstring crashed_again = backup_temp_name(out, 77, 5, 3);
-    const std::wstring other_target = backup_temp_name(dir_.file(L"other.json"), 4242, 1, 0);
-    const std::wstring foreign = out + L".notes.tmp";
-    const std::wstring running = backup_temp_name(out, 9, 9, 0);
-    for (const std::wstring& f : {crashed, crashed_again, other_target, foreign, running})
-        write_file(f, std::string(1 << 16, 'x'));
-    HANDLE live = CreateFileW(running.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    PROCESS_INFORMATION ended = start_suspended_writer();
+    const unsigned long gone = ended.dwProcessId;
+    end_process(ended);
+    PROCESS_INFORMATION running = start_suspended_writer();
+    ASSERT_NE(running.hProcess, nullptr);
+    const std::string head = std::string(kBackupHead) + ",\n  \"version\": 2,\n  \"entries\": [\n    {";
+
+    struct Case {
+        const char* what;
+        std::wstring name;
+        std::string bytes;
+        bool removed;
+    } cases[] = {
+        {"crashed export", backup_temp_name(out, gone, 123456789, 0), head + std::string(1 << 16, 'x'), true},
+        {"export stopped before its first write", backup_temp_name(out, gone, 5, 3), "", true},
+        {"crashed export to another name", backup_temp_name(dir_.file(L"Quillet-backup-2026-01-02_03-04.json"), gone, 1, 0),
+         head, true},
+        {"a user's file of the same naming", backup_temp_name(out, gone, 7, 0), "my own notes", false},
+        {"a file of another naming", out + L".notes.tmp", head, false},
+        {"a running process's export", backup_temp_name(out, running.dwProcessId, 9, 0), head, false},
+        {"this process's export", backup_temp_name(out, GetCurrentProcessId(), 11, 0), head, false},
+    };
+    for (const Case& c : cases) write_file(c.name, c.bytes);
+    const std::wstring held = backup_temp_name(out, gone, 15, 0);
+    write_file(held, head);
+    HANDLE live = CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(live, INVALID_HANDLE_VALUE);
 
     EXPECT_EQ(db().export_json(out), 1);
     CloseHandle(live);
+    end_process(running);
     EXPECT_NE(read_bytes(out).find("an entry"), std::string::npos);
-    EXPECT_FALSE(file_exists(crashed));
-    EXPECT_FALSE(file_exists(crashed_again));
-    EXPECT_TRUE(file_exists(other_target));
-    EXPECT_TRUE(file_exists(foreign));
-    EXPECT_TRUE(file_exists(running));
+    for (const Case& c : cases) EXPECT_EQ(!file_exists(c.name), c.removed) << c.what;
+    EXPECT_TRUE(file_exists(held)) << "the file an export under way holds";
+}
+
+// A process id in use again by a process started after the file was made
+// is no longer the file's writer: the file, made first, is named for the
+// process started after it.
+TEST_F(ExportTest, AFileWhoseProcessIdWasTakenByALaterProcessIsRemoved) {
+    const std::wstring out = dir_.file(L"backup.json");
+    const std::wstring made = dir_.file(L"made-first.tmp");
+    write_file(made, kBackupHead);
+    auto creation_of = [](const std::wstring& path) {
+        WIN32_FIND_DATAW found{};
+        HANDLE find = FindFirstFileW(path.c_str(), &found);
+        EXPECT_NE(find, INVALID_HANDLE_VALUE);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        return found.ftCreationTime;
+    };
+    const FILETIME file_made = creation_of(made);
+    // A process started after the file: its start time is past the file's.
+    PROCESS_INFORMATION later{};
+    FILETIME started{}, unused{};
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        later = start_suspended_writer();
+        ASSERT_NE(later.hProcess, nullptr);
+        ASSERT_TRUE(GetProcessTimes(later.hProcess, &started, &unused, &unused, &unused));
+        if (CompareFileTime(&started, &file_made) > 0) break;
+        end_process(later);
+        WaitForSingleObject(GetCurrentProcess(), 20);  // the clock moves on
+    }
+    ASSERT_NE(later.hProcess, nullptr);
+    const std::wstring named = backup_temp_name(out, later.dwProcessId, 1, 0);
+    ASSERT_TRUE(MoveFileW(made.c_str(), named.c_str()));
+    const FILETIME file_named = creation_of(named);
+    ASSERT_GT(CompareFileTime(&started, &file_named), 0) << "the rename kept the file's creation time";
+    EXPECT_EQ(remove_backup_leftovers(out), 1);
+    end_process(later);
+    EXPECT_FALSE(file_exists(named));
 }
 
 // A process killed during an export (export_writer.exe, exporting until it
@@ -350,6 +429,29 @@ TEST(BackupTempName, TellsTheProgramsOwnTemporaryNames) {
     };
     for (const Case& c : cases) EXPECT_EQ(is_backup_temp_name(L"b.json", c.name), c.ours) << to_utf8(c.name);
     EXPECT_TRUE(is_backup_temp_name(L"b.json", backup_temp_name(L"b.json", 4294967295ul, 18446744073709551615ull, 99)));
+}
+
+TEST(BackupTempName, GivesTheProcessOfATemporaryNameOfAnyTarget) {
+    struct Case {
+        const wchar_t* name;
+        unsigned long process;
+    } cases[] = {
+        {L"b.json.12-34-0.tmp", 12},
+        {L"Quillet-backup-2026-01-02_03-04.json.4242-1-0.tmp", 4242},
+        {L"notes.txt.7-1-99.tmp", 7},
+        {L"b.json.4294967295-1-0.tmp", 4294967295ul},
+        {L"b.json.4294967296-1-0.tmp", 0},
+        {L"b.json.0-1-0.tmp", 0},
+        {L".12-34-0.tmp", 0},
+        {L"b.json.12-34.tmp", 0},
+        {L"b.json.12-34-0-1.tmp", 0},
+        {L"b.json.12-34-0.tmp.tmp", 0},
+        {L"b.json.12-x-0.tmp", 0},
+        {L"b.json.notes.tmp", 0},
+        {L"b.json.12-34-0.txt", 0},
+        {L"12-34-0.tmp", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(backup_temp_process(c.name), c.process) << to_utf8(c.name);
 }
 
 // Targets that cannot be written: the result is -1, an older file stays as

@@ -378,6 +378,90 @@ TEST_F(HistoryTest, TrimTakesSlotRowsOfDeletedEntries) {
     EXPECT_EQ(raw().number("SELECT COUNT(*) FROM slot_entries"), 0);
 }
 
+// Captures written several to a transaction end as the same captures
+// written one by one: the same rows in the same order, with the bump of an
+// equal text, texts too short to keep, image bytes that do not draw, and
+// the trim past 200 unpinned entries; only the ids of the rows differ.
+TEST_F(HistoryTest, CapturesWrittenTogetherEndAsTheyDoOneByOne) {
+    std::vector<NewEntry> captures;
+    for (int i = 0; i < 260; ++i) {
+        NewEntry e;
+        e.text = L"copy " + std::to_wstring(i % 230);  // 30 equal texts come again
+        e.copied_at = L"2026-01-01T10:00:00";
+        if (i == 5) e.text = L" x ";                     // too short: nothing stored
+        if (i == 7) e.repeat = true;                     // stored again however equal
+        if (i == 9) {                                    // bytes that are no image: the text alone
+            e.text = L"caption of a broken picture";
+            e.image = {1, 2, 3, 4};
+            e.is_image = true;
+        }
+        if (i == 11) {                                   // a real image
+            e.text.clear();
+            e.image = pixel_dib(9);
+            e.is_image = true;
+            e.repeat = true;
+        }
+        captures.push_back(e);
+    }
+    // Every row as the list shows it, newest first, without ids.
+    auto rows_of = [](Database& db) {
+        std::vector<std::string> rows;
+        for (const HistoryEntry& e : db.list_entries(L"every", false, false))
+            rows.push_back(to_utf8(e.text) + "|" + (e.is_image ? "image" : "text") + "|" +
+                           std::to_string(e.image.size()) + "|" + to_utf8(e.created_at));
+        return rows;
+    };
+    TempDir other_dir;
+    Database one_by_one(other_dir.file(L"quillet.db"));
+    std::vector<std::int64_t> single_ids;
+    for (const NewEntry& e : captures) single_ids.push_back(one_by_one.add_entry(e));
+
+    std::vector<Database::CapturedWrite> written;
+    std::size_t transactions = 0;
+    for (std::size_t at = 0; at < captures.size();) {
+        std::vector<const NewEntry*> batch;
+        for (std::size_t i = at; i < captures.size() && i < at + 50; ++i) batch.push_back(&captures[i]);
+        const std::vector<Database::CapturedWrite> part = db().add_entries(batch, 1e9);
+        ASSERT_EQ(part.size(), batch.size()) << "the whole batch within an unbounded budget";
+        written.insert(written.end(), part.begin(), part.end());
+        at += part.size();
+        ++transactions;
+    }
+    EXPECT_EQ(transactions, 6u);
+    ASSERT_EQ(written.size(), captures.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(written[i].failed);
+        EXPECT_FALSE(written[i].busy);
+        EXPECT_EQ(written[i].id == 0, single_ids[i] == 0) << "stored as one by one";
+    }
+    EXPECT_EQ(rows_of(db()), rows_of(one_by_one));
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE pinned=0"), 200) << "trimmed to 200";
+}
+
+// A batch takes items only while its time lasts (at least one); a store
+// held by another connection refuses the first as busy, writing nothing.
+TEST_F(HistoryTest, ABatchStopsWhenItsTimeIsUpAndABusyStoreWritesNothing) {
+    std::vector<NewEntry> captures(3);
+    for (int i = 0; i < 3; ++i) captures[i].text = L"timed copy " + std::to_wstring(i);
+    const std::vector<const NewEntry*> batch = {&captures[0], &captures[1], &captures[2]};
+    {
+        RawDb other(db_path_);
+        other.exec("BEGIN EXCLUSIVE");
+        const std::vector<Database::CapturedWrite> refused = db().add_entries(batch, 1e9);
+        ASSERT_EQ(refused.size(), 1u);
+        EXPECT_EQ(refused[0].id, 0);
+        EXPECT_TRUE(refused[0].failed);
+        EXPECT_TRUE(refused[0].busy);
+        other.exec("ROLLBACK");
+    }
+    EXPECT_EQ(rows(), 0);
+    const std::vector<Database::CapturedWrite> first = db().add_entries(batch, 0);
+    ASSERT_EQ(first.size(), 1u) << "no time: the first only";
+    EXPECT_GT(first[0].id, 0);
+    EXPECT_EQ(rows(), 1);
+}
+
 TEST_F(HistoryTest, PinsAndTheCategoryOverride) {
     std::int64_t pinned_cat = category(L"Pinned", true);
     std::int64_t plain_cat = category(L"Plain", false);

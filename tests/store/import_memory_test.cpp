@@ -1,5 +1,7 @@
 // The import reads a backup as a stream: a file of 100 MiB is merged while
-// the process never holds more than a quarter of it at once.
+// the process never holds more than a quarter of it at once, and an element
+// that never ends, or is larger than any the program writes, is refused
+// without being held.
 #include "store_fixture.h"
 
 #include <psapi.h>
@@ -8,7 +10,10 @@
 #include <cstring>
 #include <memory>
 
+#include "core/handles.h"
+#include "core/image_header.h"
 #include "core/text.h"
+#include "store/export.h"
 #include "store/import.h"
 
 using namespace store_test;
@@ -107,6 +112,66 @@ TEST_F(ImportMemoryTest, A100MiBBackupIsNeverHeldWhole) {
     }
     EXPECT_EQ(raw().text("SELECT name FROM categories"), "Work");
     EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE keep=1"), 1000);
+}
+
+// A backup of 1 GiB: a sound head and first entry, then a string that runs
+// to the end of the file (the rest of the file is left sparse, read as
+// zero bytes). The import refuses it as it refuses any file that is not a
+// backup, with the store unchanged, and the process never holds the string.
+TEST_F(ImportMemoryTest, AStringRunningToTheEndOfA1GiBFileIsRefusedWithoutBeingHeld) {
+    const std::wstring path = dir_.file(L"endless.json");
+    {
+        raii::Handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(f);
+        const std::string head =
+            "{\n  \"format\": \"quillet-export\",\n  \"version\": 2,\n  \"entries\": [\n"
+            "    {\"text\": \"a sound entry\", \"created_at\": \"2025-03-01T10:00:00\"},\n    {\"text\": \"";
+        DWORD wrote = 0;
+        ASSERT_TRUE(WriteFile(f.get(), head.data(), static_cast<DWORD>(head.size()), &wrote, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = 1ll << 30;
+        ASSERT_TRUE(SetFilePointerEx(f.get(), end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(f.get()));
+    }
+    const std::int64_t rows = raw().number("SELECT COUNT(*) FROM history");
+
+    const Memory before = memory();
+    const ImportCounts counts = db().import_json(path);
+    const Memory after = memory();
+    EXPECT_EQ(counts.status, ImportStatus::kUnreadable);
+    EXPECT_EQ(import_result_message(counts), import_result_message(ImportCounts{.status = ImportStatus::kUnreadable}));
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history"), rows);
+    const std::uint64_t grew = after.peak > before.now ? after.peak - before.now : 0;
+    EXPECT_LE(grew, 64ull << 20) << "peak " << (after.peak >> 20) << " MiB, before " << (before.now >> 20) << " MiB";
+}
+
+// An element larger than the largest the reader takes is refused whole, as
+// a file that is not a backup, before any of it is kept; up to that size it
+// is read. The program's own bound holds the largest text the store can
+// keep beside the largest image it keeps, as Base64.
+TEST_F(ImportMemoryTest, AnElementLargerThanTheLargestTheProgramWritesIsRefused) {
+    const std::wstring path = dir_.file(L"large-element.json");
+    const std::string text(3u << 20, 'x');
+    write_file(path, "{\"entries\": [{\"text\": \"small\", \"created_at\": \"2025-03-01T10:00:00\"}, "
+                     "{\"text\": \"" + text + "\", \"created_at\": \"2025-03-01T10:00:01\"}]}");
+    struct Case {
+        std::uint64_t largest;
+        bool readable;
+    } cases[] = {{1u << 20, false}, {text.size(), false}, {text.size() + 64, true}, {kLargestBackupElement, true}};
+    for (const Case& c : cases) {
+        BackupFileReader reader(c.largest);
+        ASSERT_TRUE(reader.open(path));
+        const BackupIndex index = reader.scan();
+        EXPECT_EQ(index.readable, c.readable) << c.largest;
+        EXPECT_EQ(index.entries.size(), c.readable ? 2u : 0u) << c.largest;
+        if (c.readable) {
+            ImportedEntry e;
+            ASSERT_TRUE(reader.entry_at(index.entries[1].offset, e));
+            EXPECT_EQ(e.text.size(), text.size());
+        }
+    }
+    EXPECT_GE(kLargestBackupElement,
+              1'000'000'000ull + base64_length(static_cast<std::size_t>(winutil::kMaxPixelBytes + 65536)));
 }
 
 }  // namespace

@@ -14,10 +14,12 @@
 
 #include "core/i18n.h"
 #include "core/image_header.h"
+#include "core/json.h"
 #include "core/text.h"
 #include "store/database.h"
 #include "store/export.h"
 #include "store/import.h"
+#include "store/sql_text.h"
 #include "tests/store/fixtures/backup_samples.h"
 #include "tests/store/store_fixture.h"
 
@@ -82,22 +84,47 @@ TEST_F(ImportTest, RoundTripThroughAnEmptyStoreAndTheSameStore) {
     ASSERT_EQ(db().export_json(backup), 11);
     const std::string original = read_bytes(backup);
 
-    // Into an empty store: everything comes back, in the same order.
+    // Into an empty store: everything comes back, in the same order, but
+    // for the image entry whose bitmap was not kept: it is its text alone,
+    // the last of the text entries.
     std::wstring other_path = dir_.file(L"other.db");
     auto other = std::make_unique<Database>(other_path);
     store_test::RawDb other_raw(other_path);
     backup_test::empty_tables(other_raw);
     EXPECT_EQ(counts_text(other->import_json(backup)), counts(0, 11, 0, 4, 0, 0, 0));
-    EXPECT_EQ(export_bytes(*other), original);
+    const std::string restored = [&] {
+        JsonValue document;
+        EXPECT_TRUE(parse_backup_document(original, document));
+        JsonValue* entries = nullptr;
+        for (JsonMember& m : document.members) {
+            if (m.key == "entries") entries = &m.value;
+        }
+        EXPECT_TRUE(entries);
+        if (!entries) return std::string();
+        std::vector<JsonValue>& list = entries->elements;
+        auto no_bitmap = std::find_if(list.begin(), list.end(), [](const JsonValue& e) {
+            return json_get_string(e, "text", "") == "copied with a large bitmap";
+        });
+        EXPECT_NE(no_bitmap, list.end());
+        if (no_bitmap == list.end()) return std::string();
+        JsonValue text_entry = *no_bitmap;
+        list.erase(no_bitmap);
+        std::erase_if(text_entry.members, [](const JsonMember& m) { return m.key == "is_image" || m.key == "image"; });
+        auto first_image = std::find_if(list.begin(), list.end(),
+                                        [](const JsonValue& e) { return json_get_bool(e, "is_image", false); });
+        list.insert(first_image, std::move(text_entry));
+        return document.to_string();
+    }();
+    EXPECT_EQ(export_bytes(*other), restored);
     EXPECT_EQ(other_raw.text("SELECT group_concat(name || ':' || pinned, ',') FROM "
                              "(SELECT name, pinned FROM categories ORDER BY name)"),
               "Home:0,Work:1");
-    EXPECT_EQ(other_raw.number("SELECT COUNT(*) FROM history WHERE length(rtf) > 0 OR sort_order <> 0"), 0);
+    EXPECT_EQ(other_raw.number("SELECT COUNT(*) FROM history WHERE length(rtf) > 0 OR sort_order > 0"), 0);
 
-    // The images came back byte for byte, the one without a bitmap as such.
+    // The images came back byte for byte.
     auto images = [](store_test::RawDb& r) {
-        return r.rows("SELECT created_at, text, hex(image) FROM history WHERE is_image=1 AND deleted_at IS NULL "
-                      "ORDER BY created_at, hex(image)");
+        return r.rows("SELECT created_at, text, hex(image) FROM history WHERE is_image=1 AND length(image) > 0 "
+                      "AND deleted_at IS NULL ORDER BY created_at, hex(image)");
     };
     EXPECT_EQ(images(other_raw), images(raw()));
 
@@ -105,7 +132,7 @@ TEST_F(ImportTest, RoundTripThroughAnEmptyStoreAndTheSameStore) {
     std::string other_before = dump_store(other_raw);
     EXPECT_EQ(counts_text(other->import_json(backup)), counts(0, 0, 11, 0, 4, 0, 0));
     EXPECT_EQ(dump_store(other_raw), other_before);
-    EXPECT_EQ(export_bytes(*other), original);
+    EXPECT_EQ(export_bytes(*other), restored);
 
     std::string before = dump_store(raw());
     EXPECT_EQ(counts_text(db().import_json(backup)), counts(0, 0, 11, 0, 4, 0, 0));
@@ -173,16 +200,49 @@ TEST_F(ImportTest, ImagesOfEqualTimeAndSizeAreToldApartByTheirBytes) {
               "11,22");
 }
 
-TEST_F(ImportTest, AnImageEntryWithoutItsBitmapKeepsItsText) {
-    std::string file = entry_file(R"(
-        {"text": "copied with a bitmap", "created_at": "2026-03-01T12:00:00", "is_image": true, "image": ""},
-        {"text": "no image member", "created_at": "2026-03-01T12:00:01", "is_image": true},
-        {"text": "", "created_at": "2026-03-01T12:00:02", "is_image": true, "image": ""})");
-    EXPECT_EQ(counts_text(import_text(file)), counts(0, 2, 0, 0, 0, 0, 1));
-    EXPECT_EQ(raw().text("SELECT group_concat(text || ':' || is_image || ':' || COALESCE(length(image), 0), ',') "
-                         "FROM (SELECT * FROM history ORDER BY text)"),
-              "copied with a bitmap:1:0,no image member:1:0");
-    EXPECT_EQ(counts_text(import_text(file)), counts(0, 0, 2, 0, 0, 0, 1));
+// An image entry of the file without image bytes (a bitmap too large to
+// keep when it was copied) is no image row: it comes back as a text entry
+// when it has a text and is skipped when it has none. Imported again, or
+// into the store that wrote it (which holds it as an image row without
+// bytes), it is found, not added twice.
+TEST_F(ImportTest, AnImageEntryWithoutImageBytesComesBackAsItsTextOrIsSkipped) {
+    struct Case {
+        const char* name;
+        std::string entry;  // created_at 2026-03-01T12:00:00 is added
+        const char* row;    // text:is_image:image length, or nullptr when skipped
+    } cases[] = {
+        {"empty image", R"("text": "copied with a bitmap", "is_image": true, "image": "")", "copied with a bitmap:0:0"},
+        {"no image member", R"("text": "no image member", "is_image": true)", "no image member:0:0"},
+        {"image of another kind", R"("text": "image as a number", "is_image": true, "image": 7)",
+         "image as a number:0:0"},
+        {"null image", R"("text": "null image", "is_image": true, "image": null)", "null image:0:0"},
+        {"no text", R"("text": "", "is_image": true, "image": "")", nullptr},
+        {"blank text", R"("text": " 	 ", "is_image": true, "image": "")", nullptr},
+        {"no text member", R"("is_image": true, "image": "")", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        raw().exec("DELETE FROM history");
+        const std::string file = entry_file("{" + c.entry + R"(, "created_at": "2026-03-01T12:00:00"})");
+        const int added = c.row ? 1 : 0;
+        EXPECT_EQ(counts_text(import_text(file)), counts(0, added, 0, 0, 0, 0, 1 - added));
+        EXPECT_EQ(raw().text("SELECT group_concat(text || ':' || is_image || ':' || COALESCE(length(image), 0), ',') "
+                             "FROM history"),
+                  c.row ? c.row : "");
+        EXPECT_EQ(counts_text(import_text(file)), counts(0, 0, added, 0, 0, 0, 1 - added));
+    }
+
+    // The store that wrote the file holds the entry as an image row without
+    // bytes: it is found there.
+    raw().exec("DELETE FROM history");
+    ASSERT_GT(db().add_entry({.text = L"copied with a large bitmap", .is_image = true, .repeat = true}), 0);
+    const std::wstring backup = dir_.file(L"no-bitmap.json");
+    ASSERT_EQ(db().export_json(backup), 1);
+    EXPECT_NE(read_bytes(backup).find("\"image\": \"\""), std::string::npos);
+    const ImportCounts again = db().import_json(backup);
+    EXPECT_EQ(again.entries_added, 0);
+    EXPECT_EQ(again.entries_present, 1);
+    EXPECT_EQ(raw().text("SELECT text || ':' || is_image FROM history"), "copied with a large bitmap:1");
 }
 
 // Image rows an older build stored whose bytes the layout rule now refuses:
@@ -543,8 +603,8 @@ TEST_F(ImportTest, MatchingUsesTheTimeStampIndex) {
     const char* const lookups[] = {
         "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=0 AND created_at=?1 AND text=?2 LIMIT 1",
         "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=1 AND created_at=?1 AND length(image)=?2",
-        "SELECT id, deleted_at IS NOT NULL FROM history WHERE is_image=1 AND created_at=?1 AND text=?2 "
-        "AND (image IS NULL OR length(image)=0) LIMIT 1",
+        "SELECT id, deleted_at IS NOT NULL FROM history WHERE created_at=?1 AND text=?2 "
+        "AND (is_image=0 OR image IS NULL OR length(image)=0) ORDER BY is_image LIMIT 1",
     };
     for (const char* q : lookups) {
         std::string plan;
@@ -554,6 +614,84 @@ TEST_F(ImportTest, MatchingUsesTheTimeStampIndex) {
     std::string plan;
     for (const auto& r : raw().rows("EXPLAIN QUERY PLAN SELECT id FROM snippets WHERE title='x'")) plan += r.back();
     EXPECT_NE(plan.find("snippets_title"), std::string::npos) << plan;
+}
+
+// ---- the history limit -------------------------------------------------------------------
+
+// The entries of a backup: count unpinned text entries "<prefix> 0", ... in
+// the file's order, all of the same older time.
+std::string older_entries(const std::string& prefix, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        out += std::string(i ? "," : "") + "{\"text\": \"" + prefix + " " + std::to_string(i) +
+               "\", \"created_at\": \"2025-03-01T12:00:00\", \"pinned\": false, \"keep\": false}";
+    }
+    return out;
+}
+
+// An import applies the history limit at its end, as a capture does after
+// its insert: with 150 copies of today, a backup of 200 older unpinned
+// entries keeps its newest 50, says that 150 were not kept, and leaves the
+// copies alone; pinned entries are neither counted nor removed. The next
+// copy then pushes out one entry, as a copy always does.
+TEST_F(ImportTest, TheHistoryLimitAppliesAtTheEndOfAnImportAndSparesTheNewerCopies) {
+    std::vector<std::int64_t> pinned;
+    for (int i = 0; i < 3; ++i) pinned.push_back(add_text(L"pinned by the user " + std::to_wstring(i)));
+    db().set_pinned_many(pinned, true);
+    std::vector<std::int64_t> copies;
+    for (int i = 0; i < 150; ++i) copies.push_back(add_text(L"copied today " + std::to_wstring(i)));
+    ASSERT_EQ(std::count(copies.begin(), copies.end(), 0), 0);
+    const std::string unpinned = "SELECT COUNT(*) FROM history WHERE " + kUnpinned;
+    const std::string copies_left = "SELECT COUNT(*) FROM history WHERE text LIKE 'copied today %'";
+
+    const ImportCounts counts = import_text(entry_file(
+        older_entries("restored", 200) + R"(, {"text": "restored and pinned", "created_at": "2025-03-01T12:00:00",
+        "pinned": true})"));
+    ASSERT_EQ(counts.status, ImportStatus::kOk);
+    EXPECT_EQ(counts.entries_added, 201);
+    EXPECT_EQ(counts.entries_not_kept, 150);
+    EXPECT_EQ(raw().number(copies_left), 150);
+    EXPECT_EQ(raw().number(unpinned), 200);
+    // The restored entries kept are the file's first (newest) 50.
+    EXPECT_EQ(raw().text("SELECT group_concat(text, ',') FROM (SELECT text FROM history WHERE text LIKE 'restored %' "
+                         "AND pinned=0 ORDER BY CAST(substr(text, 10) AS INTEGER))"),
+              [] {
+                  std::string s;
+                  for (int i = 0; i < 50; ++i) s += (i ? ",restored " : "restored ") + std::to_string(i);
+                  return s;
+              }());
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE pinned=1"), 4);
+    // The user's copies list above every restored entry.
+    const std::vector<HistoryEntry> all = db().list_entries(L"all", false, true);
+    ASSERT_GE(all.size(), 154u);
+    for (std::size_t i = 4; i < 154; ++i) EXPECT_EQ(all[i].text.rfind(L"copied today ", 0), 0u) << i;
+
+    const std::int64_t rows = raw().number("SELECT COUNT(*) FROM history");
+    ASSERT_GT(add_text(L"one more copy"), 0);
+    EXPECT_GE(raw().number("SELECT COUNT(*) FROM history"), rows) << "the next copy removed more than one entry";
+    EXPECT_EQ(raw().number(unpinned), 200);
+    EXPECT_EQ(raw().number(copies_left), 150);
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE pinned=1"), 4);
+}
+
+// Entries an earlier import left with sort order 0 are the user's by now:
+// a later import lists below them, and its own entries are what the limit
+// removes.
+TEST_F(ImportTest, AnImportListsBelowEntriesRestoredEarlier) {
+    ASSERT_EQ(import_text(entry_file(older_entries("earlier", 195))).entries_not_kept, 0);
+    raw().exec("UPDATE history SET sort_order=0");
+    const ImportCounts counts = import_text(entry_file(older_entries("later", 20)));
+    EXPECT_EQ(counts.entries_added, 20);
+    EXPECT_EQ(counts.entries_not_kept, 15);
+    EXPECT_EQ(raw().number("SELECT COUNT(*) FROM history WHERE text LIKE 'earlier %'"), 195);
+    EXPECT_EQ(raw().text("SELECT group_concat(text, ',') FROM (SELECT text FROM history WHERE text LIKE 'later %' "
+                         "ORDER BY id)"),
+              "later 4,later 3,later 2,later 1,later 0");
+    const std::vector<HistoryEntry> all = db().list_entries(L"all", false, true);
+    ASSERT_EQ(all.size(), 200u);
+    EXPECT_EQ(all[194].text, L"earlier 194");
+    EXPECT_EQ(all[195].text, L"later 0");
+    EXPECT_EQ(all[199].text, L"later 4");
 }
 
 // ---- pure helpers ---------------------------------------------------------------------------
@@ -751,6 +889,50 @@ TEST(BackupText, ReadingKeepsTheFirstMemberOfTheRightKind) {
     EXPECT_EQ(p.entries[0].slot_order, 3);
 }
 
+// The file reader keeps of an element only what the import reads; what it
+// takes from each element is what the reader of a whole text takes.
+TEST(BackupText, TheFileReaderTakesWhatTheWholeTextReaderTakes) {
+    const char* const elements[] = {
+        R"({"text": 1, "text": "second", "text": "third", "created_at": "c", "pinned": "no", "pinned": true,
+            "slot_order": "x", "slot_order": 3, "slot_order": 4})",
+        R"({"text": "nested", "created_at": "c", "extra": [[1, 2], {"text": "inner"}], "category": {"a": "b"},
+            "category": "Work", "category_pinned": [true], "keep": true})",
+        R"({"unknown": "u", "text": "with a null pin", "created_at": "c", "category": "Home", "category_pinned": null})",
+        R"({"text": "an image without bytes", "created_at": "c", "is_image": true, "image": ["x"]})",
+        R"(["not", "an", "object"])",
+        R"("a string")",
+        R"({"text": "", "created_at": "c"})",
+    };
+    store_test::TempDir dir;
+    for (const char* element : elements) {
+        SCOPED_TRACE(element);
+        const std::string file = std::string("{\"entries\": [") + element + "]}";
+        const ParsedBackup whole = read_backup_text(file);
+        ASSERT_TRUE(whole.readable);
+        const std::wstring path = dir.file(L"element.json");
+        write_file(path, file);
+        BackupFileReader reader;
+        ASSERT_TRUE(reader.open(path));
+        const BackupIndex index = reader.scan();
+        ASSERT_TRUE(index.readable);
+        EXPECT_EQ(index.skipped, whole.skipped);
+        ASSERT_EQ(index.entries.size(), whole.entries.size());
+        if (whole.entries.empty()) continue;
+        ImportedEntry e;
+        ASSERT_TRUE(reader.entry_at(index.entries[0].offset, e));
+        const ImportedEntry& w = whole.entries[0];
+        EXPECT_EQ(e.text, w.text);
+        EXPECT_EQ(e.category, w.category);
+        EXPECT_EQ(index.entries[0].has_category_pinned, w.has_category_pinned);
+        EXPECT_EQ(e.category_pinned, w.category_pinned);
+        EXPECT_EQ(e.pinned, w.pinned);
+        EXPECT_EQ(e.keep, w.keep);
+        EXPECT_EQ(e.slot_order, w.slot_order);
+        EXPECT_EQ(e.is_image, w.is_image);
+        EXPECT_EQ(e.bitmap_not_kept, w.bitmap_not_kept);
+    }
+}
+
 // ---- the message ---------------------------------------------------------------------------
 
 TEST(ImportMessage, ShowsTheCountsThatApplyOrTheFailure) {
@@ -759,6 +941,7 @@ TEST(ImportMessage, ShowsTheCountsThatApplyOrTheFailure) {
                "status.imported = added %d, present %d\n"
                "status.imported_snippets = snippets %d\n"
                "status.imported_snippets_restored = replaced %d\n"
+               "status.import_over_limit = over the limit of %d: %d\n"
                "status.import_skipped = skipped %d\n"
                "status.import_unreadable = unreadable\n"
                "status.import_failed = failed\n");
@@ -773,8 +956,11 @@ TEST(ImportMessage, ShowsTheCountsThatApplyOrTheFailure) {
     c.snippets_replaced = 1;
     c.skipped = 5;
     EXPECT_EQ(import_result_message(c), L"added 3, present 4\nsnippets 2\nreplaced 1\nskipped 5");
+    c.entries_not_kept = 7;
+    EXPECT_EQ(import_result_message(c), L"added 3, present 4\nsnippets 2\nreplaced 1\nover the limit of 200: 7\nskipped 5");
     c.snippets_added = 0;
     c.skipped = 0;
+    c.entries_not_kept = 0;
     EXPECT_EQ(import_result_message(c), L"added 3, present 4\nreplaced 1");
     c.status = ImportStatus::kUnreadable;
     EXPECT_EQ(import_result_message(c), L"unreadable");

@@ -1,6 +1,7 @@
 // The list behind each view, the payload of listed entries, and one-place
 // moves of entries and quick slots.
 #include "store_fixture.h"
+#include "damage_pages.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -220,6 +221,70 @@ TEST_F(ViewsTest, SlotsListLiveEntriesInSlotOrder) {
     EXPECT_EQ(ids_of(db().list_entries(L"slots", true, true)), expected);
     EXPECT_EQ(ids_of(db().list_slot_entries()), expected);
     EXPECT_EQ(db().list_slot_entries()[2].image, pixel_dib(4));
+}
+
+// A quick slot whose row no longer reads from the file (a broken page in
+// the middle of its text's overflow chain) keeps its place: the slots after
+// it stay where they are, the broken one comes without a text, marked not
+// read, and reading it whole is refused. Once a text read as one value
+// with its row (the row's read then fails), once a text read in pieces.
+TEST(SlotsOfADamagedStore, AnUnreadableSlotKeepsItsPlaceMarkedNotRead) {
+    struct Case {
+        const char* name;
+        std::size_t units;
+    };
+    const Case cases[] = {{"read with its row", 100 * 1000}, {"read in pieces", 2 * 1024 * 1024}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::wstring path = dir.file(L"quillet.db");
+        std::vector<std::int64_t> slots;
+        {
+            Database db(path);
+            for (const std::wstring& text : {std::wstring(L"first slot"), std::wstring(c.units, L'Q'),
+                                             std::wstring(L"third slot")}) {
+                slots.push_back(db.add_entry({.text = text}));
+                ASSERT_GT(slots.back(), 0);
+                ASSERT_TRUE(db.add_to_slot(slots.back(), 9));
+            }
+        }
+        Database db(path);
+        ASSERT_TRUE(db.is_open());
+        std::size_t page_size = 0;
+        {
+            // Another connection's write and checkpoint: the store reads its
+            // pages from the file again.
+            RawDb other(path);
+            other.exec("UPDATE snippets SET use_count=use_count+1");
+            other.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+            page_size = static_cast<std::size_t>(other.number("PRAGMA page_size"));
+        }
+        ASSERT_GT(page_size, 0u);
+        // A page in the middle of the long text's overflow chain: its next
+        // page now lies beyond the end of the file.
+        ASSERT_GT(break_overflow_chain(path, page_size, 'Q'), 0u) << "an overflow page in the middle of the chain";
+
+        std::vector<HistoryEntry> listed = db.list_slot_entries();
+        std::vector<std::int64_t> listed_ids;
+        for (const HistoryEntry& e : listed) listed_ids.push_back(e.id);
+        ASSERT_EQ(listed_ids, slots) << "every slot in its place";
+        EXPECT_EQ(listed[0].text, L"first slot");
+        EXPECT_EQ(listed[0].text_state, TextState::Whole);
+        EXPECT_TRUE(listed[1].text.empty());
+        EXPECT_EQ(listed[1].text_state, TextState::NotRead);
+        EXPECT_EQ(listed[2].text, L"third slot");
+        EXPECT_EQ(listed[2].text_state, TextState::Whole);
+        HistoryEntry unread = listed[1];
+        EXPECT_FALSE(db.load_whole_text(unread)) << "its text is not to be had";
+        EXPECT_EQ(unread.text_state, TextState::NotRead);
+    }
+}
+
+// A record that no reader filled says it holds no text: an empty text is
+// never taken for a whole one.
+TEST(HistoryRecords, ARecordMadeWithoutAReaderHoldsNoText) {
+    const HistoryEntry made;
+    EXPECT_EQ(made.text_state, TextState::NotRead);
 }
 
 TEST(ReorderIds, MovesTheSelectionAsOneBlock) {

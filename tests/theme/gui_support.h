@@ -243,18 +243,21 @@ inline void move_pointer(POINT screen) {
     }
 }
 
-// A real left click at a screen point: the pointer moved there, the button
-// pressed and released through the system's input queue.
-inline void left_click_at(POINT screen) {
+// A real click of a mouse button at a screen point: the pointer moved
+// there, the button pressed and released through the system's input queue.
+inline void mouse_click_at(POINT screen, DWORD down, DWORD up) {
     move_pointer(screen);
     INPUT in[2] = {};
     in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    in[0].mi.dwFlags = down;
+    in[1].mi.dwFlags = up;
     SendInput(1, &in[0], sizeof(INPUT));
     Sleep(40);
     SendInput(1, &in[1], sizeof(INPUT));
 }
+
+inline void left_click_at(POINT screen) { mouse_click_at(screen, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP); }
+inline void right_click_at(POINT screen) { mouse_click_at(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
 
 // Moves the pointer and posts the mouse message to the window, with the
 // point in its client coordinates, as the system would deliver it.

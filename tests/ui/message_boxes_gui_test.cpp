@@ -10,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "core/clipboard_text.h"
 #include "core/i18n.h"
 #include "core/settings.h"
 #include "theme/colors.h"
@@ -21,6 +24,7 @@
 #include "theme/geometry.h"
 #include "tests/theme/gui_support.h"
 #include "ui/modal_loop.h"
+#include "ui/text_edit_style.h"
 
 namespace {
 
@@ -411,6 +415,136 @@ TEST_F(Boxes, InputTypedWithTheKeyboard) {
         click(GetDlgItem(box, 1));
     }, buffer, 32));
     EXPECT_EQ(std::wstring(buffer), L"Hi там");
+}
+
+// --- long texts ---------------------------------------------------------------------------------
+
+// The text an entry may hold, whole in the box: a short one wraps at the
+// box's edge, a long one scrolls sideways, so that the box opens at once.
+// OK gives exactly what the box holds, one character typed at its end
+// included.
+TEST_F(Boxes, InputTakesAnyLengthWholeAndScrollsSidewaysWhenLong) {
+    const std::size_t lengths[] = {12, kWrappedTextLimit, kWrappedTextLimit + 1, 100000, 400000};
+    for (std::size_t length : lengths) {
+        SCOPED_TRACE(length);
+        std::wstring words;
+        while (words.size() < length) words += L"word" + std::to_wstring(words.size() % 97) + L" ";
+        words.resize(length - 1);
+        words += L".";
+        std::wstring text = words;
+        std::atomic<int> shown_length{-1}, typed_length{-1};
+        std::atomic<LONG_PTR> style{0};
+        std::atomic<double> shown_ms{-1};
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = with_driver(
+            kInput,
+            [&](HWND box) {
+                HWND edit = GetDlgItem(box, 100);
+                gui_test::wait_until([&] { return IsWindowVisible(box) && GetWindowTextLengthW(edit) > 0; }, 10000);
+                shown_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                shown_length = GetWindowTextLengthW(edit);
+                style = GetWindowLongPtrW(edit, GWL_STYLE);
+                PostMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+                PostMessageW(edit, WM_CHAR, L'Q', 1);
+                gui_test::wait_until(
+                    [&] { return static_cast<std::size_t>(GetWindowTextLengthW(edit)) == length + 1; }, 30000);
+                typed_length = GetWindowTextLengthW(edit);
+                click(GetDlgItem(box, 1));
+            },
+            [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); });
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(shown_length.load(), static_cast<int>(length)) << "the whole text in the box";
+        EXPECT_EQ(typed_length.load(), static_cast<int>(length + 1));
+        EXPECT_EQ(text.size(), length + 1);
+        EXPECT_TRUE(text == words + L"Q") << "exactly what the box holds";
+        const bool sideways = length > kWrappedTextLimit;
+        EXPECT_EQ((style.load() & ES_AUTOHSCROLL) != 0, sideways);
+        EXPECT_EQ((style.load() & WS_HSCROLL) != 0, sideways);
+        EXPECT_LT(shown_ms.load(), 1000.0) << "shown whole within a second";
+        std::printf("%zu characters: shown whole after %.0f ms\n", length, shown_ms.load());
+    }
+}
+
+// A paste beyond the box's old limit of the text plus 4,095 characters is
+// taken whole.
+TEST_F(Boxes, InputOverATextCutsNoPaste) {
+    std::wstring text = L"short";
+    const std::wstring paste(20000, L'p');
+    ASSERT_TRUE(winutil::set_clipboard_text(paste));
+    std::atomic<int> after_paste{-1};
+    EXPECT_TRUE(with_driver(
+        kInput,
+        [&](HWND box) {
+            HWND edit = GetDlgItem(box, 100);
+            PostMessageW(edit, EM_SETSEL, 5, 5);
+            PostMessageW(edit, WM_PASTE, 0, 0);
+            gui_test::wait_until([&] { return GetWindowTextLengthW(edit) == 20005; }, 10000);
+            after_paste = GetWindowTextLengthW(edit);
+            click(GetDlgItem(box, 1));
+        },
+        [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); }));
+    EXPECT_EQ(after_paste.load(), 20005);
+    EXPECT_TRUE(text == L"short" + paste);
+}
+
+// --- texts of the controls ---------------------------------------------------------------------
+
+// Every control of a box holds, as its window text, what it shows: a
+// screen reader or another program that asks a control for its text reads
+// the box.
+TEST_F(Boxes, EveryControlHoldsTheTextItShows) {
+    using Texts = std::vector<std::wstring>;
+    const std::wstring cancel = tr(L"action.cancel");
+    struct Case {
+        const char* what;
+        const wchar_t* cls;
+        std::wstring title;
+        Texts children;  // in the order of the box's controls
+        std::function<void()> open;
+    };
+    std::wstring entry = L"Line one of the text";
+    wchar_t buffer[64] = L"Mails";
+    const std::wstring question = L"Delete 3 entries and 1 template?";
+    const std::wstring result = L"Exported 12 entries to C:\\Users\\me\\Documents\\quillet-backup-2026-12-11.json";
+    const Case cases[] = {
+        {"question", kConfirm, L"Confirm", {std::wstring(1, kConfirmGlyph), question, L"Delete", cancel},
+         [&] { ask_confirmation(owner_.get(), L"Confirm", question, L"Delete"); }},
+        {"message", kConfirm, L"Info", {std::wstring(1, kMessageGlyph), L"Nothing to do.", L"OK"},
+         [&] { show_message(owner_.get(), L"Info", L"Nothing to do."); }},
+        {"result", kConfirm, L"Export", {std::wstring(1, kConfirmGlyph), result, L"Open", cancel},
+         [&] { ask_confirmation(owner_.get(), L"Export", result, L"Open"); }},
+        {"input", kInput, L"Group", {L"Group name:", L"Mails", L"OK", cancel},
+         [&] { input_box(owner_.get(), L"Group", L"Group name:", buffer, 64, false); }},
+        {"edit", kInput, L"Edit", {L"Text:", entry, L"OK", cancel},
+         [&] { input_box(owner_.get(), L"Edit", L"Text:", entry, true); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Texts by_get_text, by_message;
+        std::wstring title;
+        with_driver(
+            c.cls,
+            [&](HWND box) {
+                gui_test::wait_until([&] { return IsWindowVisible(box); });
+                title = text_of(box);
+                for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                    wchar_t got[256] = {};
+                    GetWindowTextW(child, got, 256);
+                    by_get_text.emplace_back(got);
+                    wchar_t sent[256] = {};
+                    SendMessageW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(sent));
+                    by_message.emplace_back(sent);
+                }
+                PostMessageW(box, WM_CLOSE, 0, 0);
+            },
+            [&] {
+                c.open();
+                return true;
+            });
+        EXPECT_EQ(title, c.title);
+        EXPECT_EQ(by_get_text, c.children);
+        EXPECT_EQ(by_message, c.children);
+    }
 }
 
 // --- GDI objects ------------------------------------------------------------------------------

@@ -73,8 +73,16 @@ TEST(TemplateEditor, GroupChosenOnOk) {
         {L"(ohne Gruppe)", L"(no group)", L"(ohne Gruppe)", L""},   // typed in the current language
         {L"(Без группы)", L"(no group)", L"(no group)", L""},
         {L"Work", L"(no group)", L"(ohne Gruppe)", L"Work"},
-        {L"(no group) ", L"(no group)", L"(no group)", L"(no group) "},
         {L"", L"(no group)", L"(no group)", L""},
+        // Typed behind the label (a click put the caret after it): the
+        // label is no part of the name.
+        {L"(no group)Mails", L"(no group)", L"(no group)", L"Mails"},
+        {L"(no group) Mails ", L"(no group)", L"(no group)", L"Mails"},
+        {L"(no group) ", L"(no group)", L"(no group)", L""},
+        {L"(ohne Gruppe)Post", L"(no group)", L"(ohne Gruppe)", L"Post"},  // the label of the language now
+        {L"(ohne Gruppe)Mails", L"(ohne Gruppe)", L"(no group)", L"Mails"},  // the window's first item
+        {L"(Без группы)Письма", L"(no group)", L"(no group)", L"Письма"},
+        {L"Mails(no group)", L"(no group)", L"(no group)", L"Mails(no group)"},
         {L"Work", L"", L"(no group)", L"Work"},                      // a combo without items
     };
     for (const Case& c : cases) {
@@ -101,6 +109,39 @@ TEST(TemplateEditor, ComboItemForAGroup) {
         EXPECT_EQ(editor_group_index(items, c.group), c.index);
     }
     EXPECT_EQ(editor_group_index({}, L""), -1);
+}
+
+// The window's frame is made around a client area that ends the margin
+// right of and below OK, the farthest control: no band under the buttons.
+TEST(TemplateEditor, ClientAreaEndsAMarginPastOk) {
+    const RECT ok = editor_ok_rect();
+    EXPECT_EQ(ok.left, 660);
+    EXPECT_EQ(ok.top, 502);
+    EXPECT_EQ(ok.right, 760);
+    EXPECT_EQ(ok.bottom, 530);
+    const SIZE client = editor_client_size();
+    EXPECT_EQ(client.cx, 774);
+    EXPECT_EQ(client.cy, 544);
+    // Every other control lies inside, above the bottom margin.
+    struct Case {
+        const char* what;
+        RECT r;
+    } cases[] = {
+        {"cancel", editor_cancel_rect(0)},
+        {"wide cancel", editor_cancel_rect(300)},
+        {"last insert button", editor_insert_button_rects().back()},
+        {"hint", editor_label_rect(EditorLabel::Hint, 24)},
+        {"insert label", editor_label_rect(EditorLabel::Insert, 24)},
+        {"name label", editor_label_rect(EditorLabel::Name, 18)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_GE(c.r.left, 0);
+        EXPECT_LE(c.r.right, client.cx - kEditorMargin);
+        EXPECT_LE(c.r.bottom, client.cy - kEditorMargin);
+    }
+    EXPECT_EQ(editor_cancel_rect(0).bottom, ok.bottom) << "Cancel sits in OK's row";
+    EXPECT_EQ(editor_cancel_rect(0).right, ok.left - 8);
 }
 
 TEST(TemplateEditor, CompleteInput) {

@@ -12,13 +12,12 @@
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/modal_loop.h"
+#include "ui/text_edit_style.h"
 
 namespace {
 
 constexpr DWORD kEditorStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kEditorExStyle = WS_EX_DLGMODALFRAME;
-constexpr int kEditorWidth = 780;
-constexpr int kEditorHeight = 620;
 
 constexpr COLORREF kDarkPage = 0x202020;
 constexpr COLORREF kLightPage = 0xF3F3F3;
@@ -26,6 +25,9 @@ constexpr COLORREF kDarkText = 0xF2F2F2;
 constexpr COLORREF kLightText = 0x141414;
 constexpr COLORREF kDarkControl = 0x2B2B2B;
 constexpr COLORREF kLightControl = 0xFFFFFF;
+
+// The no-group label of the first versions, still read as no group.
+constexpr const wchar_t* kRussianUngrouped = L"(\u0411\u0435\u0437 \u0433\u0440\u0443\u043F\u043F\u044B)";
 
 const wchar_t* const kPlaceholders[kEditorInsertCount] = {L"{date}", L"{time}", L"{datetime}", L"{year}", L"{user}"};
 const wchar_t* const kInsertKeys[kEditorInsertCount] = {L"editor.var_date", L"editor.var_time",
@@ -158,10 +160,17 @@ LRESULT on_create(HWND window, LPARAM lp) {
                             40, 640, 200, kEditorGroup, font);
     theme_child_colors(combo, dark);
     label_at(window, tr(L"editor.template_label"), editor_label_rect(EditorLabel::Text, font_height), font);
-    HWND body = make_edit(window, state->body, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, 120, 70,
-                          640, 340, kEditorBody, font, dark);
-    if (body) SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
-    set_window_dark_theme(body, dark);
+    // Made empty and filled once its font and limit are set: the text is
+    // laid out a single time, and a long one scrolls sideways.
+    HWND body = make_edit(window, L"",
+                          ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL |
+                              multiline_wrap_style(state->body.size()),
+                          120, 70, 640, 340, kEditorBody, font, dark);
+    if (body) {
+        SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
+        set_window_dark_theme(body, dark);
+        SetWindowTextW(body, state->body.c_str());
+    }
     label_at(window, tr(L"editor.insert_var"), editor_label_rect(EditorLabel::Insert, font_height), font);
     std::array<int, kEditorInsertCount> captions{};
     for (int i = 0; i < kEditorInsertCount; ++i)
@@ -173,7 +182,8 @@ LRESULT on_create(HWND window, LPARAM lp) {
                     kEditorFirstInsert + i, font, dark, false);
     }
     label_at(window, tr(L"editor.vars_hint"), editor_label_rect(EditorLabel::Hint, font_height), font);
-    make_button(window, L"OK", 660, 502, 100, 28, kEditorOk, font, dark, true);
+    const RECT ok = editor_ok_rect();
+    make_button(window, L"OK", ok.left, ok.top, ok.right - ok.left, ok.bottom - ok.top, kEditorOk, font, dark, true);
     const RECT cancel = editor_cancel_rect(font_text_width(window, font, tr(L"action.cancel")));
     make_button(window, tr(L"action.cancel"), cancel.left, cancel.top, cancel.right - cancel.left,
                 cancel.bottom - cancel.top, kEditorCancel, font, dark, false);
@@ -220,10 +230,21 @@ void insert_placeholder(HWND window, int id) {
     SetFocus(body);
 }
 
+// The group field gets the focus: while it shows the no-group entry, the
+// whole label is selected, so that what the user types replaces it. Posted,
+// so that it comes after the click that gave the focus placed the caret.
+void on_group_focus(HWND window) {
+    HWND combo = GetDlgItem(window, kEditorGroup);
+    if (combo && control_text(window, kEditorGroup) == first_group_item(window))
+        PostMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+}
+
 LRESULT on_command(HWND window, WPARAM wp) {
     TemplateEditorResult* state = state_of(window);
     const int id = LOWORD(wp);
-    if (id >= kEditorFirstInsert && id < kEditorFirstInsert + kEditorInsertCount) {
+    if (id == kEditorGroup) {
+        if (HIWORD(wp) == CBN_SETFOCUS) on_group_focus(window);
+    } else if (id >= kEditorFirstInsert && id < kEditorFirstInsert + kEditorInsertCount) {
         if (HIWORD(wp) == BN_CLICKED) insert_placeholder(window, id);
     } else if (id == kEditorOk) {
         if (state && HIWORD(wp) == BN_CLICKED) on_ok(window, *state);
@@ -317,19 +338,31 @@ RECT editor_label_rect(EditorLabel which, int font_height) {
     return RECT{};
 }
 
+RECT editor_ok_rect() { return RECT{660, 502, 760, 530}; }
+
 RECT editor_cancel_rect(int caption_width) {
+    const RECT ok = editor_ok_rect();
     const int w = std::max(100, caption_width + 24);
-    return RECT{652 - w, 502, 652, 530};
+    return RECT{ok.left - 8 - w, ok.top, ok.left - 8, ok.bottom};
+}
+
+SIZE editor_client_size() {
+    const RECT ok = editor_ok_rect();
+    return SIZE{ok.right + kEditorMargin, ok.bottom + kEditorMargin};
 }
 
 std::wstring editor_group_from_text(const std::wstring& text, const std::wstring& ungrouped_label) {
-    if (text == ungrouped_label || text == L"(\u0411\u0435\u0437 \u0433\u0440\u0443\u043F\u043F\u044B)") return {};
+    if (text == ungrouped_label || text == kRussianUngrouped) return {};
     return text;
 }
 
 std::wstring editor_group_choice(const std::wstring& text, const std::wstring& first_item,
                                  const std::wstring& ungrouped_label) {
     if (!first_item.empty() && text == first_item) return {};
+    // Typed behind the no-group label: the label is no part of the name.
+    for (const std::wstring& label : {first_item, ungrouped_label, std::wstring(kRussianUngrouped)})
+        if (!label.empty() && text.size() > label.size() && text.compare(0, label.size(), label) == 0)
+            return trim(text.substr(label.size()));
     return editor_group_from_text(text, ungrouped_label);
 }
 
@@ -372,8 +405,13 @@ bool show_template_editor(HWND owner, const MainWindow* main_window, std::wstrin
     state.title = title;
     state.group = group;
     state.body = body;
+    // The frame around the client area that the controls fill.
+    const SIZE client = editor_client_size();
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&frame, kEditorStyle, FALSE, kEditorExStyle);
     HWND editor = CreateWindowExW(kEditorExStyle, kTemplateEditorClass, tr(L"editor.title").c_str(), kEditorStyle, 0,
-                                  0, kEditorWidth, kEditorHeight, owner, nullptr, module(), &state);
+                                  0, frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, module(),
+                                  &state);
     if (!editor) return false;
     apply_dark_title_bar(editor, state.dark);
     apply_round_corners(editor);

@@ -75,8 +75,17 @@ std::array<RECT, kEditorInsertCount> editor_insert_button_rects(
 enum class EditorLabel { Name, Group, Text, Insert, Hint };
 RECT editor_label_rect(EditorLabel which, int font_height);
 
+// OK: 100 x 28 at (660, 502), the bottom right control.
+RECT editor_ok_rect();
 // Cancel: 100 wide or caption + 24, its right edge at 652 (8 left of OK).
 RECT editor_cancel_rect(int caption_width);
+
+// The margin right of and below the controls.
+inline constexpr int kEditorMargin = 14;
+// The client area: the margin right of and below OK, the farthest control
+// (the window's frame is made around it, so no band is left below the
+// buttons).
+SIZE editor_client_size();
 
 // The group of the combo's text: empty for the no-group entry (its label in
 // the current language) or for "(Без группы)"; the text itself otherwise.
@@ -84,7 +93,9 @@ std::wstring editor_group_from_text(const std::wstring& text, const std::wstring
 
 // The group of the combo's text on OK: empty when the text is the combo's
 // first item (the no-group entry as the window shows it, whatever language
-// was chosen since), otherwise as editor_group_from_text.
+// was chosen since); what follows that label (or the no-group label),
+// trimmed, when the text starts with it, since the label is never part of
+// a name; otherwise as editor_group_from_text.
 std::wstring editor_group_choice(const std::wstring& text, const std::wstring& first_item,
                                  const std::wstring& ungrouped_label);
 

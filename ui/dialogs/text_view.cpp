@@ -245,6 +245,9 @@ bool dark_background(HWND w) {
 // a selection) and Select all, at the screen point or, from the keyboard,
 // at the caret.
 void show_context_menu(TextView& v, HWND w, POINT screen, bool from_keyboard) {
+    // As an edit box does: the view takes the keyboard for its menu, and has
+    // it when the menu is gone (the menu's window took the activation).
+    if (!v.focused) SetFocus(w);
     if (from_keyboard) {
         POINT caret{};
         GetCaretPos(&caret);
@@ -259,6 +262,7 @@ void show_context_menu(TextView& v, HWND w, POINT screen, bool from_keyboard) {
     PopupMenu::add_item(items, kMenuSelectAll, tr(L"action.select_all"));
     const std::uint64_t choice = PopupMenu::track_at(w, screen.x, screen.y, items, dark_background(w));
     if (!IsWindow(w) || view_of(w) != &v) return;
+    if (GetActiveWindow() == GetAncestor(w, GA_ROOT) && GetFocus() != w) SetFocus(w);
     if (choice == kMenuCopy) copy_selection(v);
     else if (choice == kMenuSelectAll) select_all(v, w);
 }

@@ -13,7 +13,8 @@
 // selection; the text scrolls to keep the caret in view. The mouse selects
 // by a press and a drag (Shift+click extends), a double click selects a
 // word, Ctrl+A everything; Ctrl+C or Ctrl+Insert copies. The context menu
-// (right click, the menu key, Shift+F10) offers Copy and Select all. The
+// (right click, the menu key, Shift+F10) offers Copy and Select all; the
+// view takes the keyboard for it and holds it when the menu closes. The
 // wheel and the scroll bar scroll. The colours come from the parent's
 // answer to WM_CTLCOLOREDIT, as for an edit box. Interface thread only.
 #pragma once

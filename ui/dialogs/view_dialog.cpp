@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "app/app.h"
 #include "capture/image.h"
@@ -22,6 +23,7 @@
 #include "ui/dialogs/text_view.h"
 #include "ui/main_window.h"
 #include "ui/modal_loop.h"
+#include "ui/whole_text.h"
 
 // --- geometry and zoom --------------------------------------------------------------
 
@@ -427,6 +429,35 @@ LRESULT on_command(ViewDialog& d, HWND window, WPARAM wparam) {
     }
 }
 
+// The control that should hold the keyboard: the one that held it when the
+// window was left, else the text (an image keeps it on the window itself).
+HWND focus_target(const ViewDialog& d, HWND window) {
+    if (d.last_focus && IsWindow(d.last_focus) && IsChild(window, d.last_focus) && IsWindowVisible(d.last_focus) &&
+        IsWindowEnabled(d.last_focus))
+        return d.last_focus;
+    return d.text_edit;
+}
+
+// DefWindowProc would give the keyboard to the window itself, where the
+// text's keys do nothing: it goes back to the control that had it.
+LRESULT on_activate(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
+    if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) d.last_focus = focus;
+        return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+    }
+    HWND target = HIWORD(wparam) == 0 ? focus_target(d, window) : nullptr;
+    if (!target) return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
+    SetFocus(target);
+    return 0;
+}
+
+// The window itself was given the keyboard: it hands it on.
+LRESULT on_set_focus(ViewDialog& d, HWND window) {
+    if (HWND target = focus_target(d, window)) SetFocus(target);
+    return 0;
+}
+
 LRESULT on_erase_background(ViewDialog& d, HWND window, HDC dc) {
     RECT client{};
     GetClientRect(window, &client);
@@ -483,6 +514,8 @@ LRESULT CALLBACK view_dialog_wnd_proc(HWND window, UINT message, WPARAM wparam, 
         case WM_CAPTURECHANGED: return on_capture_changed(*d);
         case WM_SETCURSOR: return on_set_cursor(*d, window, wparam, lparam);
         case WM_COMMAND: return on_command(*d, window, wparam);
+        case WM_ACTIVATE: return on_activate(*d, window, wparam, lparam);
+        case WM_SETFOCUS: return on_set_focus(*d, window);
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
         case WM_CTLCOLOREDIT:
@@ -507,8 +540,13 @@ bool show_view_dialog(MainWindow* main_window, const HistoryEntry& entry) {
     d.main_window = main_window;
     d.dark = app && app->settings && app->settings->dark_mode;
     d.font = create_ui_font(main_window->font_size, 400);
-    HistoryEntry copy = entry;
-    if (copy.payload_deferred && app && app->database) app->database->load_payload(copy);
+    // What the window shows is whole: the text, and an image's bytes. A
+    // record that cannot be read so (its row gone, the store unreadable) is
+    // refused as any other use of it is, the user told, and no window opens.
+    std::optional<HistoryEntry> whole =
+        whole_entry_or_tell(app ? app->database.get() : nullptr, entry, entry.is_image, owner);
+    if (!whole) return false;
+    HistoryEntry& copy = *whole;
     d.text = std::move(copy.text);
     d.is_image = copy.is_image && !copy.image.empty();
     d.image_bytes = std::move(copy.image);

@@ -4,7 +4,9 @@
 // (never enlarged), zoomed with the wheel and dragged when it is larger
 // than its area. A band below tells where the entry came from and when it
 // was copied, with the fit button (images) and the close button. Esc
-// closes the window.
+// closes the window. Whenever the window becomes active again (after the
+// text's context menu, another window, a click on its frame) the keyboard
+// goes back to the control that had it, at first the text.
 //
 // show_view_dialog copies what it shows before its loop starts, so the
 // caller's record may change or go while the window is open; the record is
@@ -110,6 +112,9 @@ struct ViewDialog {
     HWND fit_button = nullptr;
     HWND close_button = nullptr;
     HWND text_edit = nullptr;
+    // The control that held the keyboard when the window was last left
+    // (for a menu of its own, another window); it gets it back.
+    HWND last_focus = nullptr;
     bool dark = false;
     int band_text_height = kViewBandMinHeight;  // measured for the window's width
 
@@ -118,8 +123,11 @@ struct ViewDialog {
 };
 
 // Shows the entry and returns when the window is closed: false without a
-// main window (or its window), or when the window cannot be made. The main
-// window is disabled meanwhile; a WM_QUIT that ends the loop is posted again.
+// main window (or its window), when the window cannot be made, or when the
+// entry cannot be read whole (its text and, for an image, its bytes, taken
+// through read_whole_entry; the user is told then, as for any other use of
+// it). The main window is disabled meanwhile; a WM_QUIT that ends the loop
+// is posted again.
 bool show_view_dialog(MainWindow* main_window, const HistoryEntry& entry);
 
 LRESULT CALLBACK view_dialog_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
