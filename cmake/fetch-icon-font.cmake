@@ -1,8 +1,9 @@
-# cmake -DPKG=name -DVERSION=v -DFILE=name_v_all.deb -DSHA256_HEX=... -DDEST=dir -P fetch-icon-font.cmake
-# Downloads the pinned Debian package with apt-get (or takes it from apt's
-# cache when the machine has it there), checks it against SHA256_HEX and
-# extracts the font, its list of icon names and its copyright file into
-# DEST/icon-font.
+# cmake -DPKG=name -DVERSION=v -DFILE=name_v_all.deb -DSHA256_HEX=... -DDEST=dir [-DLOCAL=file.deb]
+#       -P fetch-icon-font.cmake
+# Downloads the pinned Debian package with apt-get (or takes LOCAL, a copy
+# fetched beforehand, or the one in apt's cache), checks it against
+# SHA256_HEX and extracts the font, its list of icon names and its
+# copyright file into DEST/icon-font.
 set(_dl ${DEST}/download)
 set(_deb ${_dl}/${FILE})
 file(MAKE_DIRECTORY ${_dl})
@@ -22,7 +23,9 @@ if(NOT ok)
   file(REMOVE ${_deb})
   find_program(APT_GET apt-get)
   set(err "")
-  if(APT_GET)
+  if(LOCAL AND EXISTS "${LOCAL}")
+    file(COPY_FILE "${LOCAL}" ${_deb})
+  elseif(APT_GET)
     execute_process(COMMAND ${APT_GET} download -qq ${PKG}=${VERSION}
       WORKING_DIRECTORY ${_dl} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   endif()
@@ -31,7 +34,8 @@ if(NOT ok)
   endif()
   if(NOT EXISTS ${_deb})
     message(FATAL_ERROR "Could not download ${PKG} ${VERSION} (apt-get download: ${err}). "
-                        "Run 'apt-get update' (tools/setup.sh does) and configure again.")
+                        "Run 'apt-get update' (tools/setup.sh does) and configure again, or fetch "
+                        "${FILE} from a Debian mirror and name it with -DQUILLET_ICON_FONT_LOCAL_DEB=<file>.")
   endif()
   _digest_ok(${_deb} ok)
   if(NOT ok)

@@ -9,6 +9,13 @@ set(QUILLET_ICON_FONT_VERSION "6.7.0+dfsg-1")
 set(QUILLET_ICON_FONT_DEB "fonts-material-design-icons-iconfont_6.7.0+dfsg-1_all.deb")
 set(QUILLET_ICON_FONT_SHA256 "a2abd7168a460fb6063be4175e06fd7c48b1eef68433a608726408053d84e085")
 set(_icon_src ${CMAKE_BINARY_DIR}/deps/icon-font)
+# Where apt-get is not at hand (a build on Windows): the package fetched
+# beforehand, checked by the same hash.
+set(QUILLET_ICON_FONT_LOCAL_DEB "" CACHE FILEPATH "A copy of ${QUILLET_ICON_FONT_DEB} to use instead of apt-get")
+# The Apache License's text, as Debian's base-files ship it (the same bytes
+# as https://www.apache.org/licenses/LICENSE-2.0.txt).
+set(QUILLET_APACHE_LICENSE "/usr/share/common-licenses/Apache-2.0" CACHE FILEPATH "The text of the Apache License 2.0")
+set(QUILLET_APACHE_LICENSE_SHA256 "cfc7749b96f63bd31c3c42b5c471bf756814053e847c10f3eb003417bc523d30")
 
 if(NOT EXISTS ${_icon_src}/MaterialIcons-Regular.ttf OR NOT EXISTS ${_icon_src}/_variables.scss
    OR NOT EXISTS ${_icon_src}/copyright)
@@ -17,7 +24,7 @@ if(NOT EXISTS ${_icon_src}/MaterialIcons-Regular.ttf OR NOT EXISTS ${_icon_src}/
     COMMAND ${CMAKE_COMMAND}
       -DPKG=${QUILLET_ICON_FONT_PKG} -DVERSION=${QUILLET_ICON_FONT_VERSION}
       -DFILE=${QUILLET_ICON_FONT_DEB} -DSHA256_HEX=${QUILLET_ICON_FONT_SHA256}
-      -DDEST=${CMAKE_BINARY_DIR}/deps
+      -DDEST=${CMAKE_BINARY_DIR}/deps -DLOCAL=${QUILLET_ICON_FONT_LOCAL_DEB}
       -P ${CMAKE_CURRENT_LIST_DIR}/fetch-icon-font.cmake
     RESULT_VARIABLE _rc)
   if(NOT _rc EQUAL 0)
@@ -52,9 +59,14 @@ add_custom_target(quillet_icon_font ALL DEPENDS ${QUILLET_ICON_FONT_FILE})
 
 # The licence that ships with the font.
 set(QUILLET_ICON_FONT_LICENSE ${CMAKE_BINARY_DIR}/third_party/icon-font-LICENSE.txt)
-set(_apache /usr/share/common-licenses/Apache-2.0)
+set(_apache ${QUILLET_APACHE_LICENSE})
 if(NOT EXISTS ${_apache})
-  message(FATAL_ERROR "${_apache} (Debian's base-files) is missing: the icon font's licence text comes from it")
+  message(FATAL_ERROR "${_apache} is missing: the icon font's licence text comes from it "
+                      "(Debian's base-files; else name LICENSE-2.0.txt with -DQUILLET_APACHE_LICENSE=<file>)")
+endif()
+file(SHA256 ${_apache} _apache_digest)
+if(NOT _apache_digest STREQUAL QUILLET_APACHE_LICENSE_SHA256)
+  message(FATAL_ERROR "${_apache} is not the Apache License 2.0 text (SHA-256 ${_apache_digest})")
 endif()
 file(READ ${_icon_src}/copyright _copyright)
 file(READ ${_apache} _apache_text)
