@@ -36,6 +36,11 @@ function(quillet_test name)
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} gmock gtest_main)
+  # The fallback icon font, found in the executable's resources as the
+  # program finds it in its own.
+  if(COMMAND quillet_embed_icon_font)
+    quillet_embed_icon_font(${name} ${CMAKE_SOURCE_DIR}/tests/icon_font.rc)
+  endif()
   # A test program asks the local update server, never the real site.
   if(TARGET q_test_update_base)
     target_link_libraries(${name} PRIVATE q_test_update_base)

@@ -86,6 +86,7 @@ RAII_NULL_TRAITS(HookTraits, HHOOK, UnhookWindowsHookEx)
 RAII_NULL_TRAITS(ModuleTraits, HMODULE, FreeLibrary)
 RAII_NULL_TRAITS(WindowTraits, HWND, DestroyWindow)
 RAII_NULL_TRAITS(GlobalTraits, HGLOBAL, GlobalFree)
+RAII_NULL_TRAITS(FontMemTraits, HANDLE, RemoveFontMemResourceEx)
 
 #undef RAII_NULL_TRAITS
 
@@ -144,6 +145,9 @@ using Window = Unique<detail::WindowTraits>;
 // Global memory owned by the program (GlobalFree). Call release() once the
 // block has been handed to the system, e.g. after a successful SetClipboardData.
 using GlobalMemory = Unique<detail::GlobalTraits>;
+// Fonts added for the process from memory by AddFontMemResourceEx
+// (RemoveFontMemResourceEx).
+using FontMemResource = Unique<detail::FontMemTraits>;
 
 // ---------------------------------------------------------------------------
 // The wait cursor while the interface thread does a long task; the cursor

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "theme/icon_font.h"
+
 namespace {
 
 int CALLBACK note_family(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
@@ -40,11 +42,23 @@ const std::wstring& ui_font_face() {
     return face;
 }
 
+std::wstring pick_icon_font_face(bool (*installed)(const std::wstring&), bool (*add_fallback)()) {
+    for (const wchar_t* face : {kIconFontFace, L"Segoe Fluent Icons"})
+        if (installed && installed(face)) return face;
+    if (add_fallback && add_fallback()) return kFallbackIconFace;
+    return kIconFontFace;
+}
+
 const std::wstring& icon_font_face() {
-    static const std::wstring face = pick_font_face({kIconFontFace, L"Segoe Fluent Icons"}, font_face_installed);
+    static const std::wstring face = pick_icon_font_face(font_face_installed, fallback_icon_font_added);
     return face;
 }
 
 raii::Font create_ui_font(int size, int weight) { return make_font(ui_font_face(), size, weight); }
 
 raii::Font create_icon_font(int size) { return make_font(icon_font_face(), size, FW_NORMAL); }
+
+raii::Font create_fallback_icon_font(int size) {
+    fallback_icon_font_added();
+    return make_font(kFallbackIconFace, size, FW_NORMAL);
+}

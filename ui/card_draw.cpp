@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "theme/fonts.h"
+#include "theme/icon_font.h"
 #include "ui/list_model.h"
 #include "ui/side_panel.h"
 #include "ui/thumbnail_cache.h"
@@ -65,6 +67,37 @@ int text_width(HDC dc, const std::wstring& text) {
     SIZE sz{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &sz);
     return sz.cx;
+}
+
+// Draws an emoji used as an icon in the DC's font, or, where neither that
+// font nor an emoji font of the system has it, in the fallback icon font at
+// the same size. Gives the drawn width.
+int icon_in(HDC dc, const std::wstring& icon, const RECT& rc, COLORREF color, UINT format) {
+    if (icon.empty()) return 0;
+    if (system_draws_emoji(dc, icon)) {
+        text_in(dc, icon, rc, color, format);
+        return text_width(dc, icon);
+    }
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    raii::Font fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
+    raii::SelectGuard font(dc, fallback.get());
+    SetTextColor(dc, color);
+    return draw_by_glyph_index(dc, icon, rc);
+}
+
+// Draws a card's text, which may start with the pin marker (the pin and a
+// blank). Where the system has no pin, the pin is drawn as an icon and the
+// rest of the text follows it.
+void marked_text_in(HDC dc, const std::wstring& text, RECT rc, COLORREF color, UINT format) {
+    const std::wstring marker = kPinMarker;
+    const std::wstring pin = marker.substr(0, marker.find(L' '));
+    if (text.rfind(pin, 0) != 0 || system_draws_emoji(dc, pin)) {
+        text_in(dc, text, rc, color, format);
+        return;
+    }
+    rc.left += icon_in(dc, pin, rc, color, kLine);
+    text_in(dc, text.substr(pin.size()), rc, color, format);
 }
 
 // The list font again at weight 600.
@@ -164,13 +197,7 @@ void draw_image_card(const CardPaint& p, HBITMAP thumbnail, const std::wstring& 
 
     std::wstring line1, line2;
     split_first_line(display_name, line1, line2);
-    RECT r1 = l.line1;
-    if (pinned) {
-        const std::wstring pin = kPinMarker;
-        text_in(p.dc, pin, r1, tc.main, kLine);
-        r1.left += text_width(p.dc, pin);
-    }
-    text_in(p.dc, line1, r1, tc.main, kLine | DT_END_ELLIPSIS);
+    marked_text_in(p.dc, pinned ? kPinMarker + line1 : line1, l.line1, tc.main, kLine | DT_END_ELLIPSIS);
     if (!line2.empty()) text_in(p.dc, line2, l.line2, tc.secondary, kWrapped);
     if (!meta.empty()) text_in(p.dc, meta, l.meta, tc.secondary, kLine | DT_RIGHT | DT_END_ELLIPSIS);
 }
@@ -181,7 +208,7 @@ void draw_text_card(const CardPaint& p, const std::wstring& row_text, const std:
     raii::SelectGuard font(p.dc, font_of(p));
     const TextCardLayout l = text_card_layout(p.rc, meta.empty() ? -1 : text_width(p.dc, meta));
     if (!meta.empty()) text_in(p.dc, meta, l.meta, tc.secondary, kLine | DT_RIGHT | DT_END_ELLIPSIS);
-    text_in(p.dc, row_text, l.text, tc.main, kLine | DT_END_ELLIPSIS);
+    marked_text_in(p.dc, row_text, l.text, tc.main, kLine | DT_END_ELLIPSIS);
 }
 
 void draw_cards_item(const DRAWITEMSTRUCT& dis, const CardListContext& ctx) {
@@ -234,7 +261,7 @@ void draw_side_row(const CardPaint& p, const std::wstring& text, bool indented) 
     fill(p.dc, p.rc, c.side_background);
     if (p.selected) round_fill(p.dc, l.highlight, 8, c.side_selected);
     raii::SelectGuard font(p.dc, font_of(p));
-    text_in(p.dc, side_row_icon(text), l.icon, tc.secondary, kLine);
+    icon_in(p.dc, side_row_icon(text), l.icon, tc.secondary, kLine);
     text_in(p.dc, side_row_label(text), l.label, tc.main, kLine | DT_END_ELLIPSIS);
 }
 

@@ -41,23 +41,13 @@ std::wstring unpacked_dir() {
 }
 
 // Every file under the folder, as relative paths with "/" between names.
-void list_files(const std::wstring& dir, const std::wstring& prefix, std::vector<std::wstring>& out) {
-    WIN32_FIND_DATAW found{};
-    raii::FindHandle find(FindFirstFileW((dir + L"\\*").c_str(), &found));
-    if (!find) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            list_files(dir + L"\\" + name, prefix + name + L"/", out);
-        else
-            out.push_back(prefix + name);
-    } while (FindNextFileW(find.get(), &found));
-}
-
 std::vector<std::wstring> files_under(const std::wstring& dir) {
     std::vector<std::wstring> files;
-    list_files(dir, L"", files);
+    test_support::for_each_file(dir, [&](const std::wstring& path) {
+        std::wstring relative = path.substr(dir.size() + 1);
+        std::replace(relative.begin(), relative.end(), L'\\', L'/');
+        files.push_back(relative);
+    });
     std::sort(files.begin(), files.end());
     return files;
 }

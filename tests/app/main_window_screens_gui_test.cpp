@@ -14,6 +14,8 @@
 #include "capture/image.h"
 #include "store/database.h"
 #include "tests/app/app_test_support.h"
+#include "tests/theme/icon_cells.h"
+#include "theme/fonts.h"
 #include "ui/card_draw.h"
 #include "ui/cards_list.h"
 #include "ui/main_window.h"
@@ -75,6 +77,62 @@ void save_shot(HWND wnd, const Shot& shot, const wchar_t* what) {
     EXPECT_TRUE(test_support::write_file(own_exe_dir() + name, std::string(png.begin(), png.end())));
 }
 
+// The control's rectangle in the window's picture, `inset` pixels in.
+RECT cell_of(HWND wnd, HWND control, int inset) {
+    RECT w{}, c{};
+    GetWindowRect(wnd, &w);
+    GetWindowRect(control, &c);
+    return RECT{c.left - w.left + inset, c.top - w.top + inset, c.right - w.left - inset, c.bottom - w.top - inset};
+}
+
+// Every toolbar button and the search button show their icon, and the side
+// panel's rows their emoji: something is drawn in each, and it is not the
+// drawing of a missing glyph.
+void expect_icons_drawn(HWND wnd, const MainWindow& mw) {
+    RECT rc{};
+    GetWindowRect(wnd, &rc);
+    const Capture c = capture_screen(rc);
+    ASSERT_GT(c.width, 0);
+    const icon_cells::PixelAt at = [&c](int x, int y) { return c.at(x, y); };
+    std::vector<HWND> buttons(mw.toolbar_buttons.begin(), mw.toolbar_buttons.end());
+    buttons.push_back(mw.search_button);
+    int checked = 0;
+    for (HWND b : buttons) {
+        if (!b || !IsWindowVisible(b)) continue;
+        const HFONT font = reinterpret_cast<HFONT>(SendMessageW(b, WM_GETFONT, 0, 0));
+        EXPECT_EQ(icon_cells::icon_cell_problem(at, cell_of(wnd, b, 3), {{font}}), "")
+            << "button " << GetDlgCtrlID(b);
+        ++checked;
+    }
+    EXPECT_GE(checked, 10);
+    if (!IsWindowVisible(mw.side)) return;
+    const HFONT side_font = reinterpret_cast<HFONT>(SendMessageW(mw.side, WM_GETFONT, 0, 0));
+    // Where no font of the system has the emoji, the fallback icon font at
+    // the list font's size draws them.
+    TEXTMETRICW tm{};
+    {
+        raii::MemoryDC dc(CreateCompatibleDC(nullptr));
+        raii::SelectGuard select(dc.get(), side_font);
+        GetTextMetricsW(dc.get(), &tm);
+    }
+    const raii::Font fallback = create_fallback_icon_font(static_cast<int>(tm.tmHeight - tm.tmInternalLeading));
+    const RECT side = cell_of(wnd, mw.side, 0);
+    int emoji = 0;
+    for (int i = 0; i < static_cast<int>(mw.panel.rows().size()); ++i) {
+        const SidePanelRow& row = mw.panel.rows()[i];
+        if (side_row_icon(row.text).empty()) continue;
+        RECT item{};
+        if (SendMessageW(mw.side, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item)) == LB_ERR) continue;
+        if (item.bottom > side.bottom - side.top) break;
+        RECT icon = side_row_layout(item, side_row_indented(row)).icon;
+        OffsetRect(&icon, side.left, side.top);
+        EXPECT_EQ(icon_cells::icon_cell_problem(at, icon, {{side_font, icon_cells::kMissingPair}, {fallback.get()}}), "")
+            << "side row " << i;
+        ++emoji;
+    }
+    EXPECT_GE(emoji, 3);
+}
+
 class MainWindowScreens : public testing::TestWithParam<Shot> {};
 
 TEST_P(MainWindowScreens, CardsOfEveryKindAreDrawn) {
@@ -111,6 +169,7 @@ TEST_P(MainWindowScreens, CardsOfEveryKindAreDrawn) {
     EXPECT_EQ(SendMessageW(mw->cards, LB_GETITEMHEIGHT, 0, 0), kTextRowHeight);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(wnd, kIdEmptyHint)));
     save_shot(wnd, shot, L"texts");
+    expect_icons_drawn(wnd, *mw);
     // The images view with its thumbnail card.
     mw->show_images();
     pump(500);

@@ -9,6 +9,7 @@
 #include "capture/image.h"
 #include "core/i18n.h"
 #include "tests/app/settings_test_support.h"
+#include "tests/theme/icon_cells.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -64,6 +65,24 @@ TEST_P(SettingsScreens, EveryPageIsDrawnInTheTheme) {
         ClientToScreen(sw.window, &page_point);
         EXPECT_EQ(c.at(band_point.x - rc.left, band_point.y - rc.top), band) << n;
         EXPECT_EQ(c.at(page_point.x - rc.left, page_point.y - rc.top), page) << n;
+        if (n == 0) {
+            // Every page's icon in the list on the left is drawn: something
+            // is there, and it is not the drawing of a missing glyph.
+            const int rows = static_cast<int>(SendMessageW(sw.page_list, LB_GETCOUNT, 0, 0));
+            EXPECT_EQ(rows, kSettingsPageCount);
+            for (int i = 0; i < rows; ++i) {
+                RECT item{};
+                SendMessageW(sw.page_list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+                POINT corner{item.left + 18, item.top};
+                ClientToScreen(sw.page_list, &corner);
+                const RECT cell{corner.x - rc.left, corner.y - rc.top + 2, corner.x - rc.left + 24,
+                                corner.y - rc.top + (item.bottom - item.top) - 2};
+                EXPECT_EQ(icon_cells::icon_cell_problem([&c](int x, int y) { return c.at(x, y); }, cell,
+                                                        {{sw.glyph_font.get()}}),
+                          "")
+                    << "page " << i;
+            }
+        }
         std::vector<std::uint8_t> png;
         ASSERT_TRUE(winutil::encode_bgra_png(c.pixels.data(), static_cast<std::uint32_t>(c.width),
                                              static_cast<std::uint32_t>(c.height), png));

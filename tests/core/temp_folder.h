@@ -5,11 +5,28 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "core/handles.h"
 
 namespace test_support {
+
+// Calls `visit` with the path of every file under the folder, in the
+// folders below it too.
+inline void for_each_file(const std::wstring& dir, const std::function<void(const std::wstring& path)>& visit) {
+    WIN32_FIND_DATAW found{};
+    raii::FindHandle find(FindFirstFileW((dir + L"\\*").c_str(), &found));
+    if (!find) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            for_each_file(dir + L"\\" + name, visit);
+        else
+            visit(dir + L"\\" + name);
+    } while (FindNextFileW(find.get(), &found));
+}
 
 inline void delete_tree(const std::wstring& dir) {
     WIN32_FIND_DATAW found{};

@@ -19,6 +19,7 @@
 #include "tests/screenshot/shot_test_support.h"
 #include "core/i18n.h"
 #include "theme/fonts.h"
+#include "tests/theme/icon_cells.h"
 
 namespace {
 
@@ -485,6 +486,21 @@ TEST(CaptureOverlayScreens, SelectionToolbarAndAnnotationsInBothThemes) {
         EXPECT_EQ(shot.at(o.toolbar_rect.left + 3, o.toolbar_rect.top + 20), bar);
         // The markers' circles.
         EXPECT_EQ(shot.at(1100 - 11, 560), kSwatchColours[5]);
+        // The icons of undo, redo, done, copy, save and cancel are drawn:
+        // something is there, and it is not the drawing of a missing glyph.
+        const raii::Font symbols = create_icon_font(16);
+        int icons = 0;
+        for (const ToolbarButton& b : o.buttons) {
+            if (b.id != kTbUndo && b.id != kTbRedo && b.id < kTbDone) continue;
+            RECT cell = b.rect;
+            InflateRect(&cell, -2, -2);
+            EXPECT_EQ(icon_cells::icon_cell_problem([&shot](int x, int y) { return shot.at(x, y); }, cell,
+                                                    {{symbols.get()}}),
+                      "")
+                << "button " << b.id;
+            ++icons;
+        }
+        EXPECT_EQ(icons, 6);
     }
 }
 

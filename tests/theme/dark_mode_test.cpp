@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "theme/fonts.h"
+#include "theme/icon_font.h"
 
 namespace {
 
@@ -169,9 +170,14 @@ TEST(Fonts, MadeAtTheSizeAndWeight) {
     EXPECT_EQ(lf.lfHeight, -26);
     EXPECT_EQ(lf.lfWeight, 400);
     EXPECT_EQ(std::wstring(lf.lfFaceName), icon_font_face());
-    // The faces are the named ones or their same-design stand-ins.
+    // The faces are the named ones or their same-design stand-ins; the icons
+    // come from the fallback font inside the program where the system has
+    // neither icon face.
     EXPECT_TRUE(ui_font_face() == L"Segoe UI Variable Text" || ui_font_face() == L"Segoe UI");
-    EXPECT_TRUE(icon_font_face() == L"Segoe MDL2 Assets" || icon_font_face() == L"Segoe Fluent Icons");
+    if (font_face_installed(L"Segoe MDL2 Assets") || font_face_installed(L"Segoe Fluent Icons"))
+        EXPECT_TRUE(icon_font_face() == L"Segoe MDL2 Assets" || icon_font_face() == L"Segoe Fluent Icons");
+    else
+        EXPECT_EQ(icon_font_face(), kFallbackIconFace);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The program's resources, compiled from resources/quillet.rc into this
 // test program: the version block (1.3.7), the manifest (as invoker, long
-// paths, Common Controls 6) and the icon in all its sizes.
+// paths, Common Controls 6), the icon in all its sizes and the fallback
+// icon font.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,6 +13,8 @@
 #include "core/handles.h"
 #include "resources/version.h"
 #include "theme/app_icon.h"
+#include "theme/icon_font.h"
+#include "theme/icon_font_resource.h"
 
 namespace {
 
@@ -114,6 +117,13 @@ TEST(Resources, IconInEverySize) {
     std::vector<uint32_t> px(32 * 32);
     ASSERT_EQ(GetDIBits(dc.get(), color.get(), 0, 32, px.data(), &bi, DIB_RGB_COLORS), 32);
     EXPECT_EQ(px[16 * 32 + 3] & 0xFFFFFF, 0x0066CCu) << "RGB(0, 102, 204)";
+}
+
+// The fallback icon font is a TrueType file with the family "Quillet Icons".
+TEST(Resources, FallbackIconFont) {
+    raii::FontMemResource font = add_font_resource(GetModuleHandleW(nullptr), QUILLET_ICON_FONT_RESOURCE);
+    ASSERT_TRUE(font);
+    EXPECT_TRUE(face_has_glyph(kFallbackIconFace, 0xE77F));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "capture/image.h"
 #include "core/i18n.h"
 #include "tests/theme/gui_support.h"
+#include "tests/theme/icon_cells.h"
 #include "theme/fonts.h"
 #include "ui/card_draw.h"
 #include "ui/cards_list.h"
@@ -476,4 +477,40 @@ TEST_F(Cards, AmpersandsAreShownAsWritten) {
     }
     EXPECT_TRUE(card.pixels().bgra == reference.pixels().bgra);
 }
+// The pin before a pinned text or image card is drawn as an icon in both
+// themes: from an emoji font of the system, or from the fallback icon font
+// where the system has none (Wine), never as missing glyphs.
+TEST_F(Cards, PinOfAPinnedCardIsAnIcon) {
+    raii::Font font = create_ui_font(14, 400);
+    TEXTMETRICW tm{};
+    {
+        raii::MemoryDC dc(CreateCompatibleDC(nullptr));
+        raii::SelectGuard f(dc.get(), font.get());
+        GetTextMetricsW(dc.get(), &tm);
+    }
+    const int em = static_cast<int>(tm.tmHeight - tm.tmInternalLeading);
+    for (bool dark : {false, true}) {
+        for (bool image : {false, true}) {
+            SCOPED_TRACE(std::string(dark ? "dark " : "light ") + (image ? "image card" : "text card"));
+            const RECT row{0, 0, 300, image ? kTallRowHeight : kTextRowHeight};
+            Canvas card(300, row.bottom);
+            card.fill(card_colors(dark).card_fill);
+            const CardPaint p{card.dc(), row, false, dark, font.get()};
+            RECT line{};
+            if (image) {
+                draw_image_card(p, nullptr, L"", true, L"");
+                line = image_card_layout(row, static_cast<int>(tm.tmHeight), -1).line1;
+            } else {
+                draw_text_card(p, kPinMarker, L"");
+                line = text_card_layout(row, -1).text;
+            }
+            // The pin (two missing glyphs when it fails) and nothing after it.
+            const RECT cell{line.left, line.top, std::min<LONG>(line.right, line.left + 3 * em), line.bottom};
+            EXPECT_EQ(icon_cells::icon_cell_problem([&card](int x, int y) { return card.at(x, y); }, cell,
+                                                    {{font.get(), icon_cells::kMissingPair}}),
+                      "");
+        }
+    }
+}
+
 }  // namespace
