@@ -122,7 +122,9 @@ TEST(CaptureQueue, HoldsAtMost200CapturesOr64MiBButAlwaysTheFirst) {
         for (std::size_t i = 0; i < c.count; ++i) kept += q.push(capture(L"copy " + std::to_wstring(i), c.image_bytes));
         EXPECT_EQ(kept, c.kept) << c.name;
         EXPECT_EQ(q.size(), c.kept) << c.name;
-        if (q.size() > 1) EXPECT_LE(q.bytes(), CaptureQueue::kMaxBytes) << c.name;
+        if (q.size() > 1) {
+            EXPECT_LE(q.bytes(), CaptureQueue::kMaxBytes) << c.name;
+        }
         // The refused ones were the latest: the first ones wait in order.
         std::vector<std::wstring> order;
         q.drain([&](PendingCapture& p) {

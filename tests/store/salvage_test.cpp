@@ -162,7 +162,9 @@ TEST(StoreSalvage, AnImageEntryWhoseImageDoesNotReadIsKeptOnlyWithItsText) {
         ASSERT_GT(db.add_entry({.text = L"a text after the images"}), 0);
     }
     for (const Image& i : images) {
-        if (i.broken) ASSERT_GT(store_test::break_overflow_chain(path, kPage, i.fill), 0u) << i.fill;
+        if (i.broken) {
+            ASSERT_GT(store_test::break_overflow_chain(path, kPage, i.fill), 0u) << i.fill;
+        }
     }
 
     Database db(path);

@@ -345,3 +345,12 @@ TEST(IconCodePoints, EmojiCheckReadsTheFontsCharacterMap) {
 }
 
 }  // namespace
+
+// What draws the system's own parts of a window: Marlett the title-bar
+// buttons and scroll arrows, Tahoma the dialog face. Windows has both; the
+// test prefixes get Wine's own copies, or the buttons read "0 1 r".
+TEST(SystemFonts, TheFacesOfTheWindowFrameAreInstalled) {
+    for (const wchar_t* face : {L"Marlett", L"Tahoma"}) {
+        EXPECT_TRUE(font_face_installed(face)) << std::string(face, face + wcslen(face));
+    }
+}
