@@ -187,6 +187,7 @@ void long_text(App& app, MainWindow& mw, const std::wstring& dir) {
                  3);
     HistoryEntry short_text;
     short_text.text = words(100);
+    short_text.text_state = TextState::Whole;
     std::vector<double> short_opens;
     for (int i = 0; i < 5; ++i) {
         short_opens.push_back(ViewProbe::open(&mw, short_text));
@@ -276,6 +277,7 @@ void run(const std::wstring& dir) {
     // made of the bytes.
     HistoryEntry short_text;
     short_text.text = L"a short text";
+    short_text.text_state = TextState::Whole;
     std::vector<double> text_opens;
     for (int i = 0; i < 9; ++i) {
         text_opens.push_back(ViewProbe::open(mw, short_text));
@@ -291,6 +293,7 @@ void run(const std::wstring& dir) {
     big.id = 1;
     big.is_image = true;
     big.image = big_png;
+    big.text_state = TextState::Whole;
     big.created_at = L"2024-05-01T14:03:00";
     double repaint_near = 0, repaint_far = 0, stretch = 0;
     ViewProbe::open(mw, big, [&](HWND dialog) {

@@ -28,6 +28,13 @@ if(NOT ok)
   elseif(APT_GET)
     execute_process(COMMAND ${APT_GET} download -qq ${PKG}=${VERSION}
       WORKING_DIRECTORY ${_dl} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+      # The package lists may be missing or old (a machine whose packages
+      # were all there, so the set-up never read them): read them and try again.
+      execute_process(COMMAND ${APT_GET} update -qq RESULT_VARIABLE urc OUTPUT_QUIET ERROR_QUIET)
+      execute_process(COMMAND ${APT_GET} download -qq ${PKG}=${VERSION}
+        WORKING_DIRECTORY ${_dl} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    endif()
   endif()
   if(NOT EXISTS ${_deb} AND EXISTS /var/cache/apt/archives/${FILE})
     file(COPY /var/cache/apt/archives/${FILE} DESTINATION ${_dl})

@@ -352,6 +352,7 @@ TEST(TextFitScreens, ViewWindowOfABrowserEntryAtSize18ShowsItsTimeLine) {
     MainWindow* mw = run.app->main_window.get();
     HistoryEntry e;
     e.text = L"Quillet keeps what you copy.";
+    e.text_state = TextState::Whole;
     e.source_app = L"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe";
     e.is_browser_page = true;
     e.source_title = L"How to keep a clipboard history that survives a restart, with pictures and templates";

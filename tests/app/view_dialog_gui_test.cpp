@@ -216,6 +216,7 @@ TEST_F(ViewDialogWindow, ResizingResetsZoomAndPan) {
 TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
     HistoryEntry e;
     e.id = 5;
+    e.text_state = TextState::Whole;
     e.text = L"first line\r\nsecond line with more words";
     e.created_at = L"2024-03-05T07:08:09";
     bool read_only = false, has_scroll = false, main_enabled = true;
@@ -247,6 +248,7 @@ TEST_F(ViewDialogWindow, TextIsShownReadOnlyAndTheMainWindowWaits) {
 TEST_F(ViewDialogWindow, QuitDuringTheWindowIsPostedAgain) {
     HistoryEntry e;
     e.text = L"text";
+    e.text_state = TextState::Whole;
     const DWORD ui = GetCurrentThreadId();
     HWND seen = nullptr;
     EXPECT_TRUE(with_view(mw, e, [&](HWND dialog, ViewDialog*) {
@@ -316,6 +318,7 @@ TEST_F(ViewDialogWindow, KeysSelectLinesOfAMixedTextAndCtrlCCopiesThem) {
     };
     HistoryEntry e;
     e.id = 7;
+    e.text_state = TextState::Whole;
     for (const std::wstring& l : lines) e.text += l + L"\r\n";
     for (int i = 0; i < 3; ++i) e.text += L"\U0001F600\U0001F601\U0001F602 mixed \u4E2D\u6587 words wrap here ";
     const std::wstring wanted = lines[0] + L"\r\n" + lines[1] + L"\r\n" + lines[2];
@@ -367,6 +370,7 @@ TEST_F(ViewDialogWindow, AfterTheContextMenuTheKeysActOnTheText) {
     const std::wstring first = L"the first line of the text";
     HistoryEntry e;
     e.id = 9;
+    e.text_state = TextState::Whole;
     e.text = first + L"\r\na second line\r\nand a third one";
     struct Case {
         const char* name;
@@ -486,6 +490,7 @@ TEST_F(ViewDialogWindow, AnEntryGoneFromTheStoreIsRefusedAlikeWithoutAWindow) {
 TEST_F(ViewDialogWindow, EscClosesTheWindow) {
     HistoryEntry text;
     text.text = L"a text to read";
+    text.text_state = TextState::Whole;
     const HistoryEntry entries[] = {text, view_test::image_entry(view_test::gradient_png(300, 200))};
     for (const HistoryEntry& e : entries) {
         std::atomic<bool> closed{false};

@@ -41,6 +41,7 @@ inline HistoryEntry image_entry(std::vector<std::uint8_t> bytes) {
     e.id = 1;
     e.is_image = true;
     e.image = std::move(bytes);
+    e.text_state = TextState::Whole;
     e.source_app = L"mspaint.exe";
     e.created_at = L"2024-05-01T14:03:00";
     return e;
