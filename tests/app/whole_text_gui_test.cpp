@@ -182,8 +182,14 @@ TEST_F(WholeTextAtStart, EachUseOfARowNotReadYetGetsItsWholeText) {
     auto clipboard_after = [](const std::function<void(MainWindow&)>& act) {
         return [act](MainWindow& mw) {
             act(mw);
-            pump(50);
-            return winutil::get_clipboard_text();
+            // The clipboard can be held a moment by the paste that follows
+            // (a read then gives nothing): wait for the new text.
+            std::wstring text;
+            pump_until([&] {
+                text = winutil::get_clipboard_text();
+                return !text.empty() && text != L"before";
+            }, 5000);
+            return text;
         };
     };
     const Use uses[] = {
