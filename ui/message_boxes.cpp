@@ -15,6 +15,7 @@
 #include "theme/geometry.h"
 #include "ui/modal_loop.h"
 #include "ui/text_edit_style.h"
+#include "ui/threaded_edit.h"
 
 namespace {
 
@@ -365,20 +366,23 @@ bool run_input_box(HWND owner, const std::wstring& title, const std::wstring& pr
 
     HFONT gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     make_child(box, L"STATIC", prompt, SS_LEFT | SS_NOPREFIX, l.prompt, -1, gui_font);
-    // Made empty and filled once its font, limit and frame are set: the
-    // text is laid out a single time.
-    HWND edit = make_child(box, L"EDIT", L"",
-                           ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP |
-                               multiline_wrap_style(state.text.size()) | (read_only ? ES_READONLY : 0),
-                           l.edit, kIdEdit, edit_font.get());
-    if (edit) {
-        // Typed or pasted text never grows past the limit; without one the
-        // box takes as much as memory allows (0 lifts the default limit).
+    const DWORD edit_style = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP |
+                             multiline_wrap_style(state.text.size()) | (read_only ? ES_READONLY : 0);
+    // A long text is laid out on a thread of its own; typed or pasted text
+    // never grows past the limit, and without one the box takes as much as
+    // memory allows.
+    const bool threaded = lays_out_slowly(state.text.size());
+    HWND edit = threaded ? create_threaded_edit(box, state.text,
+                                                ThreadedEditOptions{edit_style, 0, l.edit, kIdEdit, edit_font.get(),
+                                                                    dark, state.limit})
+                         : make_child(box, L"EDIT", L"", edit_style, l.edit, kIdEdit, edit_font.get());
+    if (edit && !threaded) {
         SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(state.limit), 0);
         SendMessageW(edit, EM_SETIMESTATUS, EMSIS_COMPOSITIONSTRING, 0);
         theme_child_colors(edit, dark);
         theme_framed_control(edit, dark);
         set_window_dark_theme(edit, dark);
+        // Filled once its font, limit and frame are set: laid out a single time.
         SetWindowTextW(edit, state.text.c_str());
     }
     make_button(box, tr(L"action.ok"), l.ok, kIdOk, dark, true);
@@ -386,7 +390,10 @@ bool run_input_box(HWND owner, const std::wstring& title, const std::wstring& pr
 
     center_window(box, owner);
     ShowWindow(box, SW_SHOW);
-    if (edit) SetFocus(edit);
+    if (edit && threaded)
+        focus_threaded_edit(edit);
+    else if (edit)
+        SetFocus(edit);
     run_modal(box, owner);
     return state.ok;
 }

@@ -61,7 +61,9 @@ bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt
 // The same over a text of any length: the box takes the whole text and
 // as much more as is typed or pasted; on OK the text holds exactly what
 // the box holds. Above kWrappedTextLimit characters the box scrolls
-// sideways instead of wrapping words, so that it opens at once.
+// sideways instead of wrapping words, so that it opens at once, and its
+// edit box works on a thread of its own, so that laying the text out
+// never holds the program's windows.
 bool input_box(HWND owner, const std::wstring& title, const std::wstring& prompt, std::wstring& text,
                bool multi_line);
 

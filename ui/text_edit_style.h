@@ -19,5 +19,10 @@ inline constexpr std::size_t kWrappedTextLimit = 6000;
 // scroll bar and sideways scrolling (no word wrap).
 DWORD multiline_wrap_style(std::size_t length);
 
+// True for a text whose box is made and filled on a thread of its own
+// (the texts that scroll sideways): their layout takes long enough to be
+// felt, for the filling and again for each key typed.
+inline bool lays_out_slowly(std::size_t length) { return length > kWrappedTextLimit; }
+
 // True when the style wraps words (ES_AUTOHSCROLL absent).
 inline bool wraps_words(DWORD style) { return (style & ES_AUTOHSCROLL) == 0; }

@@ -122,6 +122,12 @@ protected:
                            [&] { return input_box(owner_.get(), L"Name", L"Enter a name:", buffer, capacity, multi); });
     }
 
+    // The multi-line box over a text of any length; the text is left as it was.
+    bool input_with_text(std::function<void(HWND)> driver, std::wstring text) {
+        return with_driver(kInput, std::move(driver),
+                           [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); });
+    }
+
     raii::Window owner_;
     DWORD ui_thread_ = 0;
 };
@@ -673,6 +679,27 @@ TEST_F(Boxes, ScreenshotsInBothThemes) {
         EXPECT_EQ(at(ok.left + 6, ok.top + 16), button_fill(dark, true, false, false));
         EXPECT_EQ(at(cancel.left + 6, cancel.top + 16), button_fill(dark, false, false, false));
         EXPECT_EQ(stray_top_pixels(ok), 0);
+
+        // The input box over a text long enough to be laid out on a thread
+        // of its own: painted in the theme like the short one, its text
+        // shown.
+        std::wstring long_text;
+        while (long_text.size() < 3 * kWrappedTextLimit) long_text += L"A long line of notes, never wrapped. ";
+        input_with_text([&](HWND box) {
+            HWND text = GetDlgItem(box, 100);
+            gui_test::wait_until([&] { return GetWindowTextLengthW(text) == static_cast<int>(long_text.size()); });
+            shot = grab_box(box);
+            window = gui_test::window_rect(box);
+            edit = gui_test::window_rect(text);
+            click(GetDlgItem(box, 2));
+        }, long_text);
+        EXPECT_TRUE(gui_test::save_png(shot, gui_test::exe_dir() + L"\\input_box_long" + suffix));
+        EXPECT_EQ(at(edit.left + 3, edit.top + 3), c.control_background) << "inside the edit";
+        EXPECT_EQ(at(edit.left, edit.top + 30), theme_colors(dark).frame) << "the edit's frame";
+        int text_pixels = 0;
+        for (LONG y = edit.top + 2; y < edit.top + 24; ++y)
+            for (LONG x = edit.left + 2; x < edit.right - 20; ++x) text_pixels += at(x, y) == c.text;
+        EXPECT_GT(text_pixels, 20) << "the first line in the text colour";
     }
 }
 

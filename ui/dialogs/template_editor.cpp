@@ -13,6 +13,7 @@
 #include "ui/message_boxes.h"
 #include "ui/modal_loop.h"
 #include "ui/text_edit_style.h"
+#include "ui/threaded_edit.h"
 
 namespace {
 
@@ -161,12 +162,15 @@ LRESULT on_create(HWND window, LPARAM lp) {
     theme_child_colors(combo, dark);
     label_at(window, tr(L"editor.template_label"), editor_label_rect(EditorLabel::Text, font_height), font);
     // Made empty and filled once its font and limit are set: the text is
-    // laid out a single time, and a long one scrolls sideways.
-    HWND body = make_edit(window, L"",
-                          ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL |
-                              multiline_wrap_style(state->body.size()),
-                          120, 70, 640, 340, kEditorBody, font, dark);
-    if (body) {
+    // laid out a single time, and a long one scrolls sideways and is laid
+    // out on a thread of its own.
+    const DWORD body_style =
+        ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | multiline_wrap_style(state->body.size());
+    if (lays_out_slowly(state->body.size())) {
+        create_threaded_edit(window, state->body,
+                             ThreadedEditOptions{body_style | WS_TABSTOP, WS_EX_CLIENTEDGE, RECT{120, 70, 760, 410},
+                                                 kEditorBody, font, dark, 0});
+    } else if (HWND body = make_edit(window, L"", body_style, 120, 70, 640, 340, kEditorBody, font, dark)) {
         SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
         set_window_dark_theme(body, dark);
         SetWindowTextW(body, state->body.c_str());
