@@ -14,8 +14,7 @@
 #include "theme/fonts.h"
 #include "theme/geometry.h"
 #include "ui/modal_loop.h"
-#include "ui/text_edit_style.h"
-#include "ui/threaded_edit.h"
+#include "ui/text_box.h"
 
 namespace {
 
@@ -129,16 +128,6 @@ LRESULT confirm_on_command(HWND window, WPARAM wp) {
 
 // --- input box ---------------------------------------------------------------------------
 
-// The whole text of a control.
-std::wstring window_text(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
-}
-
 LRESULT input_on_command(HWND window, WPARAM wp) {
     auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (LOWORD(wp)) {
@@ -146,7 +135,7 @@ LRESULT input_on_command(HWND window, WPARAM wp) {
             HWND edit = GetDlgItem(window, kIdEdit);
             if (state && edit) {
                 // WM_SETTEXT passes by the limit: a text too long is refused.
-                std::wstring text = window_text(edit);
+                std::wstring text = winutil::window_text(edit);
                 if (state->limit == 0 || text.size() <= state->limit) {
                     state->text = std::move(text);
                     state->ok = true;
@@ -366,34 +355,19 @@ bool run_input_box(HWND owner, const std::wstring& title, const std::wstring& pr
 
     HFONT gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     make_child(box, L"STATIC", prompt, SS_LEFT | SS_NOPREFIX, l.prompt, -1, gui_font);
-    const DWORD edit_style = ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP |
-                             multiline_wrap_style(state.text.size()) | (read_only ? ES_READONLY : 0);
-    // A long text is laid out on a thread of its own; typed or pasted text
-    // never grows past the limit, and without one the box takes as much as
-    // memory allows.
-    const bool threaded = lays_out_slowly(state.text.size());
-    HWND edit = threaded ? create_threaded_edit(box, state.text,
-                                                ThreadedEditOptions{edit_style, 0, l.edit, kIdEdit, edit_font.get(),
-                                                                    dark, state.limit})
-                         : make_child(box, L"EDIT", L"", edit_style, l.edit, kIdEdit, edit_font.get());
-    if (edit && !threaded) {
-        SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(state.limit), 0);
-        SendMessageW(edit, EM_SETIMESTATUS, EMSIS_COMPOSITIONSTRING, 0);
-        theme_child_colors(edit, dark);
-        theme_framed_control(edit, dark);
-        set_window_dark_theme(edit, dark);
-        // Filled once its font, limit and frame are set: laid out a single time.
-        SetWindowTextW(edit, state.text.c_str());
-    }
+    // Typed or pasted text never grows past the limit; without one the box
+    // takes as much as memory allows.
+    HWND edit = make_text_box(box, state.text,
+                              ThreadedEditOptions{static_cast<DWORD>(ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
+                                                                     WS_VSCROLL | WS_TABSTOP |
+                                                                     (read_only ? ES_READONLY : 0)),
+                                                  0, l.edit, kIdEdit, edit_font.get(), dark, state.limit});
     make_button(box, tr(L"action.ok"), l.ok, kIdOk, dark, true);
     make_button(box, tr(L"action.cancel"), l.cancel, kIdCancel, dark, false);
 
     center_window(box, owner);
     ShowWindow(box, SW_SHOW);
-    if (edit && threaded)
-        focus_threaded_edit(edit);
-    else if (edit)
-        SetFocus(edit);
+    focus_text_box(edit);
     run_modal(box, owner);
     return state.ok;
 }

@@ -62,12 +62,7 @@ void run_edit(const std::shared_ptr<Job>& job) {
                                 nullptr);
     if (edit) {
         SetWindowSubclass(edit, edit_proc, kSubclassId, 0);
-        if (font) SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-        // 0 lifts the default limit of about 30,000 characters.
-        SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(o.limit), 0);
-        theme_child_colors(edit, o.dark);
-        theme_framed_control(edit, o.dark);
-        set_window_dark_theme(edit, o.dark);
+        prepare_edit(edit, font.get(), o.limit, o.dark);
     }
     job->edit = edit;
     SetEvent(job->made.get());
@@ -75,6 +70,10 @@ void run_edit(const std::shared_ptr<Job>& job) {
     // Filled once its font, limit and frame are set: laid out a single time.
     SetWindowTextW(edit, job->text.c_str());
     job->text = std::wstring();
+    if (o.caret != 0) {
+        SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(o.caret), static_cast<LPARAM>(o.caret));
+        SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    }
     const HWND parent = job->parent;
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -96,6 +95,15 @@ void wait_answering(HANDLE event) {
 }
 
 }  // namespace
+
+void prepare_edit(HWND edit, HFONT font, std::size_t limit, bool dark) {
+    if (font) SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // 0 lifts the default limit of about 30,000 characters.
+    SendMessageW(edit, EM_SETLIMITTEXT, static_cast<WPARAM>(limit), 0);
+    theme_child_colors(edit, dark);
+    theme_framed_control(edit, dark);
+    set_window_dark_theme(edit, dark);
+}
 
 HWND create_threaded_edit(HWND parent, const std::wstring& text, const ThreadedEditOptions& options) {
     if (!parent) return nullptr;

@@ -30,12 +30,17 @@ struct ThreadedEditOptions {
     HFONT font = nullptr;       // copied; null keeps the system's font
     bool dark = false;          // the theme of its colours, frame and scroll bars
     std::size_t limit = 0;      // the most characters it takes; 0: as many as memory allows
+    std::size_t caret = 0;      // where the caret stands once filled (scrolled into view)
 };
 
 // Makes the box on a new thread and returns it once it exists (its filling
 // goes on meanwhile), or null when it cannot be made. While waiting the
 // calling thread still answers messages sent to its windows.
 HWND create_threaded_edit(HWND parent, const std::wstring& text, const ThreadedEditOptions& options);
+
+// Sets a new edit box's font, limit (0: none) and theme: its colours, frame
+// and scroll bars. On the thread that owns the box.
+void prepare_edit(HWND edit, HFONT font, std::size_t limit, bool dark);
 
 // Gives the box the keyboard as soon as it is filled, unless by then the
 // focus went to another control of its window.

@@ -198,12 +198,7 @@ protected:
         pump_until([&] { return gui_test::focus_of(GetWindowThreadProcessId(text, nullptr)) == text; }, 5000);
         EXPECT_EQ(gui_test::focus_of(GetWindowThreadProcessId(text, nullptr)), text) << "the text has the keyboard";
         gui_test::send_key_chord({VK_CONTROL, VK_END});
-        INPUT q[2] = {};
-        q[0].type = q[1].type = INPUT_KEYBOARD;
-        q[0].ki.wScan = q[1].ki.wScan = L'Q';
-        q[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        q[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, q, sizeof(INPUT));
+        gui_test::send_unicode_char(L'Q');
         seen.typed = pump_until(
             [&] { return text_length(text) == length + 1; }, 30000);
         PostMessageW(GetDlgItem(box, ok_id), BM_CLICK, 0, 0);

@@ -71,12 +71,7 @@ inline void press(App& app, WORD vk) { chord(app, {}, vk); }
 // Types the text character by character (KEYEVENTF_UNICODE).
 inline void type_text(App& app, const std::wstring& text) {
     for (wchar_t c : text) {
-        INPUT in[2] = {};
-        in[0].type = in[1].type = INPUT_KEYBOARD;
-        in[0].ki.wScan = in[1].ki.wScan = c;
-        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, in, sizeof(INPUT));
+        gui_test::send_unicode_char(c);
         pump(app, 40);
     }
     pump(app, 60);

@@ -290,6 +290,17 @@ inline void post_key(HWND window, UINT vk) {
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
 }
 
+// Real key input of one character, whatever the keyboard layout
+// (KEYEVENTF_UNICODE): a press and a release.
+inline void send_unicode_char(wchar_t c) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wScan = in[1].ki.wScan = c;
+    in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
 // Real key input: the keys pressed in order and released in reverse
 // (a chord such as Ctrl+Shift+End).
 inline void send_key_chord(std::initializer_list<WORD> keys) {

@@ -409,12 +409,7 @@ TEST_F(Boxes, InputTypedWithTheKeyboard) {
         SetForegroundWindow(box);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         for (wchar_t c : std::wstring(L"Hi там")) {
-            INPUT in[2] = {};
-            in[0].type = in[1].type = INPUT_KEYBOARD;
-            in[0].ki.wScan = in[1].ki.wScan = c;
-            in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-            in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-            SendInput(2, in, sizeof(INPUT));
+            gui_test::send_unicode_char(c);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -484,13 +479,92 @@ TEST_F(Boxes, InputOverATextCutsNoPaste) {
             HWND edit = GetDlgItem(box, 100);
             PostMessageW(edit, EM_SETSEL, 5, 5);
             PostMessageW(edit, WM_PASTE, 0, 0);
-            gui_test::wait_until([&] { return GetWindowTextLengthW(edit) == 20005; }, 10000);
-            after_paste = GetWindowTextLengthW(edit);
+            // A paste this long puts a sideways box in the edit's place.
+            gui_test::wait_until([&] { return GetWindowTextLengthW(GetDlgItem(box, 100)) == 20005; }, 10000);
+            after_paste = GetWindowTextLengthW(GetDlgItem(box, 100));
             click(GetDlgItem(box, 1));
         },
         [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); }));
     EXPECT_EQ(after_paste.load(), 20005);
     EXPECT_TRUE(text == L"short" + paste);
+}
+
+// A paste that makes a word-wrapped box's text too long to wrap, by each
+// way a user pastes: a sideways box on a thread of its own takes the
+// edit's place with the text and the paste, the caret after the paste and
+// the keyboard; the box's window answers all the while; what is typed
+// next lands after the paste, and OK gives it all. A short paste stays in
+// the word-wrapped box.
+TEST_F(Boxes, APasteTooLongToWrapMakesASidewaysBoxInItsPlace) {
+    std::wstring paste;
+    while (paste.size() < 60000) paste += L"pasted words without a line break ";
+    struct Case {
+        const char* what;
+        std::function<void(HWND edit)> paste;
+        std::wstring clip;
+        bool sideways;
+    };
+    const auto ctrl_v = [](HWND) { gui_test::send_key_chord({VK_CONTROL, 'V'}); };
+    const Case cases[] = {
+        {"Ctrl+V", ctrl_v, paste, true},
+        {"Shift+Insert", [](HWND) { gui_test::send_key_chord({VK_SHIFT, VK_INSERT}); }, paste, true},
+        {"the menu's Paste (WM_PASTE)", [](HWND edit) { PostMessageW(edit, WM_PASTE, 0, 0); }, paste, true},
+        {"a short paste", ctrl_v, L"a few words", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(winutil::set_clipboard_text(c.clip));
+        std::wstring text = L"Before after";
+        const std::size_t whole = text.size() + c.clip.size();
+        std::atomic<bool> replaced{false}, other_thread{false}, focused{false}, typed{false};
+        std::atomic<double> longest{0};
+        const bool ok = with_driver(
+            kInput,
+            [&](HWND box) {
+                HWND edit = GetDlgItem(box, 100);
+                SetForegroundWindow(box);
+                gui_test::wait_until([&] { return focus_of(ui_thread_) == edit; });
+                PostMessageW(edit, EM_SETSEL, 7, 7);
+                // The box's window is asked for an answer every 10 ms.
+                std::atomic<bool> stop{false};
+                std::thread probe([&] {
+                    while (!stop) {
+                        const auto t0 = std::chrono::steady_clock::now();
+                        DWORD_PTR r = 0;
+                        SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+                        const double ms =
+                            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                        if (ms > longest) longest = ms;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    }
+                });
+                c.paste(edit);
+                HWND now = nullptr;
+                gui_test::wait_until(
+                    [&] {
+                        now = GetDlgItem(box, 100);
+                        return now && static_cast<std::size_t>(GetWindowTextLengthW(now)) == whole;
+                    },
+                    30000);
+                replaced = now != edit;
+                other_thread = GetWindowThreadProcessId(now, nullptr) != ui_thread_;
+                focused = gui_test::wait_until([&] { return focus_of(ui_thread_) == now; });
+                gui_test::send_unicode_char(L'Q');
+                typed = gui_test::wait_until(
+                    [&] { return static_cast<std::size_t>(GetWindowTextLengthW(now)) == whole + 1; }, 10000);
+                stop = true;
+                probe.join();
+                click(GetDlgItem(box, 1));
+            },
+            [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); });
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(replaced.load(), c.sideways);
+        EXPECT_EQ(other_thread.load(), c.sideways);
+        EXPECT_TRUE(focused.load()) << "the text box has the keyboard";
+        EXPECT_TRUE(typed.load());
+        EXPECT_TRUE(text == L"Before " + c.clip + L"Qafter") << "the paste at the caret, the key after it";
+        EXPECT_LT(longest.load(), 100.0) << "the box's window answered all the while";
+    }
 }
 
 // --- texts of the controls ---------------------------------------------------------------------

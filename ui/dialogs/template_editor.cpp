@@ -12,8 +12,7 @@
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/modal_loop.h"
-#include "ui/text_edit_style.h"
-#include "ui/threaded_edit.h"
+#include "ui/text_box.h"
 
 namespace {
 
@@ -117,13 +116,7 @@ HWND make_button(HWND parent, const std::wstring& caption, int x, int y, int w, 
 
 std::wstring control_text(HWND window, int id) {
     HWND control = GetDlgItem(window, id);
-    if (!control) return {};
-    const int length = GetWindowTextLengthW(control);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
+    return control ? winutil::window_text(control) : std::wstring();
 }
 
 // The combo's items: the no-group entry, then the store's groups.
@@ -161,20 +154,9 @@ LRESULT on_create(HWND window, LPARAM lp) {
                             40, 640, 200, kEditorGroup, font);
     theme_child_colors(combo, dark);
     label_at(window, tr(L"editor.template_label"), editor_label_rect(EditorLabel::Text, font_height), font);
-    // Made empty and filled once its font and limit are set: the text is
-    // laid out a single time, and a long one scrolls sideways and is laid
-    // out on a thread of its own.
-    const DWORD body_style =
-        ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | multiline_wrap_style(state->body.size());
-    if (lays_out_slowly(state->body.size())) {
-        create_threaded_edit(window, state->body,
-                             ThreadedEditOptions{body_style | WS_TABSTOP, WS_EX_CLIENTEDGE, RECT{120, 70, 760, 410},
-                                                 kEditorBody, font, dark, 0});
-    } else if (HWND body = make_edit(window, L"", body_style, 120, 70, 640, 340, kEditorBody, font, dark)) {
-        SendMessageW(body, EM_SETLIMITTEXT, 0, 0);
-        set_window_dark_theme(body, dark);
-        SetWindowTextW(body, state->body.c_str());
-    }
+    make_text_box(window, state->body,
+                  ThreadedEditOptions{ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
+                                      WS_EX_CLIENTEDGE, RECT{120, 70, 760, 410}, kEditorBody, font, dark, 0});
     label_at(window, tr(L"editor.insert_var"), editor_label_rect(EditorLabel::Insert, font_height), font);
     std::array<int, kEditorInsertCount> captions{};
     for (int i = 0; i < kEditorInsertCount; ++i)

@@ -1,0 +1,136 @@
+#include "ui/text_box.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "core/clipboard_text.h"
+#include "core/winutil.h"
+#include "ui/text_edit_style.h"
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x7B0C;
+// Posted to a word-wrapped box: put a sideways box in its place.
+constexpr UINT kBecomeSideways = WM_APP + 0x2E2;
+
+// What a word-wrapped box keeps to be replaced.
+struct Growth {
+    ThreadedEditOptions options;
+    PastedText pending;  // the text with the paste, while the replacing waits
+};
+
+bool key_down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+// Puts a sideways box holding the pending text in the word-wrapped box's
+// place. The old box goes only once the new one exists: when none can be
+// made, the old one takes the text itself (slowly), and nothing is lost.
+void become_sideways(HWND box, Growth& growth) {
+    HWND parent = GetParent(box);
+    ThreadedEditOptions o = growth.options;
+    GetWindowRect(box, &o.rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&o.rect), 2);
+    const PastedText pasted = std::move(growth.pending);
+    o.style |= multiline_wrap_style(pasted.text.size());
+    o.caret = pasted.caret;
+    HWND sideways = create_threaded_edit(parent, pasted.text, o);
+    if (!sideways) {
+        SetWindowTextW(box, pasted.text.c_str());
+        SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(pasted.caret), static_cast<LPARAM>(pasted.caret));
+        SendMessageW(box, EM_SCROLLCARET, 0, 0);
+        return;
+    }
+    const bool had_focus = GetFocus() == box;
+    // The window holds the keyboard until the new box is filled.
+    if (had_focus) SetFocus(GetAncestor(box, GA_ROOT));
+    DestroyWindow(box);
+    if (had_focus) focus_threaded_edit(sideways);
+}
+
+// A paste into a word-wrapped box: true when it makes the text too long
+// to wrap, and the box is to be replaced.
+bool paste_grows_past_wrapping(HWND box, Growth& growth) {
+    const std::wstring clip = winutil::get_clipboard_text();
+    if (clip.empty()) return false;
+    DWORD start = 0, end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    PastedText pasted = paste_over_selection(winutil::window_text(box), start, end, clip, growth.options.limit);
+    if (!lays_out_slowly(pasted.text.size())) return false;
+    growth.pending = std::move(pasted);
+    PostMessageW(box, kBecomeSideways, 0, 0);
+    return true;
+}
+
+LRESULT CALLBACK wrapped_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    auto* growth = reinterpret_cast<Growth*>(data);
+    const bool read_only = (GetWindowLongPtrW(w, GWL_STYLE) & ES_READONLY) != 0;
+    switch (msg) {
+        case WM_CHAR:
+            // Ctrl+V, as the edit box takes it, by way of WM_PASTE.
+            if (wp != 0x16 || read_only) break;
+            SendMessageW(w, WM_PASTE, 0, 0);
+            return 0;
+        case WM_KEYDOWN:
+            if (wp != VK_INSERT || !key_down(VK_SHIFT) || key_down(VK_CONTROL) || read_only) break;
+            SendMessageW(w, WM_PASTE, 0, 0);
+            return 0;
+        case WM_PASTE:
+            if (!read_only && paste_grows_past_wrapping(w, *growth)) return 0;
+            break;
+        case kBecomeSideways:
+            if (!growth->pending.text.empty()) become_sideways(w, *growth);
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(w, wrapped_box_proc, id);
+            delete growth;
+            return DefSubclassProc(w, msg, wp, lp);
+        default:
+            break;
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
+}  // namespace
+
+HWND make_text_box(HWND parent, const std::wstring& text, const ThreadedEditOptions& options) {
+    if (lays_out_slowly(text.size())) {
+        ThreadedEditOptions o = options;
+        o.style |= multiline_wrap_style(text.size());
+        return create_threaded_edit(parent, text, o);
+    }
+    const RECT& r = options.rect;
+    HWND box = CreateWindowExW(options.ex_style, L"EDIT", L"", WS_CHILD | WS_VISIBLE | options.style, r.left, r.top,
+                               r.right - r.left, r.bottom - r.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(options.id)), GetModuleHandleW(nullptr),
+                               nullptr);
+    if (!box) return nullptr;
+    SetWindowSubclass(box, wrapped_box_proc, kSubclassId, reinterpret_cast<DWORD_PTR>(new Growth{options, {}}));
+    prepare_edit(box, options.font, options.limit, options.dark);
+    // Filled once its font, limit and frame are set: laid out a single time.
+    SetWindowTextW(box, text.c_str());
+    return box;
+}
+
+void focus_text_box(HWND box) {
+    if (!box) return;
+    if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
+        SetFocus(box);
+    else
+        focus_threaded_edit(box);
+}
+
+PastedText paste_over_selection(const std::wstring& text, std::size_t start, std::size_t end,
+                                const std::wstring& pasted, std::size_t limit) {
+    if (start > end) std::swap(start, end);
+    start = std::min(start, text.size());
+    end = std::min(end, text.size());
+    const std::size_t kept = text.size() - (end - start);
+    const std::size_t room = limit == 0 ? pasted.size() : (limit > kept ? limit - kept : 0);
+    const std::size_t taken = std::min(room, pasted.size());
+    PastedText result;
+    result.text.reserve(kept + taken);
+    result.text.append(text, 0, start).append(pasted, 0, taken).append(text, end, std::wstring::npos);
+    result.caret = start + taken;
+    return result;
+}
