@@ -1,10 +1,12 @@
 // The real Quillet.exe, from a portable copy, on a store of texts of about
 // 400,000 characters, each one paragraph, and a template as long, driven
 // from outside as a user would: a click selects the longest row, a right
-// click opens its menu, and a click chooses Edit…. The box (the template editor) shows the whole text
-// within a second while the main window is asked for an answer every
-// 20 ms; one character typed at the end and OK store the whole text and
-// that character, read from the SQLite file after the program ended.
+// click opens its menu, and a click chooses Edit…. The box (the template
+// editor) shows the whole text within a second while the main window is
+// asked for an answer every 20 ms; Ctrl+End and one character typed and OK
+// store the whole text and that character, read from the SQLite file after
+// the program ended. Add entry takes a Ctrl+V of such a text, copied by
+// this process, the same way.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -19,6 +21,7 @@
 
 #include "app/app_ids.h"
 #include "app/context_menus.h"
+#include "core/clipboard_text.h"
 #include "core/text.h"
 #include "store/database.h"
 #include "tests/app/answer_watch.h"
@@ -35,6 +38,7 @@ using namespace app_test;
 using test_support::PortableCopy;
 
 constexpr int kCmdSnippetsView = 1116;  // the main menu's templates command
+constexpr int kCmdAddEntry = 1119;      // the main menu's Add entry
 constexpr std::uint64_t kTemplateMenuEdit = 9;  // Edit… in a template's menu
 constexpr wchar_t kMenuClass[] = L"QuilletPopupMenu";
 constexpr wchar_t kInputBoxClass[] = L"QuilletInputBox";
@@ -87,6 +91,23 @@ std::string stored_text(const std::wstring& path, const char* table, std::int64_
     }
     sqlite3_close(db);
     return text;
+}
+
+// How many rows of the store's history hold exactly the text.
+int rows_holding(const std::wstring& path, const std::wstring& text) {
+    sqlite3* db = nullptr;
+    int count = -1;
+    if (sqlite3_open_v2(to_utf8(path).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM history WHERE text=?", -1, &st, nullptr) == SQLITE_OK) {
+            const std::string utf8 = to_utf8(text);
+            sqlite3_bind_text(st, 1, utf8.c_str(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(st) == SQLITE_ROW) count = sqlite3_column_int(st, 0);
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return count;
 }
 
 // What one edit showed and took.
@@ -252,6 +273,48 @@ TEST_F(EditLongText, EditOfTheLongestRowShowsAtOnceAndStoresTheWholeText) {
                  entry_text_.size(), false);
     report("Edit of a history row", seen);
     expect_stored_after_quit("history", entry_id_, entry_text_ + L"Q");
+}
+
+// Add entry, then Ctrl+V of the longest text, copied by this process:
+// the empty box takes the paste whole while the main window answers, and
+// the entry is stored with the paste and a character typed after it.
+TEST_F(EditLongText, AddEntryTakesAPasteOfALongTextWhileTheProgramAnswers) {
+    const std::wstring paste = L"Pasted: " + long_paragraph(kLongest);
+    ASSERT_TRUE(winutil::set_clipboard_text(paste));
+    AnswerWatch watch(main_, 20);
+    SetForegroundWindow(main_);
+    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdAddEntry, 0), 0);
+    HWND box = nullptr, text = nullptr;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            box = shown_window_of(quillet_.id(), kInputBoxClass);
+            text = box ? GetDlgItem(box, kInputBoxEdit) : nullptr;
+            return text && gui_test::focus_of(GetWindowThreadProcessId(text, nullptr)) == text;
+        },
+        10000))
+        << "the box with the keyboard in its text";
+    gui_test::send_key_chord({VK_CONTROL, 'V'});
+    const bool pasted = pump_until(
+        [&] {
+            text = GetDlgItem(box, kInputBoxEdit);
+            return text && text_length(text) == paste.size() &&
+                   gui_test::focus_of(GetWindowThreadProcessId(text, nullptr)) == text;
+        },
+        30000);
+    EXPECT_TRUE(pasted) << "the whole paste in the box, which has the keyboard";
+    gui_test::send_unicode_char(L'Q');
+    EXPECT_TRUE(pump_until([&] { return text_length(text) == paste.size() + 1; }, 30000));
+    PostMessageW(GetDlgItem(box, kInputBoxOk), BM_CLICK, 0, 0);
+    EXPECT_TRUE(pump_until([&] { return !IsWindow(box); }, 30000));
+    pump(1500);
+    watch.finish();
+    std::printf("Add entry with a paste: main window asked %d times, longest wait %.0f ms\n", watch.asked(),
+                watch.longest());
+    EXPECT_EQ(watch.missed(), 0);
+    EXPECT_LT(watch.longest(), kLongestWaitMs) << "the main window answers all the while";
+    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kCmdQuit, 0), 0);
+    ASSERT_EQ(quillet_.wait(60000), 0);
+    EXPECT_EQ(rows_holding(copy_.database(), paste + L"Q"), 1) << "the paste and the character typed, stored";
 }
 
 TEST_F(EditLongText, TheTemplateEditorShowsALongTemplateAtOnceAndStoresItWhole) {
