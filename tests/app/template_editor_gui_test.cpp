@@ -34,6 +34,7 @@
 #include "ui/list_model.h"
 #include "ui/main_window.h"
 #include "ui/menu_bar.h"
+#include "ui/text_edit_style.h"
 
 namespace {
 
@@ -195,6 +196,19 @@ TEST_F(TemplateEditorGui, CancelEscAndTheCloseBoxStoreNothing) {
         {"Cancel", typed_then([](HWND e) { press_button(item(e, kEditorCancel)); })},
         {"Esc in the text", typed_then([](HWND e) { press_key(item(e, kEditorBody), VK_ESCAPE); })},
         {"Esc in the name", typed_then([](HWND e) { press_key(item(e, kEditorName), VK_ESCAPE); })},
+        // A text too long to wrap is edited in a box of its own thread.
+        {"Esc in a long text", typed_then([](HWND e) {
+             const std::wstring long_text(kWrappedTextLimit + 100, L'w');
+             if (!winutil::set_clipboard_text(long_text)) return;
+             PostMessageW(item(e, kEditorBody), WM_PASTE, 0, 0);
+             HWND body = nullptr;
+             gui_test::wait_until([&] {
+                 body = item(e, kEditorBody);
+                 return GetWindowThreadProcessId(body, nullptr) != GetWindowThreadProcessId(e, nullptr) &&
+                        GetWindowTextLengthW(body) > static_cast<int>(kWrappedTextLimit);
+             });
+             press_key(body, VK_ESCAPE);
+         })},
         {"the close box", typed_then([](HWND e) { PostMessageW(e, WM_SYSCOMMAND, SC_CLOSE, 0); })},
     };
     for (const auto& [what, step] : ways) {
