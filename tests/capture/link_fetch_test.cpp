@@ -244,7 +244,9 @@ TEST_F(LinkFetch, HostilePagesEndWithinTheDeadline) {
         // drains what keeps arriving to reuse the connection, and from a
         // local server that can be most of the 50 MB on a busy machine. What
         // this program reads of it is checked below.
-        if (std::wstring(c.path) != L"/huge") EXPECT_LT(took, kTestDeadlineMs / 1000.0 + 1.0);
+        if (std::wstring(c.path) != L"/huge") {
+            EXPECT_LT(took, kTestDeadlineMs / 1000.0 + 1.0);
+        }
     }
     const std::string lines = log();
     EXPECT_LE(requests_for(lines, "/loop"), 1 + kHttpMaxRedirects);
@@ -312,10 +314,13 @@ TEST_F(LinkFetch, OnlyAFewFetchesRunAtOnce) {
     EXPECT_EQ(id, 777u);
     // Three rounds of silent pages before it.
     EXPECT_GE(took, 2 * deadline / 1000.0 - 0.05);
+    // A silent fetch holds its turn for the whole deadline, so within half
+    // of it no more fetches start than may run at once. (The server's count
+    // of requests under way lags behind the client closing one.)
     std::string stats;
-    ASSERT_TRUE(http_get(base_ + L"/__stats", stats));
-    EXPECT_LE(stat(stats, "most_busy"), kMaxLinkFetches) << stats;
-    EXPECT_GE(stat(stats, "most_busy"), 2) << stats;
+    ASSERT_TRUE(http_get(base_ + L"/__stats?window=" + std::to_wstring(deadline / 2000.0), stats));
+    EXPECT_LE(stat(stats, "most_arrivals"), kMaxLinkFetches) << stats;
+    EXPECT_GE(stat(stats, "most_arrivals"), 2) << stats;
     EXPECT_EQ(requests_for(log(), "/silent?n=", true), kSilent);
     DestroyWindow(wnd);
 }

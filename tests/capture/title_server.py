@@ -8,7 +8,10 @@
 Every request is recorded; GET /__log returns the records as JSON lines
 (path, user agent, accept-encoding) and GET /__clear forgets them.
 GET /__stats returns, as JSON, the most requests that were under way at
-once and the body bytes the hostile pages managed to send.
+once, the body bytes the hostile pages managed to send, and with
+?window=S the most requests that arrived within any S seconds. A request
+counts as under way until the server sees its client gone, which lags
+behind the client's closing; arrivals have no such lag.
 """
 import argparse
 import json
@@ -53,18 +56,30 @@ CYRILLIC_TITLE = "\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440"
 HOSTILE_SECONDS = 60
 
 
+def most_within(times, window):
+    """The most of the sorted times that fall within any span of window seconds."""
+    most, first = 0, 0
+    for last, t in enumerate(times):
+        while t - times[first] >= window and first < last:
+            first += 1
+        most = max(most, last - first + 1)
+    return most
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     log = []
     lock = threading.Lock()
     busy = 0
     most_busy = 0
+    arrivals = []
     hostile_bytes = 0
 
     def do_GET(self):
         counted = not self.path.startswith("/__")
         if counted:
             with Handler.lock:
+                Handler.arrivals.append(time.monotonic())
                 Handler.busy += 1
                 Handler.most_busy = max(Handler.most_busy, Handler.busy)
         try:
@@ -116,11 +131,15 @@ class Handler(BaseHTTPRequestHandler):
             with Handler.lock:
                 Handler.log.clear()
                 Handler.most_busy = Handler.busy
+                Handler.arrivals.clear()
                 Handler.hostile_bytes = 0
             return self.send_body(200, "ok", "text/plain")
         if path == "/__stats":
+            window = float(parse_qs(parts.query).get("window", ["0"])[0])
             with Handler.lock:
-                stats = {"most_busy": Handler.most_busy, "hostile_bytes": Handler.hostile_bytes}
+                times = sorted(Handler.arrivals)
+                stats = {"most_busy": Handler.most_busy, "hostile_bytes": Handler.hostile_bytes,
+                         "most_arrivals": most_within(times, window)}
             return self.send_body(200, json.dumps(stats), "application/json")
         with Handler.lock:
             Handler.log.append({
