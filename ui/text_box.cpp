@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "core/clipboard_text.h"
@@ -18,26 +19,38 @@ constexpr UINT kBecomeSideways = WM_APP + 0x2E2;
 // What a word-wrapped box keeps to be replaced.
 struct Growth {
     ThreadedEditOptions options;
-    PastedText pending;  // the text with the paste, while the replacing waits
+    std::optional<PastedText> pasted;  // the text with a paste it did not take itself
+    bool posted = false;               // kBecomeSideways is on its way
 };
 
 bool key_down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
-// Puts a sideways box holding the pending text in the word-wrapped box's
-// place. The old box goes only once the new one exists: when none can be
-// made, the old one takes the text itself (slowly), and nothing is lost.
-void become_sideways(HWND box, Growth& growth) {
+std::size_t caret_of(HWND box) {
+    DWORD start = 0, end = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return end;
+}
+
+void post_becoming_sideways(HWND box, Growth& growth) {
+    if (growth.posted) return;
+    growth.posted = true;
+    PostMessageW(box, kBecomeSideways, 0, 0);
+}
+
+// Puts a sideways box holding the text in the word-wrapped box's place.
+// The old box goes only once the new one exists: when none can be made,
+// the old one takes the text itself (slowly), and nothing is lost.
+void become_sideways(HWND box, const ThreadedEditOptions& options, const PastedText& text) {
     HWND parent = GetParent(box);
-    ThreadedEditOptions o = growth.options;
+    ThreadedEditOptions o = options;
     GetWindowRect(box, &o.rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&o.rect), 2);
-    const PastedText pasted = std::move(growth.pending);
-    o.style |= multiline_wrap_style(pasted.text.size());
-    o.caret = pasted.caret;
-    HWND sideways = create_threaded_edit(parent, pasted.text, o);
+    o.style |= multiline_wrap_style(text.text.size());
+    o.caret = text.caret;
+    HWND sideways = create_threaded_edit(parent, text.text, o);
     if (!sideways) {
-        SetWindowTextW(box, pasted.text.c_str());
-        SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(pasted.caret), static_cast<LPARAM>(pasted.caret));
+        SetWindowTextW(box, text.text.c_str());
+        SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(text.caret), static_cast<LPARAM>(text.caret));
         SendMessageW(box, EM_SCROLLCARET, 0, 0);
         return;
     }
@@ -48,18 +61,44 @@ void become_sideways(HWND box, Growth& growth) {
     if (had_focus) focus_threaded_edit(sideways);
 }
 
+LRESULT on_become_sideways(HWND box, Growth& growth) {
+    growth.posted = false;
+    PastedText text = growth.pasted ? std::move(*growth.pasted) : PastedText{winutil::window_text(box), caret_of(box)};
+    growth.pasted.reset();
+    // The box and its state are gone afterwards.
+    const ThreadedEditOptions options = growth.options;
+    if (lays_out_slowly(text.text.size())) become_sideways(box, options, text);
+    return 0;
+}
+
 // A paste into a word-wrapped box: true when it makes the text too long
-// to wrap, and the box is to be replaced.
+// to wrap, and the box is to be replaced. A paste that comes while one
+// waits for the replacing goes on top of it, at its caret.
 bool paste_grows_past_wrapping(HWND box, Growth& growth) {
     const std::wstring clip = winutil::get_clipboard_text();
     if (clip.empty()) return false;
-    DWORD start = 0, end = 0;
-    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    PastedText pasted = paste_over_selection(winutil::window_text(box), start, end, clip, growth.options.limit);
+    PastedText pasted;
+    if (growth.pasted) {
+        const std::size_t at = growth.pasted->caret;
+        pasted = paste_over_selection(growth.pasted->text, at, at, clip, growth.options.limit);
+    } else {
+        DWORD start = 0, end = 0;
+        SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        pasted = paste_over_selection(winutil::window_text(box), start, end, clip, growth.options.limit);
+    }
     if (!lays_out_slowly(pasted.text.size())) return false;
-    growth.pending = std::move(pasted);
-    PostMessageW(box, kBecomeSideways, 0, 0);
+    growth.pasted = std::move(pasted);
+    post_becoming_sideways(box, growth);
     return true;
+}
+
+// After a change the box made itself (a key typed, a text put in, an
+// undo): a text grown too long to wrap is moved to a sideways box, as it
+// stands when the replacing comes.
+LRESULT after_change(HWND box, Growth& growth, LRESULT result) {
+    if (lays_out_slowly(static_cast<std::size_t>(std::max(0, GetWindowTextLengthW(box)))))
+        post_becoming_sideways(box, growth);
+    return result;
 }
 
 LRESULT CALLBACK wrapped_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
@@ -67,10 +106,17 @@ LRESULT CALLBACK wrapped_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_P
     const bool read_only = (GetWindowLongPtrW(w, GWL_STYLE) & ES_READONLY) != 0;
     switch (msg) {
         case WM_CHAR:
+            if (read_only) break;
             // Ctrl+V, as the edit box takes it, by way of WM_PASTE.
-            if (wp != 0x16 || read_only) break;
-            SendMessageW(w, WM_PASTE, 0, 0);
-            return 0;
+            if (wp == 0x16) {
+                SendMessageW(w, WM_PASTE, 0, 0);
+                return 0;
+            }
+            return after_change(w, *growth, DefSubclassProc(w, msg, wp, lp));
+        case EM_REPLACESEL:
+        case WM_UNDO:
+        case EM_UNDO:
+            return after_change(w, *growth, DefSubclassProc(w, msg, wp, lp));
         case WM_KEYDOWN:
             if (wp != VK_INSERT || !key_down(VK_SHIFT) || key_down(VK_CONTROL) || read_only) break;
             SendMessageW(w, WM_PASTE, 0, 0);
@@ -79,8 +125,7 @@ LRESULT CALLBACK wrapped_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_P
             if (!read_only && paste_grows_past_wrapping(w, *growth)) return 0;
             break;
         case kBecomeSideways:
-            if (!growth->pending.text.empty()) become_sideways(w, *growth);
-            return 0;
+            return on_become_sideways(w, *growth);
         case WM_NCDESTROY:
             RemoveWindowSubclass(w, wrapped_box_proc, id);
             delete growth;

@@ -10,8 +10,9 @@
 // word-wrapped edit box minutes to lay out. Such a paste makes a sideways
 // box in its place instead (same id, place, font, colours and limit),
 // holding the text with the paste and the caret after it; the new box
-// takes the keyboard when the old one had it. The old box's undo goes
-// with it.
+// takes the keyboard when the old one had it. A text that grows past that
+// size by typing (or EM_REPLACESEL, or an undo) moves to a sideways box
+// the same way. The old box's undo goes with it.
 //
 // Interface thread only.
 #pragma once

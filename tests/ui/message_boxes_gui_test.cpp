@@ -567,6 +567,59 @@ TEST_F(Boxes, APasteTooLongToWrapMakesASidewaysBoxInItsPlace) {
     }
 }
 
+// Keys typed past the size that wraps, and two pastes in a row that pass
+// it, each sent before the box could be replaced: the sideways box that
+// takes the word-wrapped one's place holds every character.
+TEST_F(Boxes, TypingOrPastingPastTheWrappingSizeLosesNothing) {
+    const std::wstring start(kWrappedTextLimit - 5, L's');
+    const std::wstring clip(4000, L'c');
+    struct Case {
+        const char* what;
+        std::wstring text;
+        std::function<void(HWND edit)> act;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"twenty keys at the end", start,
+         [&](HWND edit) {
+             PostMessageW(edit, EM_SETSEL, start.size(), start.size());
+             for (int i = 0; i < 20; ++i) PostMessageW(edit, WM_CHAR, L'0' + i % 10, 1);
+         },
+         start + L"01234567890123456789"},
+        {"two pastes at the caret", L"head tail",
+         [&](HWND edit) {
+             PostMessageW(edit, EM_SETSEL, 5, 5);
+             PostMessageW(edit, WM_PASTE, 0, 0);
+             PostMessageW(edit, WM_PASTE, 0, 0);
+         },
+         L"head " + clip + clip + L"tail"},
+    };
+    ASSERT_TRUE(winutil::set_clipboard_text(clip));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring text = c.text;
+        std::atomic<bool> sideways{false};
+        const bool ok = with_driver(
+            kInput,
+            [&](HWND box) {
+                c.act(GetDlgItem(box, 100));
+                sideways = gui_test::wait_until(
+                    [&] {
+                        HWND now = GetDlgItem(box, 100);
+                        return GetWindowThreadProcessId(now, nullptr) != ui_thread_ &&
+                               static_cast<std::size_t>(GetWindowTextLengthW(now)) == c.expected.size();
+                    },
+                    10000);
+                click(GetDlgItem(box, 1));
+            },
+            [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); });
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(sideways.load()) << "a sideways box with the whole text";
+        EXPECT_EQ(text.size(), c.expected.size());
+        EXPECT_TRUE(text == c.expected);
+    }
+}
+
 // --- texts of the controls ---------------------------------------------------------------------
 
 // Every control of a box holds, as its window text, what it shows: a
