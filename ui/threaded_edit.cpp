@@ -44,6 +44,18 @@ LRESULT CALLBACK edit_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, 
     }
 }
 
+// On the parent's thread: the box is closed with its parent. The system
+// destroys a parent's children of other threads too; this does not leave
+// the box's thread to rely on that.
+LRESULT CALLBACK parent_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
+    if (msg == WM_DESTROY || msg == WM_NCDESTROY) {
+        HWND edit = reinterpret_cast<HWND>(data);
+        if (IsWindow(edit) && GetParent(edit) == w) PostMessageW(edit, WM_CLOSE, 0, 0);
+        RemoveWindowSubclass(w, parent_proc, id);
+    }
+    return DefSubclassProc(w, msg, wp, lp);
+}
+
 // Esc in the box is the parent's key (its loop cancels on it).
 bool pass_to_parent(const MSG& msg, HWND edit, HWND parent) {
     if (msg.hwnd != edit || msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE) return false;
@@ -121,6 +133,9 @@ HWND create_threaded_edit(HWND parent, const std::wstring& text, const ThreadedE
         return nullptr;
     }
     wait_answering(job->made.get());
+    if (job->edit)
+        SetWindowSubclass(parent, parent_proc, reinterpret_cast<UINT_PTR>(job->edit),
+                          reinterpret_cast<DWORD_PTR>(job->edit));
     return job->edit;
 }
 

@@ -11,8 +11,8 @@
 // WM_CTLCOLOREDIT) reach the parent as from any child. Esc pressed in it
 // goes to the parent window as a WM_KEYDOWN of its own, since the modal
 // loop that cancels on it runs on the parent's thread. The box keeps a copy
-// of the font it is given. Its thread ends when the box is destroyed, which
-// the system does when the parent is destroyed.
+// of the font it is given. It is closed when its parent is destroyed, and
+// its thread ends with it.
 //
 // Interface thread for the calls; the box's own thread does the rest.
 #pragma once

@@ -2,8 +2,8 @@
 // thread: it is made on another thread and returned before its long text
 // is laid out, yet every read of its text gets the whole text; it keeps a
 // font of its own; Esc in it reaches the parent; it takes the keyboard once
-// filled unless the user went to another control meanwhile; and its thread
-// ends with the parent, leaving no GDI object behind.
+// filled unless the user went to another control meanwhile; and it is
+// closed with its parent, its thread ending and leaving no GDI object.
 #include "ui/threaded_edit.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +200,21 @@ TEST_F(ThreadedEdit, TheThreadEndsWithItsParentAndLeavesNoGdiObject) {
     font.reset();
     pump();
     EXPECT_LE(gui_test::gdi_object_count(), gdi_before);
+}
+
+// The box does not rely on the system to destroy a parent's children of
+// other threads: the parent's WM_DESTROY itself closes it (sent here to a
+// parent that stays, to see that path alone).
+TEST_F(ThreadedEdit, TheParentsDestroyMessageClosesTheBox) {
+    HWND edit = make(paragraph(20000));
+    ASSERT_TRUE(edit);
+    raii::Handle thread(OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(edit, nullptr)));
+    ASSERT_TRUE(thread);
+    SendMessageW(parent_.get(), WM_DESTROY, 0, 0);
+    EXPECT_TRUE(pump_until([&] { return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; }))
+        << "the box's thread ended";
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_TRUE(IsWindow(parent_.get()));
 }
 
 }  // namespace
