@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -128,7 +129,7 @@ LRESULT CALLBACK wrapped_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp, UINT_P
             return on_become_sideways(w, *growth);
         case WM_NCDESTROY:
             RemoveWindowSubclass(w, wrapped_box_proc, id);
-            delete growth;
+            delete growth;  // made in make_text_box, owned by the box
             return DefSubclassProc(w, msg, wp, lp);
         default:
             break;
@@ -150,7 +151,10 @@ HWND make_text_box(HWND parent, const std::wstring& text, const ThreadedEditOpti
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(options.id)), GetModuleHandleW(nullptr),
                                nullptr);
     if (!box) return nullptr;
-    SetWindowSubclass(box, wrapped_box_proc, kSubclassId, reinterpret_cast<DWORD_PTR>(new Growth{options, {}}));
+    // The box owns its state from here; it is freed with the box.
+    auto growth = std::make_unique<Growth>(Growth{options, {}, false});
+    if (SetWindowSubclass(box, wrapped_box_proc, kSubclassId, reinterpret_cast<DWORD_PTR>(growth.get())))
+        growth.release();
     prepare_edit(box, options.font, options.limit, options.dark);
     // Filled once its font, limit and frame are set: laid out a single time.
     SetWindowTextW(box, text.c_str());
