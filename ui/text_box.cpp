@@ -26,10 +26,11 @@ struct Growth {
 
 bool key_down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
-std::size_t caret_of(HWND box) {
+// The box's selection, its full offsets (the return value stops at 65,535).
+std::pair<std::size_t, std::size_t> selection_of(HWND box) {
     DWORD start = 0, end = 0;
     SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return end;
+    return {start, end};
 }
 
 void post_becoming_sideways(HWND box, Growth& growth) {
@@ -64,7 +65,7 @@ void become_sideways(HWND box, const ThreadedEditOptions& options, const PastedT
 
 LRESULT on_become_sideways(HWND box, Growth& growth) {
     growth.posted = false;
-    PastedText text = growth.pasted ? std::move(*growth.pasted) : PastedText{winutil::window_text(box), caret_of(box)};
+    PastedText text = growth.pasted ? std::move(*growth.pasted) : PastedText{winutil::window_text(box), selection_of(box).second};
     growth.pasted.reset();
     // The box and its state are gone afterwards.
     const ThreadedEditOptions options = growth.options;
@@ -83,8 +84,7 @@ bool paste_grows_past_wrapping(HWND box, Growth& growth) {
         const std::size_t at = growth.pasted->caret;
         pasted = paste_over_selection(growth.pasted->text, at, at, clip, growth.options.limit);
     } else {
-        DWORD start = 0, end = 0;
-        SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const auto [start, end] = selection_of(box);
         pasted = paste_over_selection(winutil::window_text(box), start, end, clip, growth.options.limit);
     }
     if (!lays_out_slowly(pasted.text.size())) return false;

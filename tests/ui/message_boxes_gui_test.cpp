@@ -22,6 +22,7 @@
 #include "theme/colors.h"
 #include "theme/controls.h"
 #include "theme/geometry.h"
+#include "tests/app/answer_watch.h"
 #include "tests/theme/gui_support.h"
 #include "ui/modal_loop.h"
 #include "ui/text_edit_style.h"
@@ -526,18 +527,7 @@ TEST_F(Boxes, APasteTooLongToWrapMakesASidewaysBoxInItsPlace) {
                 gui_test::wait_until([&] { return focus_of(ui_thread_) == edit; });
                 PostMessageW(edit, EM_SETSEL, 7, 7);
                 // The box's window is asked for an answer every 10 ms.
-                std::atomic<bool> stop{false};
-                std::thread probe([&] {
-                    while (!stop) {
-                        const auto t0 = std::chrono::steady_clock::now();
-                        DWORD_PTR r = 0;
-                        SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
-                        const double ms =
-                            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-                        if (ms > longest) longest = ms;
-                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    }
-                });
+                app_test::AnswerWatch watch(box, 10);
                 c.paste(edit);
                 HWND now = nullptr;
                 gui_test::wait_until(
@@ -552,8 +542,8 @@ TEST_F(Boxes, APasteTooLongToWrapMakesASidewaysBoxInItsPlace) {
                 gui_test::send_unicode_char(L'Q');
                 typed = gui_test::wait_until(
                     [&] { return static_cast<std::size_t>(GetWindowTextLengthW(now)) == whole + 1; }, 10000);
-                stop = true;
-                probe.join();
+                watch.finish();
+                longest = watch.missed() > 0 ? 1000.0 : watch.longest();
                 click(GetDlgItem(box, 1));
             },
             [&] { return input_box(owner_.get(), L"Edit", L"Text:", text, true); });
