@@ -20,6 +20,7 @@
 #include "capture/posted_text.h"
 #include "core/text.h"
 #include "dib_builders.h"
+#include "tests/app/answer_watch.h"
 #include "tests/core/temp_folder.h"
 #include "watcher_fixture.h"
 
@@ -96,43 +97,6 @@ std::wstring server_base() {
     in >> port;
     return port > 0 ? L"http://127.0.0.1:" + std::to_wstring(port) : std::wstring();
 }
-
-// Asks a window every 100 ms from a thread of its own whether it answers
-// (WM_NULL with a 1 s time-out), as the system does to find hung windows.
-class Pinger {
-public:
-    explicit Pinger(HWND window) : window_(window), thread_([this] { run(); }) {}
-    ~Pinger() { stop(); }
-    void stop() {
-        done_ = true;
-        if (thread_.joinable()) thread_.join();
-    }
-    int pings() const { return pings_; }
-    int unanswered() const { return unanswered_; }
-    double longest_ms() const { return longest_ms_; }
-
-private:
-    void run() {
-        while (!done_) {
-            const auto start = std::chrono::steady_clock::now();
-            DWORD_PTR result = 0;
-            const LRESULT ok = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
-            const double ms =
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            ++pings_;
-            if (!ok) ++unanswered_;
-            if (ms > longest_ms_) longest_ms_ = ms;
-            Sleep(100);
-        }
-    }
-
-    HWND window_;
-    std::atomic<bool> done_{false};
-    std::atomic<int> pings_{0};
-    std::atomic<int> unanswered_{0};
-    std::atomic<double> longest_ms_{0};
-    std::thread thread_;
-};
 
 class WatcherGui : public WatcherTest {
 protected:
@@ -356,7 +320,7 @@ TEST_F(WatcherGui, CopiesMadeWhileAnotherProgramHoldsTheStoreAreStoredInOrderAft
     auto other = std::make_unique<store_test::RawDb>(db_path_);
     other->exec("BEGIN EXCLUSIVE");
     const ULONGLONG locked_at = GetTickCount64();
-    Pinger pinger(host_);
+    app_test::AnswerWatch pinger(host_, 100);
     run_writer({L"--text", L"held copy one", L"--commit", L"--wait", L"250", L"--text", L"held copy two", L"--commit",
                 L"--wait", L"250", L"--text", L"held copy three", L"--commit", L"--wait", L"250"});
     while (GetTickCount64() - locked_at < 2000) pump_for(20);
@@ -365,7 +329,7 @@ TEST_F(WatcherGui, CopiesMadeWhileAnotherProgramHoldsTheStoreAreStoredInOrderAft
     other->exec("ROLLBACK");
     other.reset();
     pump_for(1200);
-    pinger.stop();
+    pinger.finish();
 
     const auto all = entries();
     ASSERT_EQ(all.size(), 3u);
@@ -376,8 +340,8 @@ TEST_F(WatcherGui, CopiesMadeWhileAnotherProgramHoldsTheStoreAreStoredInOrderAft
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(watcher_->waiting_captures(), 0u);
     // The window kept answering: a write waits for the lock only briefly.
-    EXPECT_EQ(pinger.unanswered(), 0);
-    EXPECT_LT(pinger.longest_ms(), 400.0);
+    EXPECT_EQ(pinger.missed(), 0);
+    EXPECT_LT(pinger.longest(), 400.0);
 }
 
 TEST_F(WatcherGui, OwnWritesAreNotRecorded) {
@@ -467,22 +431,22 @@ TEST_F(WatcherGui, BrowserCopyRecordsThePage) {
 TEST_F(WatcherGui, AHugeNoiseImageNeverFreezesTheWindow) {
     // 8000 x 8000 random pixels: 256 MB that neither fit the stored-image
     // limit nor compress below it. A text is copied 2 s after it.
-    Pinger pinger(host_);
+    app_test::AnswerWatch pinger(host_, 100);
     run_writer({L"--noise-dib", L"8000", L"8000", L"--commit", L"--wait", L"2000", L"--text",
                 L"copied after the noise", L"--commit", L"--wait", L"300"});
     const ULONGLONG end = GetTickCount64() + 20000;
     while (entries().empty() && GetTickCount64() < end) pump_for(100);
     pump_for(500);
-    pinger.stop();
-    std::printf("noise image: %d pings, longest answer %.0f ms\n", pinger.pings(), pinger.longest_ms());
+    pinger.finish();
+    std::printf("noise image: %d pings, longest answer %.0f ms\n", pinger.asked(), pinger.longest());
 
-    EXPECT_GT(pinger.pings(), 20);
+    EXPECT_GT(pinger.asked(), 20);
     // Every ping answered within its 1 s time-out. The time a ping takes
     // also counts the moments in which Wine's server moves the 256 MB block
     // between the processes and answers nobody; a frozen window would take
     // seconds.
-    EXPECT_EQ(pinger.unanswered(), 0);
-    EXPECT_LT(pinger.longest_ms(), 2000.0);
+    EXPECT_EQ(pinger.missed(), 0);
+    EXPECT_LT(pinger.longest(), 2000.0);
     const auto all = entries();
     ASSERT_EQ(all.size(), 1u) << "the noise image without text stores nothing";
     EXPECT_EQ(all[0].text, L"copied after the noise");
@@ -495,15 +459,15 @@ TEST_F(WatcherGui, AHugeNoiseImageNeverFreezesTheWindow) {
 TEST_F(WatcherGui, AHugeSmoothImageIsStoredAsPngWithoutFreezingTheWindow) {
     // 8000 x 8000 gradients: 256 MB whose PNG fits the limit. Encoding it
     // takes seconds, on the read thread.
-    Pinger pinger(host_);
+    app_test::AnswerWatch pinger(host_, 100);
     run_writer({L"--gradient-dib", L"8000", L"8000", L"--commit", L"--wait", L"300"});
     const ULONGLONG end = GetTickCount64() + 30000;
     while (entries().empty() && GetTickCount64() < end) pump_for(100);
-    pinger.stop();
-    std::printf("gradient image: %d pings, longest answer %.0f ms\n", pinger.pings(), pinger.longest_ms());
+    pinger.finish();
+    std::printf("gradient image: %d pings, longest answer %.0f ms\n", pinger.asked(), pinger.longest());
 
-    EXPECT_EQ(pinger.unanswered(), 0);
-    EXPECT_LT(pinger.longest_ms(), 2000.0);
+    EXPECT_EQ(pinger.missed(), 0);
+    EXPECT_LT(pinger.longest(), 2000.0);
     const auto all = entries();
     ASSERT_EQ(all.size(), 1u);
     EXPECT_TRUE(all[0].is_image);
