@@ -13,6 +13,7 @@
 #include "theme/dark_mode.h"
 #include "theme/fonts.h"
 #include "theme/geometry.h"
+#include "ui/child_focus.h"
 #include "ui/modal_loop.h"
 #include "ui/text_box.h"
 
@@ -268,12 +269,30 @@ LRESULT CALLBACK confirm_box_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+// The keyboard goes back to the control that had it when the box was
+// left, else to the text box.
+LRESULT input_on_activate(HWND window, WPARAM wp, LPARAM lp) {
+    auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!state) return DefWindowProcW(window, WM_ACTIVATE, wp, lp);
+    return keep_child_focus_on_activate(window, wp, lp, state->last_focus, GetDlgItem(window, kIdEdit));
+}
+
+LRESULT input_on_set_focus(HWND window) {
+    auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    give_keyboard(child_focus_target(window, state ? state->last_focus : nullptr, GetDlgItem(window, kIdEdit)));
+    return 0;
+}
+
 LRESULT CALLBACK input_box_proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CREATE:
             return on_create(window, lp);
         case WM_COMMAND:
             return input_on_command(window, wp);
+        case WM_ACTIVATE:
+            return input_on_activate(window, wp, lp);
+        case WM_SETFOCUS:
+            return input_on_set_focus(window);
         case WM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -367,7 +386,7 @@ bool run_input_box(HWND owner, const std::wstring& title, const std::wstring& pr
 
     center_window(box, owner);
     ShowWindow(box, SW_SHOW);
-    focus_text_box(edit);
+    give_keyboard(edit);
     run_modal(box, owner);
     return state.ok;
 }

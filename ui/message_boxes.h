@@ -40,6 +40,7 @@ struct InputBoxState {
     std::wstring text;       // the initial text; on OK what the box holds
     std::size_t limit = 0;   // the most characters the box takes; 0: no limit
     bool ok = false;         // OK pressed and the text fitted
+    HWND last_focus = nullptr;  // the control with the keyboard when the box was left
 };
 
 // True only when the OK button was pressed.

@@ -57,9 +57,8 @@ void become_sideways(HWND box, const ThreadedEditOptions& options, const PastedT
         return;
     }
     const bool had_focus = GetFocus() == box;
-    // The window holds the keyboard until the new box is filled.
-    if (had_focus) SetFocus(GetAncestor(box, GA_ROOT));
     DestroyWindow(box);
+    // Nothing holds the keyboard until the new box is filled.
     if (had_focus) focus_threaded_edit(sideways);
 }
 
@@ -159,14 +158,6 @@ HWND make_text_box(HWND parent, const std::wstring& text, const ThreadedEditOpti
     // Filled once its font, limit and frame are set: laid out a single time.
     SetWindowTextW(box, text.c_str());
     return box;
-}
-
-void focus_text_box(HWND box) {
-    if (!box) return;
-    if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
-        SetFocus(box);
-    else
-        focus_threaded_edit(box);
 }
 
 PastedText paste_over_selection(const std::wstring& text, std::size_t start, std::size_t end,

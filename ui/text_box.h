@@ -29,10 +29,6 @@
 // outlive the box.
 HWND make_text_box(HWND parent, const std::wstring& text, const ThreadedEditOptions& options);
 
-// Gives the box the keyboard: at once when it belongs to this thread,
-// otherwise once it is filled (see focus_threaded_edit).
-void focus_text_box(HWND box);
-
 // What a paste leaves in a box: the clipboard's text put over the
 // selection [start, end) (its ends in either order, clamped to the text),
 // no more of it than the limit leaves room for (0: no limit), and the

@@ -220,6 +220,38 @@ TEST_F(TemplateEditorGui, CancelEscAndTheCloseBoxStoreNothing) {
     }
 }
 
+// The editor left for another window and activated again: the control
+// that had the keyboard (the text, after a click into it) has it again,
+// and a real key typed lands there.
+TEST_F(TemplateEditorGui, TheKeyboardComesBackToTheControlThatHadIt) {
+    raii::Window other(CreateWindowExW(0, L"STATIC", L"Another window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 500,
+                                       300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(other);
+    bool left = false, back = false, typed = false;
+    Step step = editor_step([&](HWND editor) {
+        HWND body = item(editor, kEditorBody);
+        const auto bring = [&](HWND w) {
+            return gui_test::wait_until([&] {
+                if (GetForegroundWindow() != w) SetForegroundWindow(w);
+                return GetForegroundWindow() == w;
+            });
+        };
+        bring(editor);
+        gui_test::left_click_at(gui_test::rect_center(gui_test::window_rect(body)));
+        gui_test::wait_until([&] { return focus_of(ui) == body; });
+        left = bring(other.get());
+        back = bring(editor) && gui_test::wait_until([&] { return focus_of(ui) == body; });
+        gui_test::send_unicode_char(L'K');
+        typed = gui_test::wait_until([&] { return text_of(body) == L"K"; });
+        press_button(item(editor, kEditorCancel));
+        return true;
+    });
+    EXPECT_TRUE(command(kCmdNewTemplate, {step}));
+    EXPECT_TRUE(left) << "another window came to the front";
+    EXPECT_TRUE(back) << "the text has the keyboard again";
+    EXPECT_TRUE(typed);
+}
+
 TEST_F(TemplateEditorGui, AnEmptyNameOrTextIsRefusedAndTheWindowStays) {
     struct Case {
         const char* what;

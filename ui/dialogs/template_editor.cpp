@@ -9,6 +9,7 @@
 #include "theme/controls.h"
 #include "theme/dark_mode.h"
 #include "theme/geometry.h"
+#include "ui/child_focus.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/modal_loop.h"
@@ -266,6 +267,20 @@ LRESULT on_static_color(HWND window, HDC dc) {
     return reinterpret_cast<LRESULT>(brush);
 }
 
+// The keyboard goes back to the control that had it when the window was
+// left, else to the name.
+LRESULT on_activate(HWND window, WPARAM wp, LPARAM lp) {
+    TemplateEditorResult* state = state_of(window);
+    if (!state) return DefWindowProcW(window, WM_ACTIVATE, wp, lp);
+    return keep_child_focus_on_activate(window, wp, lp, state->last_focus, GetDlgItem(window, kEditorName));
+}
+
+LRESULT on_set_focus(HWND window) {
+    TemplateEditorResult* state = state_of(window);
+    give_keyboard(child_focus_target(window, state ? state->last_focus : nullptr, GetDlgItem(window, kEditorName)));
+    return 0;
+}
+
 void on_destroy(HWND window) {
     if (TemplateEditorResult* state = state_of(window)) state->static_brush.reset();
 }
@@ -370,6 +385,8 @@ LRESULT CALLBACK template_editor_proc(HWND window, UINT msg, WPARAM wp, LPARAM l
     switch (msg) {
         case WM_CREATE: return on_create(window, lp);
         case WM_COMMAND: return on_command(window, wp);
+        case WM_ACTIVATE: return on_activate(window, wp, lp);
+        case WM_SETFOCUS: return on_set_focus(window);
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_DESTROY: on_destroy(window); return 0;
         case WM_ERASEBKGND: return on_erase_background(window, reinterpret_cast<HDC>(wp));

@@ -42,6 +42,7 @@ struct TemplateEditorResult {
     bool accepted = false;              // true only after OK
     bool dark = false;                  // the theme when the window was made
     raii::Brush static_brush;           // background of the static texts
+    HWND last_focus = nullptr;          // the control with the keyboard when the window was left
 };
 
 // Runs the editor modally over the caller's three texts. True only when the

@@ -19,6 +19,7 @@
 #include "theme/dark_mode.h"
 #include "theme/fonts.h"
 #include "theme/geometry.h"
+#include "ui/child_focus.h"
 #include "ui/dialogs/dialog_loop.h"
 #include "ui/dialogs/text_view.h"
 #include "ui/main_window.h"
@@ -429,32 +430,15 @@ LRESULT on_command(ViewDialog& d, HWND window, WPARAM wparam) {
     }
 }
 
-// The control that should hold the keyboard: the one that held it when the
-// window was left, else the text (an image keeps it on the window itself).
-HWND focus_target(const ViewDialog& d, HWND window) {
-    if (d.last_focus && IsWindow(d.last_focus) && IsChild(window, d.last_focus) && IsWindowVisible(d.last_focus) &&
-        IsWindowEnabled(d.last_focus))
-        return d.last_focus;
-    return d.text_edit;
-}
-
-// DefWindowProc would give the keyboard to the window itself, where the
-// text's keys do nothing: it goes back to the control that had it.
+// The keyboard goes back to the control that had it when the window was
+// left, else to the text (an image keeps it on the window itself).
 LRESULT on_activate(ViewDialog& d, HWND window, WPARAM wparam, LPARAM lparam) {
-    if (LOWORD(wparam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window, focus)) d.last_focus = focus;
-        return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
-    }
-    HWND target = HIWORD(wparam) == 0 ? focus_target(d, window) : nullptr;
-    if (!target) return DefWindowProcW(window, WM_ACTIVATE, wparam, lparam);
-    SetFocus(target);
-    return 0;
+    return keep_child_focus_on_activate(window, wparam, lparam, d.last_focus, d.text_edit);
 }
 
 // The window itself was given the keyboard: it hands it on.
 LRESULT on_set_focus(ViewDialog& d, HWND window) {
-    if (HWND target = focus_target(d, window)) SetFocus(target);
+    if (HWND target = child_focus_target(window, d.last_focus, d.text_edit)) SetFocus(target);
     return 0;
 }
 
